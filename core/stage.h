@@ -1,0 +1,22 @@
+// The shape every pipeline stage has.
+//
+// A stage is a free function `void stage(std::string_view in, std::string& out)`
+// over valid UTF-8: it clears `out` (keeping its capacity) and writes the whole
+// result there.  Stages never fail, keep no state and share nothing mutable.
+// `apply` is the small by-value wrapper for callers outside the pipeline.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace zenkor {
+
+template <typename Stage, typename... Args>
+[[nodiscard]] std::string apply(Stage&& stage, std::string_view in, Args&&... args) {
+  std::string out;
+  std::forward<Stage>(stage)(in, out, std::forward<Args>(args)...);
+  return out;
+}
+
+}  // namespace zenkor

@@ -1,0 +1,110 @@
+// UTF-8 decoding and encoding shared by every stage.
+//
+// All text inside zenkor is valid UTF-8 (the binding guarantees it), so these
+// helpers do not validate: they trust the lead byte.  That keeps the decode
+// loop to a few instructions, which matters because every stage runs it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zenkor::utf8 {
+
+// Number of bytes of the sequence that starts with lead byte `b`.
+// REQUIRES: b is a lead byte of valid UTF-8 (not a continuation byte).
+[[nodiscard]] constexpr std::size_t sequence_length(unsigned char b) noexcept {
+  if (b < 0x80) return 1;
+  if (b < 0xE0) return 2;
+  if (b < 0xF0) return 3;
+  return 4;
+}
+
+// Decodes the scalar value at `pos` and advances `pos` past it.
+// REQUIRES: pos < s.size(), pos at a character boundary of valid UTF-8.
+[[nodiscard]] inline char32_t next(std::string_view s, std::size_t& pos) noexcept {
+  const auto b0 = static_cast<unsigned char>(s[pos]);
+  if (b0 < 0x80) {
+    pos += 1;
+    return b0;
+  }
+  const auto at = [&](std::size_t i) { return static_cast<char32_t>(static_cast<unsigned char>(s[pos + i]) & 0x3F); };
+  char32_t c;
+  if (b0 < 0xE0) {
+    c = (static_cast<char32_t>(b0 & 0x1F) << 6) | at(1);
+    pos += 2;
+  } else if (b0 < 0xF0) {
+    c = (static_cast<char32_t>(b0 & 0x0F) << 12) | (at(1) << 6) | at(2);
+    pos += 3;
+  } else {
+    c = (static_cast<char32_t>(b0 & 0x07) << 18) | (at(1) << 12) | (at(2) << 6) | at(3);
+    pos += 4;
+  }
+  return c;
+}
+
+// Decodes the scalar value that ends right before `pos` and moves `pos` to its start.
+// REQUIRES: 0 < pos <= s.size(), pos at a character boundary of valid UTF-8.
+[[nodiscard]] inline char32_t prev(std::string_view s, std::size_t& pos) noexcept {
+  std::size_t start = pos - 1;
+  while (start > 0 && (static_cast<unsigned char>(s[start]) & 0xC0) == 0x80) --start;
+  std::size_t p = start;
+  const char32_t c = next(s, p);
+  pos = start;
+  return c;
+}
+
+// Number of bytes `c` takes in UTF-8.
+[[nodiscard]] constexpr std::size_t encoded_length(char32_t c) noexcept {
+  return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+}
+
+// Appends the UTF-8 encoding of scalar value `c`.
+inline void append(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    const char buf[2] = {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+    out.append(buf, 2);
+  } else if (c < 0x10000) {
+    const char buf[3] = {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+                         static_cast<char>(0x80 | (c & 0x3F))};
+    out.append(buf, 3);
+  } else {
+    const char buf[4] = {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
+                         static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+    out.append(buf, 4);
+  }
+}
+
+// Decodes a whole text into scalar values, for stages that need random access.
+[[nodiscard]] inline std::u32string decode(std::string_view s) {
+  std::u32string out;
+  out.reserve(s.size());
+  for (std::size_t pos = 0; pos < s.size();) out.push_back(next(s, pos));
+  return out;
+}
+
+// Number of scalar values in `s`.
+[[nodiscard]] inline std::size_t count(std::string_view s) noexcept {
+  std::size_t n = 0;
+  for (const char ch : s) n += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
+  return n;
+}
+
+// Length of the leading run of ASCII bytes, eight bytes at a time: stages use
+// it to copy unchanged ASCII in bulk.
+[[nodiscard]] inline std::size_t ascii_prefix(std::string_view s, std::size_t pos) noexcept {
+  const std::size_t start = pos;
+  while (pos + 8 <= s.size()) {
+    std::uint64_t word;
+    __builtin_memcpy(&word, s.data() + pos, 8);
+    if (word & 0x8080808080808080ULL) break;
+    pos += 8;
+  }
+  while (pos < s.size() && static_cast<unsigned char>(s[pos]) < 0x80) ++pos;
+  return pos - start;
+}
+
+}  // namespace zenkor::utf8
