@@ -1,0 +1,329 @@
+#include "core/l3_lexical/synonym/matcher.h"
+
+#include <algorithm>
+#include <deque>
+#include <string_view>
+
+#include "core/utf8.h"
+
+namespace zenkor::l3_lexical::synonym::matcher {
+
+namespace {
+
+constexpr std::size_t kPageBits = 8;
+constexpr std::size_t kPageSize = std::size_t{1} << kPageBits;
+constexpr std::size_t kPageCount = 0x110000 >> kPageBits;
+
+// Free slots a node with several children tries before it is placed past the
+// end of the array, and failed tries after which a free slot is given up as
+// a hole.  Both bound the build time; a node with one child always takes the
+// first free slot.
+constexpr int kMaxProbesPerNode = 256;
+constexpr std::uint8_t kMaxProbesPerSlot = 16;
+
+}  // namespace
+
+// Builds the double array breadth first, one trie node at a time, from the
+// reversed patterns sorted by their codes: the patterns below a node are a
+// contiguous run of that order.
+class Builder {
+ public:
+  Builder(Automaton& a, std::size_t max_slots) : a_(a), max_slots_(max_slots) {}
+
+  bool run(const std::vector<Pattern>& patterns);
+
+ private:
+  static constexpr std::uint32_t kNone = Automaton::kNone;
+
+  struct Key {
+    std::uint32_t offset;  // into codes_
+    std::uint32_t length;  // in characters
+    std::uint32_t value;
+    std::uint32_t bytes;
+  };
+  struct Node {
+    std::uint32_t slot;
+    std::uint32_t depth;
+    std::uint32_t lo;  // run of keys_ below this node
+    std::uint32_t hi;
+  };
+
+  void build_alphabet(const std::vector<Pattern>& patterns);
+  void encode_keys(const std::vector<Pattern>& patterns);
+  [[nodiscard]] std::uint32_t code_at(const Key& k, std::uint32_t i) const { return codes_[k.offset + i]; }
+  bool place(const Node& node);
+  [[nodiscard]] std::uint32_t find_base(const std::vector<std::uint32_t>& child_codes);
+  bool grow(std::size_t size);
+  void take(std::uint32_t slot);
+  void give_up(std::uint32_t slot);
+  void drop_from_free_list(std::uint32_t slot);
+  [[nodiscard]] std::uint32_t fail_of(std::uint32_t parent, std::uint32_t code) const;
+
+  Automaton& a_;
+  std::size_t max_slots_;
+  std::vector<char32_t> codes_;  // reversed patterns, as codes, back to back
+  std::vector<Key> keys_;             // sorted by codes, one per distinct pattern
+  std::deque<Node> queue_;
+
+  // Free slots form a doubly linked list in ascending order.  A slot given up
+  // after too many failed probes leaves the list but stays free: it can
+  // still hold a child that is not the first of its node.
+  static constexpr std::uint8_t kGivenUp = 0xFF;
+  std::vector<std::uint32_t> next_free_;
+  std::vector<std::uint32_t> prev_free_;
+  std::vector<std::uint8_t> failed_probes_;
+  std::uint32_t free_head_ = kNone;
+  std::uint32_t free_tail_ = kNone;
+};
+
+void Builder::build_alphabet(const std::vector<Pattern>& patterns) {
+  std::vector<char32_t> chars;
+  for (const auto& [text, value] : patterns) {
+    for (std::size_t pos = 0; pos < text.size();) chars.push_back(utf8::next(text, pos));
+  }
+  std::sort(chars.begin(), chars.end());
+  std::vector<std::pair<std::size_t, char32_t>> by_count;  // (count, char)
+  for (std::size_t i = 0; i < chars.size();) {
+    std::size_t j = i;
+    while (j < chars.size() && chars[j] == chars[i]) ++j;
+    by_count.emplace_back(j - i, chars[i]);
+    i = j;
+  }
+  // Frequent characters get small codes, which keeps sibling slots close.
+  std::stable_sort(by_count.begin(), by_count.end(), [](const auto& x, const auto& y) { return x.first > y.first; });
+
+  a_.pages_.assign(kPageCount, 0);
+  a_.blocks_.assign(kPageSize, 0);  // block 0: no character of any pattern
+  std::uint32_t code = 0;
+  for (const auto& [count, c] : by_count) {
+    std::uint16_t& page = a_.pages_[c >> kPageBits];
+    if (page == 0) {
+      page = static_cast<std::uint16_t>(a_.blocks_.size() / kPageSize);
+      a_.blocks_.resize(a_.blocks_.size() + kPageSize, 0);
+    }
+    a_.blocks_[page * kPageSize + (c & (kPageSize - 1))] = ++code;
+  }
+}
+
+void Builder::encode_keys(const std::vector<Pattern>& patterns) {
+  struct Raw {
+    Key key;
+    std::uint32_t order;
+  };
+  std::vector<Raw> raw;
+  raw.reserve(patterns.size());
+  for (std::size_t i = 0; i < patterns.size(); ++i) {
+    const std::string_view text = patterns[i].first;
+    if (text.empty()) continue;
+    const auto offset = static_cast<std::uint32_t>(codes_.size());
+    for (std::size_t pos = text.size(); pos > 0;) codes_.push_back(static_cast<char32_t>(a_.code_of(utf8::prev(text, pos))));
+    const auto length = static_cast<std::uint32_t>(codes_.size() - offset);
+    raw.push_back({{offset, length, patterns[i].second, static_cast<std::uint32_t>(text.size())},
+                   static_cast<std::uint32_t>(i)});
+  }
+  const auto codes_of = [&](const Key& k) {
+    return std::u32string_view(codes_.data() + k.offset, k.length);
+  };
+  std::sort(raw.begin(), raw.end(), [&](const Raw& x, const Raw& y) {
+    const int cmp = codes_of(x.key).compare(codes_of(y.key));
+    return cmp != 0 ? cmp < 0 : x.order < y.order;
+  });
+  // Of equal patterns, the one given last is kept.
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (i + 1 < raw.size() && codes_of(raw[i].key) == codes_of(raw[i + 1].key)) continue;
+    keys_.push_back(raw[i].key);
+  }
+}
+
+bool Builder::grow(std::size_t size) {
+  const std::size_t old = a_.check_.size();
+  if (size <= old) return true;
+  if (size > max_slots_) return false;
+  a_.base_.resize(size, 0);
+  a_.check_.resize(size, kNone);
+  a_.fail_.resize(size, 0);
+  a_.longest_.resize(size, kNone);
+  next_free_.resize(size, kNone);
+  prev_free_.resize(size, kNone);
+  failed_probes_.resize(size, 0);
+  for (std::size_t s = old; s < size; ++s) {
+    const auto slot = static_cast<std::uint32_t>(s);
+    prev_free_[slot] = free_tail_;
+    if (free_tail_ == kNone) {
+      free_head_ = slot;
+    } else {
+      next_free_[free_tail_] = slot;
+    }
+    free_tail_ = slot;
+  }
+  return true;
+}
+
+void Builder::drop_from_free_list(std::uint32_t slot) {
+  const std::uint32_t prev = prev_free_[slot];
+  const std::uint32_t next = next_free_[slot];
+  (prev == kNone ? free_head_ : next_free_[prev]) = next;
+  (next == kNone ? free_tail_ : prev_free_[next]) = prev;
+  next_free_[slot] = prev_free_[slot] = kNone;
+}
+
+void Builder::give_up(std::uint32_t slot) {
+  drop_from_free_list(slot);
+  failed_probes_[slot] = kGivenUp;
+}
+
+void Builder::take(std::uint32_t slot) {
+  if (failed_probes_[slot] != kGivenUp) drop_from_free_list(slot);
+}
+
+std::uint32_t Builder::find_base(const std::vector<std::uint32_t>& child_codes) {
+  const std::uint32_t first = child_codes.front();
+  const auto fits = [&](std::uint32_t b) {
+    for (std::size_t i = 1; i < child_codes.size(); ++i) {
+      const std::uint32_t slot = b + child_codes[i];
+      if (slot < a_.check_.size() && a_.check_[slot] != kNone) return false;
+    }
+    return true;
+  };
+  int probes = 0;
+  for (std::uint32_t f = free_head_; f != kNone && probes < kMaxProbesPerNode; ++probes) {
+    const std::uint32_t next = next_free_[f];
+    const std::uint32_t b = f - first;  // wraps below zero; slots stay >= f
+    if (fits(b)) return b;
+    if (++failed_probes_[f] >= kMaxProbesPerSlot) give_up(f);
+    f = next;
+  }
+  // Nothing fitted near the front: open fresh slots past the end.
+  return static_cast<std::uint32_t>(a_.check_.size()) - first;
+}
+
+std::uint32_t Builder::fail_of(std::uint32_t parent, std::uint32_t code) const {
+  if (parent == 0) return 0;
+  std::uint32_t f = a_.fail_[parent];
+  for (;;) {
+    const std::uint32_t t = a_.child(f, code);
+    if (t != kNone) return t;
+    if (f == 0) return 0;
+    f = a_.fail_[f];
+  }
+}
+
+bool Builder::place(const Node& node) {
+  std::uint32_t lo = node.lo;
+  if (keys_[lo].length == node.depth) ++lo;  // this node's own pattern
+  if (lo == node.hi) return true;            // a leaf
+
+  std::vector<std::uint32_t> child_codes;
+  std::vector<std::uint32_t> child_starts;
+  for (std::uint32_t i = lo; i < node.hi; ++i) {
+    const std::uint32_t c = code_at(keys_[i], node.depth);
+    if (child_codes.empty() || child_codes.back() != c) {
+      child_codes.push_back(c);
+      child_starts.push_back(i);
+    }
+  }
+  child_starts.push_back(node.hi);
+
+  const std::uint32_t base = find_base(child_codes);
+  if (!grow(std::size_t{base + child_codes.back()} + 1)) return false;
+  a_.base_[node.slot] = base;
+  for (std::size_t i = 0; i < child_codes.size(); ++i) {
+    const std::uint32_t slot = base + child_codes[i];
+    take(slot);
+    a_.check_[slot] = node.slot;
+  }
+  // Breadth first, every state shallower than these children already has its
+  // children in place, so failure links can be followed right away.
+  for (std::size_t i = 0; i < child_codes.size(); ++i) {
+    const std::uint32_t slot = base + child_codes[i];
+    const std::uint32_t fail = fail_of(node.slot, child_codes[i]);
+    a_.fail_[slot] = fail;
+    const std::uint32_t first_key = child_starts[i];
+    a_.longest_[slot] = keys_[first_key].length == node.depth + 1 ? first_key : a_.longest_[fail];
+    queue_.push_back({slot, node.depth + 1, first_key, child_starts[i + 1]});
+  }
+  return true;
+}
+
+bool Builder::run(const std::vector<Pattern>& patterns) {
+  build_alphabet(patterns);
+  encode_keys(patterns);
+  if (keys_.size() >= kNone) return false;
+  a_.pattern_value_.reserve(keys_.size());
+  a_.pattern_bytes_.reserve(keys_.size());
+  for (const Key& k : keys_) {
+    a_.pattern_value_.push_back(k.value);
+    a_.pattern_bytes_.push_back(k.bytes);
+  }
+  if (!grow(1)) return false;
+  take(0);
+  a_.check_[0] = 0;  // the root is its own parent: no slot ever names it as a child
+  if (keys_.empty()) return true;
+  queue_.push_back({0, 0, 0, static_cast<std::uint32_t>(keys_.size())});
+  while (!queue_.empty()) {
+    const Node node = queue_.front();
+    queue_.pop_front();
+    if (!place(node)) return false;
+  }
+  codes_ = {};
+  return true;
+}
+
+std::optional<Automaton> Automaton::build(const std::vector<Pattern>& patterns, std::size_t max_slots) {
+  Automaton a;
+  Builder builder(a, std::min(max_slots, kMaxSlots));
+  if (!builder.run(patterns)) return std::nullopt;
+  return a;
+}
+
+std::uint32_t Automaton::code_of(char32_t c) const noexcept {
+  return blocks_[std::size_t{pages_[c >> kPageBits]} * kPageSize + (c & (kPageSize - 1))];
+}
+
+std::uint32_t Automaton::child(std::uint32_t state, std::uint32_t code) const noexcept {
+  const std::uint32_t t = base_[state] + code;  // may wrap; then it fails the bound
+  return t < check_.size() && check_[t] == state && t != 0 ? t : kNone;
+}
+
+std::vector<Match> Automaton::find_all(std::string_view text) const {
+  std::vector<Match> matches;
+  if (check_.size() <= 1) return matches;
+
+  // Right to left: after reading text[pos..] backwards, the state's longest
+  // pattern is the longest one that starts at pos.
+  struct Start {
+    std::size_t pos;
+    std::uint32_t pattern;
+  };
+  std::vector<Start> starts;
+  std::uint32_t state = 0;
+  for (std::size_t pos = text.size(); pos > 0;) {
+    const std::uint32_t code = code_of(utf8::prev(text, pos));
+    if (code == 0) {
+      state = 0;
+      continue;
+    }
+    for (;;) {
+      const std::uint32_t t = child(state, code);
+      if (t != kNone) {
+        state = t;
+        break;
+      }
+      if (state == 0) break;
+      state = fail_[state];
+    }
+    if (longest_[state] != kNone) starts.push_back({pos, longest_[state]});
+  }
+
+  // Left to right over the starts: take the first one at or past the end of
+  // the previous match.
+  std::size_t resume = 0;
+  for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
+    if (it->pos < resume) continue;
+    resume = it->pos + pattern_bytes_[it->pattern];
+    matches.push_back({it->pos, resume, pattern_value_[it->pattern]});
+  }
+  return matches;
+}
+
+}  // namespace zenkor::l3_lexical::synonym::matcher

@@ -1,0 +1,90 @@
+// Multi-pattern matcher of the synonym dictionary: finds every variant in a
+// text, leftmost-longest and without overlaps, in one linear pass.
+//
+// The automaton is an Aho-Corasick automaton over characters (Unicode scalar
+// values), stored as a double array.  It is built over the *reversed*
+// patterns and run over the text from its end to its start: at each character
+// position the state then names the longest pattern that *starts* there.  A
+// second, forward pass over those positions picks the leftmost one, jumps past
+// its end and repeats.  Scanning forward instead would have to re-read text
+// after every match (after "a" matches, looking for a longer pattern such as
+// "aaaa...b" reads ahead; those characters are read again from the match end),
+// which costs time proportional to text length times pattern length.  This way
+// every character is read twice at most, whatever the patterns.
+//
+// Layout: characters are mapped to dense codes (most frequent first) through
+// a two-level table; each state is a slot of four flat 32-bit arrays
+// (base, check, fail, longest pattern), about 16 bytes per trie node.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace zenkor::l3_lexical::synonym::matcher {
+
+// One occurrence: bytes [start, end) of the text matched the pattern whose
+// value is `value`.
+struct Match {
+  std::size_t start;
+  std::size_t end;
+  std::uint32_t value;
+
+  friend bool operator==(const Match&, const Match&) = default;
+};
+
+// Patterns and values handed to Automaton::build.
+using Pattern = std::pair<std::string_view, std::uint32_t>;
+
+// The most states (double-array slots) an automaton may use: slot indices and
+// bases must fit in 32 bits.
+inline constexpr std::size_t kMaxSlots = 0x7FFFFFFF;
+
+class Automaton {
+ public:
+  // Builds the automaton, or returns nothing when it would need more than
+  // `max_slots` slots.  Empty patterns are ignored; when the same pattern is
+  // given twice, the later value wins.
+  // REQUIRES: every pattern is valid UTF-8.
+  [[nodiscard]] static std::optional<Automaton> build(const std::vector<Pattern>& patterns,
+                                                      std::size_t max_slots = kMaxSlots);
+
+  // Non-overlapping leftmost-longest matches of `text`, left to right: the
+  // match that starts first wins, the longest among those starting at the same
+  // character, and the search resumes at its end.
+  // REQUIRES: text is valid UTF-8.
+  [[nodiscard]] std::vector<Match> find_all(std::string_view text) const;
+
+  // Number of double-array slots in use, holes included.
+  [[nodiscard]] std::size_t slot_count() const noexcept { return check_.size(); }
+
+ private:
+  static constexpr std::uint32_t kNone = 0xFFFFFFFF;
+
+  [[nodiscard]] std::uint32_t code_of(char32_t c) const noexcept;
+  [[nodiscard]] std::uint32_t child(std::uint32_t state, std::uint32_t code) const noexcept;
+
+  friend class Builder;
+
+  // Character -> dense code, 0 for characters no pattern contains.  pages_
+  // holds one block number per 256 code points; block 0 is all zeros.
+  std::vector<std::uint16_t> pages_;
+  std::vector<std::uint32_t> blocks_;
+
+  // The double array.  Slot 0 is the root.  check_[s] is the parent of slot s
+  // (kNone for a free slot); the child of s on code c sits at base_[s] + c.
+  std::vector<std::uint32_t> base_;
+  std::vector<std::uint32_t> check_;
+  std::vector<std::uint32_t> fail_;
+  // Index into the pattern tables below of the longest pattern that is a
+  // suffix of the state's (reversed) string, or kNone.
+  std::vector<std::uint32_t> longest_;
+
+  std::vector<std::uint32_t> pattern_value_;
+  std::vector<std::uint32_t> pattern_bytes_;
+};
+
+}  // namespace zenkor::l3_lexical::synonym::matcher

@@ -1,0 +1,200 @@
+// The synonym matcher against a naive leftmost-longest scan, on fixed cases,
+// on random dictionaries over small alphabets (where patterns overlap a lot),
+// and on a dictionary of a few hundred thousand variants.
+
+#include <cstdio>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/l3_lexical/synonym/matcher.h"
+#include "core/utf8.h"
+#include "tests/cpp/check.h"
+
+namespace {
+
+using zenkor::l3_lexical::synonym::matcher::Automaton;
+using zenkor::l3_lexical::synonym::matcher::Match;
+using zenkor::l3_lexical::synonym::matcher::Pattern;
+
+std::vector<Pattern> to_patterns(const std::vector<std::string>& words) {
+  std::vector<Pattern> patterns;
+  for (std::size_t i = 0; i < words.size(); ++i) patterns.emplace_back(words[i], static_cast<std::uint32_t>(i));
+  return patterns;
+}
+
+// At each character, the longest pattern starting there; the scan jumps past
+// every match.  A pattern given twice keeps its last value.
+std::vector<Match> naive(const std::vector<std::string>& words, const std::string& text) {
+  std::map<std::string, std::uint32_t> value;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    if (!words[i].empty()) value[words[i]] = static_cast<std::uint32_t>(i);
+  }
+  std::vector<Match> out;
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::string* best = nullptr;
+    for (const auto& [w, v] : value) {
+      if (text.compare(pos, w.size(), w) == 0 && (best == nullptr || w.size() > best->size())) best = &w;
+    }
+    if (best != nullptr) {
+      out.push_back({pos, pos + best->size(), value[*best]});
+      pos += best->size();
+    } else {
+      (void)zenkor::utf8::next(text, pos);
+    }
+  }
+  return out;
+}
+
+std::string show(const std::vector<Match>& ms) {
+  std::string s;
+  for (const Match& m : ms) {
+    s += '[';
+    s += std::to_string(m.start);
+    s += ',';
+    s += std::to_string(m.end);
+    s += ")=";
+    s += std::to_string(m.value);
+    s += ' ';
+  }
+  return s;
+}
+
+bool same_as_naive(const std::vector<std::string>& words, const std::string& text) {
+  const auto automaton = Automaton::build(to_patterns(words));
+  if (!automaton) return false;
+  const auto got = automaton->find_all(text);
+  const auto want = naive(words, text);
+  if (got != want) {
+    std::fprintf(stderr, "text %s\n  got  %s\n  want %s\n", text.c_str(), show(got).c_str(), show(want).c_str());
+    return false;
+  }
+  return true;
+}
+
+void fixed_cases() {
+  struct Case {
+    std::vector<std::string> words;
+    std::string text;
+  };
+  const std::vector<Case> cases = {
+      {{"ab", "abcd"}, "abcde"},                // longest at the same start
+      {{"ab", "bcd"}, "abcd"},                  // leftmost beats longer
+      {{"a", "b"}, "ab"},                       // adjacent matches
+      {{"幽白"}, "幽白と幽白"},                 // multibyte, repeated
+      {{"a", "aaaab"}, "aaaaaaaa"},             // a long miss after a short match
+      {{"abcd", "bc"}, "abcx"},                 // inner match when the outer fails
+      {{"abcd", "b", "bcx"}, "abcx"},           // longer inner match found late
+      {{"x", "xyz", "yz"}, "xyxyzyz"},
+      {{"𠮷野家", "野家"}, "𠮷野家と野家"},     // beyond the BMP
+      {{"", "a"}, "aa"},                        // empty patterns are ignored
+      {{"a"}, ""},                              // empty text
+      {{"abc"}, "zzz"},                         // no character of the text is known
+      {{"ab", "ab"}, "ab"},                     // the later duplicate wins
+  };
+  for (const Case& c : cases) CHECK(same_as_naive(c.words, c.text));
+
+  const auto a = Automaton::build(to_patterns({"ab", "abcd"}));
+  CHECK(a && a->find_all("abcde") == std::vector<Match>{{0, 4, 1}});
+  const auto dup = Automaton::build(to_patterns({"ab", "x", "ab"}));
+  CHECK(dup && dup->find_all("ab") == std::vector<Match>{{0, 2, 2}});
+}
+
+void random_cases() {
+  std::mt19937 rng(20240607);
+  const std::vector<std::string> alphabets[] = {
+      {"a", "b"},
+      {"a", "b", "c"},
+      {"あ", "い", "a", "𠮷"},
+  };
+  for (int round = 0; round < 3000; ++round) {
+    const auto& alphabet = alphabets[round % 3];
+    const auto pick = [&](int max_len) {
+      std::string s;
+      const int len = std::uniform_int_distribution<int>(1, max_len)(rng);
+      for (int i = 0; i < len; ++i) s += alphabet[rng() % alphabet.size()];
+      return s;
+    };
+    std::vector<std::string> words(std::uniform_int_distribution<int>(1, 25)(rng));
+    for (auto& w : words) w = pick(7);
+    const std::string text = pick(80);
+    if (!CHECK(same_as_naive(words, text))) return;
+  }
+}
+
+void limits() {
+  const std::vector<std::string> words = {"abc", "abd", "xyz"};
+  CHECK(!Automaton::build(to_patterns(words), 4).has_value());
+  const auto built = Automaton::build(to_patterns(words));
+  CHECK(built.has_value());
+  if (built) CHECK(Automaton::build(to_patterns(words), built->slot_count()).has_value());
+}
+
+// Few hundred thousand variants of kana and common kanji, as a large user
+// dictionary has: the array stays dense and matches agree with the naive scan
+// on sampled texts.
+void large_dictionary() {
+  std::mt19937 rng(7);
+  std::vector<char32_t> chars;
+  for (char32_t c = 0x3041; c <= 0x3093; ++c) chars.push_back(c);
+  for (char32_t c = 0x4E00; c < 0x4E00 + 2000; ++c) chars.push_back(c);
+  std::vector<std::string> words(300000);
+  std::set<std::u32string> prefixes;  // trie nodes of the reversed words
+  for (auto& w : words) {
+    const int len = std::uniform_int_distribution<int>(2, 6)(rng);
+    std::u32string u;
+    for (int i = 0; i < len; ++i) {
+      // Skewed toward the first characters, as real text is.
+      const std::size_t k = std::min<std::size_t>(chars.size() - 1, std::size_t(std::exponential_distribution<>(0.02)(rng)));
+      u += chars[k];
+      zenkor::utf8::append(w, chars[k]);
+    }
+    for (std::size_t i = 1; i <= u.size(); ++i) prefixes.insert(std::u32string(u.rbegin(), u.rbegin() + i));
+  }
+  const auto automaton = Automaton::build(to_patterns(words));
+  if (!CHECK(automaton.has_value())) return;
+  const double fill = double(prefixes.size() + 1) / double(automaton->slot_count());
+  std::printf("large dictionary: %zu words, %zu trie nodes, %zu slots (%.1f%% used)\n", words.size(),
+              prefixes.size() + 1, automaton->slot_count(), 100.0 * fill);
+  CHECK(fill > 0.8);
+
+  std::map<std::string, std::uint32_t> value;
+  for (std::size_t i = 0; i < words.size(); ++i) value[words[i]] = static_cast<std::uint32_t>(i);
+  for (int t = 0; t < 200; ++t) {
+    // Texts glued from dictionary words and random characters.
+    std::string text;
+    for (int i = 0; i < 20; ++i) {
+      if (rng() % 2) {
+        text += words[rng() % words.size()];
+      } else {
+        zenkor::utf8::append(text, chars[rng() % 100]);
+      }
+    }
+    std::vector<Match> want;
+    for (std::size_t pos = 0; pos < text.size();) {
+      std::size_t best = 0;
+      for (std::size_t len = 1; pos + len <= text.size() && len <= 6 * 3; ++len) {
+        if (value.count(text.substr(pos, len))) best = len;
+      }
+      if (best) {
+        want.push_back({pos, pos + best, value[text.substr(pos, best)]});
+        pos += best;
+      } else {
+        (void)zenkor::utf8::next(text, pos);
+      }
+    }
+    if (!CHECK(automaton->find_all(text) == want)) return;
+  }
+}
+
+}  // namespace
+
+int main() {
+  fixed_cases();
+  random_cases();
+  limits();
+  large_dictionary();
+  return zenkor::test::finish();
+}
