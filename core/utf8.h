@@ -107,4 +107,88 @@ inline void append(std::string& out, char32_t c) {
   return pos - start;
 }
 
+// Unicode White_Space (not a UTF-8 matter, but every caller that trims needs
+// it next to the decoder).
+[[nodiscard]] constexpr bool is_white_space(char32_t c) noexcept {
+  return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
+}
+
+// `s` without White_Space characters at either end.
+[[nodiscard]] inline std::string_view trim_white_space(std::string_view s) noexcept {
+  std::size_t start = 0;
+  while (start < s.size()) {
+    std::size_t pos = start;
+    if (!is_white_space(next(s, pos))) break;
+    start = pos;
+  }
+  std::size_t end = s.size();
+  while (end > start) {
+    std::size_t pos = end;
+    if (!is_white_space(prev(s, pos))) break;
+    end = pos;
+  }
+  return s.substr(start, end - start);
+}
+
+// For bytes from outside (files, paths), which may not be UTF-8: how many
+// bytes at `pos` begin a well-formed sequence, and in `full` the length that
+// sequence needs (0 when the byte at `pos` cannot start one).
+// REQUIRES: pos < s.size().
+[[nodiscard]] inline std::size_t well_formed_prefix(std::string_view s, std::size_t pos, std::size_t& full) noexcept {
+  const auto b0 = static_cast<unsigned char>(s[pos]);
+  // Bounds of the second byte exclude overlong forms, surrogates and values past U+10FFFF.
+  unsigned char lo = 0x80, hi = 0xBF;
+  if (b0 < 0x80) {
+    full = 1;
+  } else if (b0 >= 0xC2 && b0 <= 0xDF) {
+    full = 2;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    full = 3;
+    if (b0 == 0xE0) lo = 0xA0;
+    if (b0 == 0xED) hi = 0x9F;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    full = 4;
+    if (b0 == 0xF0) lo = 0x90;
+    if (b0 == 0xF4) hi = 0x8F;
+  } else {
+    full = 0;
+    return 0;
+  }
+  std::size_t n = 1;
+  while (n < full && pos + n < s.size()) {
+    const auto b = static_cast<unsigned char>(s[pos + n]);
+    if (n == 1 ? (b < lo || b > hi) : (b & 0xC0) != 0x80) break;
+    ++n;
+  }
+  return n;
+}
+
+[[nodiscard]] inline bool is_valid(std::string_view s) noexcept {
+  for (std::size_t pos = ascii_prefix(s, 0); pos < s.size(); pos += ascii_prefix(s, pos)) {
+    std::size_t full = 0;
+    if (well_formed_prefix(s, pos, full) != full || full == 0) return false;
+    pos += full;
+  }
+  return true;
+}
+
+// `s` with each ill-formed part replaced by U+FFFD: one replacement for every
+// stray byte or maximal start of a sequence that is cut short.
+[[nodiscard]] inline std::string to_valid_lossy(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (std::size_t pos = 0; pos < s.size();) {
+    std::size_t full = 0;
+    const std::size_t n = well_formed_prefix(s, pos, full);
+    if (n == full && full > 0) {
+      out.append(s.substr(pos, n));
+    } else {
+      out.append("\xEF\xBF\xBD");
+    }
+    pos += n > 0 ? n : 1;
+  }
+  return out;
+}
+
 }  // namespace zenkor::utf8

@@ -1,0 +1,96 @@
+// The user's synonym dictionary: variant forms of words and their canonical
+// forms, applied to text as the last pipeline step.
+//
+// Entries keep the order in which they were inserted (a later insert of the
+// same variant replaces the canonical form in place), so everything derived
+// from a dictionary, such as collapsing variants during pre-normalization, is
+// the same on every run and machine.
+//
+// `apply` rewrites every occurrence of a variant in one left-to-right pass,
+// leftmost-longest and without overlaps; canonical forms written into the
+// output are never searched again, so entries do not chain.  The matcher is
+// compiled at the first `apply` and cached: concurrent first calls may each
+// build one, and the first to publish wins.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace zenkor::l3_lexical::synonym {
+
+namespace matcher {
+class Automaton;
+}
+
+// Error of the text loaders.  display() is the fixed text users see.
+struct SynonymDictError {
+  enum class Kind : std::uint8_t { InvalidRow, InvalidJson };
+  Kind kind;
+  std::size_t position;      // InvalidRow: 1-based line; InvalidJson: 0-based character index
+  std::string_view message;  // InvalidJson only
+
+  [[nodiscard]] std::string display() const;
+};
+
+class SynonymDict;
+using LoadResult = std::variant<SynonymDict, SynonymDictError>;
+
+class SynonymDict {
+ public:
+  struct Entry {
+    std::string variant;  // never empty
+    std::string canonical;
+  };
+
+  SynonymDict() = default;
+  // A copy has the same entries and compiles its own matcher when first used.
+  SynonymDict(const SynonymDict& other);
+  SynonymDict& operator=(const SynonymDict& other);
+  SynonymDict(SynonymDict&& other) noexcept;
+  SynonymDict& operator=(SynonymDict&& other) noexcept;
+  ~SynonymDict();
+
+  // Adds an entry, or replaces the canonical form of an existing variant.  An
+  // empty variant is ignored.  REQUIRES: no other thread uses the dictionary.
+  void insert(std::string variant, std::string canonical);
+
+  // Inserts every entry of `other` in its order: its canonical forms win.
+  void extend(SynonymDict other);
+
+  // Stage form: writes `in` with every variant replaced into `out`.
+  void apply(std::string_view in, std::string& out) const;
+  [[nodiscard]] std::string apply(std::string_view text) const;
+
+  [[nodiscard]] std::size_t size() const noexcept { return entries_.size(); }
+  [[nodiscard]] bool empty() const noexcept { return entries_.empty(); }
+  [[nodiscard]] const std::vector<Entry>& entries() const noexcept { return entries_; }
+
+  // One entry per line: variant, `delimiter`, canonical form.
+  [[nodiscard]] static LoadResult from_delimited(std::string_view text, char32_t delimiter);
+  // A JSON object mapping each canonical form to the array of its variants.
+  [[nodiscard]] static LoadResult from_json_grouped(std::string_view text);
+
+ private:
+  static constexpr std::uint32_t kEmptySlot = 0xFFFFFFFF;
+
+  // The compiled matcher, or null for an empty dictionary or a failed build
+  // (which the next call retries).
+  [[nodiscard]] const matcher::Automaton* automaton() const;
+  void forget_automaton() noexcept;
+
+  [[nodiscard]] std::size_t slot_of(std::string_view variant) const noexcept;
+  void rebuild_index();
+
+  std::vector<Entry> entries_;
+  // Open-addressing index into entries_ by variant; kEmptySlot marks a free slot.
+  std::vector<std::uint32_t> index_;
+  mutable std::atomic<const matcher::Automaton*> automaton_{nullptr};
+};
+
+}  // namespace zenkor::l3_lexical::synonym

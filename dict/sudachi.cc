@@ -1,0 +1,107 @@
+#include "dict/sudachi.h"
+
+#include <array>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+#include "core/l3_lexical/synonym/lines.h"
+#include "core/utf8.h"
+
+namespace zenkor::sudachi {
+
+namespace {
+
+using l3_lexical::synonym::SynonymDict;
+
+// Fields used, counted from 0; a data line needs at least 9.
+constexpr std::size_t kGroupField = 0;
+constexpr std::size_t kFormTypeField = 4;     // 0: representative form of the lexeme
+constexpr std::size_t kVariantTypeField = 6;  // 0: representative spelling of the form
+constexpr std::size_t kHeadwordField = 8;
+constexpr std::size_t kFieldsNeeded = 9;
+
+struct Group {
+  std::vector<std::string> words;  // file order, duplicates kept
+  std::optional<std::string> canonical;
+};
+
+// A decimal 0-255 with an optional "+"; anything else reads as 0.
+std::uint8_t read_type(std::string_view field) {
+  field = utf8::trim_white_space(field);
+  if (!field.empty() && field.front() == '+') field.remove_prefix(1);
+  if (field.empty()) return 0;
+  unsigned value = 0;
+  for (const char c : field) {
+    if (c < '0' || c > '9') return 0;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+    if (value > 255) return 0;
+  }
+  return static_cast<std::uint8_t>(value);
+}
+
+// Drops one pair of enclosing parentheses, ASCII or full-width.
+std::string_view strip_parentheses(std::string_view word) {
+  constexpr std::string_view kOpen = "\xEF\xBC\x88";   // （
+  constexpr std::string_view kClose = "\xEF\xBC\x89";  // ）
+  if (word.size() > 1 && word.front() == '(' && word.back() == ')') return word.substr(1, word.size() - 2);
+  if (word.size() >= kOpen.size() + kClose.size() && word.starts_with(kOpen) && word.ends_with(kClose)) {
+    return word.substr(kOpen.size(), word.size() - kOpen.size() - kClose.size());
+  }
+  return word;
+}
+
+}  // namespace
+
+std::string SudachiParseError::display() const {
+  return "sudachi synonyms: too few columns at line " + std::to_string(line);
+}
+
+std::variant<SynonymDict, SudachiParseError> load_sudachi_synonyms(std::string_view text) {
+  std::vector<Group> groups;  // in order of first appearance
+  std::unordered_map<std::string_view, std::size_t> group_index;  // keys view into `text`
+  std::size_t bad_line = 0;
+
+  l3_lexical::synonym::lines::for_each_entry_line(text, [&](std::size_t number, std::string_view line) {
+    std::array<std::string_view, kFieldsNeeded> fields;
+    std::size_t count = 0;
+    for (std::size_t start = 0; count < kFieldsNeeded; ++count) {
+      const std::size_t comma = line.find(',', start);
+      fields[count] = line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
+      if (comma == std::string_view::npos) {
+        ++count;
+        break;
+      }
+      start = comma + 1;
+    }
+    if (count < kFieldsNeeded) {
+      if (line.find(',') != std::string_view::npos) return true;  // an incomplete row
+      bad_line = number;
+      return false;
+    }
+    const std::string_view group_key = utf8::trim_white_space(fields[kGroupField]);
+    const std::string_view headword = strip_parentheses(utf8::trim_white_space(fields[kHeadwordField]));
+    if (group_key.empty() || headword.empty()) return true;
+
+    const auto [it, added] = group_index.try_emplace(group_key, groups.size());
+    if (added) groups.emplace_back();
+    Group& group = groups[it->second];
+    if (!group.canonical && read_type(fields[kFormTypeField]) == 0 && read_type(fields[kVariantTypeField]) == 0) {
+      group.canonical.emplace(headword);
+    }
+    group.words.emplace_back(headword);
+    return true;
+  });
+  if (bad_line != 0) return SudachiParseError{bad_line};
+
+  SynonymDict dict;
+  for (Group& group : groups) {
+    const std::string canonical = group.canonical ? *group.canonical : group.words.front();
+    for (std::string& word : group.words) {
+      if (word != canonical) dict.insert(std::move(word), canonical);
+    }
+  }
+  return dict;
+}
+
+}  // namespace zenkor::sudachi
