@@ -5,11 +5,7 @@
 namespace zenkor {
 namespace {
 
-// Unicode White_Space, the set trimming removes at the outer ends.
-constexpr bool is_white_space(char32_t c) noexcept {
-  return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
-}
+using utf8::is_white_space;
 
 void trim_front(std::string& s) {
   std::size_t pos = 0;
@@ -89,7 +85,18 @@ void Normalizer::run_stages(std::string& work, std::string& scratch) const {
   // step 26: case
   // step 27: collapse_spaces
   // step 28: cjk_spacing
-  // step 29: the synonym dictionary
+  run(synonyms_.has_value(), [this](std::string_view in, std::string& out) { synonyms_->apply(in, out); });  // step 29
+}
+
+Normalizer Normalizer::with_synonyms(const l3_lexical::synonym::SynonymDict& dict) const {
+  const Normalizer plain(config_);
+  l3_lexical::synonym::SynonymDict normalized;
+  for (const auto& entry : dict.entries()) {
+    normalized.insert(plain.normalize(entry.variant), entry.canonical);
+  }
+  Normalizer result(config_);
+  result.synonyms_.emplace(std::move(normalized));
+  return result;
 }
 
 Normalized Normalizer::normalize_with_segments(std::string_view text) const {

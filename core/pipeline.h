@@ -4,12 +4,14 @@
 // normalize_with_segments on one instance at once.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "core/config.h"
+#include "core/l3_lexical/synonym.h"
 
 namespace zenkor {
 
@@ -31,6 +33,19 @@ class Normalizer {
 
   [[nodiscard]] const Config& config() const noexcept { return config_; }
 
+  // The attached dictionary, or null.
+  [[nodiscard]] const l3_lexical::synonym::SynonymDict* synonyms() const noexcept {
+    return synonyms_ ? &*synonyms_ : nullptr;
+  }
+
+  // A Normalizer with the same Config and `dict` attached in place of any
+  // dictionary this one has.  Each variant is first normalized with this
+  // Config (without a dictionary), so it is written the way text reaching the
+  // dictionary step is; variants that normalize to nothing are dropped, and
+  // of variants that become equal the one inserted last wins.  Canonical
+  // forms are kept as given.
+  [[nodiscard]] Normalizer with_synonyms(const l3_lexical::synonym::SynonymDict& dict) const;
+
   // REQUIRES: text is valid UTF-8.
   [[nodiscard]] Normalized normalize_with_segments(std::string_view text) const;
 
@@ -44,6 +59,7 @@ class Normalizer {
   void run_stages(std::string& work, std::string& scratch) const;
 
   Config config_;
+  std::optional<l3_lexical::synonym::SynonymDict> synonyms_;
 };
 
 }  // namespace zenkor

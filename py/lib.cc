@@ -8,20 +8,28 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <limits>
 #include <memory>
 #include <new>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <utility>
 #include <variant>
 #include <vector>
 
 #include "core/config.h"
+#include "core/l3_lexical/synonym.h"
 #include "core/levenshtein.h"
 #include "core/pipeline.h"
+#include "core/utf8.h"
+#include "dict/sudachi.h"
 
 namespace {
 
@@ -30,6 +38,8 @@ using zenkor::ConfigError;
 using zenkor::ConfigValue;
 using zenkor::Normalizer;
 using zenkor::Preset;
+using zenkor::l3_lexical::synonym::SynonymDict;
+using zenkor::l3_lexical::synonym::SynonymDictError;
 
 constexpr const char* VERSION = "0.1.3";
 
@@ -386,6 +396,8 @@ PyObject* Normalizer_repr(PyObject* obj) {
       head += rendered;
     }
   }
+  const SynonymDict* dict = self->inner->synonyms();
+  if (dict && !dict->empty()) head += ", custom_dict_size=" + std::to_string(dict->size());
   return str_from("Normalizer(" + head + ")");
 }
 
@@ -481,6 +493,242 @@ PyObject* Normalizer_get_config(PyObject* obj, void*) {
   return config_to_dict(self->inner->config());
 }
 
+// ---------------------------------------------------------------------------
+// Custom dictionary methods.  Each takes an exclusive borrow for its whole run
+// and keeps the interpreter lock; a failure leaves the object as it was.
+
+// Replaces the object's normalizer with one holding the current dictionary
+// extended by `added`, every variant pre-normalized again.  Returns self.
+PyObject* merge_synonyms(PyObject* obj, SynonymDict added) {
+  auto* self = reinterpret_cast<PyNormalizer*>(obj);
+  try {
+    const SynonymDict* current = self->inner->synonyms();
+    SynonymDict merged = current ? *current : SynonymDict();
+    merged.extend(std::move(added));
+    auto next = std::make_unique<Normalizer>(self->inner->with_synonyms(merged));
+    delete std::exchange(self->inner, next.release());
+  } catch (const std::bad_alloc&) {
+    return PyErr_NoMemory();
+  }
+  return Py_NewRef(obj);
+}
+
+// A file given as str, bytes or path-like: its bytes for the system, and its
+// text for messages (bytes that are not UTF-8 shown as U+FFFD).
+struct FilePath {
+  std::string bytes;
+  std::string text;
+};
+
+bool path_argument(PyObject* obj, FilePath& out) {
+  Ref fs_path(PyOS_FSPath(obj));
+  if (!fs_path) return false;
+  Ref encoded(PyUnicode_Check(fs_path.get()) ? PyUnicode_EncodeFSDefault(fs_path.get()) : Py_NewRef(fs_path.get()));
+  if (!encoded) return false;
+  char* data = nullptr;
+  Py_ssize_t size = 0;
+  if (PyBytes_AsStringAndSize(encoded.get(), &data, &size) < 0) return false;
+  out.bytes.assign(data, static_cast<std::size_t>(size));
+  out.text = zenkor::utf8::to_valid_lossy(out.bytes);
+  return true;
+}
+
+// The extension of the final path component, or "" when it has none: the
+// component "..", a name whose only "." is its first character, and an
+// extension that is not UTF-8 have none.
+std::string_view extension_of(std::string_view path) {
+  // Trailing separators and "." components do not name the file.
+  while (path.size() > 1 && (path.back() == '/' || path.ends_with("/."))) path.remove_suffix(path.back() == '/' ? 1 : 2);
+  const std::size_t slash = path.rfind('/');
+  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  if (name == "..") return {};
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos || dot == 0) return {};
+  const std::string_view extension = name.substr(dot + 1);
+  return zenkor::utf8::is_valid(extension) ? extension : std::string_view();
+}
+
+// Reads a whole file as UTF-8 text, or raises OSError "cannot read {path}: ...".
+bool read_text_file(const FilePath& path, std::string& out) {
+  const auto fail = [&](const std::string& reason) {
+    PyErr_SetString(PyExc_OSError, ("cannot read " + path.text + ": " + reason).c_str());
+    return false;
+  };
+  const auto os_error = [&](int code) {
+    return fail(std::system_category().message(code) + " (os error " + std::to_string(code) + ")");
+  };
+  if (path.bytes.find('\0') != std::string::npos) return fail("path contains a NUL byte");
+  const int fd = ::open(path.bytes.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return os_error(errno);
+  out.clear();
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int code = errno;
+      ::close(fd);
+      return os_error(code);
+    }
+    if (n == 0) break;
+    out.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  if (!zenkor::utf8::is_valid(out)) return fail("stream did not contain valid UTF-8");
+  return true;
+}
+
+PyObject* Normalizer_with_custom_dict(PyObject* obj, PyObject* args, PyObject* kwargs) {
+  static const char* keywords[] = {"mapping", nullptr};
+  PyObject* mapping;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:with_custom_dict", const_cast<char**>(keywords), &mapping))
+    return nullptr;
+  ExclusiveBorrow borrow(reinterpret_cast<PyNormalizer*>(obj));
+  if (!borrow) return nullptr;
+  if (!PyDict_Check(mapping)) {
+    PyErr_Format(PyExc_TypeError, "argument 'mapping': '%.80s' object is not an instance of 'dict'",
+                 Py_TYPE(mapping)->tp_name);
+    return nullptr;
+  }
+  // A snapshot of the items: Python code run by a value's iterator may change
+  // the mapping, and that does not change what this call reads.
+  Ref items(PyDict_Items(mapping));
+  if (!items) return nullptr;
+  SynonymDict added;
+  for (Py_ssize_t i = 0; i < PyList_GET_SIZE(items.get()); ++i) {
+    PyObject* item = PyList_GET_ITEM(items.get(), i);
+    PyObject* key = PyTuple_GET_ITEM(item, 0);
+    PyObject* value = PyTuple_GET_ITEM(item, 1);
+    std::string_view canonical;
+    if (!PyUnicode_Check(key)) {
+      PyErr_SetString(PyExc_TypeError, "custom dict keys must be str");
+      return nullptr;
+    }
+    if (!utf8_of(key, canonical)) return nullptr;
+    const std::string shown = zenkor::quoted(canonical);
+    if (PyUnicode_Check(value)) {
+      PyErr_SetString(PyExc_TypeError, ("custom dict value for " + shown + " must be a list of str, not str").c_str());
+      return nullptr;
+    }
+    Ref iterator(PyObject_GetIter(value));
+    if (!iterator) {
+      PyErr_Clear();
+      PyErr_SetString(PyExc_TypeError, ("custom dict value for " + shown + " must be an iterable of str").c_str());
+      return nullptr;
+    }
+    while (Ref element{PyIter_Next(iterator.get())}) {
+      std::string_view variant;
+      if (!PyUnicode_Check(element.get())) {
+        PyErr_SetString(PyExc_TypeError, "custom dict variants must be str");
+        return nullptr;
+      }
+      if (!utf8_of(element.get(), variant)) return nullptr;
+      if (variant != canonical) added.insert(std::string(variant), std::string(canonical));
+    }
+    if (PyErr_Occurred()) return nullptr;
+  }
+  return merge_synonyms(obj, std::move(added));
+}
+
+PyObject* Normalizer_load_custom_dict_json(PyObject* obj, PyObject* args, PyObject* kwargs) {
+  static const char* keywords[] = {"json", nullptr};
+  PyObject* json_obj;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:load_custom_dict_json", const_cast<char**>(keywords), &json_obj))
+    return nullptr;
+  ExclusiveBorrow borrow(reinterpret_cast<PyNormalizer*>(obj));
+  if (!borrow) return nullptr;
+  std::string_view json;
+  if (!str_argument(json_obj, "load_custom_dict_json", "json", json)) return nullptr;
+  auto loaded = SynonymDict::from_json_grouped(json);
+  if (auto* err = std::get_if<SynonymDictError>(&loaded)) {
+    PyErr_SetString(PyExc_ValueError, ("invalid custom dict json: " + err->display()).c_str());
+    return nullptr;
+  }
+  return merge_synonyms(obj, std::move(std::get<SynonymDict>(loaded)));
+}
+
+PyObject* Normalizer_load_custom_dict_file(PyObject* obj, PyObject* args, PyObject* kwargs) {
+  static const char* keywords[] = {"path", "format", nullptr};
+  PyObject* path_obj;
+  PyObject* format_obj = Py_None;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|O:load_custom_dict_file", const_cast<char**>(keywords), &path_obj,
+                                   &format_obj))
+    return nullptr;
+  ExclusiveBorrow borrow(reinterpret_cast<PyNormalizer*>(obj));
+  if (!borrow) return nullptr;
+  FilePath path;
+  if (!path_argument(path_obj, path)) return nullptr;
+  std::string format;
+  if (format_obj == Py_None) {
+    format = extension_of(path.bytes);
+  } else {
+    if (!PyUnicode_Check(format_obj)) {
+      PyErr_Format(PyExc_TypeError, "load_custom_dict_file() argument 'format' must be str or None, not %.80s",
+                   Py_TYPE(format_obj)->tp_name);
+      return nullptr;
+    }
+    std::string_view given;
+    if (!utf8_of(format_obj, given)) return nullptr;
+    format = given;
+  }
+  for (char& c : format) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  char32_t delimiter = 0;  // none: JSON
+  if (format == "csv") {
+    delimiter = ',';
+  } else if (format == "tsv" || format == "txt") {
+    delimiter = '\t';
+  } else if (format != "json") {
+    PyErr_SetString(PyExc_ValueError,
+                    ("unknown custom dict format " + zenkor::quoted(format) + " (expected json, csv, tsv)").c_str());
+    return nullptr;
+  }
+  std::string text;
+  if (!read_text_file(path, text)) return nullptr;
+  auto loaded = delimiter == 0 ? SynonymDict::from_json_grouped(text) : SynonymDict::from_delimited(text, delimiter);
+  if (auto* err = std::get_if<SynonymDictError>(&loaded)) {
+    PyErr_SetString(PyExc_ValueError, ("invalid custom dict " + path.text + ": " + err->display()).c_str());
+    return nullptr;
+  }
+  return merge_synonyms(obj, std::move(std::get<SynonymDict>(loaded)));
+}
+
+PyObject* Normalizer_load_sudachi_synonyms(PyObject* obj, PyObject* args, PyObject* kwargs) {
+  static const char* keywords[] = {"path", nullptr};
+  PyObject* path_obj;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:load_sudachi_synonyms", const_cast<char**>(keywords), &path_obj))
+    return nullptr;
+  ExclusiveBorrow borrow(reinterpret_cast<PyNormalizer*>(obj));
+  if (!borrow) return nullptr;
+  FilePath path;
+  std::string text;
+  if (!path_argument(path_obj, path) || !read_text_file(path, text)) return nullptr;
+  auto loaded = zenkor::sudachi::load_sudachi_synonyms(text);
+  if (auto* err = std::get_if<zenkor::sudachi::SudachiParseError>(&loaded)) {
+    PyErr_SetString(PyExc_ValueError, ("invalid sudachi synonyms " + path.text + ": " + err->display()).c_str());
+    return nullptr;
+  }
+  return merge_synonyms(obj, std::move(std::get<SynonymDict>(loaded)));
+}
+
+PyObject* Normalizer_clear_custom_dict(PyObject* obj, PyObject*) {
+  auto* self = reinterpret_cast<PyNormalizer*>(obj);
+  ExclusiveBorrow borrow(self);
+  if (!borrow) return nullptr;
+  auto next = std::make_unique<Normalizer>(self->inner->config());
+  delete std::exchange(self->inner, next.release());
+  return Py_NewRef(obj);
+}
+
+PyObject* Normalizer_get_custom_dict_size(PyObject* obj, void*) {
+  auto* self = reinterpret_cast<PyNormalizer*>(obj);
+  SharedBorrow borrow(self);
+  if (!borrow) return nullptr;
+  const SynonymDict* dict = self->inner->synonyms();
+  return PyLong_FromSize_t(dict ? dict->size() : 0);
+}
+
 PyMethodDef normalizer_methods[] = {
     {"normalize", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Normalizer_normalize)),
      METH_VARARGS | METH_KEYWORDS,
@@ -492,13 +740,50 @@ PyMethodDef normalizer_methods[] = {
      METH_VARARGS | METH_KEYWORDS | METH_STATIC,
      "preset(name)\n--\n\nプリセット名から生成する(`Normalizer(name)` と同じ)。"},
     {"presets", Normalizer_presets, METH_NOARGS | METH_STATIC, "presets()\n--\n\n利用可能なプリセット名の一覧。"},
-    // Custom dictionary methods go here.
+    {"with_custom_dict", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Normalizer_with_custom_dict)),
+     METH_VARARGS | METH_KEYWORDS,
+     "with_custom_dict($self, mapping)\n--\n\n"
+     "カスタム辞書を追加する。既存のエントリにマージされる。\n"
+     "\n"
+     "`mapping` は `{正規形: [表記ゆれ, ...]}` 形式の dict。\n"
+     "例: `{\"幽遊白書\": [\"幽白\", \"ゆうはく\", \"幽☆遊☆白書\"]}`\n"
+     "\n"
+     "与えられた表記ゆれは正規化の最終段で正規形に置換される。\n"
+     "メソッドチェーンできるよう自身を返す。"},
+    {"load_custom_dict_json",
+     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Normalizer_load_custom_dict_json)),
+     METH_VARARGS | METH_KEYWORDS,
+     "load_custom_dict_json($self, json)\n--\n\n"
+     "カスタム辞書を JSON 文字列から読み込んで追加する。\n"
+     "\n"
+     "フォーマットは `{\"正規形\": [\"表記ゆれ\", ...]}`。`json.dumps()` の既定出力\n"
+     "(`\\uXXXX` エスケープ)もそのまま読める。"},
+    {"load_custom_dict_file",
+     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Normalizer_load_custom_dict_file)),
+     METH_VARARGS | METH_KEYWORDS,
+     "load_custom_dict_file($self, path, format=None)\n--\n\n"
+     "カスタム辞書をファイルから読み込んで追加する。\n"
+     "\n"
+     "`format` 省略時は拡張子で判定する:\n"
+     "- `.json`: `{\"正規形\": [\"表記ゆれ\", ...]}`\n"
+     "- `.csv`: `表記ゆれ,正規形` (1行1件、`#` 行はコメント)\n"
+     "- `.tsv` / `.txt`: `表記ゆれ<TAB>正規形`"},
+    {"load_sudachi_synonyms",
+     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Normalizer_load_sudachi_synonyms)),
+     METH_VARARGS | METH_KEYWORDS,
+     "load_sudachi_synonyms($self, path)\n--\n\n"
+     "Sudachi 同義語辞書 (`synonyms.txt`) を読み込んで追加する。\n"
+     "\n"
+     "辞書本体はバンドルしていないので、SudachiDict から別途ダウンロードすること。"},
+    {"clear_custom_dict", Normalizer_clear_custom_dict, METH_NOARGS,
+     "clear_custom_dict($self)\n--\n\nカスタム辞書をすべて削除する。"},
     {nullptr, nullptr, 0, nullptr},
 };
 
 PyGetSetDef normalizer_getset[] = {
     {"config", Normalizer_get_config, nullptr,
      "現在の設定を kwargs 互換の dict で返す。`Normalizer(**n.config)` で複製できる。", nullptr},
+    {"custom_dict_size", Normalizer_get_custom_dict_size, nullptr, "登録済みカスタム辞書のエントリ数。", nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -1,0 +1,282 @@
+"""Dictionary text formats: delimited lines, grouped JSON, and reading files."""
+
+import os
+from pathlib import Path
+
+import pytest
+
+from zenkor import Normalizer
+
+
+def entries_after(n, probes):
+    return {p: n.normalize(p) for p in probes}
+
+
+# ----------------------------------------------------------------------------
+# Delimited lines (CSV and TSV files).
+
+
+@pytest.mark.parametrize(
+    "content, probes",
+    [
+        ("幽白,幽遊白書", {"幽白": "幽遊白書"}),
+        (" 幽白 , 幽遊白書 \n", {"幽白": "幽遊白書"}),
+        ("\u3000幽白\u3000,\u00a0幽遊白書\u0085", {"幽白": "幽遊白書"}),
+        ("a,b,c", {"a": "b,c"}),  # only the first comma cuts
+        ("a,\nx,y", {"a": "", "x": "y"}),  # empty canonical deletes
+        ('"q",r', {'"q"': "r", "q": "q"}),  # no quoting
+        ("# note\n\n\u3000\nx,y\n#z,w", {"x": "y", "#z": "#z"}),
+        ("x,1\r\nx,2\r\n", {"x": "2"}),  # CRLF, later line wins
+    ],
+)
+def test_csv_entries(tmp_path, content, probes):
+    path = tmp_path / "words.csv"
+    path.write_text(content, encoding="utf-8", newline="")
+    n = Normalizer("none").load_custom_dict_file(path)
+    assert entries_after(n, probes) == probes
+
+
+def test_crlf_and_lf_give_the_same_entries(tmp_path):
+    text = "幽白,幽遊白書\nゆうはく,幽遊白書\n"
+    lf, crlf = tmp_path / "lf.csv", tmp_path / "crlf.csv"
+    lf.write_bytes(text.encode())
+    crlf.write_bytes(text.replace("\n", "\r\n").encode())
+    a = Normalizer("none").load_custom_dict_file(lf)
+    b = Normalizer("none").load_custom_dict_file(crlf)
+    assert a.custom_dict_size == b.custom_dict_size == 2
+    assert a.normalize("幽白ゆうはく") == b.normalize("幽白ゆうはく") == "幽遊白書幽遊白書"
+
+
+def test_delimited_keeps_self_mappings(tmp_path):
+    path = tmp_path / "words.csv"
+    path.write_text("a,a\n", encoding="utf-8")
+    assert Normalizer("none").load_custom_dict_file(path).custom_dict_size == 1
+
+
+@pytest.mark.parametrize(
+    "content, line",
+    [
+        (",b", 1),
+        ("abc", 1),
+        ("x,y\nabc\n", 2),
+        ("# c\n\nx", 3),
+        ("x,y\n \t,z", 2),  # the variant is empty after trimming
+    ],
+)
+def test_csv_invalid_rows(tmp_path, content, line):
+    path = tmp_path / "words.csv"
+    path.write_text(content, encoding="utf-8")
+    n = Normalizer("none").with_custom_dict({"K": ["k"]})
+    with pytest.raises(ValueError) as info:
+        n.load_custom_dict_file(path)
+    assert str(info.value) == f"invalid custom dict {path}: invalid row at line {line}"
+    assert n.custom_dict_size == 1
+
+
+@pytest.mark.parametrize("name", ["words.tsv", "words.txt", "words.TSV"])
+def test_tab_separated(tmp_path, name):
+    path = tmp_path / name
+    path.write_text("幽白\t幽遊白書\na,b\tc\n", encoding="utf-8")
+    n = Normalizer("none").load_custom_dict_file(path)
+    assert entries_after(n, ["幽白", "a,b"]) == {"幽白": "幽遊白書", "a,b": "c"}
+
+
+# ----------------------------------------------------------------------------
+# Grouped JSON.
+
+
+@pytest.mark.parametrize(
+    "text, size",
+    [
+        ('{"幽遊白書": ["幽白", "ゆうはく", "幽☆遊☆白書"]}', 3),
+        ('{"a": ["a"]}', 0),
+        ('{"a": []}', 0),
+        ('{"a": ["x",],}', 1),  # trailing commas
+        ('{"a": ["x"], "b": ["y"], "a": ["z"]}', 3),  # repeated keys are all read
+        (' \t\r\n{"a": ["x"]}\n ', 1),
+        ('{"a": ["x"], "junk": [], "n": []}', 1),
+    ],
+)
+def test_json_entries(text, size):
+    assert Normalizer("none").load_custom_dict_json(text).custom_dict_size == size
+
+
+DEEP_OK = '{"a": [' + "[" * 62 + "]" * 62 + "]}"  # 64 containers open at the deepest
+DEEP_BAD = '{"a": [' + "[" * 63 + "]" * 63 + "]}"
+
+
+@pytest.mark.parametrize(
+    "text, pos, msg",
+    [
+        ("", 0, "unexpected end of input"),
+        ("   ", 3, "unexpected end of input"),
+        ('{"a": [', 7, "unexpected end of input"),
+        ("[]", 0, "expected top-level object"),
+        ("[,]", 0, "expected top-level object"),
+        ("null", 0, "expected top-level object"),
+        ('"s"', 0, "expected top-level object"),
+        ("{} x", 3, "trailing characters after top-level value"),
+        ("]", 0, "trailing characters after top-level value"),
+        ('{"a": "x"}', 0, "expected array of strings"),
+        ('{"a": [1]}', 0, "expected string in array"),
+        ('{"a": ["x", null]}', 0, "expected string in array"),
+        ('{"幽" 1}', 5, "expected ':' after object key"),
+        ('{"a"', 4, "expected ':' after object key"),
+        ('{"a": ["x" "y"]}', 11, "expected ',' or ']'"),
+        ('{"a": ["x"', 10, "expected ',' or ']'"),
+        ('{"a": [] "b"}', 9, "expected ',' or '}'"),
+        ('{"a": []', 8, "expected ',' or '}'"),
+        ("{a: []}", 1, "expected string"),
+        ("{", 1, "expected string"),
+        ('{"a', 3, "unterminated string"),
+        ('{"a\\', 4, "unterminated escape"),
+        ('{"a\\q": []}', 5, "invalid escape sequence"),
+        ('{"\\u12G4": []}', 6, "expected 4 hex digits after \\u"),
+        ('{"\\u12', 6, "expected 4 hex digits after \\u"),
+        ('{"\\ud800": []}', 8, "lone high surrogate in \\u escape"),
+        ('{"\\ud800', 8, "lone high surrogate in \\u escape"),
+        ('{"\\ud800\\n": []}', 8, "lone high surrogate in \\u escape"),
+        ('{"\\ud800\\', 8, "lone high surrogate in \\u escape"),
+        ('{"\\ud800\\u0041": []}', 14, "lone high surrogate in \\u escape"),
+        ('{"\\ud800\\u00zz": []}', 12, "expected 4 hex digits after \\u"),
+        ('{"\\udc00": []}', 8, "invalid \\u escape (lone surrogate)"),
+        (DEEP_OK, 0, "expected string in array"),  # parsed; only the content is wrong
+        (DEEP_BAD, 7 + 62, "nesting too deep"),
+        ("[" * 100, 64, "nesting too deep"),
+    ],
+)
+def test_json_errors(text, pos, msg):
+    with pytest.raises(ValueError) as info:
+        Normalizer("none").load_custom_dict_json(text)
+    assert str(info.value) == f"invalid custom dict json: invalid json at char {pos}: {msg}"
+
+
+@pytest.mark.parametrize(
+    "escaped, char",
+    [
+        ("\\u0041", "A"),
+        ("\\u5e7D", "幽"),
+        ("\\ud842\\udfb7", "𠮷"),
+        ("\\/\\b\\f\\r\\t", "/\b\f\r\t"),
+        ("\\u0000", "\0"),
+        ("raw\ttab\nline", "raw\ttab\nline"),  # raw control characters are kept
+    ],
+)
+def test_json_escapes(escaped, char):
+    n = Normalizer("none").load_custom_dict_json('{"X": ["' + escaped + '"]}')
+    assert n.normalize(char) == "X"
+
+
+# ----------------------------------------------------------------------------
+# Choosing the format and reading the file.
+
+
+@pytest.mark.parametrize(
+    "name, fmt, content",
+    [
+        ("words.csv", None, "v,C"),
+        ("words.CSV", None, "v,C"),
+        ("dict.JSON", None, '{"C": ["v"]}'),
+        ("a.tar.csv", None, "v,C"),
+        ("words.txt", None, "v\tC"),
+        ("words", "json", '{"C": ["v"]}'),
+        ("words.json", "CSV", "v,C"),  # the argument overrides the extension
+        ("words.csv", "tsv", "v\tC"),
+    ],
+)
+def test_format_by_extension_or_argument(tmp_path, name, fmt, content):
+    path = tmp_path / name
+    path.write_text(content, encoding="utf-8")
+    n = Normalizer("none").load_custom_dict_file(str(path), format=fmt)
+    assert n.normalize("v") == "C"
+
+
+@pytest.mark.parametrize(
+    "name, fmt, shown",
+    [
+        ("words.yaml", None, '"yaml"'),
+        ("words", None, '""'),
+        (".json", None, '""'),
+        ("README", None, '""'),
+        ("words.", None, '""'),
+        ("words.json", "Yaml", '"yaml"'),
+        ("words.json", "", '""'),
+        ("words.json", "j\"son", '"j\\"son"'),
+    ],
+)
+def test_unknown_format_is_checked_before_opening(tmp_path, name, fmt, shown):
+    # The file does not exist: the format error comes first.
+    with pytest.raises(ValueError) as info:
+        Normalizer("none").load_custom_dict_file(tmp_path / name, format=fmt)
+    assert str(info.value) == f"unknown custom dict format {shown} (expected json, csv, tsv)"
+
+
+def test_format_must_be_str_or_none(tmp_path):
+    with pytest.raises(TypeError):
+        Normalizer("none").load_custom_dict_file(tmp_path / "x.csv", format=1)
+
+
+def test_path_may_be_str_bytes_or_pathlike(tmp_path):
+    path = tmp_path / "words.csv"
+    path.write_text("v,C", encoding="utf-8")
+    for arg in (str(path), bytes(path), path):
+        assert Normalizer("none").load_custom_dict_file(arg).normalize("v") == "C"
+    with pytest.raises(TypeError):
+        Normalizer("none").load_custom_dict_file(3)
+
+
+def test_invalid_json_file_names_the_path(tmp_path):
+    path = tmp_path / "words.json"
+    path.write_text("[]", encoding="utf-8")
+    with pytest.raises(ValueError) as info:
+        Normalizer("none").load_custom_dict_file(path)
+    assert str(info.value) == f"invalid custom dict {path}: invalid json at char 0: expected top-level object"
+
+
+def check_unreadable(path, reason, method="load_custom_dict_file"):
+    n = Normalizer("none").with_custom_dict({"K": ["k"]})
+    with pytest.raises(OSError) as info:
+        getattr(n, method)(path)
+    assert type(info.value) is OSError
+    assert str(info.value) == f"cannot read {os.fsdecode(path) if isinstance(path, bytes) else path}: {reason}"
+    assert n.custom_dict_size == 1
+
+
+@pytest.mark.parametrize("method", ["load_custom_dict_file", "load_sudachi_synonyms"])
+def test_missing_file_and_directory(tmp_path, method):
+    check_unreadable(tmp_path / "missing.csv", "No such file or directory (os error 2)", method)
+    directory = tmp_path / "dir.csv"
+    directory.mkdir()
+    check_unreadable(directory, "Is a directory (os error 21)", method)
+
+
+@pytest.mark.skipif(os.name != "posix" or os.geteuid() == 0, reason="root can read any file")
+def test_file_without_read_permission(tmp_path):
+    path = tmp_path / "secret.csv"
+    path.write_text("a,b", encoding="utf-8")
+    path.chmod(0)
+    check_unreadable(path, "Permission denied (os error 13)")
+
+
+@pytest.mark.parametrize("method", ["load_custom_dict_file", "load_sudachi_synonyms"])
+@pytest.mark.parametrize("data", [b"a,b\n\xff\xfe", b"\xe5\xb9", b"a,\xed\xa0\x80", b"\xc0\xaf,x"])
+def test_file_that_is_not_utf8(tmp_path, method, data):
+    path = tmp_path / "words.csv"
+    path.write_bytes(data)
+    check_unreadable(path, "stream did not contain valid UTF-8", method)
+
+
+def test_undecodable_path_bytes_are_shown_as_replacement(tmp_path):
+    path = bytes(tmp_path) + b"/bad\xff.csv"
+    with pytest.raises(OSError) as info:
+        Normalizer("none").load_custom_dict_file(path)
+    assert str(info.value) == (
+        f"cannot read {tmp_path}/bad\ufffd.csv: No such file or directory (os error 2)"
+    )
+
+
+def test_empty_files_add_nothing(tmp_path):
+    for name, content in [("e.csv", ""), ("e.tsv", "\n\n"), ("e.json", "{}")]:
+        path = tmp_path / name
+        path.write_text(content, encoding="utf-8")
+        assert Normalizer("none").load_custom_dict_file(Path(path)).custom_dict_size == 0
