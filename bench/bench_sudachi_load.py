@@ -1,0 +1,97 @@
+"""Cost of a large synonym dictionary: loading the public Sudachi synonym file,
+the first normalization (which compiles the matcher), steady throughput, and
+matching time against adversarial variants.
+
+    python bench/bench_sudachi_load.py [--repeat N] [--synonyms PATH]
+"""
+
+from __future__ import annotations
+
+import argparse
+import time
+from pathlib import Path
+from typing import Callable
+
+import zenkor
+
+# shared/ sits beside the checkout (or beside the folder of work trees).
+SHARED = next(
+    (p / "shared" / "data" for p in Path(__file__).resolve().parents[1:4] if (p / "shared" / "data").is_dir()),
+    Path("shared") / "data",
+)
+
+
+def timed(fn: Callable[[], object]) -> float:
+    start = time.perf_counter()
+    fn()
+    return time.perf_counter() - start
+
+
+def best_of(repeat: int, fn: Callable[[], object]) -> float:
+    return min(timed(fn) for _ in range(repeat))
+
+
+def corpus_text() -> list[str]:
+    lines: list[str] = []
+    for path in sorted((SHARED / "corpus").glob("*.txt")):
+        lines.extend(path.read_text(encoding="utf-8").splitlines())
+    return lines
+
+
+def load_phases(path: Path, repeat: int) -> None:
+    print(f"{'preset':<18}{'read':>9}{'load':>10}{'first match':>13}{'entries':>9}")
+    read = best_of(repeat, lambda: path.read_text(encoding="utf-8"))
+    for preset in zenkor.Normalizer.presets():
+        loads, firsts = [], []
+        for _ in range(repeat):
+            n = zenkor.Normalizer(preset)
+            # Reads, parses, expands the groups and pre-normalizes every variant.
+            loads.append(timed(lambda: n.load_sudachi_synonyms(path)))
+            # Compiles the matcher, then matches one short text.
+            firsts.append(timed(lambda: n.normalize("あいまいな宛先")))
+        print(
+            f"{preset:<18}{read * 1e3:>7.1f}ms{min(loads) * 1e3:>8.1f}ms"
+            f"{min(firsts) * 1e3:>11.1f}ms{n.custom_dict_size:>9}"
+        )
+
+
+def throughput(path: Path, repeat: int) -> None:
+    lines = corpus_text()
+    if not lines:
+        return
+    size_mb = sum(len(s.encode()) for s in lines) / 1e6
+    plain = zenkor.Normalizer("none")
+    with_dict = zenkor.Normalizer("none").load_sudachi_synonyms(path)
+    with_dict.normalize("warm up")
+    base = best_of(repeat, lambda: plain.normalize_batch(lines))
+    full = best_of(repeat, lambda: with_dict.normalize_batch(lines))
+    print(f"\ncorpus {size_mb:.1f} MB, preset none: {size_mb / base:.0f} MB/s without, "
+          f"{size_mb / full:.0f} MB/s with the dictionary")
+
+
+def adversarial(repeat: int) -> None:
+    # "a" matches everywhere while a long variant "aaa...ab" keeps looking
+    # ahead; a scanner that re-reads after each match slows down with k.
+    text = "a" * 1_000_000
+    print("\nvariants {a, a*k+b} over a million 'a':")
+    for k in (10, 100, 1000, 10000):
+        n = zenkor.Normalizer("none").with_custom_dict({"x": ["a"], "y": ["a" * k + "b"]})
+        n.normalize("a")
+        print(f"  k={k:<6}{best_of(repeat, lambda: n.normalize(text)) * 1e3:>8.1f} ms")
+
+
+def main() -> None:
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--repeat", type=int, default=3)
+    parser.add_argument("--synonyms", type=Path, default=SHARED / "sudachi" / "synonyms.txt")
+    args = parser.parse_args()
+    if args.synonyms.is_file():
+        load_phases(args.synonyms, args.repeat)
+        throughput(args.synonyms, args.repeat)
+    else:
+        print(f"{args.synonyms} not found: skipping the load timings")
+    adversarial(args.repeat)
+
+
+if __name__ == "__main__":
+    main()
