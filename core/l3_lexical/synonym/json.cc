@@ -17,6 +17,21 @@ constexpr int hex_value(char32_t c) noexcept {
   return -1;
 }
 
+// The character a one-letter escape stands for, or 0 for none.
+constexpr char simple_escape(char32_t e) noexcept {
+  switch (e) {
+    case '"': return '"';
+    case '/': return '/';
+    case '\\': return '\\';
+    case 'b': return '\b';
+    case 'f': return '\f';
+    case 'n': return '\n';
+    case 'r': return '\r';
+    case 't': return '\t';
+    default: return 0;
+  }
+}
+
 constexpr bool is_high_surrogate(char32_t u) noexcept { return u >= 0xD800 && u <= 0xDBFF; }
 constexpr bool is_low_surrogate(char32_t u) noexcept { return u >= 0xDC00 && u <= 0xDFFF; }
 
@@ -126,32 +141,12 @@ std::optional<Error> Parser::parse_string(std::string& out) {
     }
     if (at_end()) return error_here("unterminated escape");
     const char32_t e = chars_[pos_++];
-    switch (e) {
-      case '"':
-      case '/':
-      case '\\':
-        out.push_back(static_cast<char>(e));
-        break;
-      case 'b':
-        out.push_back('\b');
-        break;
-      case 'f':
-        out.push_back('\f');
-        break;
-      case 'n':
-        out.push_back('\n');
-        break;
-      case 'r':
-        out.push_back('\r');
-        break;
-      case 't':
-        out.push_back('\t');
-        break;
-      case 'u':
-        if (auto err = parse_unicode_escape(out)) return err;
-        break;
-      default:
-        return error_here("invalid escape sequence");
+    if (e == 'u') {
+      if (auto err = parse_unicode_escape(out)) return err;
+    } else if (const char unescaped = simple_escape(e)) {
+      out.push_back(unescaped);
+    } else {
+      return error_here("invalid escape sequence");
     }
   }
 }
