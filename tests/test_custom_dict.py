@@ -3,6 +3,8 @@
 import json
 import threading
 
+from hypothesis import given, settings
+from hypothesis import strategies as st
 import pytest
 
 from zenkor import Normalizer
@@ -29,6 +31,35 @@ def plain(mapping):
 )
 def test_matching_is_leftmost_longest_single_pass(mapping, text, expected):
     assert plain(mapping).normalize(text) == expected
+
+
+def reference_apply(mapping, text):
+    """Leftmost-longest replacement, one pass, the later key winning a variant."""
+    table = {}
+    for canonical, variants in mapping.items():
+        for v in variants:
+            if v and v != canonical:
+                table[v] = canonical
+    out, pos = [], 0
+    while pos < len(text):
+        hits = [v for v in table if text.startswith(v, pos)]
+        if hits:
+            best = max(hits, key=len)
+            out.append(table[best])
+            pos += len(best)
+        else:
+            out.append(text[pos])
+            pos += 1
+    return "".join(out)
+
+
+WORDS = st.text(alphabet="ab幽𠮷", min_size=0, max_size=4)
+
+
+@settings(max_examples=300, deadline=None)
+@given(st.dictionaries(WORDS, st.lists(WORDS, max_size=4), max_size=6), st.text(alphabet="ab幽𠮷c", max_size=30))
+def test_matches_a_reference_scan(mapping, text):
+    assert plain(mapping).normalize(text) == reference_apply(mapping, text)
 
 
 def test_methods_return_self_and_count_entries():

@@ -275,6 +275,12 @@ def test_undecodable_path_bytes_are_shown_as_replacement(tmp_path):
     )
 
 
+def test_path_with_nul_byte_is_an_os_error():
+    with pytest.raises(OSError) as info:
+        Normalizer("none").load_custom_dict_file(b"a\0b.csv")
+    assert str(info.value).startswith("cannot read a")
+
+
 def test_empty_files_add_nothing(tmp_path):
     for name, content in [("e.csv", ""), ("e.tsv", "\n\n"), ("e.json", "{}")]:
         path = tmp_path / name
