@@ -1,5 +1,17 @@
 #include "core/pipeline.h"
 
+#include <cstddef>
+
+#include "core/l1_char/case.h"
+#include "core/l1_char/kanji.h"
+#include "core/l1_char/prolonged.h"
+#include "core/l1_char/quotes.h"
+#include "core/l1_char/repeat.h"
+#include "core/l1_char/spaces.h"
+#include "core/l1_char/spacing.h"
+#include "core/l1_char/strip.h"
+#include "core/l1_char/symbols.h"
+#include "core/l4_extra/emoji.h"
 #include "core/utf8.h"
 
 namespace zenkor {
@@ -57,38 +69,38 @@ void Normalizer::run_stages(std::string& work, std::string& scratch) const {
     stage(std::string_view(work), scratch, args...);
     std::swap(work, scratch);
   };
-  (void)run;
-  (void)c;
 
   // The order is fixed and differs from the order of the option keys.
   // step 1: normalize_newlines
   // step 2: remove_bidi_control
   // step 3: remove_zero_width
   // step 4: remove_control
-  // step 5: remove_variation_selectors
+  run(c.remove_variation_selectors, l1_char::kanji::remove_variation_selectors);  // step 5
   // step 6: expand_cjk_compat
   // step 7: nfkc
-  // step 8: kyujitai_to_shinjitai
-  // step 9: unify_itaiji
+  run(c.kyujitai_to_shinjitai, l1_char::kanji::map_table, l1_char::kanji::KYUJITAI_TABLE);  // step 8
+  run(c.unify_itaiji, l1_char::kanji::map_table, l1_char::kanji::ITAIJI_TABLE);  // step 9
   // step 10: halfwidth_kana_to_fullwidth
   // step 11: expand_iteration_marks
   // step 12: unify_loanword_kana
   // step 13: kana
-  // step 14: unify_quotes
-  // step 15: unify_hyphens / unify_tildes / unify_prolonged
-  // step 16: collapse_prolonged_run
+  run(c.unify_quotes, l1_char::quotes::unify);  // step 14
+  run(c.unify_hyphens || c.unify_tildes || c.unify_prolonged, l1_char::symbols::unify, c.unify_hyphens,
+      c.unify_tildes, c.unify_prolonged);  // step 15
+  run(c.collapse_prolonged_run, l1_char::prolonged::collapse);  // step 16
   // step 17: strip_trailing_prolonged
-  // step 18: emoji
+  run(c.emoji.kind != EmojiAction::Kind::Keep, l4_extra::emoji::process, c.emoji);  // step 18
   // step 19: kansuji_to_arabic
   // step 20: arabic_to_kansuji
   // step 21: era_to_western
   // step 22: canonicalize_numbers
-  // step 23: remove_cjk_compat
-  // step 24: remove_symbols
-  // step 25: repeat_limit
-  // step 26: case
-  // step 27: collapse_spaces
-  // step 28: cjk_spacing
+  run(c.remove_cjk_compat, l1_char::strip::remove_cjk_compat);  // step 23
+  run(c.remove_symbols, l1_char::strip::remove_symbols);  // step 24
+  run(c.repeat_limit.has_value(), l1_char::repeat::shorten,
+      static_cast<std::size_t>(c.repeat_limit.value_or(1)));  // step 25
+  run(c.case_action != CaseAction::Keep, l1_char::case_::convert, c.case_action);  // step 26
+  run(c.collapse_spaces, l1_char::spaces::collapse);  // step 27
+  run(c.cjk_spacing != CjkSpacing::Keep, l1_char::spacing::process, c.cjk_spacing);  // step 28
   // step 29: the synonym dictionary
 }
 
