@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -105,6 +106,33 @@ inline void append(std::string& out, char32_t c) {
   }
   while (pos < s.size() && static_cast<unsigned char>(s[pos]) < 0x80) ++pos;
   return pos - start;
+}
+
+// Which characters a rewrite may touch: stages that never change ASCII let
+// map_chars skip it eight bytes at a time.
+enum class Ascii : bool { Unchanged, MayChange };
+
+// Copies `in` into `out` (cleared first), replacing every character c for
+// which `replacement(c)` returns a text (possibly empty, which deletes c).
+// Characters it returns nothing for are copied in bulk runs.
+template <Ascii kAscii, typename Replacement>
+void map_chars(std::string_view in, std::string& out, Replacement replacement) {
+  out.clear();
+  std::size_t run = 0;  // start of the pending run of kept bytes
+  std::size_t pos = 0;
+  while (pos < in.size()) {
+    if constexpr (kAscii == Ascii::Unchanged) {
+      pos += ascii_prefix(in, pos);
+      if (pos == in.size()) break;
+    }
+    const std::size_t start = pos;
+    const std::optional<std::string_view> r = replacement(next(in, pos));
+    if (!r) continue;
+    out.append(in, run, start - run);
+    out.append(*r);
+    run = pos;
+  }
+  out.append(in, run, in.size() - run);
 }
 
 }  // namespace zenkor::utf8
