@@ -1,5 +1,9 @@
 #include "core/pipeline.h"
 
+#include "core/l1_char/cjk_compat.h"
+#include "core/l1_char/cleanup.h"
+#include "core/l1_char/unicode.h"
+#include "core/l1_char/width.h"
 #include "core/utf8.h"
 
 namespace zenkor {
@@ -57,20 +61,18 @@ void Normalizer::run_stages(std::string& work, std::string& scratch) const {
     stage(std::string_view(work), scratch, args...);
     std::swap(work, scratch);
   };
-  (void)run;
-  (void)c;
 
   // The order is fixed and differs from the order of the option keys.
-  // step 1: normalize_newlines
-  // step 2: remove_bidi_control
-  // step 3: remove_zero_width
-  // step 4: remove_control
+  run(c.normalize_newlines, l1_char::cleanup::normalize_newlines);    // step 1
+  run(c.remove_bidi_control, l1_char::cleanup::remove_bidi_control);  // step 2
+  run(c.remove_zero_width, l1_char::cleanup::remove_zero_width);      // step 3
+  run(c.remove_control, l1_char::cleanup::remove_control);            // step 4
   // step 5: remove_variation_selectors
-  // step 6: expand_cjk_compat
-  // step 7: nfkc
+  run(c.expand_cjk_compat, l1_char::cjk_compat::expand);              // step 6
+  run(c.nfkc, l1_char::unicode::nfkc);                                 // step 7
   // step 8: kyujitai_to_shinjitai
   // step 9: unify_itaiji
-  // step 10: halfwidth_kana_to_fullwidth
+  run(c.halfwidth_kana_to_fullwidth, l1_char::width::halfwidth_kana_to_fullwidth);  // step 10
   // step 11: expand_iteration_marks
   // step 12: unify_loanword_kana
   // step 13: kana
