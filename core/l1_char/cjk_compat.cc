@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <optional>
 
 #include "core/utf8.h"
 
@@ -34,18 +33,21 @@ static_assert(std::adjacent_find(CJK_COMPAT_EXPANSIONS.begin(), CJK_COMPAT_EXPAN
                   CJK_COMPAT_EXPANSIONS.end(),
               "CJK_COMPAT_EXPANSIONS must be strictly ascending");
 
-[[nodiscard]] std::optional<std::string_view> expansion_of(char32_t c) noexcept {
+[[nodiscard]] const Expansion* find_expansion(char32_t c) noexcept {
   const auto* it = std::lower_bound(CJK_COMPAT_EXPANSIONS.begin(), CJK_COMPAT_EXPANSIONS.end(), c,
                                     [](const Expansion& e, char32_t key) { return e.from < key; });
-  if (it == CJK_COMPAT_EXPANSIONS.end() || it->from != c) return std::nullopt;
-  return it->to;
+  return it != CJK_COMPAT_EXPANSIONS.end() && it->from == c ? it : nullptr;
 }
 
 }  // namespace
 
 void expand(std::string_view in, std::string& out) {
-  out.reserve(in.size());
-  utf8::map_chars<utf8::Ascii::Unchanged>(in, out, expansion_of);
+  utf8::Rewriter w(in, out);
+  while (!w.done()) {
+    if (w.skip_ascii() && w.done()) break;
+    if (const Expansion* e = find_expansion(w.next())) w.replace(e->to);
+  }
+  w.finish();
 }
 
 }  // namespace zenkor::l1_char::cjk_compat

@@ -1,8 +1,5 @@
 #include "core/l1_char/cleanup.h"
 
-#include <optional>
-#include <utility>
-
 #include "core/utf8.h"
 
 namespace zenkor::l1_char::cleanup {
@@ -20,33 +17,41 @@ namespace {
   return (c <= 0x1F && c != 0x09 && c != 0x0A) || (c >= 0x7F && c <= 0x9F);
 }
 
-// Replacement that deletes a character.
-constexpr std::optional<std::string_view> kDelete = std::string_view{};
+// Copies `in` without the characters `drop` selects.
+template <bool kKeepsAscii, typename Drop>
+void drop_all(std::string_view in, std::string& out, Drop drop) {
+  utf8::Rewriter w(in, out);
+  while (!w.done()) {
+    if (kKeepsAscii && w.skip_ascii() && w.done()) break;
+    if (drop(w.next())) w.drop();
+  }
+  w.finish();
+}
 
 }  // namespace
 
 void normalize_newlines(std::string_view in, std::string& out) {
-  out.reserve(in.size());
-  // Looks back at the input: the LF of a CR LF pair was already written by its CR.
-  bool after_cr = false;
-  utf8::map_chars<utf8::Ascii::MayChange>(in, out, [&after_cr](char32_t c) -> std::optional<std::string_view> {
-    const bool was_after_cr = std::exchange(after_cr, c == 0x0D);
-    if (c == 0x0A && was_after_cr) return kDelete;
-    if (c == 0x0D || c == 0x85 || c == 0x2028 || c == 0x2029) return "\n";
-    return std::nullopt;
-  });
+  utf8::Rewriter w(in, out);
+  while (!w.done()) {
+    const char32_t c = w.next();
+    if (c == 0x0D) {
+      // Looks ahead in the input: a CR before LF goes, and the LF stays.
+      if (!w.rest().empty() && w.rest().front() == '\n') {
+        w.drop();
+      } else {
+        w.replace(U'\n');
+      }
+    } else if (c == 0x85 || c == 0x2028 || c == 0x2029) {
+      w.replace(U'\n');
+    }
+  }
+  w.finish();
 }
 
-void remove_bidi_control(std::string_view in, std::string& out) {
-  utf8::map_chars<utf8::Ascii::Unchanged>(in, out, [](char32_t c) { return is_bidi_control(c) ? kDelete : std::nullopt; });
-}
+void remove_bidi_control(std::string_view in, std::string& out) { drop_all<true>(in, out, is_bidi_control); }
 
-void remove_zero_width(std::string_view in, std::string& out) {
-  utf8::map_chars<utf8::Ascii::Unchanged>(in, out, [](char32_t c) { return is_zero_width(c) ? kDelete : std::nullopt; });
-}
+void remove_zero_width(std::string_view in, std::string& out) { drop_all<true>(in, out, is_zero_width); }
 
-void remove_control(std::string_view in, std::string& out) {
-  utf8::map_chars<utf8::Ascii::MayChange>(in, out, [](char32_t c) { return is_control(c) ? kDelete : std::nullopt; });
-}
+void remove_control(std::string_view in, std::string& out) { drop_all<false>(in, out, is_control); }
 
 }  // namespace zenkor::l1_char::cleanup

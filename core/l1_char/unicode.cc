@@ -97,50 +97,40 @@ void append_nfkc(std::string_view text, std::string& out) {
 }  // namespace
 
 void nfkc(std::string_view in, std::string& out) {
-  out.clear();
   // Pass 1: the text that goes through NFKC, with sound marks settled and the
   // passthrough characters taken out.  Looks back at the input (`prev`).
   std::string work;
   std::vector<Passthrough> passthrough;
-  std::size_t run = 0;  // start of the input bytes not yet copied into `work`
-  const auto flush = [&](std::size_t upto) {
-    if (run == 0) work.reserve(in.size());
-    work.append(in, run, upto - run);
-  };
-  char32_t prev = 0;  // no character yet; like any non-kana
-  std::size_t pos = 0;
-  while (pos < in.size()) {
-    if (const std::size_t ascii = utf8::ascii_prefix(in, pos); ascii != 0) {
-      pos += ascii;
-      prev = static_cast<unsigned char>(in[pos - 1]);
-      if (pos == in.size()) break;
+  utf8::Rewriter w(in, work);
+  char32_t prev = 0;  // nothing a mark could join: start of text or ASCII
+  while (!w.done()) {
+    if (w.skip_ascii()) {
+      prev = 0;
+      if (w.done()) break;
     }
-    const std::size_t start = pos;
-    const char32_t c = utf8::next(in, pos);
+    const char32_t c = w.next();
     const char32_t before = std::exchange(prev, c);
     const bool voiced = is_voiced_mark(c);
     if (voiced || is_semi_voiced_mark(c)) {
-      flush(start);
-      if (is_halfwidth_katakana(before) && (c == kHalfwidthVoiced || c == kHalfwidthSemiVoiced)) {
-        utf8::append(work, c);
-      } else if (is_kana_base(before) || is_halfwidth_katakana(before)) {
-        utf8::append(work, voiced ? kCombiningVoiced : kCombiningSemiVoiced);
+      if (is_kana_base(before) || is_halfwidth_katakana(before)) {
+        // NFKC joins a halfwidth pair itself; every other mark after a kana
+        // becomes the combining mark of its kind.
+        const bool halfwidth_pair =
+            is_halfwidth_katakana(before) && (c == kHalfwidthVoiced || c == kHalfwidthSemiVoiced);
+        const char32_t mark = halfwidth_pair ? c : voiced ? kCombiningVoiced : kCombiningSemiVoiced;
+        if (mark != c) w.replace(mark);
       } else {
+        w.drop();
         passthrough.push_back({work.size(), voiced ? kSpacingVoiced : kSpacingSemiVoiced});
       }
-      run = pos;
     } else if (is_passthrough(c)) {
-      flush(start);
+      w.drop();
       passthrough.push_back({work.size(), c});
-      run = pos;
     }
   }
-  if (run == 0) {  // nothing was set aside or rewritten
-    append_nfkc(in, out);
-    return;
-  }
-  flush(in.size());
+  w.finish();
 
+  out.clear();
   // Pass 2: normalize the slices between passthrough characters one by one,
   // so no reordering or composition reaches across them.
   if (!passthrough.empty()) out.reserve(work.size());

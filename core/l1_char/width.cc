@@ -71,32 +71,27 @@ template <std::size_t N>
 }  // namespace
 
 void halfwidth_kana_to_fullwidth(std::string_view in, std::string& out) {
-  out.clear();
-  // Each halfwidth character or pair (three bytes) becomes one three-byte character.
-  out.reserve(in.size());
-  std::size_t run = 0;
-  std::size_t pos = 0;
-  while (pos < in.size()) {
-    pos += utf8::ascii_prefix(in, pos);
-    if (pos == in.size()) break;
-    const std::size_t start = pos;
-    const char32_t c = utf8::next(in, pos);
+  // Each halfwidth character or pair (three bytes) becomes one three-byte
+  // character, so the output never outgrows the input.
+  utf8::Rewriter w(in, out);
+  while (!w.done()) {
+    if (w.skip_ascii() && w.done()) break;
+    const char32_t c = w.next();
     if (c < kFirstHalfwidth || c > kLastHalfwidth) continue;
-    out.append(in, run, start - run);
     const char32_t base = HALFWIDTH_TO_FULLWIDTH[c - kFirstHalfwidth];
     // Looks ahead in the input for a mark to join; a mark that does not
-    // compose is left for the next round, which copies it unchanged.
-    std::size_t after = pos;
-    const char32_t composed = pos < in.size() ? compose_with(base, utf8::next(in, after)) : 0;
+    // compose is read next round and stays as it is.
+    std::size_t after = 0;
+    const char32_t composed = w.rest().empty() ? 0 : compose_with(base, utf8::next(w.rest(), after));
     if (composed != 0) {
-      utf8::append(out, composed);
-      pos = after;
+      w.drop();
+      w.next();
+      w.replace(composed);
     } else {
-      utf8::append(out, base);
+      w.replace(base);
     }
-    run = pos;
   }
-  out.append(in, run, in.size() - run);
+  w.finish();
 }
 
 }  // namespace zenkor::l1_char::width
