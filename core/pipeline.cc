@@ -4,6 +4,7 @@
 #include "core/l1_char/cleanup.h"
 #include "core/l1_char/unicode.h"
 #include "core/l1_char/width.h"
+#include "core/l4_extra/protect.h"
 #include "core/utf8.h"
 
 namespace zenkor {
@@ -99,9 +100,32 @@ Normalized Normalizer::normalize_with_segments(std::string_view text) const {
   std::string work;
   std::string scratch;
 
-  work.assign(text);
-  run_stages(work, scratch);
-  if (!work.empty()) result.segments.push_back({std::move(work), false});
+  // Plain text goes through the stages; a piece they empty is dropped.
+  const auto add_plain = [&](std::string_view piece) {
+    work.assign(piece);
+    run_stages(work, scratch);
+    if (!work.empty()) result.segments.push_back({std::move(work), false});
+  };
+
+  const Config& c = config_;
+  if (!c.protects_any()) {
+    add_plain(text);
+  } else {
+    using l4_extra::protect::Kind;
+    const auto spans =
+        l4_extra::protect::scan(text, c.protect_urls, c.protect_emails, c.protect_mentions, c.protect_hashtags);
+    const auto pieces = l4_extra::protect::segment(text, spans);
+    result.segments.reserve(pieces.size());
+    for (const auto& piece : pieces) {
+      if (!piece.kind) {
+        add_plain(piece.text);
+      } else if (*piece.kind == Kind::Url && c.url_wrap) {
+        result.segments.push_back({c.url_wrap->first + std::string(piece.text) + c.url_wrap->second, true});
+      } else {
+        result.segments.push_back({std::string(piece.text), true});
+      }
+    }
+  }
 
   if (config_.trim) trim(result.segments);
 
