@@ -5,7 +5,11 @@ from hypothesis import given, strategies as st
 
 import zenkor
 
-STAGES = ["normalize_newlines", "remove_bidi_control", "remove_zero_width", "remove_control"]
+# Every character stage of the cleanup and folding steps.
+STAGES = [
+    "normalize_newlines", "remove_bidi_control", "remove_zero_width", "remove_control",
+    "expand_cjk_compat", "nfkc", "halfwidth_kana_to_fullwidth",
+]
 
 
 def run(text, **options):
