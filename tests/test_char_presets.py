@@ -59,3 +59,16 @@ def test_option_inside_preset(preset, on, off, other, text, want_on, want_off):
     assert Normalizer(preset, **other, **on).normalize(text) == want_on
     assert Normalizer(preset, **other, **off).normalize(text) == want_off
 
+
+
+@pytest.mark.parametrize(
+    ("preset", "text", "want"),
+    [
+        ("for_search", "國髙 “ｱ─ト” 😀", '国高 "アート"'),
+        ("for_compare", "國學、ＡＢＣ ラーーーメン！！！", "国学abcラーメン"),
+        ("neologdn_compat", "ｱ───ト  ～", "アート 〜"),
+        ("for_display", "ｱ─ト", "アート"),
+    ],
+)
+def test_presets_combine_character_stages(preset, text, want):
+    assert Normalizer(preset).normalize(text) == want

@@ -65,3 +65,15 @@ def test_remove_cjk_compat(text, want):
 )
 def test_remove_symbols(text, want):
     assert Normalizer("none", remove_symbols=True).normalize(text) == want
+
+
+@pytest.mark.parametrize(
+    ("preset", "options", "text", "want"),
+    [
+        ("for_compare", {}, "①㈱", "1株"),  # expanded early, so nothing is left to delete
+        ("none", {"remove_cjk_compat": True}, "①㈱", ""),
+        ("none", {"nfkc": True, "remove_cjk_compat": True}, "a⓫b", "ab"),  # ⓫ has no NFKC form
+    ],
+)
+def test_cjk_compat_removal_after_folding(preset, options, text, want):
+    assert Normalizer(preset, **options).normalize(text) == want
