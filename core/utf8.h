@@ -175,4 +175,16 @@ class Rewriter {
   std::size_t run_ = 0;    // first byte of the kept run not yet written
 };
 
+// Copies `in` into `out` without the code points `drop` selects.  With
+// kKeepsAscii (drop never selects ASCII) ASCII runs are skipped in bulk.
+template <bool kKeepsAscii, typename Drop>
+void drop_all(std::string_view in, std::string& out, Drop drop) {
+  Rewriter w(in, out);
+  while (!w.done()) {
+    if (kKeepsAscii && w.skip_ascii() && w.done()) break;
+    if (drop(w.next())) w.drop();
+  }
+  w.finish();
+}
+
 }  // namespace zenkor::utf8

@@ -17,17 +17,6 @@ namespace {
   return (c <= 0x1F && c != 0x09 && c != 0x0A) || (c >= 0x7F && c <= 0x9F);
 }
 
-// Copies `in` without the characters `drop` selects.
-template <bool kKeepsAscii, typename Drop>
-void drop_all(std::string_view in, std::string& out, Drop drop) {
-  utf8::Rewriter w(in, out);
-  while (!w.done()) {
-    if (kKeepsAscii && w.skip_ascii() && w.done()) break;
-    if (drop(w.next())) w.drop();
-  }
-  w.finish();
-}
-
 }  // namespace
 
 void normalize_newlines(std::string_view in, std::string& out) {
@@ -48,10 +37,10 @@ void normalize_newlines(std::string_view in, std::string& out) {
   w.finish();
 }
 
-void remove_bidi_control(std::string_view in, std::string& out) { drop_all<true>(in, out, is_bidi_control); }
+void remove_bidi_control(std::string_view in, std::string& out) { utf8::drop_all<true>(in, out, is_bidi_control); }
 
-void remove_zero_width(std::string_view in, std::string& out) { drop_all<true>(in, out, is_zero_width); }
+void remove_zero_width(std::string_view in, std::string& out) { utf8::drop_all<true>(in, out, is_zero_width); }
 
-void remove_control(std::string_view in, std::string& out) { drop_all<false>(in, out, is_control); }
+void remove_control(std::string_view in, std::string& out) { utf8::drop_all<false>(in, out, is_control); }
 
 }  // namespace zenkor::l1_char::cleanup

@@ -134,13 +134,7 @@ const KanjiTable KYUJITAI_TABLE{kKyujitai};
 const KanjiTable ITAIJI_TABLE{kItaiji};
 
 void remove_variation_selectors(std::string_view in, std::string& out) {
-  utf8::Rewriter w(in, out);
-  while (!w.done()) {
-    w.skip_ascii();
-    if (w.done()) break;
-    if (is_variation_selector(w.next())) w.drop();
-  }
-  w.finish();
+  utf8::drop_all<true>(in, out, is_variation_selector);
 }
 
 void map_table(std::string_view in, std::string& out, KanjiTable table) {

@@ -40,15 +40,7 @@ bool starts_with_digits(std::string_view s, std::size_t n) {
 
 }  // namespace
 
-void remove_cjk_compat(std::string_view in, std::string& out) {
-  utf8::Rewriter w(in, out);
-  while (!w.done()) {
-    w.skip_ascii();
-    if (w.done()) break;
-    if (is_cjk_compat(w.next())) w.drop();
-  }
-  w.finish();
-}
+void remove_cjk_compat(std::string_view in, std::string& out) { utf8::drop_all<true>(in, out, is_cjk_compat); }
 
 void remove_symbols(std::string_view in, std::string& out) {
   utf8::Rewriter w(in, out);
