@@ -1,0 +1,111 @@
+#include "core/pipeline.h"
+
+#include "core/utf8.h"
+
+namespace zenkor {
+namespace {
+
+// Unicode White_Space, the set trimming removes at the outer ends.
+constexpr bool is_white_space(char32_t c) noexcept {
+  return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
+}
+
+void trim_front(std::string& s) {
+  std::size_t pos = 0;
+  while (pos < s.size()) {
+    std::size_t next = pos;
+    if (!is_white_space(utf8::next(s, next))) break;
+    pos = next;
+  }
+  s.erase(0, pos);
+}
+
+void trim_back(std::string& s) {
+  std::size_t end = s.size();
+  while (end > 0) {
+    std::size_t start = end;
+    if (!is_white_space(utf8::prev(s, start))) break;
+    end = start;
+  }
+  s.resize(end);
+}
+
+// Trims the outer ends of the output, stopping at the first protected segment
+// from either side.
+void trim(std::vector<Segment>& segments) {
+  while (!segments.empty() && !segments.front().is_protected) {
+    trim_front(segments.front().text);
+    if (!segments.front().text.empty()) break;
+    segments.erase(segments.begin());
+  }
+  while (!segments.empty() && !segments.back().is_protected) {
+    trim_back(segments.back().text);
+    if (!segments.back().text.empty()) break;
+    segments.pop_back();
+  }
+}
+
+}  // namespace
+
+void Normalizer::run_stages(std::string& work, std::string& scratch) const {
+  const Config& c = config_;
+  // Each stage reads `work` and writes `scratch`; the buffers then swap, so a
+  // stage that is off costs one flag test and capacity is reused throughout.
+  const auto run = [&](bool on, auto&& stage, auto&&... args) {
+    if (!on) return;
+    stage(std::string_view(work), scratch, args...);
+    std::swap(work, scratch);
+  };
+  (void)run;
+  (void)c;
+
+  // The order is fixed and differs from the order of the option keys.
+  // step 1: normalize_newlines
+  // step 2: remove_bidi_control
+  // step 3: remove_zero_width
+  // step 4: remove_control
+  // step 5: remove_variation_selectors
+  // step 6: expand_cjk_compat
+  // step 7: nfkc
+  // step 8: kyujitai_to_shinjitai
+  // step 9: unify_itaiji
+  // step 10: halfwidth_kana_to_fullwidth
+  // step 11: expand_iteration_marks
+  // step 12: unify_loanword_kana
+  // step 13: kana
+  // step 14: unify_quotes
+  // step 15: unify_hyphens / unify_tildes / unify_prolonged
+  // step 16: collapse_prolonged_run
+  // step 17: strip_trailing_prolonged
+  // step 18: emoji
+  // step 19: kansuji_to_arabic
+  // step 20: arabic_to_kansuji
+  // step 21: era_to_western
+  // step 22: canonicalize_numbers
+  // step 23: remove_cjk_compat
+  // step 24: remove_symbols
+  // step 25: repeat_limit
+  // step 26: case
+  // step 27: collapse_spaces
+  // step 28: cjk_spacing
+  // step 29: the synonym dictionary
+}
+
+Normalized Normalizer::normalize_with_segments(std::string_view text) const {
+  Normalized result;
+  std::string work;
+  std::string scratch;
+
+  work.assign(text);
+  run_stages(work, scratch);
+  if (!work.empty()) result.segments.push_back({std::move(work), false});
+
+  if (config_.trim) trim(result.segments);
+
+  result.text.reserve(text.size());
+  for (const Segment& s : result.segments) result.text += s.text;
+  return result;
+}
+
+}  // namespace zenkor

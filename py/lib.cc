@@ -1,0 +1,603 @@
+// The extension module zenkor._native: the only file that talks to Python.
+//
+// Every normalizing call copies its input out of Python objects, releases the
+// interpreter lock for the C++ work, and builds Python objects only after it
+// has the lock again.  Each Normalizer object guards its C++ normalizer with
+// an atomic borrow flag: normalizing and reading take a shared borrow,
+// dictionary changes an exclusive one, and a conflict fails at once.
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <atomic>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <new>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "core/config.h"
+#include "core/levenshtein.h"
+#include "core/pipeline.h"
+
+namespace {
+
+using zenkor::Config;
+using zenkor::ConfigError;
+using zenkor::ConfigValue;
+using zenkor::Normalizer;
+using zenkor::Preset;
+
+constexpr const char* VERSION = "0.1.3";
+
+// ---------------------------------------------------------------------------
+// Small RAII helpers.
+
+// Owns one strong reference.
+class Ref {
+ public:
+  Ref() = default;
+  explicit Ref(PyObject* o) noexcept : o_(o) {}
+  Ref(const Ref&) = delete;
+  Ref& operator=(const Ref&) = delete;
+  Ref(Ref&& other) noexcept : o_(std::exchange(other.o_, nullptr)) {}
+  ~Ref() { Py_XDECREF(o_); }
+  [[nodiscard]] PyObject* get() const noexcept { return o_; }
+  [[nodiscard]] PyObject* release() noexcept { return std::exchange(o_, nullptr); }
+  explicit operator bool() const noexcept { return o_ != nullptr; }
+
+ private:
+  PyObject* o_ = nullptr;
+};
+
+// Releases the interpreter lock for its lifetime.
+class WithoutGil {
+ public:
+  WithoutGil() noexcept : state_(PyEval_SaveThread()) {}
+  WithoutGil(const WithoutGil&) = delete;
+  WithoutGil& operator=(const WithoutGil&) = delete;
+  ~WithoutGil() { PyEval_RestoreThread(state_); }
+
+ private:
+  PyThreadState* state_;
+};
+
+// Runs `work` without the interpreter lock.  Memory exhaustion inside it comes
+// back as MemoryError instead of ending the process.
+template <typename Work>
+bool run_without_gil(Work&& work) {
+  bool ok = true;
+  {
+    WithoutGil unlocked;
+    try {
+      work();
+    } catch (const std::bad_alloc&) {
+      ok = false;
+    }
+  }
+  if (!ok) PyErr_NoMemory();
+  return ok;
+}
+
+PyObject* str_from(std::string_view s) {
+  return PyUnicode_FromStringAndSize(s.data(), static_cast<Py_ssize_t>(s.size()));
+}
+
+// The UTF-8 text of a str, valid while the str lives.  Fails (with the
+// interpreter's UnicodeEncodeError) for strings holding lone surrogates.
+bool utf8_of(PyObject* str, std::string_view& out) {
+  Py_ssize_t size = 0;
+  const char* data = PyUnicode_AsUTF8AndSize(str, &size);
+  if (!data) return false;
+  out = std::string_view(data, static_cast<std::size_t>(size));
+  return true;
+}
+
+// Checks that argument `name` of function `func` is a str and reads it.
+bool str_argument(PyObject* obj, const char* func, const char* name, std::string_view& out) {
+  if (!PyUnicode_Check(obj)) {
+    PyErr_Format(PyExc_TypeError, "%s() argument '%s' must be str, not %.80s", func, name, Py_TYPE(obj)->tp_name);
+    return false;
+  }
+  return utf8_of(obj, out);
+}
+
+// ---------------------------------------------------------------------------
+// Errors of the core, raised as Python exceptions in one place.
+
+void raise_config_error(const ConfigError& err) {
+  switch (err.kind) {
+    case ConfigError::Kind::UnknownKey:
+      PyErr_SetString(PyExc_TypeError,
+                      ("unknown option " + zenkor::quoted(err.key) + "; see Normalizer.config for valid keys").c_str());
+      return;
+    case ConfigError::Kind::TypeMismatch:
+      PyErr_SetString(PyExc_TypeError, err.display().c_str());
+      return;
+    case ConfigError::Kind::Invalid:
+      PyErr_SetString(PyExc_ValueError, err.display().c_str());
+      return;
+  }
+}
+
+// Parses a preset name: None selects neologdn_compat.
+bool parse_preset(PyObject* obj, const char* func, Preset& out) {
+  if (obj == nullptr || obj == Py_None) {
+    out = Preset::NeologdnCompat;
+    return true;
+  }
+  if (!PyUnicode_Check(obj)) {
+    PyErr_Format(PyExc_TypeError, "%s() argument 'preset' must be str or None, not %.80s", func, Py_TYPE(obj)->tp_name);
+    return false;
+  }
+  std::string_view name;
+  if (!utf8_of(obj, name)) return false;
+  auto parsed = zenkor::preset_from_str(name);
+  if (auto* err = std::get_if<zenkor::ParsePresetError>(&parsed)) {
+    PyErr_SetString(PyExc_ValueError, err->display().c_str());
+    return false;
+  }
+  out = std::get<Preset>(parsed);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Conversions between Python values and ConfigValue.
+
+bool is_numpy_bool(PyObject* obj) {
+  const std::string_view type_name = Py_TYPE(obj)->tp_name;
+  return type_name == "numpy.bool" || type_name == "numpy.bool_";
+}
+
+// Converts an option value, trying None, bool, int, str and a pair of str in
+// that order.  Returns false with an exception set.
+bool to_config_value(std::string_view key, PyObject* value, ConfigValue& out) {
+  if (value == Py_None) {
+    out = zenkor::NoneValue{};
+    return true;
+  }
+  if (PyBool_Check(value) || is_numpy_bool(value)) {
+    const int truth = PyObject_IsTrue(value);
+    if (truth < 0) return false;
+    out = truth == 1;
+    return true;
+  }
+  if (PyLong_Check(value)) {
+    const unsigned long long n = PyLong_AsUnsignedLongLong(value);
+    if (!(n == static_cast<unsigned long long>(-1) && PyErr_Occurred())) {
+      out = static_cast<std::uint64_t>(n);
+      return true;
+    }
+    PyErr_Clear();
+    int overflow = 0;
+    const long long signed_value = PyLong_AsLongLongAndOverflow(value, &overflow);
+    if (overflow == 0 && signed_value < 0) {
+      PyErr_SetString(PyExc_TypeError, ("option " + zenkor::quoted(key) + " must be a non-negative int").c_str());
+      return false;
+    }
+    PyErr_Clear();  // out of both 64-bit ranges: an unsupported value
+  } else if (PyUnicode_Check(value)) {
+    std::string_view s;
+    if (!utf8_of(value, s)) return false;
+    out = std::string(s);
+    return true;
+  } else if (PyTuple_Check(value) && PyTuple_GET_SIZE(value) == 2 && PyUnicode_Check(PyTuple_GET_ITEM(value, 0)) &&
+             PyUnicode_Check(PyTuple_GET_ITEM(value, 1))) {
+    std::string_view prefix, suffix;
+    if (!utf8_of(PyTuple_GET_ITEM(value, 0), prefix) || !utf8_of(PyTuple_GET_ITEM(value, 1), suffix)) return false;
+    out = std::pair<std::string, std::string>(prefix, suffix);
+    return true;
+  }
+  // The type's __name__, without the module prefix tp_name may carry.
+  Ref name(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(value)), "__name__"));
+  std::string_view type_name = Py_TYPE(value)->tp_name;
+  if (!name || !PyUnicode_Check(name.get()) || !utf8_of(name.get(), type_name)) PyErr_Clear();
+  PyErr_SetString(PyExc_TypeError,
+                  ("option " + zenkor::quoted(key) + " has unsupported type " + std::string(type_name)).c_str());
+  return false;
+}
+
+PyObject* from_config_value(const ConfigValue& value) {
+  return std::visit(
+      [](const auto& v) -> PyObject* {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, bool>) {
+          return PyBool_FromLong(v);
+        } else if constexpr (std::is_same_v<T, std::uint64_t>) {
+          return PyLong_FromUnsignedLongLong(v);
+        } else if constexpr (std::is_same_v<T, std::string>) {
+          return str_from(v);
+        } else if constexpr (std::is_same_v<T, std::pair<std::string, std::string>>) {
+          Ref first(str_from(v.first));
+          Ref second(str_from(v.second));
+          if (!first || !second) return nullptr;
+          return PyTuple_Pack(2, first.get(), second.get());
+        } else {
+          Py_RETURN_NONE;
+        }
+      },
+      value);
+}
+
+// The configuration as a dict in option order: the `config` property.
+PyObject* config_to_dict(const Config& config) {
+  Ref dict(PyDict_New());
+  if (!dict) return nullptr;
+  for (const auto& [key, value] : config.entries()) {
+    Ref item(from_config_value(value));
+    if (!item) return nullptr;
+    Ref name(str_from(key));
+    if (!name || PyDict_SetItem(dict.get(), name.get(), item.get()) < 0) return nullptr;
+  }
+  return dict.release();
+}
+
+// ---------------------------------------------------------------------------
+// The Normalizer type.
+
+// Shared borrows count up from 0; an exclusive borrow is EXCLUSIVE.
+constexpr std::intptr_t EXCLUSIVE = -1;
+
+struct PyNormalizer {
+  PyObject_HEAD
+  std::atomic<std::intptr_t> borrow;
+  Normalizer* inner;
+};
+
+// The class object, created by the module's execution step.
+PyTypeObject* normalizer_type = nullptr;
+
+class SharedBorrow {
+ public:
+  explicit SharedBorrow(PyNormalizer* self) : self_(self) {
+    std::intptr_t seen = self->borrow.load(std::memory_order_acquire);
+    do {
+      if (seen == EXCLUSIVE) {
+        PyErr_SetString(PyExc_RuntimeError, "Already mutably borrowed");
+        self_ = nullptr;
+        return;
+      }
+    } while (!self->borrow.compare_exchange_weak(seen, seen + 1, std::memory_order_acquire));
+  }
+  SharedBorrow(const SharedBorrow&) = delete;
+  SharedBorrow& operator=(const SharedBorrow&) = delete;
+  ~SharedBorrow() {
+    if (self_) self_->borrow.fetch_sub(1, std::memory_order_release);
+  }
+  explicit operator bool() const noexcept { return self_ != nullptr; }
+
+ private:
+  PyNormalizer* self_;
+};
+
+class ExclusiveBorrow {
+ public:
+  explicit ExclusiveBorrow(PyNormalizer* self) : self_(self) {
+    std::intptr_t expected = 0;
+    if (!self->borrow.compare_exchange_strong(expected, EXCLUSIVE, std::memory_order_acquire)) {
+      PyErr_SetString(PyExc_RuntimeError, "Already borrowed");
+      self_ = nullptr;
+    }
+  }
+  ExclusiveBorrow(const ExclusiveBorrow&) = delete;
+  ExclusiveBorrow& operator=(const ExclusiveBorrow&) = delete;
+  ~ExclusiveBorrow() {
+    if (self_) self_->borrow.store(0, std::memory_order_release);
+  }
+  explicit operator bool() const noexcept { return self_ != nullptr; }
+
+ private:
+  PyNormalizer* self_;
+};
+
+PyObject* wrap(PyTypeObject* type, std::unique_ptr<Normalizer> normalizer) {
+  auto* self = reinterpret_cast<PyNormalizer*>(type->tp_alloc(type, 0));
+  if (!self) return nullptr;
+  new (&self->borrow) std::atomic<std::intptr_t>(0);
+  self->inner = normalizer.release();
+  return reinterpret_cast<PyObject*>(self);
+}
+
+PyObject* Normalizer_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+  const Py_ssize_t positional = PyTuple_GET_SIZE(args);
+  if (positional > 1) {
+    PyErr_Format(PyExc_TypeError, "Normalizer() takes at most 1 positional argument (%zd given)", positional);
+    return nullptr;
+  }
+  PyObject* preset_obj = positional == 1 ? PyTuple_GET_ITEM(args, 0) : nullptr;
+  if (kwargs) {
+    if (PyObject* by_name = PyDict_GetItemString(kwargs, "preset")) {
+      if (preset_obj) {
+        PyErr_SetString(PyExc_TypeError,
+                        "argument for Normalizer() given by name ('preset') and position (1)");
+        return nullptr;
+      }
+      preset_obj = by_name;
+    }
+  }
+  Preset preset;
+  if (!parse_preset(preset_obj, "Normalizer", preset)) return nullptr;
+  Config config = Config::from_preset(preset);
+
+  bool any_option = false;
+  if (kwargs) {
+    Py_ssize_t pos = 0;
+    PyObject* key_obj;
+    PyObject* value_obj;
+    while (PyDict_Next(kwargs, &pos, &key_obj, &value_obj)) {
+      std::string_view key;
+      if (!utf8_of(key_obj, key)) return nullptr;
+      if (key == "preset") continue;
+      any_option = true;
+      ConfigValue value;
+      if (!to_config_value(key, value_obj, value)) return nullptr;
+      if (auto err = config.set(key, std::move(value))) {
+        raise_config_error(*err);
+        return nullptr;
+      }
+    }
+  }
+  if (any_option) {
+    if (auto err = config.check_cross_options()) {
+      raise_config_error(*err);
+      return nullptr;
+    }
+  }
+  return wrap(type, std::make_unique<Normalizer>(std::move(config)));
+}
+
+void Normalizer_dealloc(PyObject* obj) {
+  auto* self = reinterpret_cast<PyNormalizer*>(obj);
+  PyTypeObject* type = Py_TYPE(obj);
+  delete self->inner;
+  self->borrow.~atomic();
+  type->tp_free(obj);
+  Py_DECREF(type);
+}
+
+PyObject* Normalizer_repr(PyObject* obj) {
+  auto* self = reinterpret_cast<PyNormalizer*>(obj);
+  SharedBorrow borrow(self);
+  if (!borrow) return nullptr;
+  const Config& config = self->inner->config();
+
+  std::string head;
+  for (const Preset p : zenkor::ALL_PRESETS) {
+    if (config == Config::from_preset(p)) {
+      head = "preset='" + std::string(zenkor::preset_name(p)) + "'";
+      break;
+    }
+  }
+  if (head.empty()) {
+    bool first = true;
+    for (const auto& [key, value] : config.entries()) {
+      Ref item(from_config_value(value));
+      if (!item) return nullptr;
+      Ref text(PyObject_Repr(item.get()));
+      std::string_view rendered;
+      if (!text || !utf8_of(text.get(), rendered)) return nullptr;
+      if (!first) head += ", ";
+      first = false;
+      head += key;
+      head += '=';
+      head += rendered;
+    }
+  }
+  return str_from("Normalizer(" + head + ")");
+}
+
+PyObject* Normalizer_normalize(PyObject* obj, PyObject* args, PyObject* kwargs) {
+  static const char* keywords[] = {"text", nullptr};
+  PyObject* text_obj;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:normalize", const_cast<char**>(keywords), &text_obj))
+    return nullptr;
+  auto* self = reinterpret_cast<PyNormalizer*>(obj);
+  SharedBorrow borrow(self);
+  if (!borrow) return nullptr;
+  std::string_view text;
+  if (!str_argument(text_obj, "normalize", "text", text)) return nullptr;
+  std::string result;
+  if (!run_without_gil([&] { result = self->inner->normalize(text); })) return nullptr;
+  return str_from(result);
+}
+
+PyObject* Normalizer_normalize_batch(PyObject* obj, PyObject* args, PyObject* kwargs) {
+  static const char* keywords[] = {"texts", nullptr};
+  PyObject* texts_obj;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:normalize_batch", const_cast<char**>(keywords), &texts_obj))
+    return nullptr;
+  auto* self = reinterpret_cast<PyNormalizer*>(obj);
+  SharedBorrow borrow(self);
+  if (!borrow) return nullptr;
+  if (PyUnicode_Check(texts_obj)) {
+    PyErr_SetString(PyExc_TypeError, "argument 'texts': Can't extract `str` to `Vec`");
+    return nullptr;
+  }
+  if (!PySequence_Check(texts_obj) || PyDict_Check(texts_obj)) {
+    PyErr_Format(PyExc_TypeError, "argument 'texts': '%.80s' object is not an instance of 'Sequence'",
+                 Py_TYPE(texts_obj)->tp_name);
+    return nullptr;
+  }
+  // The fast sequence holds a reference to every item, so the UTF-8 views
+  // below stay valid while the lock is released.
+  Ref items(PySequence_Fast(texts_obj, "argument 'texts' must be a sequence"));
+  if (!items) return nullptr;
+  const Py_ssize_t n = PySequence_Fast_GET_SIZE(items.get());
+  PyObject** item_array = PySequence_Fast_ITEMS(items.get());
+  std::vector<std::string_view> texts(static_cast<std::size_t>(n));
+  for (Py_ssize_t i = 0; i < n; ++i) {
+    PyObject* item = item_array[i];
+    if (!PyUnicode_Check(item)) {
+      PyErr_Format(PyExc_TypeError, "normalize_batch() items must be str, not %.80s", Py_TYPE(item)->tp_name);
+      return nullptr;
+    }
+    if (!utf8_of(item, texts[static_cast<std::size_t>(i)])) return nullptr;
+  }
+  std::vector<std::string> results(texts.size());
+  if (!run_without_gil([&] {
+        for (std::size_t i = 0; i < texts.size(); ++i) results[i] = self->inner->normalize(texts[i]);
+      }))
+    return nullptr;
+  Ref list(PyList_New(n));
+  if (!list) return nullptr;
+  for (Py_ssize_t i = 0; i < n; ++i) {
+    PyObject* s = str_from(results[static_cast<std::size_t>(i)]);
+    if (!s) return nullptr;
+    PyList_SET_ITEM(list.get(), i, s);
+  }
+  return list.release();
+}
+
+PyObject* Normalizer_preset(PyObject*, PyObject* args, PyObject* kwargs) {
+  static const char* keywords[] = {"name", nullptr};
+  PyObject* name_obj;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:preset", const_cast<char**>(keywords), &name_obj)) return nullptr;
+  std::string_view name;
+  if (!str_argument(name_obj, "preset", "name", name)) return nullptr;
+  Preset preset;
+  if (!parse_preset(name_obj, "preset", preset)) return nullptr;
+  return wrap(normalizer_type, std::make_unique<Normalizer>(Config::from_preset(preset)));
+}
+
+PyObject* Normalizer_presets(PyObject*, PyObject*) {
+  Ref list(PyList_New(static_cast<Py_ssize_t>(zenkor::ALL_PRESETS.size())));
+  if (!list) return nullptr;
+  Py_ssize_t i = 0;
+  for (const Preset p : zenkor::ALL_PRESETS) {
+    PyObject* name = str_from(zenkor::preset_name(p));
+    if (!name) return nullptr;
+    PyList_SET_ITEM(list.get(), i++, name);
+  }
+  return list.release();
+}
+
+PyObject* Normalizer_get_config(PyObject* obj, void*) {
+  auto* self = reinterpret_cast<PyNormalizer*>(obj);
+  SharedBorrow borrow(self);
+  if (!borrow) return nullptr;
+  return config_to_dict(self->inner->config());
+}
+
+PyMethodDef normalizer_methods[] = {
+    {"normalize", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Normalizer_normalize)),
+     METH_VARARGS | METH_KEYWORDS,
+     "normalize($self, text)\n--\n\nテキストを正規化する。長いテキストの処理中は GIL を解放する。"},
+    {"normalize_batch", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Normalizer_normalize_batch)),
+     METH_VARARGS | METH_KEYWORDS,
+     "normalize_batch($self, texts)\n--\n\n複数テキストをまとめて正規化する。処理中は GIL を解放する。"},
+    {"preset", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Normalizer_preset)),
+     METH_VARARGS | METH_KEYWORDS | METH_STATIC,
+     "preset(name)\n--\n\nプリセット名から生成する(`Normalizer(name)` と同じ)。"},
+    {"presets", Normalizer_presets, METH_NOARGS | METH_STATIC, "presets()\n--\n\n利用可能なプリセット名の一覧。"},
+    // Custom dictionary methods go here.
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyGetSetDef normalizer_getset[] = {
+    {"config", Normalizer_get_config, nullptr,
+     "現在の設定を kwargs 互換の dict で返す。`Normalizer(**n.config)` で複製できる。", nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyType_Slot normalizer_slots[] = {
+    {Py_tp_doc, const_cast<char*>("Normalizer(preset=None, **options)\n--\n\nPython に公開する Normalizer。")},
+    {Py_tp_new, reinterpret_cast<void*>(Normalizer_new)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(Normalizer_dealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(Normalizer_repr)},
+    {Py_tp_methods, normalizer_methods},
+    {Py_tp_getset, normalizer_getset},
+    {0, nullptr},
+};
+
+PyType_Spec normalizer_spec = {
+    "zenkor._native.Normalizer",
+    sizeof(PyNormalizer),
+    0,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE,
+    normalizer_slots,
+};
+
+// ---------------------------------------------------------------------------
+// Module functions.
+
+PyObject* module_normalize(PyObject*, PyObject* args, PyObject* kwargs) {
+  static const char* keywords[] = {"text", "preset", nullptr};
+  PyObject* text_obj;
+  PyObject* preset_obj = Py_None;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|O:normalize", const_cast<char**>(keywords), &text_obj,
+                                   &preset_obj))
+    return nullptr;
+  std::string_view text;
+  if (!str_argument(text_obj, "normalize", "text", text)) return nullptr;
+  Preset preset;
+  if (!parse_preset(preset_obj, "normalize", preset)) return nullptr;
+  std::string result;
+  if (!run_without_gil([&] { result = Normalizer(Config::from_preset(preset)).normalize(text); })) return nullptr;
+  return str_from(result);
+}
+
+PyObject* module_levenshtein(PyObject*, PyObject* args, PyObject* kwargs) {
+  static const char* keywords[] = {"a", "b", nullptr};
+  PyObject* a_obj;
+  PyObject* b_obj;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "OO:levenshtein", const_cast<char**>(keywords), &a_obj, &b_obj))
+    return nullptr;
+  std::string_view a, b;
+  if (!str_argument(a_obj, "levenshtein", "a", a) || !str_argument(b_obj, "levenshtein", "b", b)) return nullptr;
+  std::size_t distance = 0;
+  if (!run_without_gil([&] { distance = zenkor::levenshtein(a, b); })) return nullptr;
+  return PyLong_FromSize_t(distance);
+}
+
+PyMethodDef module_functions[] = {
+    {"normalize", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(module_normalize)),
+     METH_VARARGS | METH_KEYWORDS,
+     "normalize(text, preset=None)\n--\n\n"
+     "トップレベル関数: プリセット(既定は `neologdn_compat`)でテキストを正規化する。"},
+    {"levenshtein", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(module_levenshtein)),
+     METH_VARARGS | METH_KEYWORDS, "levenshtein(a, b)\n--\n\n2 文字列のレーベンシュタイン距離(文字単位)。"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+// Fills the module in the order its attributes are documented.
+int module_exec(PyObject* module) {
+  if (!normalizer_type) {
+    normalizer_type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&normalizer_spec));
+    if (!normalizer_type) return -1;
+  }
+  if (PyModule_AddObjectRef(module, "Normalizer", reinterpret_cast<PyObject*>(normalizer_type)) < 0) return -1;
+  Ref module_name(PyModule_GetNameObject(module));
+  if (!module_name) return -1;
+  for (PyMethodDef* def = module_functions; def->ml_name; ++def) {
+    Ref function(PyCFunction_NewEx(def, module, module_name.get()));
+    if (!function || PyModule_AddObjectRef(module, def->ml_name, function.get()) < 0) return -1;
+  }
+  return PyModule_AddStringConstant(module, "__version__", VERSION);
+}
+
+PyModuleDef_Slot module_slots[] = {
+    {Py_mod_exec, reinterpret_cast<void*>(module_exec)},
+#ifdef Py_mod_gil
+    {Py_mod_gil, Py_MOD_GIL_NOT_USED},
+#endif
+    {0, nullptr},
+};
+
+PyModuleDef module_def = {
+    PyModuleDef_HEAD_INIT,
+    "_native",
+    "",
+    0,
+    nullptr,
+    module_slots,
+    nullptr,
+    nullptr,
+    nullptr,
+};
+
+}  // namespace
+
+PyMODINIT_FUNC PyInit__native(void) { return PyModuleDef_Init(&module_def); }

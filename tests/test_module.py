@@ -1,0 +1,135 @@
+"""The module and the Normalizer class as Python sees them."""
+
+import inspect
+import threading
+
+import pytest
+
+import zenkor
+from zenkor import Normalizer, _native
+
+
+def test_module_attributes_in_order():
+    public = [name for name in vars(_native) if not name.startswith("__") or name == "__version__"]
+    assert public == ["Normalizer", "normalize", "levenshtein", "__version__"]
+    assert zenkor.__version__ == "0.1.3"
+    assert Normalizer.__module__ == "zenkor._native"
+    assert Normalizer.__name__ == "Normalizer"
+
+
+@pytest.mark.parametrize(
+    "obj, signature, doc",
+    [
+        (Normalizer, "(preset=None, **options)", "Python に公開する Normalizer。"),
+        (Normalizer.normalize, "(self, /, text)", "テキストを正規化する。長いテキストの処理中は GIL を解放する。"),
+        (Normalizer.normalize_batch, "(self, /, texts)", "複数テキストをまとめて正規化する。処理中は GIL を解放する。"),
+        (Normalizer.preset, "(name)", "プリセット名から生成する(`Normalizer(name)` と同じ)。"),
+        (Normalizer.presets, "()", "利用可能なプリセット名の一覧。"),
+        (zenkor.normalize, "(text, preset=None)",
+         "トップレベル関数: プリセット(既定は `neologdn_compat`)でテキストを正規化する。"),
+        (zenkor.levenshtein, "(a, b)", "2 文字列のレーベンシュタイン距離(文字単位)。"),
+    ],
+)
+def test_signatures_and_docstrings(obj, signature, doc):
+    assert str(inspect.signature(obj)) == signature
+    assert obj.__doc__ == doc
+
+
+def test_config_property_doc():
+    assert Normalizer.config.__doc__ == "現在の設定を kwargs 互換の dict で返す。`Normalizer(**n.config)` で複製できる。"
+
+
+def test_module_normalize_matches_default_instance():
+    text = "  ﾊﾝｶｸ\u200b　ＡＢＣ \r\n"
+    assert zenkor.normalize(text) == Normalizer().normalize(text)
+    assert zenkor.normalize(text, "none") == text
+    assert zenkor.normalize(text, preset=None) == Normalizer().normalize(text)
+
+
+@pytest.mark.parametrize(
+    "call, message",
+    [
+        (lambda n: n.normalize(1), "normalize() argument 'text' must be str, not int"),
+        (lambda n: n.normalize(b"x"), "normalize() argument 'text' must be str, not bytes"),
+        (lambda n: n.normalize(), None),
+        (lambda n: n.normalize("a", "b"), None),
+        (lambda n: n.normalize_batch("abc"), "Can't extract `str` to `Vec`"),
+        (lambda n: n.normalize_batch(5), "is not an instance of 'Sequence'"),
+        (lambda n: n.normalize_batch({"a": 1}), "is not an instance of 'Sequence'"),
+        (lambda n: n.normalize_batch(["a", 2]), "must be str, not int"),
+        (lambda n: Normalizer.preset(3), "preset() argument 'name' must be str, not int"),
+        (lambda n: Normalizer(1), "argument 'preset' must be str or None, not int"),
+        (lambda n: Normalizer("none", "none"), "at most 1 positional argument"),
+        (lambda n: Normalizer("none", preset="none"), "given by name ('preset') and position"),
+        (lambda n: zenkor.normalize(None), "normalize() argument 'text' must be str, not NoneType"),
+        (lambda n: zenkor.normalize("x", 1), "argument 'preset' must be str or None, not int"),
+        (lambda n: zenkor.normalize("x", nfkc=True), None),
+        (lambda n: zenkor.levenshtein(1, "a"), "levenshtein() argument 'a' must be str, not int"),
+        (lambda n: zenkor.levenshtein("a", None), "levenshtein() argument 'b' must be str, not NoneType"),
+    ],
+)
+def test_argument_errors_are_type_errors(call, message):
+    n = Normalizer()
+    with pytest.raises(TypeError) as err:
+        call(n)
+    if message:
+        assert message in str(err.value)
+    assert n.normalize(" ok ") == "ok"  # the object keeps working
+
+
+@pytest.mark.parametrize("text", ["\ud800", "a\udfffb", "\udc00\ud800"])
+def test_lone_surrogates_raise_and_leave_the_object_usable(text):
+    n = Normalizer()
+    with pytest.raises(UnicodeEncodeError):
+        n.normalize(text)
+    with pytest.raises(UnicodeEncodeError):
+        n.normalize_batch(["fine", text])
+    with pytest.raises(UnicodeEncodeError):
+        zenkor.levenshtein(text, "a")
+    with pytest.raises(UnicodeEncodeError):
+        Normalizer("none", emoji_placeholder=text)
+    assert n.normalize_batch(["ｱ", " b "]) == ["ア", "b"]
+
+
+def test_batch_keeps_order_and_accepts_any_sequence():
+    n = Normalizer()
+    texts = [f" {i}ｱ " for i in range(2000)]
+    assert n.normalize_batch(texts) == [n.normalize(t) for t in texts]
+    assert n.normalize_batch(tuple(texts[:3])) == [n.normalize(t) for t in texts[:3]]
+    assert n.normalize_batch([]) == []
+    assert n.normalize_batch(range(0)) == []
+
+
+def test_very_long_input_is_not_truncated():
+    n = Normalizer("none")
+    text = "ｱいう😀\n" * (4 * 1024 * 1024)  # 48 MiB of UTF-8
+    out = n.normalize(text)
+    assert len(out) == len(text) and out == text
+
+
+def test_subclass_and_static_preset_builds_the_base_class():
+    class Mine(Normalizer):
+        pass
+
+    m = Mine("none")
+    assert type(m) is Mine and m.normalize(" a ") == " a "
+    assert type(Mine.preset("none")) is Normalizer
+
+
+def test_normalizing_from_many_threads_agrees():
+    n = Normalizer("neologdn_compat")
+    text = "ｶﾀｶﾅ　ＡＢＣ１２３ " * 2000
+    expected = n.normalize(text)
+    results = []
+
+    def work():
+        for _ in range(20):
+            results.append(n.normalize(text) == expected)
+            results.append(n.normalize_batch([text, text]) == [expected, expected])
+
+    threads = [threading.Thread(target=work) for _ in range(4)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert len(results) == 160 and all(results)

@@ -1,0 +1,70 @@
+"""Whole-pipeline behaviour: trimming, joining, and stages switched off."""
+
+from pathlib import Path
+
+from hypothesis import given, settings
+from hypothesis import strategies as st
+import pytest
+
+from zenkor import Normalizer
+
+CORPUS = Path(__file__).resolve().parents[1].parent / "shared" / "data" / "corpus"
+PRESETS = Normalizer.presets()
+
+WHITE_SPACE = "\t\n\x0b\x0c\r \x85\xa0\u1680\u2000\u2001\u2002\u2003\u2004\u2005\u2006\u2007\u2008\u2009\u200a\u2028\u2029\u202f\u205f\u3000"
+
+
+@pytest.mark.parametrize("preset", PRESETS)
+def test_empty_input_gives_empty_output(preset):
+    assert Normalizer(preset).normalize("") == ""
+
+
+@settings(max_examples=200, deadline=None)
+@given(st.text())
+def test_none_preset_is_identity(text):
+    assert Normalizer("none").normalize(text) == text
+
+
+@settings(max_examples=200, deadline=None)
+@given(st.text(alphabet=st.sampled_from(list(WHITE_SPACE) + ["a", "字", "\u200b"])))
+def test_trim_removes_every_outer_white_space(text):
+    out = Normalizer("none", trim=True).normalize(text)
+    assert out == text.strip(WHITE_SPACE)
+
+
+@pytest.mark.parametrize("text", ["", " ", WHITE_SPACE, "\u3000\u3000\n"])
+def test_only_white_space_trims_to_nothing(text):
+    assert Normalizer("none", trim=True).normalize(text) == ""
+
+
+def test_trim_keeps_inner_white_space_and_near_misses():
+    n = Normalizer("none", trim=True)
+    assert n.normalize("\u3000 a \u3000 b \n") == "a \u3000 b"
+    # U+200B and U+180E are not White_Space.
+    assert n.normalize("\u200b a \u180e") == "\u200b a \u180e"
+
+
+def corpus_lines(limit=400):
+    lines = []
+    for path in sorted(CORPUS.glob("*.txt")):
+        with path.open(encoding="utf-8") as f:
+            for i, line in enumerate(f):
+                if i >= limit:
+                    break
+                lines.append(line.rstrip("\n"))
+    return lines
+
+
+@pytest.mark.skipif(not CORPUS.is_dir(), reason="corpus not present")
+@pytest.mark.parametrize("preset", PRESETS)
+def test_real_text_is_stable_and_batch_equals_single(preset):
+    n = Normalizer(preset)
+    lines = corpus_lines()
+    assert lines
+    out = n.normalize_batch(lines)
+    assert out == [n.normalize(line) for line in lines]
+    # Every output is valid text that round-trips through UTF-8.
+    for line in out:
+        assert line.encode("utf-8").decode("utf-8") == line
+    if preset == "none":
+        assert out == lines
