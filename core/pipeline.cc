@@ -1,9 +1,18 @@
 #include "core/pipeline.h"
 
+#include "core/l2_script/era.h"
+#include "core/l2_script/iteration.h"
+#include "core/l2_script/kana.h"
+#include "core/l2_script/loanword.h"
+#include "core/l2_script/numbers.h"
+#include "core/l2_script/numerals.h"
 #include "core/utf8.h"
 
 namespace zenkor {
 namespace {
+
+// Katakana words shorter than this keep their final ー (カー, ビール).
+constexpr std::size_t MIN_STRIPPED_WORD_LENGTH = 4;
 
 // Unicode White_Space, the set trimming removes at the outer ends.
 constexpr bool is_white_space(char32_t c) noexcept {
@@ -71,18 +80,19 @@ void Normalizer::run_stages(std::string& work, std::string& scratch) const {
   // step 8: kyujitai_to_shinjitai
   // step 9: unify_itaiji
   // step 10: halfwidth_kana_to_fullwidth
-  // step 11: expand_iteration_marks
-  // step 12: unify_loanword_kana
-  // step 13: kana
+  run(c.expand_iteration_marks, l2_script::iteration::expand_iteration_marks);  // step 11
+  run(c.unify_loanword_kana, l2_script::loanword::unify_loanword_kana);  // step 12
+  run(c.kana == KanaAction::HiraToKata, l2_script::kana::hira_to_kata);  // step 13
+  run(c.kana == KanaAction::KataToHira, l2_script::kana::kata_to_hira);  // step 13
   // step 14: unify_quotes
   // step 15: unify_hyphens / unify_tildes / unify_prolonged
   // step 16: collapse_prolonged_run
-  // step 17: strip_trailing_prolonged
+  run(c.strip_trailing_prolonged, l2_script::loanword::strip_trailing_prolonged, MIN_STRIPPED_WORD_LENGTH);  // step 17
   // step 18: emoji
-  // step 19: kansuji_to_arabic
-  // step 20: arabic_to_kansuji
-  // step 21: era_to_western
-  // step 22: canonicalize_numbers
+  run(c.kansuji_to_arabic, l2_script::numerals::kansuji_to_arabic);  // step 19
+  run(c.arabic_to_kansuji, l2_script::numerals::arabic_to_kansuji);  // step 20
+  run(c.era_to_western, l2_script::era::era_to_western);  // step 21
+  run(c.canonicalize_numbers, l2_script::numbers::canonicalize);  // step 22
   // step 23: remove_cjk_compat
   // step 24: remove_symbols
   // step 25: repeat_limit

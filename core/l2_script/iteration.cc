@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstddef>
 #include <functional>
 
 #include "core/utf8.h"
@@ -81,25 +80,19 @@ char32_t unvoice(char32_t c) noexcept {
 }
 
 void expand_iteration_marks(std::string_view in, std::string& out) {
-  out.clear();
-  out.reserve(in.size());
+  utf8::Rewriter w(in, out);
   // A mark repeats the last character written to the output, so a chain of
   // marks repeats one character (時々々 -> 時時時).
   char32_t prev = 0;
-  std::size_t copied = 0;  // in[0, copied) is already in `out`
-  std::size_t pos = 0;
-  while (pos < in.size()) {
-    const std::size_t start = pos;
-    const char32_t c = utf8::next(in, pos);
-    const char32_t written = start == 0 ? c : expand(prev, c);
-    if (written != c) {
-      out.append(in, copied, start - copied);
-      utf8::append(out, written);
-      copied = pos;
-    }
+  bool first = true;
+  while (!w.done()) {
+    const char32_t c = w.next();
+    const char32_t written = first ? c : expand(prev, c);
+    if (written != c) w.replace(written);
     prev = written;
+    first = false;
   }
-  out.append(in, copied);
+  w.finish();
 }
 
 }  // namespace zenkor::l2_script::iteration

@@ -1,7 +1,5 @@
 #include "core/l2_script/kana.h"
 
-#include <cstddef>
-
 #include "core/utf8.h"
 
 namespace zenkor::l2_script::kana {
@@ -9,26 +7,16 @@ namespace {
 
 constexpr char32_t KANA_OFFSET = 0x60;
 
-// Copies `in` to `out` with each character replaced by `map(c)`; unchanged
-// stretches are copied in bulk.
+// Copies `in` to `out` with each character replaced by `map(c)`.
 template <typename Map>
 void map_each(std::string_view in, std::string& out, Map map) {
-  out.clear();
-  out.reserve(in.size());
-  std::size_t copied = 0;  // in[0, copied) is already in `out`
-  std::size_t pos = 0;
-  while (pos < in.size()) {
-    pos += utf8::ascii_prefix(in, pos);
-    if (pos == in.size()) break;
-    const std::size_t start = pos;
-    const char32_t c = utf8::next(in, pos);
-    const char32_t mapped = map(c);
-    if (mapped == c) continue;
-    out.append(in, copied, start - copied);
-    utf8::append(out, mapped);
-    copied = pos;
+  utf8::Rewriter w(in, out);
+  while (!w.done()) {
+    if (w.skip_ascii()) continue;
+    const char32_t c = w.next();
+    if (const char32_t mapped = map(c); mapped != c) w.replace(mapped);
   }
-  out.append(in, copied);
+  w.finish();
 }
 
 }  // namespace

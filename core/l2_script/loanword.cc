@@ -13,21 +13,21 @@ namespace {
 struct PairRule {
   char32_t first;
   char32_t second;
-  std::u32string_view replacement;
+  std::string_view replacement;
 };
 
 constexpr std::array<PairRule, 11> PAIR_RULES = {{
-    {U'ウ', U'ィ', U"ウイ"},
-    {U'ウ', U'ェ', U"ウエ"},
-    {U'ウ', U'ォ', U"ウオ"},
-    {U'テ', U'ィ', U"テイ"},
-    {U'デ', U'ィ', U"デイ"},
-    {U'ト', U'ゥ', U"ツ"},
-    {U'ド', U'ゥ', U"ズ"},
-    {U'ヴ', U'ァ', U"バ"},
-    {U'ヴ', U'ィ', U"ビ"},
-    {U'ヴ', U'ェ', U"ベ"},
-    {U'ヴ', U'ォ', U"ボ"},
+    {U'ウ', U'ィ', "ウイ"},
+    {U'ウ', U'ェ', "ウエ"},
+    {U'ウ', U'ォ', "ウオ"},
+    {U'テ', U'ィ', "テイ"},
+    {U'デ', U'ィ', "デイ"},
+    {U'ト', U'ゥ', "ツ"},
+    {U'ド', U'ゥ', "ズ"},
+    {U'ヴ', U'ァ', "バ"},
+    {U'ヴ', U'ィ', "ビ"},
+    {U'ヴ', U'ェ', "ベ"},
+    {U'ヴ', U'ォ', "ボ"},
 }};
 constexpr auto pair_less = [](const PairRule& a, const PairRule& b) {
   return a.first != b.first ? a.first < b.first : a.second < b.second;
@@ -62,6 +62,12 @@ char32_t map_single(char32_t c) noexcept {
   return it != SINGLE_RULES.end() && it->from == c ? it->to : c;
 }
 
+// The first character of `s`, or U+0000 when it is empty (no rule involves U+0000).
+char32_t first_char(std::string_view s) noexcept {
+  std::size_t pos = 0;
+  return s.empty() ? U'\0' : utf8::next(s, pos);
+}
+
 bool is_small_ya_yu_yo(char32_t c) noexcept { return c == U'ャ' || c == U'ュ' || c == U'ョ'; }
 
 bool is_katakana_word_char(char32_t c) noexcept {
@@ -71,64 +77,40 @@ bool is_katakana_word_char(char32_t c) noexcept {
 }  // namespace
 
 void unify_loanword_kana(std::string_view in, std::string& out) {
-  out.clear();
-  out.reserve(in.size());
-  std::size_t copied = 0;  // in[0, copied) is already in `out`
-  std::size_t pos = 0;
-  while (pos < in.size()) {
-    pos += utf8::ascii_prefix(in, pos);
-    if (pos == in.size()) break;
-    const std::size_t start = pos;
-    const char32_t c = utf8::next(in, pos);
-    char32_t d = 0;
-    std::size_t after_pair = pos;
-    if (pos < in.size()) d = utf8::next(in, after_pair);
+  utf8::Rewriter w(in, out);
+  while (!w.done()) {
+    if (w.skip_ascii()) continue;
+    const char32_t c = w.next();
+    const char32_t d = first_char(w.rest());
     if (const PairRule* rule = find_pair(c, d)) {
-      out.append(in, copied, start - copied);
-      for (const char32_t r : rule->replacement) utf8::append(out, r);
-      pos = copied = after_pair;
+      w.replace(rule->replacement);
+      w.next();  // pairs never overlap: the scan resumes after the second character
+      w.drop();
       continue;
     }
     // ヴャ ヴュ ヴョ become ビャ ビュ ビョ; the small kana is copied next.
     const char32_t single = c == U'ヴ' && is_small_ya_yu_yo(d) ? U'ビ' : map_single(c);
-    if (single == c) continue;
-    out.append(in, copied, start - copied);
-    utf8::append(out, single);
-    copied = pos;
+    if (single != c) w.replace(single);
   }
-  out.append(in, copied);
+  w.finish();
 }
 
 void strip_trailing_prolonged(std::string_view in, std::string& out, std::size_t min_length) {
-  out.clear();
-  out.reserve(in.size());
-  std::size_t copied = 0;  // in[0, copied) is already in `out`
-  std::size_t pos = 0;
-  while (pos < in.size()) {
-    pos += utf8::ascii_prefix(in, pos);
-    if (pos == in.size()) break;
-    std::size_t word_end = pos;
-    std::size_t length = 0;
-    char32_t last = 0;
-    for (std::size_t k = pos; k < in.size();) {
-      const char32_t c = utf8::next(in, k);
-      if (!is_katakana_word_char(c)) break;
-      word_end = k;
-      last = c;
-      ++length;
-    }
-    if (length == 0) {
-      pos += utf8::sequence_length(static_cast<unsigned char>(in[pos]));
+  utf8::Rewriter w(in, out);
+  std::size_t length = 0;  // katakana word characters read so far in the current word
+  while (!w.done()) {
+    if (w.skip_ascii()) length = 0;
+    if (w.done()) break;
+    const char32_t c = w.next();
+    if (!is_katakana_word_char(c)) {
+      length = 0;
       continue;
     }
-    if (length >= min_length && length >= 2 && last == U'ー') {
-      const std::size_t mark_start = word_end - utf8::encoded_length(U'ー');
-      out.append(in, copied, mark_start - copied);
-      copied = word_end;
-    }
-    pos = word_end;
+    ++length;
+    const bool word_ends = !is_katakana_word_char(first_char(w.rest()));
+    if (word_ends && c == U'ー' && length >= 2 && length >= min_length) w.drop();
   }
-  out.append(in, copied);
+  w.finish();
 }
 
 }  // namespace zenkor::l2_script::loanword

@@ -283,6 +283,13 @@ void kansuji_to_arabic(std::string_view in, std::string& out) {
       continue;
     }
     pos = delimit_run(in, start, run);
+    // Digits right after a "," that follows a digit belong to the number that
+    // comma is in, which the run did not take (0,5万, 1,0000万): reading them
+    // as a new number would drop their zeros or misplace their magnitude.
+    if (start >= 2 && in[start - 1] == ',' && is_ascii_digit(static_cast<unsigned char>(in[start - 2])) &&
+        is_ascii_digit(run.front())) {
+      continue;
+    }
     char32_t prev = NO_CHAR;
     char32_t next = NO_CHAR;
     if (std::size_t p = start; p > 0) prev = utf8::prev(in, p);

@@ -7,8 +7,10 @@
 // arabic_to_kansuji writes every run of ASCII digits in kanji numerals with
 // the units 十 百 千 and the group markers 万 億 兆 京.
 //
-// All arithmetic is checked unsigned 128-bit; a number that does not fit is
-// copied unchanged.
+// Digits right after a "," that follows a digit, where the comma is not a
+// thousands separator (1,0000万), are copied unchanged rather than read as a
+// new number.  All arithmetic is checked unsigned 128-bit; a number that does
+// not fit is copied unchanged.
 #pragma once
 
 #include <optional>
