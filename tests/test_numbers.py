@@ -60,10 +60,17 @@ def test_plain_numbers(text, want):
         ("02024-01-05", "02024-01-05"),
         ("2024-01x", "2024-1x"),  # the letter hands the first group over as a number
         ("2024-01.50", "2024-1.5"),
+        # A chain that ends in a fraction is read group by group as numbers.
+        ("1-01-001.50", "1-1-1.5"),
     ],
 )
 def test_dates_and_hyphenated_groups(text, want):
     assert canon(text) == want
+
+
+def test_long_chain_of_groups():
+    assert canon("01-" * 5000 + "01.50") == "1-" * 5000 + "1.5"
+    assert canon("01-" * 5000 + "01") == "01-" * 5000 + "01"
 
 
 @pytest.mark.parametrize(

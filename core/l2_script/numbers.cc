@@ -46,8 +46,9 @@ void append_integer(std::string& out, std::string_view digits) {
 }
 
 // Hyphenated groups at the start of `r`.  Emits the span and returns its
-// length, or returns 0 to hand over to the plain-number scan.
-std::size_t scan_date(std::string_view r, std::string& out) {
+// length, or returns 0 to hand over to the plain-number scan and sets `stop`
+// to where the groups end.
+std::size_t scan_date(std::string_view r, std::string& out, std::size_t& stop) {
   std::array<std::string_view, 3> groups;
   std::size_t count = 0;
   std::size_t pos = 0;
@@ -63,11 +64,16 @@ std::size_t scan_date(std::string_view r, std::string& out) {
       ++pos;
       continue;
     }
-    if ((c == ',' || c == '.') && digit_at(r, pos + 1)) return 0;
-    if (is_identifier_byte(c)) return 0;
+    if (((c == ',' || c == '.') && digit_at(r, pos + 1)) || is_identifier_byte(c)) {
+      stop = pos;
+      return 0;
+    }
     break;
   }
-  if (count < 2) return 0;
+  if (count < 2) {
+    stop = pos;
+    return 0;
+  }
   const auto small_in = [](std::string_view g, unsigned lo, unsigned hi) {
     if (g.size() > 2) return false;
     const unsigned v = g.size() == 1 ? unsigned(g[0] - '0') : unsigned(g[0] - '0') * 10 + unsigned(g[1] - '0');
@@ -119,6 +125,11 @@ std::size_t scan_plain_number(std::string_view r, std::string& out) {
 void canonicalize(std::string_view in, std::string& out) {
   out.clear();
   out.reserve(in.size());
+  // When the date scan hands a chain of groups over (1-2-3.5), the plain scan
+  // takes only the first group and the next number starts at the following
+  // group of the same chain, whose date scan would read to the same end and
+  // hand over again.  Remembering that end keeps long chains linear.
+  std::size_t handed_over_until = 0;
   std::size_t pos = 0;
   while (pos < in.size()) {
     if (!is_digit(in[pos])) {
@@ -138,7 +149,12 @@ void canonicalize(std::string_view in, std::string& out) {
       continue;
     }
     const std::string_view rest = in.substr(pos);
-    std::size_t used = scan_date(rest, out);
+    std::size_t used = 0;
+    if (pos >= handed_over_until) {
+      std::size_t stop = 0;
+      used = scan_date(rest, out, stop);
+      if (used == 0) handed_over_until = pos + stop;
+    }
     if (used == 0) used = scan_plain_number(rest, out);
     pos += used;
   }
