@@ -1,11 +1,16 @@
 #include "core/pipeline.h"
 
+#include "core/l1_char/cjk_compat.h"
+#include "core/l1_char/cleanup.h"
+#include "core/l1_char/unicode.h"
+#include "core/l1_char/width.h"
 #include "core/l2_script/era.h"
 #include "core/l2_script/iteration.h"
 #include "core/l2_script/kana.h"
 #include "core/l2_script/loanword.h"
 #include "core/l2_script/numbers.h"
 #include "core/l2_script/numerals.h"
+#include "core/l4_extra/protect.h"
 #include "core/utf8.h"
 
 namespace zenkor {
@@ -66,20 +71,18 @@ void Normalizer::run_stages(std::string& work, std::string& scratch) const {
     stage(std::string_view(work), scratch, args...);
     std::swap(work, scratch);
   };
-  (void)run;
-  (void)c;
 
   // The order is fixed and differs from the order of the option keys.
-  // step 1: normalize_newlines
-  // step 2: remove_bidi_control
-  // step 3: remove_zero_width
-  // step 4: remove_control
+  run(c.normalize_newlines, l1_char::cleanup::normalize_newlines);    // step 1
+  run(c.remove_bidi_control, l1_char::cleanup::remove_bidi_control);  // step 2
+  run(c.remove_zero_width, l1_char::cleanup::remove_zero_width);      // step 3
+  run(c.remove_control, l1_char::cleanup::remove_control);            // step 4
   // step 5: remove_variation_selectors
-  // step 6: expand_cjk_compat
-  // step 7: nfkc
+  run(c.expand_cjk_compat, l1_char::cjk_compat::expand);              // step 6
+  run(c.nfkc, l1_char::unicode::nfkc);                                 // step 7
   // step 8: kyujitai_to_shinjitai
   // step 9: unify_itaiji
-  // step 10: halfwidth_kana_to_fullwidth
+  run(c.halfwidth_kana_to_fullwidth, l1_char::width::halfwidth_kana_to_fullwidth);  // step 10
   run(c.expand_iteration_marks, l2_script::iteration::expand_iteration_marks);  // step 11
   run(c.unify_loanword_kana, l2_script::loanword::unify_loanword_kana);  // step 12
   run(c.kana == KanaAction::HiraToKata, l2_script::kana::hira_to_kata);  // step 13
@@ -107,9 +110,32 @@ Normalized Normalizer::normalize_with_segments(std::string_view text) const {
   std::string work;
   std::string scratch;
 
-  work.assign(text);
-  run_stages(work, scratch);
-  if (!work.empty()) result.segments.push_back({std::move(work), false});
+  // Plain text goes through the stages; a piece they empty is dropped.
+  const auto add_plain = [&](std::string_view piece) {
+    work.assign(piece);
+    run_stages(work, scratch);
+    if (!work.empty()) result.segments.push_back({std::move(work), false});
+  };
+
+  const Config& c = config_;
+  if (!c.protects_any()) {
+    add_plain(text);
+  } else {
+    using l4_extra::protect::Kind;
+    const auto spans =
+        l4_extra::protect::scan(text, c.protect_urls, c.protect_emails, c.protect_mentions, c.protect_hashtags);
+    const auto pieces = l4_extra::protect::segment(text, spans);
+    result.segments.reserve(pieces.size());
+    for (const auto& piece : pieces) {
+      if (!piece.kind) {
+        add_plain(piece.text);
+      } else if (*piece.kind == Kind::Url && c.url_wrap) {
+        result.segments.push_back({c.url_wrap->first + std::string(piece.text) + c.url_wrap->second, true});
+      } else {
+        result.segments.push_back({std::string(piece.text), true});
+      }
+    }
+  }
 
   if (config_.trim) trim(result.segments);
 
