@@ -15,12 +15,21 @@
 #include "core/l1_char/symbols.h"
 #include "core/l1_char/unicode.h"
 #include "core/l1_char/width.h"
+#include "core/l2_script/era.h"
+#include "core/l2_script/iteration.h"
+#include "core/l2_script/kana.h"
+#include "core/l2_script/loanword.h"
+#include "core/l2_script/numbers.h"
+#include "core/l2_script/numerals.h"
 #include "core/l4_extra/emoji.h"
 #include "core/l4_extra/protect.h"
 #include "core/utf8.h"
 
 namespace zenkor {
 namespace {
+
+// Katakana words shorter than this keep their final ー (カー, ビール).
+constexpr std::size_t MIN_STRIPPED_WORD_LENGTH = 4;
 
 // Unicode White_Space, the set trimming removes at the outer ends.
 constexpr bool is_white_space(char32_t c) noexcept {
@@ -86,19 +95,20 @@ void Normalizer::run_stages(std::string& work, std::string& scratch) const {
   run(c.kyujitai_to_shinjitai, l1_char::kanji::map_table, l1_char::kanji::KYUJITAI_TABLE);  // step 8
   run(c.unify_itaiji, l1_char::kanji::map_table, l1_char::kanji::ITAIJI_TABLE);             // step 9
   run(c.halfwidth_kana_to_fullwidth, l1_char::width::halfwidth_kana_to_fullwidth);  // step 10
-  // step 11: expand_iteration_marks
-  // step 12: unify_loanword_kana
-  // step 13: kana
+  run(c.expand_iteration_marks, l2_script::iteration::expand_iteration_marks);  // step 11
+  run(c.unify_loanword_kana, l2_script::loanword::unify_loanword_kana);  // step 12
+  run(c.kana == KanaAction::HiraToKata, l2_script::kana::hira_to_kata);  // step 13
+  run(c.kana == KanaAction::KataToHira, l2_script::kana::kata_to_hira);  // step 13
   run(c.unify_quotes, l1_char::quotes::unify);  // step 14
   run(c.unify_hyphens || c.unify_tildes || c.unify_prolonged, l1_char::symbols::unify, c.unify_hyphens,
       c.unify_tildes, c.unify_prolonged);  // step 15
   run(c.collapse_prolonged_run, l1_char::prolonged::collapse);  // step 16
-  // step 17: strip_trailing_prolonged
+  run(c.strip_trailing_prolonged, l2_script::loanword::strip_trailing_prolonged, MIN_STRIPPED_WORD_LENGTH);  // step 17
   run(c.emoji.kind != EmojiAction::Kind::Keep, l4_extra::emoji::process, c.emoji);  // step 18
-  // step 19: kansuji_to_arabic
-  // step 20: arabic_to_kansuji
-  // step 21: era_to_western
-  // step 22: canonicalize_numbers
+  run(c.kansuji_to_arabic, l2_script::numerals::kansuji_to_arabic);  // step 19
+  run(c.arabic_to_kansuji, l2_script::numerals::arabic_to_kansuji);  // step 20
+  run(c.era_to_western, l2_script::era::era_to_western);  // step 21
+  run(c.canonicalize_numbers, l2_script::numbers::canonicalize);  // step 22
   run(c.remove_cjk_compat, l1_char::strip::remove_cjk_compat);  // step 23
   run(c.remove_symbols, l1_char::strip::remove_symbols);  // step 24
   run(c.repeat_limit.has_value(), l1_char::repeat::shorten,
