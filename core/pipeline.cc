@@ -1,9 +1,35 @@
 #include "core/pipeline.h"
 
+#include <cstddef>
+
+#include "core/l1_char/case.h"
+#include "core/l1_char/cjk_compat.h"
+#include "core/l1_char/cleanup.h"
+#include "core/l1_char/kanji.h"
+#include "core/l1_char/prolonged.h"
+#include "core/l1_char/quotes.h"
+#include "core/l1_char/repeat.h"
+#include "core/l1_char/spaces.h"
+#include "core/l1_char/spacing.h"
+#include "core/l1_char/strip.h"
+#include "core/l1_char/symbols.h"
+#include "core/l1_char/unicode.h"
+#include "core/l1_char/width.h"
+#include "core/l2_script/era.h"
+#include "core/l2_script/iteration.h"
+#include "core/l2_script/kana.h"
+#include "core/l2_script/loanword.h"
+#include "core/l2_script/numbers.h"
+#include "core/l2_script/numerals.h"
+#include "core/l4_extra/emoji.h"
+#include "core/l4_extra/protect.h"
 #include "core/utf8.h"
 
 namespace zenkor {
 namespace {
+
+// Katakana words shorter than this keep their final ー (カー, ビール).
+constexpr std::size_t MIN_STRIPPED_WORD_LENGTH = 4;
 
 using utf8::is_white_space;
 
@@ -53,38 +79,39 @@ void Normalizer::run_stages(std::string& work, std::string& scratch) const {
     stage(std::string_view(work), scratch, args...);
     std::swap(work, scratch);
   };
-  (void)run;
-  (void)c;
 
   // The order is fixed and differs from the order of the option keys.
-  // step 1: normalize_newlines
-  // step 2: remove_bidi_control
-  // step 3: remove_zero_width
-  // step 4: remove_control
-  // step 5: remove_variation_selectors
-  // step 6: expand_cjk_compat
-  // step 7: nfkc
-  // step 8: kyujitai_to_shinjitai
-  // step 9: unify_itaiji
-  // step 10: halfwidth_kana_to_fullwidth
-  // step 11: expand_iteration_marks
-  // step 12: unify_loanword_kana
-  // step 13: kana
-  // step 14: unify_quotes
-  // step 15: unify_hyphens / unify_tildes / unify_prolonged
-  // step 16: collapse_prolonged_run
-  // step 17: strip_trailing_prolonged
-  // step 18: emoji
-  // step 19: kansuji_to_arabic
-  // step 20: arabic_to_kansuji
-  // step 21: era_to_western
-  // step 22: canonicalize_numbers
-  // step 23: remove_cjk_compat
-  // step 24: remove_symbols
-  // step 25: repeat_limit
-  // step 26: case
-  // step 27: collapse_spaces
-  // step 28: cjk_spacing
+  run(c.normalize_newlines, l1_char::cleanup::normalize_newlines);    // step 1
+  run(c.remove_bidi_control, l1_char::cleanup::remove_bidi_control);  // step 2
+  run(c.remove_zero_width, l1_char::cleanup::remove_zero_width);      // step 3
+  run(c.remove_control, l1_char::cleanup::remove_control);            // step 4
+  run(c.remove_variation_selectors, l1_char::kanji::remove_variation_selectors);  // step 5
+  run(c.expand_cjk_compat, l1_char::cjk_compat::expand);              // step 6
+  run(c.nfkc, l1_char::unicode::nfkc);                                 // step 7
+  run(c.kyujitai_to_shinjitai, l1_char::kanji::map_table, l1_char::kanji::KYUJITAI_TABLE);  // step 8
+  run(c.unify_itaiji, l1_char::kanji::map_table, l1_char::kanji::ITAIJI_TABLE);             // step 9
+  run(c.halfwidth_kana_to_fullwidth, l1_char::width::halfwidth_kana_to_fullwidth);  // step 10
+  run(c.expand_iteration_marks, l2_script::iteration::expand_iteration_marks);  // step 11
+  run(c.unify_loanword_kana, l2_script::loanword::unify_loanword_kana);  // step 12
+  run(c.kana == KanaAction::HiraToKata, l2_script::kana::hira_to_kata);  // step 13
+  run(c.kana == KanaAction::KataToHira, l2_script::kana::kata_to_hira);  // step 13
+  run(c.unify_quotes, l1_char::quotes::unify);  // step 14
+  run(c.unify_hyphens || c.unify_tildes || c.unify_prolonged, l1_char::symbols::unify, c.unify_hyphens,
+      c.unify_tildes, c.unify_prolonged);  // step 15
+  run(c.collapse_prolonged_run, l1_char::prolonged::collapse);  // step 16
+  run(c.strip_trailing_prolonged, l2_script::loanword::strip_trailing_prolonged, MIN_STRIPPED_WORD_LENGTH);  // step 17
+  run(c.emoji.kind != EmojiAction::Kind::Keep, l4_extra::emoji::process, c.emoji);  // step 18
+  run(c.kansuji_to_arabic, l2_script::numerals::kansuji_to_arabic);  // step 19
+  run(c.arabic_to_kansuji, l2_script::numerals::arabic_to_kansuji);  // step 20
+  run(c.era_to_western, l2_script::era::era_to_western);  // step 21
+  run(c.canonicalize_numbers, l2_script::numbers::canonicalize);  // step 22
+  run(c.remove_cjk_compat, l1_char::strip::remove_cjk_compat);  // step 23
+  run(c.remove_symbols, l1_char::strip::remove_symbols);  // step 24
+  run(c.repeat_limit.has_value(), l1_char::repeat::shorten,
+      static_cast<std::size_t>(c.repeat_limit.value_or(1)));  // step 25
+  run(c.case_action != CaseAction::Keep, l1_char::case_::convert, c.case_action);  // step 26
+  run(c.collapse_spaces, l1_char::spaces::collapse);  // step 27
+  run(c.cjk_spacing != CjkSpacing::Keep, l1_char::spacing::process, c.cjk_spacing);  // step 28
   run(synonyms_.has_value(), [this](std::string_view in, std::string& out) { synonyms_->apply(in, out); });  // step 29
 }
 
@@ -104,9 +131,32 @@ Normalized Normalizer::normalize_with_segments(std::string_view text) const {
   std::string work;
   std::string scratch;
 
-  work.assign(text);
-  run_stages(work, scratch);
-  if (!work.empty()) result.segments.push_back({std::move(work), false});
+  // Plain text goes through the stages; a piece they empty is dropped.
+  const auto add_plain = [&](std::string_view piece) {
+    work.assign(piece);
+    run_stages(work, scratch);
+    if (!work.empty()) result.segments.push_back({std::move(work), false});
+  };
+
+  const Config& c = config_;
+  if (!c.protects_any()) {
+    add_plain(text);
+  } else {
+    using l4_extra::protect::Kind;
+    const auto spans =
+        l4_extra::protect::scan(text, c.protect_urls, c.protect_emails, c.protect_mentions, c.protect_hashtags);
+    const auto pieces = l4_extra::protect::segment(text, spans);
+    result.segments.reserve(pieces.size());
+    for (const auto& piece : pieces) {
+      if (!piece.kind) {
+        add_plain(piece.text);
+      } else if (*piece.kind == Kind::Url && c.url_wrap) {
+        result.segments.push_back({c.url_wrap->first + std::string(piece.text) + c.url_wrap->second, true});
+      } else {
+        result.segments.push_back({std::string(piece.text), true});
+      }
+    }
+  }
 
   if (config_.trim) trim(result.segments);
 

@@ -107,6 +107,86 @@ inline void append(std::string& out, char32_t c) {
   return pos - start;
 }
 
+// Rewrites a text into `out` one code point at a time, copying everything it
+// is not told to change in bulk runs.  A stage reads with next() and, for the
+// code point just read, may call replace(), drop() or insert_before(); a code
+// point it leaves alone is copied with the run around it.  finish() writes the
+// last run.  Only the stage's own decisions cost an append, so text that a
+// stage does not touch is copied in a handful of memcpy calls.
+class Rewriter {
+ public:
+  // Clears `out` and reserves the input's length, which most stages never exceed.
+  Rewriter(std::string_view in, std::string& out) : in_(in), out_(out) {
+    out_.clear();
+    out_.reserve(in.size());
+  }
+
+  [[nodiscard]] bool done() const noexcept { return pos_ >= in_.size(); }
+
+  // Decodes the next code point.  REQUIRES: !done().
+  char32_t next() noexcept {
+    start_ = pos_;
+    return utf8::next(in_, pos_);
+  }
+
+  // Moves past the ASCII bytes that follow, which stay as they are, and tells
+  // whether there were any; for stages that never change ASCII.
+  bool skip_ascii() noexcept {
+    const std::size_t n = ascii_prefix(in_, pos_);
+    pos_ += n;
+    return n != 0;
+  }
+
+  // The input after the code point just read, for stages that look ahead.
+  [[nodiscard]] std::string_view rest() const noexcept { return in_.substr(pos_); }
+
+  // Replace the code point just read by `text` or by `c`, or delete it.
+  void replace(std::string_view text) {
+    flush_to(start_);
+    out_.append(text);
+    run_ = pos_;
+  }
+  void replace(char32_t c) {
+    flush_to(start_);
+    append(out_, c);
+    run_ = pos_;
+  }
+  void drop() {
+    flush_to(start_);
+    run_ = pos_;
+  }
+
+  // Writes `c` in front of the code point just read, which itself stays.
+  void insert_before(char32_t c) {
+    flush_to(start_);
+    append(out_, c);
+    run_ = start_;
+  }
+
+  void finish() { flush_to(in_.size()); }
+
+ private:
+  void flush_to(std::size_t end) { out_.append(in_, run_, end - run_); }
+
+  std::string_view in_;
+  std::string& out_;
+  std::size_t pos_ = 0;    // next byte to decode
+  std::size_t start_ = 0;  // first byte of the code point just read
+  std::size_t run_ = 0;    // first byte of the kept run not yet written
+};
+
+// Copies `in` into `out` without the code points `drop` selects.  With
+// kKeepsAscii (drop never selects ASCII) ASCII runs are skipped in bulk.
+template <bool kKeepsAscii, typename Drop>
+void drop_all(std::string_view in, std::string& out, Drop drop) {
+  Rewriter w(in, out);
+  while (!w.done()) {
+    if (kKeepsAscii && w.skip_ascii() && w.done()) break;
+    if (drop(w.next())) w.drop();
+  }
+  w.finish();
+}
+
 // Unicode White_Space (not a UTF-8 matter, but every caller that trims needs
 // it next to the decoder).
 [[nodiscard]] constexpr bool is_white_space(char32_t c) noexcept {

@@ -1,0 +1,13 @@
+// Spells out circled numbers, parenthesized ideographs, squared katakana
+// units and a few variant kanji, from one fixed table.  Characters outside
+// the table (⑴, ㈴, other squared words) are copied unchanged.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zenkor::l1_char::cjk_compat {
+
+void expand(std::string_view in, std::string& out);
+
+}  // namespace zenkor::l1_char::cjk_compat

@@ -1,0 +1,27 @@
+// The stages that open the pipeline: one kind of line break, and no
+// invisible formatting or control characters, before any folding happens.
+//
+// Each stage clears `out` and writes the whole result there; the sets below
+// are exact, so near misses (U+200D ZERO WIDTH JOINER, U+061C ARABIC LETTER
+// MARK, TAB, LINE FEED, U+00A0) pass through untouched.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zenkor::l1_char::cleanup {
+
+// CR LF, a lone CR, U+0085, U+2028 and U+2029 each become one LF.
+void normalize_newlines(std::string_view in, std::string& out);
+
+// Deletes the directional marks, embeddings, overrides and isolates
+// (U+200E, U+200F, U+202A-U+202E, U+2066-U+2069).
+void remove_bidi_control(std::string_view in, std::string& out);
+
+// Deletes U+200B, U+200C, U+2060 and U+FEFF.
+void remove_zero_width(std::string_view in, std::string& out);
+
+// Deletes the C0 controls except TAB and LF, DEL, and the C1 controls.
+void remove_control(std::string_view in, std::string& out);
+
+}  // namespace zenkor::l1_char::cleanup

@@ -1,0 +1,34 @@
+// Kanji forms: variation selectors, traditional forms and variant kanji.
+//
+// remove_variation_selectors deletes U+FE00-U+FE0E and U+E0100-U+E01EF
+// (U+FE0F stays: it asks for emoji presentation, which the emoji stage owns).
+// map_table rewrites every code point that is a source of a table into its
+// target, one code point at a time; the pipeline calls it with KYUJITAI_TABLE
+// (traditional forms to the modern standard ones) and ITAIJI_TABLE (variant
+// kanji to their common forms).
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace zenkor::l1_char::kanji {
+
+struct KanjiPair {
+  char32_t source;
+  char32_t target;
+};
+
+// Sorted strictly ascending by source; no target is a source of either table,
+// so applying the tables once, or both in either order, is final.
+using KanjiTable = std::span<const KanjiPair>;
+
+extern const KanjiTable KYUJITAI_TABLE;  // 310 pairs
+extern const KanjiTable ITAIJI_TABLE;    // 27 pairs
+
+void remove_variation_selectors(std::string_view in, std::string& out);
+
+// REQUIRES: table is not empty.
+void map_table(std::string_view in, std::string& out, KanjiTable table);
+
+}  // namespace zenkor::l1_char::kanji

@@ -1,0 +1,23 @@
+#include "core/l1_char/prolonged.h"
+
+#include "core/utf8.h"
+
+namespace zenkor::l1_char::prolonged {
+namespace {
+
+constexpr bool is_collapsible_mark(char32_t c) { return c == 0x30FC || c == 0x301C; }
+
+}  // namespace
+
+void collapse(std::string_view in, std::string& out) {
+  utf8::Rewriter w(in, out);
+  char32_t prev = 0;  // the previous INPUT code point
+  while (!w.done()) {
+    const char32_t c = w.next();
+    if (c == prev && is_collapsible_mark(c)) w.drop();
+    prev = c;
+  }
+  w.finish();
+}
+
+}  // namespace zenkor::l1_char::prolonged

@@ -1,0 +1,15 @@
+// Quotation marks: typographic and fullwidth quotes to the ASCII ones.
+//
+// ‘ ’ ‚ ‛ ＇ become ' and “ ” „ ‟ ＂ become ".  Corner brackets 「」『』 and
+// the double prime quotation marks U+301D-U+301F are brackets, not quotes,
+// and stay.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zenkor::l1_char::quotes {
+
+void unify(std::string_view in, std::string& out);
+
+}  // namespace zenkor::l1_char::quotes

@@ -1,0 +1,17 @@
+// Runs of one repeated character shortened to at most `limit` copies.
+//
+// ！！！！ becomes ！！ with limit 2.  ASCII letters and digits, the ASCII full
+// stop and brackets, and CJK and fullwidth brackets are never shortened
+// (wwww, 1111, ...., 」」」 stay) and end any run they stand in.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace zenkor::l1_char::repeat {
+
+// A limit of 0 is taken as 1.
+void shorten(std::string_view in, std::string& out, std::size_t limit);
+
+}  // namespace zenkor::l1_char::repeat

@@ -1,0 +1,28 @@
+#include "core/l1_char/spaces.h"
+
+#include "core/utf8.h"
+
+namespace zenkor::l1_char::spaces {
+namespace {
+
+constexpr bool is_collapsible_space(char32_t c) { return c == U' ' || c == U'\t' || c == 0x3000; }
+
+}  // namespace
+
+void collapse(std::string_view in, std::string& out) {
+  utf8::Rewriter w(in, out);
+  bool after_space = false;  // whether the previous INPUT code point was a space
+  while (!w.done()) {
+    const char32_t c = w.next();
+    const bool space = is_collapsible_space(c);
+    if (space && after_space) {
+      w.drop();
+    } else if (space && c != U' ') {
+      w.replace(U' ');
+    }
+    after_space = space;
+  }
+  w.finish();
+}
+
+}  // namespace zenkor::l1_char::spaces

@@ -1,0 +1,14 @@
+// Runs of tabs, spaces and ideographic spaces collapsed to one ASCII space.
+//
+// Line feeds are not white space here, so a b\n c keeps its line break; runs
+// at the start and end become one space too (trimming is a separate option).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zenkor::l1_char::spaces {
+
+void collapse(std::string_view in, std::string& out);
+
+}  // namespace zenkor::l1_char::spaces

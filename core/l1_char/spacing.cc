@@ -1,0 +1,94 @@
+#include "core/l1_char/spacing.h"
+
+#include <cstddef>
+
+#include "core/utf8.h"
+
+namespace zenkor::l1_char::spacing {
+namespace {
+
+// CJK punctuation, kana, ideographs (plane 2 included), compatibility
+// ideographs, fullwidth forms and halfwidth katakana; not hangul or bopomofo.
+constexpr bool is_cjk(char32_t c) {
+  return (c >= 0x3000 && c <= 0x30FF) || (c >= 0x31F0 && c <= 0x31FF) || (c >= 0x3400 && c <= 0x4DBF) ||
+         (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF01 && c <= 0xFF60) ||
+         (c >= 0xFF66 && c <= 0xFF9F) || (c >= 0x20000 && c <= 0x2FFFF);
+}
+
+constexpr bool is_cjk_punctuation(char32_t c) {
+  return (c >= 0x3000 && c <= 0x303F) || (c >= 0xFF01 && c <= 0xFF0F) || (c >= 0xFF1A && c <= 0xFF20) ||
+         (c >= 0xFF3B && c <= 0xFF40) || (c >= 0xFF5B && c <= 0xFF65);
+}
+
+constexpr bool is_alphanumeric(char32_t c) {
+  return (c >= U'0' && c <= U'9') || (c >= U'A' && c <= U'Z') || (c >= U'a' && c <= U'z');
+}
+
+void remove_spaces(std::string_view in, std::string& out) {
+  utf8::Rewriter w(in, out);
+  // Neighbours come from the INPUT, skipping runs of spaces, so every space
+  // of a run sees the same pair and gets the same verdict, decided once.
+  bool has_before = false;
+  char32_t before = 0;        // nearest non-space code point before the run
+  std::size_t run_left = 0;   // spaces of the current run not yet read
+  bool drop_run = false;
+  while (!w.done()) {
+    const char32_t c = w.next();
+    if (c != U' ') {
+      has_before = true;
+      before = c;
+      continue;
+    }
+    if (run_left == 0) {
+      const std::string_view rest = w.rest();
+      const std::size_t more = rest.find_first_not_of(' ');
+      run_left = (more == std::string_view::npos ? rest.size() : more) + 1;
+      if (has_before && more != std::string_view::npos) {
+        std::size_t at = more;
+        const char32_t after = utf8::next(rest, at);
+        drop_run = is_cjk(before) || is_cjk(after);
+      } else {
+        drop_run = false;
+      }
+    }
+    --run_left;
+    if (drop_run) w.drop();
+  }
+  w.finish();
+}
+
+bool needs_space_between(char32_t prev, char32_t c) {
+  const bool cjk_then_latin = is_cjk(prev) && is_alphanumeric(c);
+  const bool latin_then_cjk = is_alphanumeric(prev) && is_cjk(c);
+  return (cjk_then_latin || latin_then_cjk) && !is_cjk_punctuation(prev) && !is_cjk_punctuation(c);
+}
+
+void insert_spaces(std::string_view in, std::string& out) {
+  utf8::Rewriter w(in, out);
+  out.reserve(in.size() + 8);
+  char32_t prev = 0;  // the previous INPUT code point (0 at the start: neither class)
+  while (!w.done()) {
+    const char32_t c = w.next();
+    if (needs_space_between(prev, c)) w.insert_before(U' ');
+    prev = c;
+  }
+  w.finish();
+}
+
+}  // namespace
+
+void process(std::string_view in, std::string& out, CjkSpacing mode) {
+  switch (mode) {
+    case CjkSpacing::Remove:
+      remove_spaces(in, out);
+      return;
+    case CjkSpacing::Insert:
+      insert_spaces(in, out);
+      return;
+    case CjkSpacing::Keep:
+      break;
+  }
+  out.assign(in);
+}
+
+}  // namespace zenkor::l1_char::spacing

@@ -1,0 +1,21 @@
+// Removal of whole character classes.
+//
+// remove_cjk_compat deletes enclosed alphanumerics (U+2460-U+24FF), enclosed
+// CJK letters and squared words (U+3200-U+33FF) and CJK compatibility
+// ideographs (U+F900-U+FAFF).
+//
+// remove_symbols deletes ASCII punctuation and controls, general punctuation,
+// CJK punctuation and fullwidth punctuation, except between two ASCII digits:
+// there "." stays (3.14), a "," followed by exactly three digits goes
+// (1,234 -> 1234) and any other symbol becomes one space (12:30 -> 12 30).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zenkor::l1_char::strip {
+
+void remove_cjk_compat(std::string_view in, std::string& out);
+void remove_symbols(std::string_view in, std::string& out);
+
+}  // namespace zenkor::l1_char::strip

@@ -1,0 +1,66 @@
+#include "core/l1_char/symbols.h"
+
+#include <algorithm>
+#include <array>
+
+#include "core/utf8.h"
+
+namespace zenkor::l1_char::symbols {
+namespace {
+
+constexpr std::array<char32_t, 12> kHyphens = {0x00AD, 0x058A, 0x2010, 0x2011, 0x2012, 0x2013,
+                                               0x2014, 0x2015, 0x2212, 0xFE58, 0xFE63, 0xFF0D};
+constexpr std::array<char32_t, 8> kTildes = {0x007E, 0x02DC, 0x2053, 0x223C, 0x223D, 0x223E, 0x301C, 0xFF5E};
+static_assert(std::is_sorted(kHyphens.begin(), kHyphens.end()) &&
+              std::adjacent_find(kHyphens.begin(), kHyphens.end()) == kHyphens.end());
+static_assert(std::is_sorted(kTildes.begin(), kTildes.end()) &&
+              std::adjacent_find(kTildes.begin(), kTildes.end()) == kTildes.end());
+
+constexpr char32_t kWaveDash = 0x301C;
+constexpr char32_t kProlongedMark = 0x30FC;
+constexpr char32_t kHalfwidthProlongedMark = 0xFF70;
+
+template <std::size_t N>
+bool contains(const std::array<char32_t, N>& set, char32_t c) {
+  return std::binary_search(set.begin(), set.end(), c);
+}
+
+bool is_hyphen(char32_t c) { return contains(kHyphens, c); }
+bool is_tilde(char32_t c) { return contains(kTildes, c); }
+constexpr bool is_box_drawing_bar(char32_t c) { return c == 0x2500 || c == 0x2501; }
+
+constexpr bool is_kana_before_bar(char32_t c) {
+  return (c >= 0x3041 && c <= 0x3096) || (c >= 0x30A1 && c <= 0x30FA) || c == kProlongedMark ||
+         (c >= 0xFF66 && c <= 0xFF9F);
+}
+
+}  // namespace
+
+void unify(std::string_view in, std::string& out, bool hyphens, bool tildes, bool prolonged) {
+  utf8::Rewriter w(in, out);
+  // prev is the last code point written to the OUTPUT, so a bar after a bar
+  // that became ー sees ー: ア─── gives アーーー.
+  char32_t prev = 0;  // 0: nothing written yet (never kana)
+  while (!w.done()) {
+    const char32_t c = w.next();
+    char32_t r = c;
+    if (is_hyphen(c)) {
+      if (hyphens) r = U'-';
+    } else if (is_tilde(c)) {
+      if (tildes) r = kWaveDash;
+    } else if (c == kHalfwidthProlongedMark) {
+      if (prolonged) r = kProlongedMark;
+    } else if (is_box_drawing_bar(c)) {
+      if (prolonged && is_kana_before_bar(prev)) {
+        r = kProlongedMark;
+      } else if (hyphens) {
+        r = U'-';
+      }
+    }
+    if (r != c) w.replace(r);
+    prev = r;
+  }
+  w.finish();
+}
+
+}  // namespace zenkor::l1_char::symbols

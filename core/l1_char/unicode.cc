@@ -1,0 +1,146 @@
+#include "core/l1_char/unicode.h"
+
+#include <unicode/bytestream.h>
+#include <unicode/normalizer2.h>
+#include <unicode/stringpiece.h>
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "core/utf8.h"
+
+namespace zenkor::l1_char::unicode {
+namespace {
+
+struct Range {
+  char32_t first;
+  char32_t last;
+};
+
+// Characters nfkc copies unchanged: mostly those whose compatibility
+// decomposition starts with U+0020 SPACE (the spacing ゛ and ゜ excepted, they
+// have rules of their own), plus U+FE77, U+FE79, U+FE7B and U+FE7D.
+constexpr std::array<Range, 22> NFKC_PASSTHROUGH = {{
+    {0x00A8, 0x00A8}, {0x00AF, 0x00AF}, {0x00B4, 0x00B4}, {0x00B8, 0x00B8}, {0x02D8, 0x02DD},
+    {0x037A, 0x037A}, {0x0384, 0x0385}, {0x1FBD, 0x1FBD}, {0x1FBF, 0x1FC1}, {0x1FCD, 0x1FCF},
+    {0x1FDD, 0x1FDF}, {0x1FED, 0x1FEE}, {0x1FFD, 0x1FFE}, {0x2017, 0x2017}, {0x203E, 0x203E},
+    {0xFC5E, 0xFC63}, {0xFE49, 0xFE4C}, {0xFE70, 0xFE70}, {0xFE72, 0xFE72}, {0xFE74, 0xFE74},
+    {0xFE76, 0xFE7E}, {0xFFE3, 0xFFE3},
+}};
+static_assert(std::all_of(NFKC_PASSTHROUGH.begin(), NFKC_PASSTHROUGH.end(),
+                          [](const Range& r) { return r.first <= r.last; }) &&
+                  std::adjacent_find(NFKC_PASSTHROUGH.begin(), NFKC_PASSTHROUGH.end(),
+                                     [](const Range& a, const Range& b) { return a.last >= b.first; }) ==
+                      NFKC_PASSTHROUGH.end(),
+              "NFKC_PASSTHROUGH must be ascending, disjoint ranges");
+
+[[nodiscard]] bool is_passthrough(char32_t c) noexcept {
+  const auto* it = std::lower_bound(NFKC_PASSTHROUGH.begin(), NFKC_PASSTHROUGH.end(), c,
+                                    [](const Range& r, char32_t key) { return r.last < key; });
+  return it != NFKC_PASSTHROUGH.end() && it->first <= c;
+}
+
+constexpr char32_t kCombiningVoiced = 0x3099;
+constexpr char32_t kCombiningSemiVoiced = 0x309A;
+constexpr char32_t kSpacingVoiced = 0x309B;
+constexpr char32_t kSpacingSemiVoiced = 0x309C;
+constexpr char32_t kHalfwidthVoiced = 0xFF9E;
+constexpr char32_t kHalfwidthSemiVoiced = 0xFF9F;
+
+[[nodiscard]] constexpr bool is_voiced_mark(char32_t c) noexcept {
+  return c == kCombiningVoiced || c == kSpacingVoiced || c == kHalfwidthVoiced;
+}
+
+[[nodiscard]] constexpr bool is_semi_voiced_mark(char32_t c) noexcept {
+  return c == kCombiningSemiVoiced || c == kSpacingSemiVoiced || c == kHalfwidthSemiVoiced;
+}
+
+[[nodiscard]] constexpr bool is_kana_base(char32_t c) noexcept {
+  return (c >= 0x3041 && c <= 0x3096) || (c >= 0x309D && c <= 0x309E) || (c >= 0x30A1 && c <= 0x30FA) ||
+         (c >= 0x30FD && c <= 0x30FE);
+}
+
+[[nodiscard]] constexpr bool is_halfwidth_katakana(char32_t c) noexcept { return c >= 0xFF66 && c <= 0xFF9D; }
+
+// A character set aside from normalization, and where it goes back in.
+struct Passthrough {
+  std::size_t at;  // byte offset in the work string
+  char32_t c;
+};
+
+// Appends the NFKC form of `text` to `out`.
+void append_nfkc(std::string_view text, std::string& out) {
+  if (text.empty()) return;
+  static const icu::Normalizer2* const normalizer = [] {
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* n = icu::Normalizer2::getNFKCInstance(status);
+    return U_SUCCESS(status) ? n : nullptr;
+  }();
+  const std::size_t before = out.size();
+  UErrorCode status = U_ZERO_ERROR;
+  if (normalizer != nullptr) {
+    icu::StringByteSink<std::string> sink(&out);
+    normalizer->normalizeUTF8(0, icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())), sink,
+                              nullptr, status);
+  }
+  // Only a missing ICU data file gets here; leave the text as it was rather than lose it.
+  if (normalizer == nullptr || U_FAILURE(status)) {
+    out.resize(before);
+    out.append(text);
+  }
+}
+
+}  // namespace
+
+void nfkc(std::string_view in, std::string& out) {
+  // Pass 1: the text that goes through NFKC, with sound marks settled and the
+  // passthrough characters taken out.  Looks back at the input (`prev`).
+  std::string work;
+  std::vector<Passthrough> passthrough;
+  utf8::Rewriter w(in, work);
+  char32_t prev = 0;  // nothing a mark could join: start of text or ASCII
+  while (!w.done()) {
+    if (w.skip_ascii()) {
+      prev = 0;
+      if (w.done()) break;
+    }
+    const char32_t c = w.next();
+    const char32_t before = std::exchange(prev, c);
+    const bool voiced = is_voiced_mark(c);
+    if (voiced || is_semi_voiced_mark(c)) {
+      if (is_kana_base(before) || is_halfwidth_katakana(before)) {
+        // NFKC joins a halfwidth pair itself; every other mark after a kana
+        // becomes the combining mark of its kind.
+        const bool halfwidth_pair =
+            is_halfwidth_katakana(before) && (c == kHalfwidthVoiced || c == kHalfwidthSemiVoiced);
+        const char32_t mark = halfwidth_pair ? c : voiced ? kCombiningVoiced : kCombiningSemiVoiced;
+        if (mark != c) w.replace(mark);
+      } else {
+        w.drop();
+        passthrough.push_back({work.size(), voiced ? kSpacingVoiced : kSpacingSemiVoiced});
+      }
+    } else if (is_passthrough(c)) {
+      w.drop();
+      passthrough.push_back({work.size(), c});
+    }
+  }
+  w.finish();
+
+  out.clear();
+  // Pass 2: normalize the slices between passthrough characters one by one,
+  // so no reordering or composition reaches across them.
+  if (!passthrough.empty()) out.reserve(work.size());
+  std::size_t done = 0;
+  for (const Passthrough& p : passthrough) {
+    append_nfkc(std::string_view(work).substr(done, p.at - done), out);
+    utf8::append(out, p.c);
+    done = p.at;
+  }
+  append_nfkc(std::string_view(work).substr(done), out);
+}
+
+}  // namespace zenkor::l1_char::unicode

@@ -1,0 +1,15 @@
+// Halfwidth katakana and halfwidth CJK punctuation to their fullwidth forms.
+//
+// A halfwidth voiced or semi-voiced mark right after a kana that has a
+// precomposed voiced form joins it (ｶﾞ -> ガ, ﾊﾟ -> パ); any other halfwidth
+// mark stays as it is.  ワ and ヲ are not composed with ﾞ here.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zenkor::l1_char::width {
+
+void halfwidth_kana_to_fullwidth(std::string_view in, std::string& out);
+
+}  // namespace zenkor::l1_char::width

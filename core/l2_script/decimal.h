@@ -1,0 +1,62 @@
+// ASCII decimal helpers shared by the numeral stages: digit tests, the
+// thousands-separator shape, and checked unsigned 128-bit arithmetic.
+//
+// Numbers in running text can be arbitrarily long, so every step that could
+// wrap is checked and reports failure instead; the stages then leave the text
+// as it was.  The checked helpers return false on overflow and leave their
+// result unspecified.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zenkor::l2_script {
+
+__extension__ typedef unsigned __int128 u128;
+
+[[nodiscard]] constexpr bool is_ascii_digit(char32_t c) noexcept { return c >= U'0' && c <= U'9'; }
+
+// True when `s` has exactly three ASCII digits at `pos` and no further digit
+// right after them: the digits a thousands separator "," must introduce.
+[[nodiscard]] constexpr bool is_thousands_group(std::string_view s, std::size_t pos) noexcept {
+  if (pos + 3 > s.size()) return false;
+  for (std::size_t k = pos; k < pos + 3; ++k) {
+    if (!is_ascii_digit(static_cast<unsigned char>(s[k]))) return false;
+  }
+  return pos + 3 == s.size() || !is_ascii_digit(static_cast<unsigned char>(s[pos + 3]));
+}
+
+[[nodiscard]] inline bool checked_add(u128 a, u128 b, u128& r) noexcept { return !__builtin_add_overflow(a, b, &r); }
+
+[[nodiscard]] inline bool checked_mul(u128 a, u128 b, u128& r) noexcept { return !__builtin_mul_overflow(a, b, &r); }
+
+// acc = acc * 10 + digit, checked.
+[[nodiscard]] inline bool push_decimal_digit(u128& acc, unsigned digit) noexcept {
+  return checked_mul(acc, 10, acc) && checked_add(acc, digit, acc);
+}
+
+// The value of a run of ASCII digits (leading zeros allowed), or nothing when
+// it does not fit in 128 bits.
+// REQUIRES: every byte of `digits` is an ASCII digit.
+[[nodiscard]] inline std::optional<u128> parse_decimal(std::string_view digits) noexcept {
+  u128 v = 0;
+  for (const char ch : digits) {
+    if (!push_decimal_digit(v, static_cast<unsigned>(ch - '0'))) return std::nullopt;
+  }
+  return v;
+}
+
+// Appends `v` in ASCII decimal without leading zeros ("0" for zero).
+inline void append_decimal(std::string& out, u128 v) {
+  char buf[40];  // 2^128 - 1 has 39 digits
+  std::size_t n = 0;
+  do {
+    buf[n++] = static_cast<char>('0' + static_cast<unsigned>(v % 10));
+    v /= 10;
+  } while (v != 0);
+  while (n > 0) out.push_back(buf[--n]);
+}
+
+}  // namespace zenkor::l2_script

@@ -1,0 +1,153 @@
+#include "core/l2_script/era.h"
+
+#include <array>
+#include <charconv>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+#include "core/utf8.h"
+
+namespace zenkor::l2_script::era {
+namespace {
+
+struct Era {
+  std::string_view name;
+  char letter;
+  std::uint32_t first_year;
+  std::uint32_t last_year;  // last valid year of the era
+};
+
+constexpr std::array<Era, 5> ERAS = {{
+    {"明治", 'M', 1868, 45},
+    {"大正", 'T', 1912, 15},
+    {"昭和", 'S', 1926, 64},
+    {"平成", 'H', 1989, 31},
+    {"令和", 'R', 2019, 99},
+}};
+
+struct Match {
+  std::uint32_t western_year;
+  std::size_t end;  // byte position after 年
+};
+
+bool is_ascii_digit(char b) noexcept { return b >= '0' && b <= '9'; }
+
+bool is_ascii_alnum(char b) noexcept { return is_ascii_digit(b) || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z'); }
+
+// 1-9 for 一 … 九, 0 for anything else.
+std::uint32_t kanji_digit(char32_t c) noexcept {
+  constexpr std::array<char32_t, 9> DIGITS = {U'一', U'二', U'三', U'四', U'五', U'六', U'七', U'八', U'九'};
+  for (std::uint32_t d = 0; d < DIGITS.size(); ++d) {
+    if (DIGITS[d] == c) return d + 1;
+  }
+  return 0;
+}
+
+// Decodes the character at `pos` without moving; U+0000 at the end of the text.
+char32_t peek(std::string_view in, std::size_t pos) noexcept {
+  return pos < in.size() ? utf8::next(in, pos) : U'\0';
+}
+
+// One or two ASCII digits at `pos`; a third digit means this is no era year.
+std::optional<std::uint32_t> ascii_year(std::string_view in, std::size_t& pos) noexcept {
+  std::uint32_t year = 0;
+  std::size_t k = pos;
+  while (k < in.size() && is_ascii_digit(in[k])) {
+    if (k - pos == 2) return std::nullopt;
+    year = year * 10 + static_cast<std::uint32_t>(in[k] - '0');
+    ++k;
+  }
+  if (k == pos) return std::nullopt;
+  pos = k;
+  return year;
+}
+
+// 五, 十五, 三十, 三十一 (1 to 99) at `pos`.
+std::optional<std::uint32_t> kanji_year(std::string_view in, std::size_t& pos) noexcept {
+  std::size_t k = pos;
+  const char32_t first = utf8::next(in, k);
+  std::uint32_t year = kanji_digit(first);
+  if (year == 0 && first != U'十') return std::nullopt;
+  std::size_t after_ten = k;
+  if (first == U'十') {
+    year = 10;
+  } else if (k < in.size() && utf8::next(in, after_ten) == U'十') {
+    year *= 10;
+    k = after_ten;
+  } else {
+    pos = k;
+    return year;
+  }
+  std::size_t after_unit = k;
+  if (k < in.size()) {
+    if (const std::uint32_t e = kanji_digit(utf8::next(in, after_unit)); e != 0) {
+      year += e;
+      k = after_unit;
+    }
+  }
+  pos = k;
+  return year;
+}
+
+// Reads the input: the letter form looks at the byte before `s` (the last
+// byte of a multi-byte character is never an ASCII letter or digit).
+std::optional<Match> match_era(const Era& era, std::string_view in, std::size_t s) noexcept {
+  std::size_t pos;
+  std::optional<std::uint32_t> year;
+  if (in.substr(s).starts_with(era.name)) {
+    pos = s + era.name.size();
+    if (pos == in.size()) return std::nullopt;
+    if (std::size_t k = pos; utf8::next(in, k) == U'元') {
+      year = 1;
+      pos = k;
+    } else if (is_ascii_digit(in[pos])) {
+      year = ascii_year(in, pos);
+    } else {
+      year = kanji_year(in, pos);
+    }
+  } else if (in[s] == era.letter && (s == 0 || !is_ascii_alnum(in[s - 1]))) {
+    pos = s + 1;
+    if (pos == in.size()) return std::nullopt;
+    year = ascii_year(in, pos);
+  } else {
+    return std::nullopt;
+  }
+  if (!year || peek(in, pos) != U'年') return std::nullopt;
+  pos += utf8::encoded_length(U'年');
+  if (const char32_t after = peek(in, pos); after == U'代' || after == U'間') return std::nullopt;
+  if (*year < 1 || *year > era.last_year) return std::nullopt;
+  return Match{*year + era.first_year - 1, pos};
+}
+
+std::optional<Match> match_any_era(std::string_view in, std::size_t s) noexcept {
+  for (const Era& era : ERAS) {
+    if (auto m = match_era(era, in, s)) return m;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+void era_to_western(std::string_view in, std::string& out) {
+  out.clear();
+  out.reserve(in.size());
+  std::size_t copied = 0;  // in[0, copied) is already in `out`
+  std::size_t pos = 0;
+  while (pos < in.size()) {
+    const auto m = match_any_era(in, pos);
+    if (!m) {
+      pos += utf8::sequence_length(static_cast<unsigned char>(in[pos]));
+      continue;
+    }
+    out.append(in, copied, pos - copied);
+    char digits[10];
+    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, m->western_year);
+    out.append(digits, end);
+    out.append("年");
+    pos = copied = m->end;
+  }
+  out.append(in, copied);
+}
+
+}  // namespace zenkor::l2_script::era

@@ -1,0 +1,15 @@
+// Japanese era years as Western years.
+//
+// era_to_western rewrites 平成30年, 令和元年, 昭和六十四年 and the letter forms
+// H30年, R01年 as 2018年, 2019年, 1989年.  The year must be followed by 年 (but
+// not 年代 or 年間, which name spans, not years) and lie inside its era.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zenkor::l2_script::era {
+
+void era_to_western(std::string_view in, std::string& out);
+
+}  // namespace zenkor::l2_script::era

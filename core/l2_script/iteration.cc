@@ -1,0 +1,98 @@
+#include "core/l2_script/iteration.h"
+
+#include <algorithm>
+#include <array>
+#include <functional>
+
+#include "core/utf8.h"
+
+namespace zenkor::l2_script::iteration {
+namespace {
+
+constexpr char32_t KANA_OFFSET = 0x60;  // hiragana -> katakana
+
+// Hiragana whose voiced form is the next code point; katakana are these plus
+// KANA_OFFSET.
+constexpr std::array<char32_t, 20> VOICEABLE = {U'か', U'き', U'く', U'け', U'こ', U'さ', U'し',
+                                                U'す', U'せ', U'そ', U'た', U'ち', U'つ', U'て',
+                                                U'と', U'は', U'ひ', U'ふ', U'へ', U'ほ'};
+static_assert(std::adjacent_find(VOICEABLE.begin(), VOICEABLE.end(), std::greater_equal<>()) == VOICEABLE.end());
+
+// The は row, whose semi-voiced forms are two code points up.
+constexpr std::array<char32_t, 5> SEMI_VOICEABLE = {U'は', U'ひ', U'ふ', U'へ', U'ほ'};
+
+bool is_hiragana_letter(char32_t c) noexcept { return c >= U'ぁ' && c <= U'ゖ'; }
+bool is_katakana_letter(char32_t c) noexcept { return c >= U'ァ' && c <= U'ヺ'; }
+
+bool is_kanji(char32_t c) noexcept {
+  return (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) ||
+         (c >= 0x20000 && c <= 0x2FFFF);
+}
+
+// The hiragana counterpart of a katakana letter, anything else unchanged.
+char32_t as_hiragana(char32_t c) noexcept { return c >= U'ァ' && c <= U'ヶ' ? c - KANA_OFFSET : c; }
+
+bool is_voiceable(char32_t c) noexcept {
+  return std::binary_search(VOICEABLE.begin(), VOICEABLE.end(), as_hiragana(c));
+}
+
+bool is_semi_voiceable(char32_t c) noexcept {
+  return std::binary_search(SEMI_VOICEABLE.begin(), SEMI_VOICEABLE.end(), as_hiragana(c));
+}
+
+// The voiced form a ゞ or ヾ after `prev` writes, or the mark itself.
+char32_t voiced_repeat(char32_t prev, char32_t mark) noexcept {
+  const char32_t base = unvoice(prev);
+  if (is_voiceable(base)) return base + 1;
+  if (base == U'う') return U'ゔ';
+  if (base == U'ウ') return U'ヴ';
+  return mark;
+}
+
+// What iteration mark `c` stands for after `prev`, or `c` when it is not a
+// mark or cannot repeat `prev`.
+char32_t expand(char32_t prev, char32_t c) noexcept {
+  switch (c) {
+    case U'々':
+    case U'〻':
+      return is_kanji(prev) ? prev : c;
+    case U'ゝ':
+      return is_hiragana_letter(prev) ? unvoice(prev) : c;
+    case U'ヽ':
+      return is_katakana_letter(prev) ? unvoice(prev) : c;
+    case U'ゞ':
+      return is_hiragana_letter(prev) ? voiced_repeat(prev, c) : c;
+    case U'ヾ':
+      return is_katakana_letter(prev) ? voiced_repeat(prev, c) : c;
+    default:
+      return c;
+  }
+}
+
+}  // namespace
+
+char32_t unvoice(char32_t c) noexcept {
+  if (c == U'ゔ') return U'う';
+  if (c == U'ヴ') return U'ウ';
+  if (is_voiceable(c - 1)) return c - 1;
+  if (is_semi_voiceable(c - 2)) return c - 2;
+  return c;
+}
+
+void expand_iteration_marks(std::string_view in, std::string& out) {
+  utf8::Rewriter w(in, out);
+  // A mark repeats the last character written to the output, so a chain of
+  // marks repeats one character (時々々 -> 時時時).
+  char32_t prev = 0;
+  bool first = true;
+  while (!w.done()) {
+    const char32_t c = w.next();
+    const char32_t written = first ? c : expand(prev, c);
+    if (written != c) w.replace(written);
+    prev = written;
+    first = false;
+  }
+  w.finish();
+}
+
+}  // namespace zenkor::l2_script::iteration

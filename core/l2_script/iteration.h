@@ -1,0 +1,21 @@
+// Iteration marks spelled out.
+//
+// expand_iteration_marks replaces 々 〻 (after a kanji), ゝ ゞ (after a
+// hiragana letter) and ヽ ヾ (after a katakana letter) by the one character
+// they repeat: 人々 -> 人人, こゝろ -> こころ, すゞ -> すず, カヾ -> カガ.
+// The plain marks repeat the unvoiced form, the voiced marks the voiced form.
+// A mark with nothing fitting before it stays as it is.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zenkor::l2_script::iteration {
+
+void expand_iteration_marks(std::string_view in, std::string& out);
+
+// The plain form of a voiced or semi-voiced kana (が -> か, ぱ -> は, ヴ -> ウ);
+// any other character is returned unchanged.
+[[nodiscard]] char32_t unvoice(char32_t c) noexcept;
+
+}  // namespace zenkor::l2_script::iteration

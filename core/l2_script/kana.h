@@ -1,0 +1,17 @@
+// Hiragana <-> katakana.
+//
+// Each letter moves by the fixed 0x60 offset between the two blocks, and the
+// iteration marks follow their script (ゝ ゞ <-> ヽ ヾ).  Characters without a
+// counterpart in the other block (ゟ, ヷ-ヺ, ヿ, small katakana U+31F0-U+31FF,
+// half-width katakana) and the prolonged sound mark ー are left alone.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zenkor::l2_script::kana {
+
+void hira_to_kata(std::string_view in, std::string& out);
+void kata_to_hira(std::string_view in, std::string& out);
+
+}  // namespace zenkor::l2_script::kana

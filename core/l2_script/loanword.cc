@@ -1,0 +1,116 @@
+#include "core/l2_script/loanword.h"
+
+#include <algorithm>
+#include <array>
+#include <functional>
+
+#include "core/utf8.h"
+
+namespace zenkor::l2_script::loanword {
+namespace {
+
+// A katakana pair and the spelling it folds to (one or two characters).
+struct PairRule {
+  char32_t first;
+  char32_t second;
+  std::string_view replacement;
+};
+
+constexpr std::array<PairRule, 11> PAIR_RULES = {{
+    {U'ウ', U'ィ', "ウイ"},
+    {U'ウ', U'ェ', "ウエ"},
+    {U'ウ', U'ォ', "ウオ"},
+    {U'テ', U'ィ', "テイ"},
+    {U'デ', U'ィ', "デイ"},
+    {U'ト', U'ゥ', "ツ"},
+    {U'ド', U'ゥ', "ズ"},
+    {U'ヴ', U'ァ', "バ"},
+    {U'ヴ', U'ィ', "ビ"},
+    {U'ヴ', U'ェ', "ベ"},
+    {U'ヴ', U'ォ', "ボ"},
+}};
+constexpr auto pair_less = [](const PairRule& a, const PairRule& b) {
+  return a.first != b.first ? a.first < b.first : a.second < b.second;
+};
+static_assert(std::adjacent_find(PAIR_RULES.begin(), PAIR_RULES.end(), std::not_fn(pair_less)) == PAIR_RULES.end());
+
+struct SingleRule {
+  char32_t from;
+  char32_t to;
+};
+
+constexpr std::array<SingleRule, 5> SINGLE_RULES = {{
+    {U'ヂ', U'ジ'},
+    {U'ヅ', U'ズ'},
+    {U'ヰ', U'イ'},
+    {U'ヱ', U'エ'},
+    {U'ヴ', U'ブ'},
+}};
+static_assert(std::adjacent_find(SINGLE_RULES.begin(), SINGLE_RULES.end(), [](const SingleRule& a, const SingleRule& b) {
+                return a.from >= b.from;
+              }) == SINGLE_RULES.end());
+
+const PairRule* find_pair(char32_t c, char32_t d) noexcept {
+  const PairRule key{c, d, {}};
+  const auto it = std::lower_bound(PAIR_RULES.begin(), PAIR_RULES.end(), key, pair_less);
+  return it != PAIR_RULES.end() && it->first == c && it->second == d ? &*it : nullptr;
+}
+
+char32_t map_single(char32_t c) noexcept {
+  const auto it = std::lower_bound(SINGLE_RULES.begin(), SINGLE_RULES.end(), c,
+                                   [](const SingleRule& r, char32_t key) { return r.from < key; });
+  return it != SINGLE_RULES.end() && it->from == c ? it->to : c;
+}
+
+// The first character of `s`, or U+0000 when it is empty (no rule involves U+0000).
+char32_t first_char(std::string_view s) noexcept {
+  std::size_t pos = 0;
+  return s.empty() ? U'\0' : utf8::next(s, pos);
+}
+
+bool is_small_ya_yu_yo(char32_t c) noexcept { return c == U'ャ' || c == U'ュ' || c == U'ョ'; }
+
+bool is_katakana_word_char(char32_t c) noexcept {
+  return (c >= U'ァ' && c <= U'ヺ') || c == U'ー' || (c >= 0x31F0 && c <= 0x31FF);
+}
+
+}  // namespace
+
+void unify_loanword_kana(std::string_view in, std::string& out) {
+  utf8::Rewriter w(in, out);
+  while (!w.done()) {
+    if (w.skip_ascii()) continue;
+    const char32_t c = w.next();
+    const char32_t d = first_char(w.rest());
+    if (const PairRule* rule = find_pair(c, d)) {
+      w.replace(rule->replacement);
+      w.next();  // pairs never overlap: the scan resumes after the second character
+      w.drop();
+      continue;
+    }
+    // ヴャ ヴュ ヴョ become ビャ ビュ ビョ; the small kana is copied next.
+    const char32_t single = c == U'ヴ' && is_small_ya_yu_yo(d) ? U'ビ' : map_single(c);
+    if (single != c) w.replace(single);
+  }
+  w.finish();
+}
+
+void strip_trailing_prolonged(std::string_view in, std::string& out, std::size_t min_length) {
+  utf8::Rewriter w(in, out);
+  std::size_t length = 0;  // katakana word characters read so far in the current word
+  while (!w.done()) {
+    if (w.skip_ascii()) length = 0;
+    if (w.done()) break;
+    const char32_t c = w.next();
+    if (!is_katakana_word_char(c)) {
+      length = 0;
+      continue;
+    }
+    ++length;
+    const bool word_ends = !is_katakana_word_char(first_char(w.rest()));
+    if (word_ends && c == U'ー' && length >= 2 && length >= min_length) w.drop();
+  }
+  w.finish();
+}
+
+}  // namespace zenkor::l2_script::loanword

@@ -1,0 +1,123 @@
+#include "core/l4_extra/protect.h"
+
+#include "core/utf8.h"
+
+namespace zenkor::l4_extra::protect {
+namespace {
+
+[[nodiscard]] constexpr bool is_alnum(char b) noexcept {
+  return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9');
+}
+
+[[nodiscard]] constexpr bool is_word(char b) noexcept { return is_alnum(b) || b == '_'; }
+
+// Printable ASCII except space " < > \ ^ ` { | }.
+[[nodiscard]] constexpr bool is_url_char(char b) noexcept {
+  return b > ' ' && b < 0x7F && b != '"' && b != '<' && b != '>' && b != '\\' && b != '^' && b != '`' &&
+         b != '{' && b != '|' && b != '}';
+}
+
+[[nodiscard]] constexpr bool is_url_trailing_punct(char b) noexcept {
+  return b == '!' || b == ')' || b == ',' || b == '.' || b == '?';
+}
+
+[[nodiscard]] constexpr bool is_local_part(char b) noexcept {
+  return is_alnum(b) || b == '%' || b == '+' || b == '-' || b == '.' || b == '_';
+}
+
+[[nodiscard]] constexpr bool is_domain(char b) noexcept { return is_alnum(b) || b == '-' || b == '.'; }
+
+[[nodiscard]] constexpr char ascii_lower(char b) noexcept {
+  return b >= 'A' && b <= 'Z' ? static_cast<char>(b - 'A' + 'a') : b;
+}
+
+// End of the run of bytes from `pos` that satisfy `in_class`.
+template <typename Class>
+[[nodiscard]] std::size_t extend(std::string_view text, std::size_t pos, Class in_class) noexcept {
+  while (pos < text.size() && in_class(text[pos])) ++pos;
+  return pos;
+}
+
+// End of a URL starting at p ("http://" or "https://" in any letter case), or 0.
+[[nodiscard]] std::size_t url_end(std::string_view text, std::size_t p) noexcept {
+  if (text.size() - p < 8) return 0;
+  char scheme[8];
+  for (std::size_t i = 0; i < 8; ++i) scheme[i] = ascii_lower(text[p + i]);
+  const std::string_view window(scheme, 8);
+  std::size_t body;
+  if (window == "https://") {
+    body = p + 8;
+  } else if (window.substr(0, 7) == "http://") {
+    body = p + 7;
+  } else {
+    return 0;
+  }
+  std::size_t e = extend(text, body, is_url_char);
+  while (e > body && is_url_trailing_punct(text[e - 1])) --e;
+  return e > body ? e : 0;
+}
+
+// Start and end of an e-mail address whose U+0040 is at p, or nothing.  The
+// local part is not walked back past `floor`, the end of the span recorded
+// before, so spans never overlap (for example "@name@example.com" keeps its
+// mention and leaves "@example.com" plain).
+[[nodiscard]] std::optional<Span> email_at(std::string_view text, std::size_t p, std::size_t floor) noexcept {
+  std::size_t s = p;
+  while (s > floor && is_local_part(text[s - 1])) --s;
+  if (s == p) return std::nullopt;
+  const std::size_t e = extend(text, p + 1, is_domain);
+  const std::string_view domain = text.substr(p + 1, e - (p + 1));
+  if (domain.find('.') == std::string_view::npos || domain.back() == '.') return std::nullopt;
+  return Span{s, e, Kind::Email};
+}
+
+// End of a mention or hashtag whose sigil is at p, or 0.
+[[nodiscard]] std::size_t name_end(std::string_view text, std::size_t p) noexcept {
+  if (p != 0 && is_word(text[p - 1])) return 0;
+  const std::size_t e = extend(text, p + 1, is_word);
+  return e > p + 1 ? e : 0;
+}
+
+}  // namespace
+
+std::vector<Span> scan(std::string_view text, bool urls, bool emails, bool mentions, bool hashtags) {
+  std::vector<Span> spans;
+  if (!urls && !emails && !mentions && !hashtags) return spans;
+  std::size_t floor = 0;  // end of the last recorded span
+  std::size_t p = 0;  // always at a character start: spans end on ASCII bytes
+  while (p < text.size()) {
+    std::optional<Span> found;
+    if (urls) {
+      if (const std::size_t e = url_end(text, p); e != 0) found = Span{p, e, Kind::Url};
+    }
+    if (!found && emails && text[p] == '@') found = email_at(text, p, floor);
+    if (!found && mentions && text[p] == '@') {
+      if (const std::size_t e = name_end(text, p); e != 0) found = Span{p, e, Kind::Mention};
+    }
+    if (!found && hashtags && text[p] == '#') {
+      if (const std::size_t e = name_end(text, p); e != 0) found = Span{p, e, Kind::Hashtag};
+    }
+    if (found) {
+      spans.push_back(*found);
+      floor = p = found->end;
+    } else {
+      p += utf8::sequence_length(static_cast<unsigned char>(text[p]));
+    }
+  }
+  return spans;
+}
+
+std::vector<Piece> segment(std::string_view text, const std::vector<Span>& spans) {
+  std::vector<Piece> pieces;
+  pieces.reserve(2 * spans.size() + 1);
+  std::size_t cursor = 0;
+  for (const Span& s : spans) {
+    if (cursor < s.start) pieces.push_back({text.substr(cursor, s.start - cursor), std::nullopt});
+    pieces.push_back({text.substr(s.start, s.end - s.start), s.kind});
+    cursor = s.end;
+  }
+  if (cursor < text.size()) pieces.push_back({text.substr(cursor), std::nullopt});
+  return pieces;
+}
+
+}  // namespace zenkor::l4_extra::protect

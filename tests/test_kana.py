@@ -1,0 +1,97 @@
+"""Hiragana/katakana conversion (option kana) and iteration marks (option expand_iteration_marks)."""
+
+import pytest
+
+from zenkor import Normalizer
+
+PRESETS = Normalizer.presets()
+
+
+def kana(action, text):
+    return Normalizer("none", kana=action).normalize(text)
+
+
+def expand(text):
+    return Normalizer("none", expand_iteration_marks=True).normalize(text)
+
+
+@pytest.mark.parametrize(
+    "text, want",
+    [
+        ("ひらがなゝゞ", "ヒラガナヽヾ"),
+        ("ぁゔゕゖ", "ァヴヵヶ"),  # the block's edges
+        ("ゟ", "ゟ"),
+        ("ー", "ー"),
+        ("漢字とabc", "漢字トabc"),
+        ("\u3099\u309a゛゜", "\u3099\u309a゛゜"),  # voicing marks are not letters
+    ],
+)
+def test_hira_to_kata(text, want):
+    assert kana("hira_to_kata", text) == want
+
+
+@pytest.mark.parametrize(
+    "text, want",
+    [
+        ("カタカナー", "かたかなー"),
+        ("ヴ", "ゔ"),
+        ("ァヵヶ", "ぁゕゖ"),
+        ("ヽヾ", "ゝゞ"),
+        ("ヷヸヹヺ・ヿ", "ヷヸヹヺ・ヿ"),
+        ("ㇰㇿ", "ㇰㇿ"),
+        ("ｶﾀｶﾅ", "ｶﾀｶﾅ"),
+    ],
+)
+def test_kata_to_hira(text, want):
+    assert kana("kata_to_hira", text) == want
+
+
+@pytest.mark.parametrize(
+    "text, want",
+    [
+        ("", ""),
+        ("人々", "人人"),
+        ("時々々", "時時時"),  # a chain repeats the same character
+        ("人〻", "人人"),
+        ("𠀋々", "𠀋𠀋"),  # a kanji outside the BMP
+        ("々", "々"),  # nothing before it
+        ("々々", "々々"),
+        ("あ々", "あ々"),
+        ("こゝろ", "こころ"),
+        ("がゝ", "がか"),
+        ("ぽゝ", "ぽほ"),
+        ("すゞ", "すず"),
+        ("ぶゞ", "ぶぶ"),
+        ("ぱゞ", "ぱば"),
+        ("うゞ", "うゔ"),
+        ("ゔゞ", "ゔゔ"),
+        ("あゞ", "あゞ"),
+        ("カヽ", "カカ"),
+        ("カヾ", "カガ"),
+        ("ハヽヾ", "ハハバ"),  # each mark repeats what was just written
+        ("ウヾ", "ウヴ"),
+        ("ヷヽ", "ヷヷ"),
+        ("かヽ", "かヽ"),  # the script does not match
+        ("カゝ", "カゝ"),
+        ("ゝ", "ゝ"),
+        ("a ゝ", "a ゝ"),
+    ],
+)
+def test_expand_iteration_marks(text, want):
+    assert expand(text) == want
+
+
+@pytest.mark.parametrize("preset", PRESETS)
+def test_options_inside_every_preset(preset):
+    assert Normalizer(preset, kana="hira_to_kata").normalize("ひらがな") == "ヒラガナ"
+    assert Normalizer(preset, kana="kata_to_hira").normalize("カタカナ") == "かたかな"
+    assert Normalizer(preset, kana="keep").normalize("ひらカタ") == "ひらカタ"
+    # 々 counts as a symbol, so symbol removal (on in for_compare) stays off here.
+    assert Normalizer(preset, expand_iteration_marks=True, remove_symbols=False).normalize("人々") == "人人"
+    assert Normalizer(preset, expand_iteration_marks=False, remove_symbols=False).normalize("人々") == "人々"
+
+
+def test_marks_expand_before_kana_conversion():
+    n = Normalizer("none", expand_iteration_marks=True, kana="hira_to_kata")
+    assert n.normalize("こゝろ") == "ココロ"
+    assert Normalizer("none", kana="hira_to_kata").normalize("こゝろ") == "コヽロ"
