@@ -247,8 +247,8 @@ def test_halfwidth_variant_matches_fullwidth_input():
 def test_canonical_form_is_written_verbatim():
     # NFKC would fold the full-width canonical form; the dictionary runs last
     # and its canonical forms are never normalized.
-    n = Normalizer("none", nfkc=True).with_custom_dict({"ＡＢＣ": ["abc"]})
-    assert n.normalize("abc ＡＢＣ") == "ＡＢＣ ＡＢＣ"
+    n = Normalizer("none", nfkc=True).with_custom_dict({"ＡＢＣ": ["ABC"]})
+    assert n.normalize("ABC ＡＢＣ abc") == "ＡＢＣ ＡＢＣ abc"
 
 
 @pytest.mark.skipif(not stage_works("nfkc", "Ａ"), reason="NFKC stage not built")

@@ -103,6 +103,9 @@ def test_public_synonym_file():
         "曖昧": "曖昧",  # canonical forms stay
     }
     assert {text: n.normalize(text) for text in cases} == cases
+    # Variants are pre-normalized: half-width and upper-case spellings match too.
+    search = Normalizer("for_search").load_sudachi_synonyms(SYNONYMS)
+    assert search.normalize("あいまいな宛先とｻﾏﾘｰ、SUMMARY") == "曖昧な宛て先と粗筋、粗筋"
     # The same file gives the same dictionary every time.
     again = Normalizer("none").load_sudachi_synonyms(SYNONYMS)
     sample = "".join(line.split(",")[8] for line in SYNONYMS.read_text(encoding="utf-8").splitlines()[::97] if "," in line)

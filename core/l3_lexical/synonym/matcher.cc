@@ -10,9 +10,6 @@ namespace zenkor::l3_lexical::synonym::matcher {
 
 namespace {
 
-constexpr std::size_t kPageBits = 8;
-constexpr std::size_t kPageSize = std::size_t{1} << kPageBits;
-constexpr std::size_t kPageCount = 0x110000 >> kPageBits;
 
 // Free slots a node with several children tries before it is placed past the
 // end of the array, and failed tries after which a free slot is given up as
@@ -77,6 +74,10 @@ class Builder {
 };
 
 void Builder::build_alphabet(const std::vector<Pattern>& patterns) {
+  constexpr std::size_t kPageBits = Automaton::kPageBits;
+  constexpr std::size_t kPageSize = Automaton::kPageSize;
+  constexpr std::size_t kPageCount = 0x110000 >> kPageBits;
+  static_assert(kPageCount <= 0x10000, "block numbers are 16-bit");
   std::vector<char32_t> chars;
   for (const auto& [text, value] : patterns) {
     for (std::size_t pos = 0; pos < text.size();) chars.push_back(utf8::next(text, pos));
@@ -136,13 +137,10 @@ void Builder::encode_keys(const std::vector<Pattern>& patterns) {
 }
 
 bool Builder::grow(std::size_t size) {
-  const std::size_t old = a_.check_.size();
+  const std::size_t old = a_.slots_.size();
   if (size <= old) return true;
   if (size > max_slots_) return false;
-  a_.base_.resize(size, 0);
-  a_.check_.resize(size, kNone);
-  a_.fail_.resize(size, 0);
-  a_.longest_.resize(size, kNone);
+  a_.slots_.resize(size);
   next_free_.resize(size, kNone);
   prev_free_.resize(size, kNone);
   failed_probes_.resize(size, 0);
@@ -181,7 +179,7 @@ std::uint32_t Builder::find_base(const std::vector<std::uint32_t>& child_codes) 
   const auto fits = [&](std::uint32_t b) {
     for (std::size_t i = 1; i < child_codes.size(); ++i) {
       const std::uint32_t slot = b + child_codes[i];
-      if (slot < a_.check_.size() && a_.check_[slot] != kNone) return false;
+      if (slot < a_.slots_.size() && a_.slots_[slot].check != kNone) return false;
     }
     return true;
   };
@@ -194,17 +192,17 @@ std::uint32_t Builder::find_base(const std::vector<std::uint32_t>& child_codes) 
     f = next;
   }
   // Nothing fitted near the front: open fresh slots past the end.
-  return static_cast<std::uint32_t>(a_.check_.size()) - first;
+  return static_cast<std::uint32_t>(a_.slots_.size()) - first;
 }
 
 std::uint32_t Builder::fail_of(std::uint32_t parent, std::uint32_t code) const {
   if (parent == 0) return 0;
-  std::uint32_t f = a_.fail_[parent];
+  std::uint32_t f = a_.slots_[parent].fail;
   for (;;) {
     const std::uint32_t t = a_.child(f, code);
     if (t != kNone) return t;
     if (f == 0) return 0;
-    f = a_.fail_[f];
+    f = a_.slots_[f].fail;
   }
 }
 
@@ -226,20 +224,20 @@ bool Builder::place(const Node& node) {
 
   const std::uint32_t base = find_base(child_codes);
   if (!grow(std::size_t{base + child_codes.back()} + 1)) return false;
-  a_.base_[node.slot] = base;
+  a_.slots_[node.slot].base = base;
   for (std::size_t i = 0; i < child_codes.size(); ++i) {
     const std::uint32_t slot = base + child_codes[i];
     take(slot);
-    a_.check_[slot] = node.slot;
+    a_.slots_[slot].check = node.slot;
   }
   // Breadth first, every state shallower than these children already has its
   // children in place, so failure links can be followed right away.
   for (std::size_t i = 0; i < child_codes.size(); ++i) {
     const std::uint32_t slot = base + child_codes[i];
     const std::uint32_t fail = fail_of(node.slot, child_codes[i]);
-    a_.fail_[slot] = fail;
+    a_.slots_[slot].fail = fail;
     const std::uint32_t first_key = child_starts[i];
-    a_.longest_[slot] = keys_[first_key].length == node.depth + 1 ? first_key : a_.longest_[fail];
+    a_.slots_[slot].longest = keys_[first_key].length == node.depth + 1 ? first_key : a_.slots_[fail].longest;
     queue_.push_back({slot, node.depth + 1, first_key, child_starts[i + 1]});
   }
   return true;
@@ -257,7 +255,7 @@ bool Builder::run(const std::vector<Pattern>& patterns) {
   }
   if (!grow(1)) return false;
   take(0);
-  a_.check_[0] = 0;  // the root is its own parent: no slot ever names it as a child
+  a_.slots_[0].check = 0;  // the root is its own parent: no slot ever names it as a child
   if (keys_.empty()) return true;
   queue_.push_back({0, 0, 0, static_cast<std::uint32_t>(keys_.size())});
   while (!queue_.empty()) {
@@ -276,18 +274,9 @@ std::optional<Automaton> Automaton::build(const std::vector<Pattern>& patterns, 
   return a;
 }
 
-std::uint32_t Automaton::code_of(char32_t c) const noexcept {
-  return blocks_[std::size_t{pages_[c >> kPageBits]} * kPageSize + (c & (kPageSize - 1))];
-}
-
-std::uint32_t Automaton::child(std::uint32_t state, std::uint32_t code) const noexcept {
-  const std::uint32_t t = base_[state] + code;  // may wrap; then it fails the bound
-  return t < check_.size() && check_[t] == state && t != 0 ? t : kNone;
-}
-
 std::vector<Match> Automaton::find_all(std::string_view text) const {
   std::vector<Match> matches;
-  if (check_.size() <= 1) return matches;
+  if (slots_.size() <= 1) return matches;
 
   // Right to left: after reading text[pos..] backwards, the state's longest
   // pattern is the longest one that starts at pos.
@@ -310,9 +299,9 @@ std::vector<Match> Automaton::find_all(std::string_view text) const {
         break;
       }
       if (state == 0) break;
-      state = fail_[state];
+      state = slots_[state].fail;
     }
-    if (longest_[state] != kNone) starts.push_back({pos, longest_[state]});
+    if (slots_[state].longest != kNone) starts.push_back({pos, slots_[state].longest});
   }
 
   // Left to right over the starts: take the first one at or past the end of

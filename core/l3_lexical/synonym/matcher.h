@@ -59,13 +59,23 @@ class Automaton {
   [[nodiscard]] std::vector<Match> find_all(std::string_view text) const;
 
   // Number of double-array slots in use, holes included.
-  [[nodiscard]] std::size_t slot_count() const noexcept { return check_.size(); }
+  [[nodiscard]] std::size_t slot_count() const noexcept { return slots_.size(); }
 
  private:
   static constexpr std::uint32_t kNone = 0xFFFFFFFF;
 
-  [[nodiscard]] std::uint32_t code_of(char32_t c) const noexcept;
-  [[nodiscard]] std::uint32_t child(std::uint32_t state, std::uint32_t code) const noexcept;
+  static constexpr std::size_t kPageBits = 8;
+  static constexpr std::size_t kPageSize = std::size_t{1} << kPageBits;
+
+  [[nodiscard]] std::uint32_t code_of(char32_t c) const noexcept {
+    return blocks_[std::size_t{pages_[c >> kPageBits]} * kPageSize + (c & (kPageSize - 1))];
+  }
+
+  // The child of `state` on `code`, or kNone.
+  [[nodiscard]] std::uint32_t child(std::uint32_t state, std::uint32_t code) const noexcept {
+    const std::uint32_t t = slots_[state].base + code;  // may wrap; then it fails the bound
+    return t < slots_.size() && slots_[t].check == state && t != 0 ? t : kNone;
+  }
 
   friend class Builder;
 
@@ -74,14 +84,17 @@ class Automaton {
   std::vector<std::uint16_t> pages_;
   std::vector<std::uint32_t> blocks_;
 
-  // The double array.  Slot 0 is the root.  check_[s] is the parent of slot s
-  // (kNone for a free slot); the child of s on code c sits at base_[s] + c.
-  std::vector<std::uint32_t> base_;
-  std::vector<std::uint32_t> check_;
-  std::vector<std::uint32_t> fail_;
-  // Index into the pattern tables below of the longest pattern that is a
-  // suffix of the state's (reversed) string, or kNone.
-  std::vector<std::uint32_t> longest_;
+  // The double array.  Slot 0 is the root.  A step reads one slot, so the
+  // four fields of a slot share one 16-byte record (one cache line).
+  struct Slot {
+    std::uint32_t base = 0;      // the child on code c sits at base + c
+    std::uint32_t check = kNone;  // the parent; kNone for a free slot
+    std::uint32_t fail = 0;
+    // Index into the pattern tables below of the longest pattern that is a
+    // suffix of the state's (reversed) string, or kNone.
+    std::uint32_t longest = kNone;
+  };
+  std::vector<Slot> slots_;
 
   std::vector<std::uint32_t> pattern_value_;
   std::vector<std::uint32_t> pattern_bytes_;
