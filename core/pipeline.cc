@@ -115,14 +115,19 @@ void Normalizer::run_stages(std::string& work, std::string& scratch) const {
   run(synonyms_.has_value(), [this](std::string_view in, std::string& out) { synonyms_->apply(in, out); });  // step 29
 }
 
-Normalizer Normalizer::with_synonyms(const l3_lexical::synonym::SynonymDict& dict) const {
+l3_lexical::synonym::SynonymDict Normalizer::prenormalized(const l3_lexical::synonym::SynonymDict& dict) const {
   const Normalizer plain(config_);
   l3_lexical::synonym::SynonymDict normalized;
   for (const auto& entry : dict.entries()) {
     normalized.insert(plain.normalize(entry.variant), entry.canonical);
   }
+  return normalized;
+}
+
+Normalizer Normalizer::with_synonyms(const l3_lexical::synonym::SynonymDict& added) const {
   Normalizer result(config_);
-  result.synonyms_.emplace(std::move(normalized));
+  result.synonyms_.emplace(synonyms_ ? *synonyms_ : l3_lexical::synonym::SynonymDict());
+  result.synonyms_->extend(prenormalized(added));
   return result;
 }
 

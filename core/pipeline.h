@@ -38,13 +38,16 @@ class Normalizer {
     return synonyms_ ? &*synonyms_ : nullptr;
   }
 
-  // A Normalizer with the same Config and `dict` attached in place of any
-  // dictionary this one has.  Each variant is first normalized with this
-  // Config (without a dictionary), so it is written the way text reaching the
-  // dictionary step is; variants that normalize to nothing are dropped, and
-  // of variants that become equal the one inserted last wins.  Canonical
-  // forms are kept as given.
-  [[nodiscard]] Normalizer with_synonyms(const l3_lexical::synonym::SynonymDict& dict) const;
+  // A Normalizer with the same Config and this one's dictionary (if any)
+  // extended by `added`: for a variant in both, `added` wins.  The variants
+  // of `added` are first normalized with this Config (without a dictionary),
+  // so they are written the way text reaching the dictionary step is;
+  // variants that normalize to nothing are dropped, and of variants that
+  // become equal the one inserted last wins.  Canonical forms are kept as
+  // given.  Entries already attached are not normalized a second time: not
+  // every Config normalizes idempotently, and a twice-normalized variant
+  // could miss text that was normalized once.
+  [[nodiscard]] Normalizer with_synonyms(const l3_lexical::synonym::SynonymDict& added) const;
 
   // REQUIRES: text is valid UTF-8.
   [[nodiscard]] Normalized normalize_with_segments(std::string_view text) const;
@@ -55,6 +58,9 @@ class Normalizer {
   }
 
  private:
+  // `dict` with every variant normalized by this Config, dictionary aside.
+  [[nodiscard]] l3_lexical::synonym::SynonymDict prenormalized(const l3_lexical::synonym::SynonymDict& dict) const;
+
   // Runs every stage that is on over `work`; `scratch` is the second buffer.
   void run_stages(std::string& work, std::string& scratch) const;
 

@@ -498,14 +498,11 @@ PyObject* Normalizer_get_config(PyObject* obj, void*) {
 // and keeps the interpreter lock; a failure leaves the object as it was.
 
 // Replaces the object's normalizer with one holding the current dictionary
-// extended by `added`, every variant pre-normalized again.  Returns self.
-PyObject* merge_synonyms(PyObject* obj, SynonymDict added) {
+// extended by `added`, whose variants are pre-normalized.  Returns self.
+PyObject* merge_synonyms(PyObject* obj, const SynonymDict& added) {
   auto* self = reinterpret_cast<PyNormalizer*>(obj);
   try {
-    const SynonymDict* current = self->inner->synonyms();
-    SynonymDict merged = current ? *current : SynonymDict();
-    merged.extend(std::move(added));
-    auto next = std::make_unique<Normalizer>(self->inner->with_synonyms(merged));
+    auto next = std::make_unique<Normalizer>(self->inner->with_synonyms(added));
     delete std::exchange(self->inner, next.release());
   } catch (const std::bad_alloc&) {
     return PyErr_NoMemory();
@@ -627,7 +624,7 @@ PyObject* Normalizer_with_custom_dict(PyObject* obj, PyObject* args, PyObject* k
     }
     if (PyErr_Occurred()) return nullptr;
   }
-  return merge_synonyms(obj, std::move(added));
+  return merge_synonyms(obj, added);
 }
 
 PyObject* Normalizer_load_custom_dict_json(PyObject* obj, PyObject* args, PyObject* kwargs) {
@@ -644,7 +641,7 @@ PyObject* Normalizer_load_custom_dict_json(PyObject* obj, PyObject* args, PyObje
     PyErr_SetString(PyExc_ValueError, ("invalid custom dict json: " + err->display()).c_str());
     return nullptr;
   }
-  return merge_synonyms(obj, std::move(std::get<SynonymDict>(loaded)));
+  return merge_synonyms(obj, std::get<SynonymDict>(loaded));
 }
 
 PyObject* Normalizer_load_custom_dict_file(PyObject* obj, PyObject* args, PyObject* kwargs) {
@@ -691,7 +688,7 @@ PyObject* Normalizer_load_custom_dict_file(PyObject* obj, PyObject* args, PyObje
     PyErr_SetString(PyExc_ValueError, ("invalid custom dict " + path.text + ": " + err->display()).c_str());
     return nullptr;
   }
-  return merge_synonyms(obj, std::move(std::get<SynonymDict>(loaded)));
+  return merge_synonyms(obj, std::get<SynonymDict>(loaded));
 }
 
 PyObject* Normalizer_load_sudachi_synonyms(PyObject* obj, PyObject* args, PyObject* kwargs) {
@@ -709,7 +706,7 @@ PyObject* Normalizer_load_sudachi_synonyms(PyObject* obj, PyObject* args, PyObje
     PyErr_SetString(PyExc_ValueError, ("invalid sudachi synonyms " + path.text + ": " + err->display()).c_str());
     return nullptr;
   }
-  return merge_synonyms(obj, std::move(std::get<SynonymDict>(loaded)));
+  return merge_synonyms(obj, std::get<SynonymDict>(loaded));
 }
 
 PyObject* Normalizer_clear_custom_dict(PyObject* obj, PyObject*) {
