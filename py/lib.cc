@@ -535,7 +535,9 @@ bool path_argument(PyObject* obj, FilePath& out) {
 // extension that is not UTF-8 have none.
 std::string_view extension_of(std::string_view path) {
   // Trailing separators and "." components do not name the file.
-  while (path.size() > 1 && (path.back() == '/' || path.ends_with("/."))) path.remove_suffix(path.back() == '/' ? 1 : 2);
+  while (path.size() > 1 && (path.back() == '/' || path.ends_with("/."))) {
+    path.remove_suffix(path.back() == '/' ? 1 : 2);
+  }
   const std::size_t slash = path.rfind('/');
   const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
   if (name == "..") return {};

@@ -49,7 +49,9 @@ void SynonymDict::rebuild_index() {
   std::size_t capacity = 16;
   while (capacity < 2 * (entries_.size() + 1)) capacity *= 2;
   index_.assign(capacity, kEmptySlot);
-  for (std::size_t i = 0; i < entries_.size(); ++i) index_[slot_of(entries_[i].variant)] = static_cast<std::uint32_t>(i);
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    index_[slot_of(entries_[i].variant)] = static_cast<std::uint32_t>(i);
+  }
 }
 
 void SynonymDict::insert(std::string variant, std::string canonical) {

@@ -147,7 +147,8 @@ void large_dictionary() {
     std::u32string u;
     for (int i = 0; i < len; ++i) {
       // Skewed toward the first characters, as real text is.
-      const std::size_t k = std::min<std::size_t>(chars.size() - 1, std::size_t(std::exponential_distribution<>(0.02)(rng)));
+      const auto skewed = static_cast<std::size_t>(std::exponential_distribution<>(0.02)(rng));
+      const std::size_t k = std::min(chars.size() - 1, skewed);
       u += chars[k];
       zenkor::utf8::append(w, chars[k]);
     }

@@ -10,7 +10,6 @@ namespace zenkor::l3_lexical::synonym::matcher {
 
 namespace {
 
-
 // Free slots a node with several children tries before it is placed past the
 // end of the array, and failed tries after which a free slot is given up as
 // a hole.  Both bound the build time; a node with one child always takes the
@@ -46,7 +45,7 @@ class Builder {
   };
 
   void build_alphabet(const std::vector<Pattern>& patterns);
-  void encode_keys(const std::vector<Pattern>& patterns);
+  bool encode_keys(const std::vector<Pattern>& patterns);
   [[nodiscard]] std::uint32_t code_at(const Key& k, std::uint32_t i) const { return codes_[k.offset + i]; }
   bool place(const Node& node);
   [[nodiscard]] std::uint32_t find_base(const std::vector<std::uint32_t>& child_codes);
@@ -59,7 +58,7 @@ class Builder {
   Automaton& a_;
   std::size_t max_slots_;
   std::vector<char32_t> codes_;  // reversed patterns, as codes, back to back
-  std::vector<Key> keys_;             // sorted by codes, one per distinct pattern
+  std::vector<Key> keys_;        // sorted by codes, one per distinct pattern
   std::deque<Node> queue_;
 
   // Free slots form a doubly linked list in ascending order.  A slot given up
@@ -106,7 +105,8 @@ void Builder::build_alphabet(const std::vector<Pattern>& patterns) {
   }
 }
 
-void Builder::encode_keys(const std::vector<Pattern>& patterns) {
+// Fails when the patterns are too long for 32-bit offsets.
+bool Builder::encode_keys(const std::vector<Pattern>& patterns) {
   struct Raw {
     Key key;
     std::uint32_t order;
@@ -116,8 +116,11 @@ void Builder::encode_keys(const std::vector<Pattern>& patterns) {
   for (std::size_t i = 0; i < patterns.size(); ++i) {
     const std::string_view text = patterns[i].first;
     if (text.empty()) continue;
+    if (codes_.size() + text.size() >= kNone) return false;
     const auto offset = static_cast<std::uint32_t>(codes_.size());
-    for (std::size_t pos = text.size(); pos > 0;) codes_.push_back(static_cast<char32_t>(a_.code_of(utf8::prev(text, pos))));
+    for (std::size_t pos = text.size(); pos > 0;) {
+      codes_.push_back(static_cast<char32_t>(a_.code_of(utf8::prev(text, pos))));
+    }
     const auto length = static_cast<std::uint32_t>(codes_.size() - offset);
     raw.push_back({{offset, length, patterns[i].second, static_cast<std::uint32_t>(text.size())},
                    static_cast<std::uint32_t>(i)});
@@ -134,6 +137,7 @@ void Builder::encode_keys(const std::vector<Pattern>& patterns) {
     if (i + 1 < raw.size() && codes_of(raw[i].key) == codes_of(raw[i + 1].key)) continue;
     keys_.push_back(raw[i].key);
   }
+  return true;
 }
 
 bool Builder::grow(std::size_t size) {
@@ -245,8 +249,7 @@ bool Builder::place(const Node& node) {
 
 bool Builder::run(const std::vector<Pattern>& patterns) {
   build_alphabet(patterns);
-  encode_keys(patterns);
-  if (keys_.size() >= kNone) return false;
+  if (!encode_keys(patterns)) return false;
   a_.pattern_value_.reserve(keys_.size());
   a_.pattern_bytes_.reserve(keys_.size());
   for (const Key& k : keys_) {
@@ -263,7 +266,6 @@ bool Builder::run(const std::vector<Pattern>& patterns) {
     queue_.pop_front();
     if (!place(node)) return false;
   }
-  codes_ = {};
   return true;
 }
 
