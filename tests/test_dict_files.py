@@ -266,13 +266,13 @@ def test_file_that_is_not_utf8(tmp_path, method, data):
     check_unreadable(path, "stream did not contain valid UTF-8", method)
 
 
-def test_undecodable_path_bytes_are_shown_as_replacement(tmp_path):
-    path = bytes(tmp_path) + b"/bad\xff.csv"
+@pytest.mark.parametrize("raw", [b"\xff", b"\xc3", b"\xe0\x80", b"\xf0\x90\x80x", b"\xed\xa0\x80", b"\xf4\x90"])
+def test_undecodable_path_bytes_are_shown_as_replacement(tmp_path, raw):
+    name = b"bad" + raw + b".csv"
     with pytest.raises(OSError) as info:
-        Normalizer("none").load_custom_dict_file(path)
-    assert str(info.value) == (
-        f"cannot read {tmp_path}/bad\ufffd.csv: No such file or directory (os error 2)"
-    )
+        Normalizer("none").load_custom_dict_file(bytes(tmp_path) + b"/" + name)
+    shown = name.decode("utf-8", "replace")
+    assert str(info.value) == f"cannot read {tmp_path}/{shown}: No such file or directory (os error 2)"
 
 
 def test_path_with_nul_byte_is_an_os_error():
