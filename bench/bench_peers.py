@@ -17,7 +17,11 @@ from typing import Callable
 
 import zenkor
 
-CORPUS = Path(__file__).resolve().parents[1].parent / "shared" / "data" / "corpus"
+# shared/ sits beside the checkout (or beside the folder of work trees).
+CORPUS = next(
+    (p / "shared" / "data" / "corpus" for p in Path(__file__).resolve().parents[1:4] if (p / "shared" / "data").is_dir()),
+    Path("shared") / "data" / "corpus",
+)
 
 
 def load_corpus() -> list[str]:

@@ -574,6 +574,9 @@ bool read_text_file(const FilePath& path, std::string& out) {
   }
   ::close(fd);
   if (!zenkor::utf8::is_valid(out)) return fail("stream did not contain valid UTF-8");
+  // Spreadsheet programs save CSV with a byte-order mark; it is not text.
+  constexpr std::string_view BOM = "\xEF\xBB\xBF";
+  if (std::string_view(out).substr(0, BOM.size()) == BOM) out.erase(0, BOM.size());
   return true;
 }
 

@@ -47,6 +47,21 @@ def test_crlf_and_lf_give_the_same_entries(tmp_path):
     assert a.normalize("幽白ゆうはく") == b.normalize("幽白ゆうはく") == "幽遊白書幽遊白書"
 
 
+@pytest.mark.parametrize("name", ["words.csv", "words.tsv", "words.json", "synonyms.txt"])
+def test_a_leading_byte_order_mark_is_not_part_of_the_first_entry(tmp_path, name):
+    content = {
+        "words.csv": "幽白,幽遊白書\n",
+        "words.tsv": "幽白\t幽遊白書\n",
+        "words.json": '{"幽遊白書": ["幽白"]}',
+        "synonyms.txt": "1,1,1,1,0,0,0,(),幽遊白書,,\n1,1,1,1,0,0,0,(),幽白,,\n",
+    }[name]
+    path = tmp_path / name
+    path.write_bytes(b"\xef\xbb\xbf" + content.encode())
+    n = Normalizer("none")
+    n = n.load_sudachi_synonyms(path) if name == "synonyms.txt" else n.load_custom_dict_file(path)
+    assert n.normalize("幽白") == "幽遊白書"
+
+
 def test_delimited_keeps_self_mappings(tmp_path):
     path = tmp_path / "words.csv"
     path.write_text("a,a\n", encoding="utf-8")

@@ -1,14 +1,13 @@
 """Whole-pipeline behaviour: trimming, joining, and stages switched off."""
 
-from pathlib import Path
-
 from hypothesis import given, settings
 from hypothesis import strategies as st
 import pytest
 
 from zenkor import Normalizer
 
-CORPUS = Path(__file__).resolve().parents[1].parent / "shared" / "data" / "corpus"
+from shared_data import CORPUS
+
 PRESETS = Normalizer.presets()
 
 WHITE_SPACE = "\t\n\x0b\x0c\r \x85\xa0\u1680\u2000\u2001\u2002\u2003\u2004\u2005\u2006\u2007\u2008\u2009\u200a\u2028\u2029\u202f\u205f\u3000"

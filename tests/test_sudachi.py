@@ -6,11 +6,8 @@ import pytest
 
 from zenkor import Normalizer
 
-# shared/ sits beside the checkout (or beside the folder of work trees).
-SYNONYMS = next(
-    (p / "shared/data/sudachi/synonyms.txt" for p in Path(__file__).resolve().parents[1:4] if (p / "shared/data").is_dir()),
-    Path("synonyms.txt-not-found"),
-)
+from shared_data import SYNONYMS
+
 
 
 def row(group, headword, form=0, variant=0):
