@@ -1,6 +1,5 @@
 """Sudachi synonym dictionaries: field rules, canonical choice, the real file."""
 
-from pathlib import Path
 
 import pytest
 
