@@ -1,6 +1,7 @@
 // The synonym matcher against a naive leftmost-longest scan, on fixed cases,
 // on random dictionaries over small alphabets (where patterns overlap a lot),
-// and on a dictionary of a few hundred thousand variants.
+// also with characters rare enough to take several symbols each, and on
+// dictionaries of a few hundred thousand variants.
 
 #include <cstdio>
 #include <map>
@@ -102,14 +103,21 @@ void fixed_cases() {
   CHECK(dup && dup->find_all("ab") == std::vector<Match>{{0, 2, 2}});
 }
 
-void random_cases() {
-  std::mt19937 rng(20240607);
+// `filler` distinct characters, each more frequent in the patterns than any
+// character of the random words, push those to longer spellings, except the
+// first character of the alphabet, made the most frequent of all.
+void random_cases(int rounds, std::size_t filler) {
+  std::mt19937 rng(20240607 + static_cast<unsigned>(filler));
   const std::vector<std::string> alphabets[] = {
       {"a", "b"},
       {"a", "b", "c"},
       {"あ", "い", "a", "𠮷"},
   };
-  for (int round = 0; round < 3000; ++round) {
+  std::string rare;
+  for (std::size_t i = 0; i < filler; ++i) zenkor::utf8::append(rare, static_cast<char32_t>(0x4E00 + i));
+  constexpr int kMaxWords = 25;
+  constexpr int kMaxWordLength = 7;
+  for (int round = 0; round < rounds; ++round) {
     const auto& alphabet = alphabets[round % 3];
     const auto pick = [&](int max_len) {
       std::string s;
@@ -117,8 +125,15 @@ void random_cases() {
       for (int i = 0; i < len; ++i) s += alphabet[rng() % alphabet.size()];
       return s;
     };
-    std::vector<std::string> words(std::uniform_int_distribution<int>(1, 25)(rng));
-    for (auto& w : words) w = pick(7);
+    std::vector<std::string> words(std::uniform_int_distribution<int>(1, kMaxWords)(rng));
+    for (auto& w : words) w = pick(kMaxWordLength);
+    if (filler > 0) {
+      constexpr int kCopies = kMaxWords * kMaxWordLength + 1;
+      words.insert(words.begin(), kCopies, rare);
+      std::string frequent;
+      for (int i = 0; i < 2 * kCopies; ++i) frequent += alphabet[0];
+      words.push_back(frequent);
+    }
     const std::string text = pick(80);
     if (!CHECK(same_as_naive(words, text))) return;
   }
@@ -132,6 +147,15 @@ void limits() {
   if (built) CHECK(Automaton::build(to_patterns(words), built->slot_count()).has_value());
 }
 
+// Slots of `automaton` per byte of the words: a byte-wise trie of the words
+// would have at most one node per byte.
+double slots_per_byte(const std::vector<std::string>& words, const Automaton& automaton) {
+  std::size_t bytes = 0;
+  for (const std::string& w : words) bytes += w.size();
+  std::printf("%zu words, %zu bytes, %zu slots\n", words.size(), bytes, automaton.slot_count());
+  return double(automaton.slot_count()) / double(bytes);
+}
+
 // Few hundred thousand variants of kana and common kanji, as a large user
 // dictionary has: the array stays dense and matches agree with the naive scan
 // on sampled texts.
@@ -141,25 +165,17 @@ void large_dictionary() {
   for (char32_t c = 0x3041; c <= 0x3093; ++c) chars.push_back(c);
   for (char32_t c = 0x4E00; c < 0x4E00 + 2000; ++c) chars.push_back(c);
   std::vector<std::string> words(300000);
-  std::set<std::u32string> prefixes;  // trie nodes of the reversed words
   for (auto& w : words) {
     const int len = std::uniform_int_distribution<int>(2, 6)(rng);
-    std::u32string u;
     for (int i = 0; i < len; ++i) {
       // Skewed toward the first characters, as real text is.
       const auto skewed = static_cast<std::size_t>(std::exponential_distribution<>(0.02)(rng));
-      const std::size_t k = std::min(chars.size() - 1, skewed);
-      u += chars[k];
-      zenkor::utf8::append(w, chars[k]);
+      zenkor::utf8::append(w, chars[std::min(chars.size() - 1, skewed)]);
     }
-    for (std::size_t i = 1; i <= u.size(); ++i) prefixes.insert(std::u32string(u.rbegin(), u.rbegin() + i));
   }
   const auto automaton = Automaton::build(to_patterns(words));
   if (!CHECK(automaton.has_value())) return;
-  const double fill = double(prefixes.size() + 1) / double(automaton->slot_count());
-  std::printf("large dictionary: %zu words, %zu trie nodes, %zu slots (%.1f%% used)\n", words.size(),
-              prefixes.size() + 1, automaton->slot_count(), 100.0 * fill);
-  CHECK(fill > 0.8);
+  CHECK(slots_per_byte(words, *automaton) < 0.5);
 
   std::map<std::string, std::uint32_t> value;
   for (std::size_t i = 0; i < words.size(); ++i) value[words[i]] = static_cast<std::uint32_t>(i);
@@ -190,12 +206,37 @@ void large_dictionary() {
   }
 }
 
+// Two-kanji words drawn evenly from thousands of kanji: every state near the
+// root has children spread over the whole alphabet.  The array must still be
+// mostly full, not one alphabet-wide span per state.
+void wide_alphabet() {
+  std::mt19937 rng(11);
+  std::set<std::string> unique;
+  while (unique.size() < 100000) {
+    std::string w;
+    for (int i = 0; i < 2; ++i) zenkor::utf8::append(w, static_cast<char32_t>(0x4E00 + rng() % 6000));
+    unique.insert(w);
+  }
+  const std::vector<std::string> words(unique.begin(), unique.end());
+  const auto automaton = Automaton::build(to_patterns(words));
+  if (!CHECK(automaton.has_value())) return;
+  CHECK(slots_per_byte(words, *automaton) < 1.2);
+  const std::string text = words[3] + words[7] + "x" + words[3].substr(3);
+  CHECK(automaton->find_all(text) == std::vector<Match>{{0, 6, 3}, {6, 12, 7}});
+}
+
 }  // namespace
 
 int main() {
   fixed_cases();
-  random_cases();
+  random_cases(3000, 0);
+  // The rare characters then take two or three symbols, and the first of
+  // them trails with the very symbol the frequent character is spelled with:
+  // the case in which a match could start inside a character.
+  random_cases(100, 175);
+  random_cases(30, 16303);
   limits();
   large_dictionary();
+  wide_alphabet();
   return zenkor::test::finish();
 }

@@ -17,6 +17,16 @@ namespace {
 constexpr int kMaxProbesPerNode = 256;
 constexpr std::uint8_t kMaxProbesPerSlot = 16;
 
+// Symbols 0 to kOneSymbol - 1 are leads that stand alone; the next
+// kTwoSymbolLeads leads follow one more symbol, the remaining ones two.
+// There is room for every Unicode scalar value.
+constexpr std::uint32_t kSymbols = 256;
+constexpr std::uint32_t kOneSymbol = 176;
+constexpr std::uint32_t kTwoSymbolLeads = 63;
+static_assert(kOneSymbol + kTwoSymbolLeads < kSymbols);
+constexpr std::uint32_t kThreeSymbolLeads = kSymbols - kOneSymbol - kTwoSymbolLeads;
+static_assert(kOneSymbol + kTwoSymbolLeads * kSymbols + kThreeSymbolLeads * kSymbols * kSymbols >= 0x110000);
+
 }  // namespace
 
 // Builds the double array breadth first, one trie node at a time, from the
@@ -33,7 +43,7 @@ class Builder {
 
   struct Key {
     std::uint32_t offset;  // into codes_
-    std::uint32_t length;  // in characters
+    std::uint32_t length;  // in symbols
     std::uint32_t value;
     std::uint32_t bytes;
   };
@@ -44,6 +54,7 @@ class Builder {
     std::uint32_t hi;
   };
 
+  [[nodiscard]] static std::uint32_t spell(std::uint32_t rank);
   void build_alphabet(const std::vector<Pattern>& patterns);
   bool encode_keys(const std::vector<Pattern>& patterns);
   [[nodiscard]] std::uint32_t code_at(const Key& k, std::uint32_t i) const { return codes_[k.offset + i]; }
@@ -57,7 +68,7 @@ class Builder {
 
   Automaton& a_;
   std::size_t max_slots_;
-  std::vector<char32_t> codes_;  // reversed patterns, as codes, back to back
+  std::vector<char16_t> codes_;  // reversed patterns, as symbol codes, back to back
   std::vector<Key> keys_;        // sorted by codes, one per distinct pattern
   std::deque<Node> queue_;
 
@@ -71,6 +82,27 @@ class Builder {
   std::uint32_t free_head_ = kNone;
   std::uint32_t free_tail_ = kNone;
 };
+
+// The symbols of the character of the given frequency rank (0: the most
+// frequent), packed as Automaton::symbols_of returns them.
+std::uint32_t Builder::spell(std::uint32_t rank) {
+  std::uint32_t feed[3];
+  std::size_t count = 0;
+  if (rank < kOneSymbol) {
+    feed[count++] = rank;
+  } else if ((rank -= kOneSymbol) < kTwoSymbolLeads * kSymbols) {
+    feed[count++] = rank % kSymbols;
+    feed[count++] = kOneSymbol + rank / kSymbols;
+  } else {
+    rank -= kTwoSymbolLeads * kSymbols;
+    feed[count++] = rank % kSymbols;
+    feed[count++] = rank / kSymbols % kSymbols;
+    feed[count++] = kOneSymbol + kTwoSymbolLeads + rank / (kSymbols * kSymbols);
+  }
+  std::uint32_t word = 0;
+  for (std::size_t i = count; i-- > 0;) word = word << Automaton::kSymbolBits | (feed[i] + 1);
+  return word;
+}
 
 void Builder::build_alphabet(const std::vector<Pattern>& patterns) {
   constexpr std::size_t kPageBits = Automaton::kPageBits;
@@ -89,19 +121,19 @@ void Builder::build_alphabet(const std::vector<Pattern>& patterns) {
     by_count.emplace_back(j - i, chars[i]);
     i = j;
   }
-  // Frequent characters get small codes, which keeps sibling slots close.
+  // Frequent characters get the short spellings.
   std::stable_sort(by_count.begin(), by_count.end(), [](const auto& x, const auto& y) { return x.first > y.first; });
 
   a_.pages_.assign(kPageCount, 0);
   a_.blocks_.assign(kPageSize, 0);  // block 0: no character of any pattern
-  std::uint32_t code = 0;
+  std::uint32_t rank = 0;
   for (const auto& [count, c] : by_count) {
     std::uint16_t& page = a_.pages_[c >> kPageBits];
     if (page == 0) {
       page = static_cast<std::uint16_t>(a_.blocks_.size() / kPageSize);
       a_.blocks_.resize(a_.blocks_.size() + kPageSize, 0);
     }
-    a_.blocks_[page * kPageSize + (c & (kPageSize - 1))] = ++code;
+    a_.blocks_[page * kPageSize + (c & (kPageSize - 1))] = spell(rank++);
   }
 }
 
@@ -116,17 +148,19 @@ bool Builder::encode_keys(const std::vector<Pattern>& patterns) {
   for (std::size_t i = 0; i < patterns.size(); ++i) {
     const std::string_view text = patterns[i].first;
     if (text.empty()) continue;
-    if (codes_.size() + text.size() >= kNone) return false;
+    if (codes_.size() + 3 * text.size() >= kNone) return false;  // at most three symbols a byte
     const auto offset = static_cast<std::uint32_t>(codes_.size());
     for (std::size_t pos = text.size(); pos > 0;) {
-      codes_.push_back(static_cast<char32_t>(a_.code_of(utf8::prev(text, pos))));
+      for (std::uint32_t word = a_.symbols_of(utf8::prev(text, pos)); word != 0; word >>= Automaton::kSymbolBits) {
+        codes_.push_back(static_cast<char16_t>(word & Automaton::kSymbolMask));
+      }
     }
     const auto length = static_cast<std::uint32_t>(codes_.size() - offset);
     raw.push_back({{offset, length, patterns[i].second, static_cast<std::uint32_t>(text.size())},
                    static_cast<std::uint32_t>(i)});
   }
   const auto codes_of = [&](const Key& k) {
-    return std::u32string_view(codes_.data() + k.offset, k.length);
+    return std::u16string_view(codes_.data() + k.offset, k.length);
   };
   std::sort(raw.begin(), raw.end(), [&](const Raw& x, const Raw& y) {
     const int cmp = codes_of(x.key).compare(codes_of(y.key));
@@ -200,14 +234,7 @@ std::uint32_t Builder::find_base(const std::vector<std::uint32_t>& child_codes) 
 }
 
 std::uint32_t Builder::fail_of(std::uint32_t parent, std::uint32_t code) const {
-  if (parent == 0) return 0;
-  std::uint32_t f = a_.slots_[parent].fail;
-  for (;;) {
-    const std::uint32_t t = a_.child(f, code);
-    if (t != kNone) return t;
-    if (f == 0) return 0;
-    f = a_.slots_[f].fail;
-  }
+  return parent == 0 ? 0 : a_.step(a_.slots_[parent].fail, code);
 }
 
 bool Builder::place(const Node& node) {
@@ -289,20 +316,13 @@ std::vector<Match> Automaton::find_all(std::string_view text) const {
   std::vector<Start> starts;
   std::uint32_t state = 0;
   for (std::size_t pos = text.size(); pos > 0;) {
-    const std::uint32_t code = code_of(utf8::prev(text, pos));
-    if (code == 0) {
+    std::uint32_t symbols = symbols_of(utf8::prev(text, pos));
+    if (symbols == 0) {
       state = 0;
       continue;
     }
-    for (;;) {
-      const std::uint32_t t = child(state, code);
-      if (t != kNone) {
-        state = t;
-        break;
-      }
-      if (state == 0) break;
-      state = slots_[state].fail;
-    }
+    for (; symbols != 0; symbols >>= kSymbolBits) state = step(state, symbols & kSymbolMask);
+    // Only at a character boundary: a pattern seen here starts on one.
     if (slots_[state].longest != kNone) starts.push_back({pos, slots_[state].longest});
   }
 

@@ -12,9 +12,20 @@
 // which costs time proportional to text length times pattern length.  This way
 // every character is read twice at most, whatever the patterns.
 //
-// Layout: characters are mapped to dense codes (most frequent first) through
-// a two-level table; each state is a slot of four flat 32-bit arrays
-// (base, check, fail, longest pattern), about 16 bytes per trie node.
+// Each character is spelled as one to three symbols of 256 values: the most
+// frequent characters of the patterns take one symbol, rarer ones two or
+// three.  Children of a state then lie within 256 slots of each other, so
+// the double array stays dense; over raw character codes a state whose
+// children are spread across thousands of kanji needs a span that wide, and a
+// large dictionary of such words leaves almost all of the array empty.  A
+// character's symbols are fed with its *lead* symbol last, and the lead says
+// how many symbols the character has, so reading back from any character
+// boundary splits symbols into characters one way only: a pattern found at a
+// character boundary starts at one too.
+//
+// Layout: a two-level table maps characters to their symbols; each state is a
+// slot of four flat 32-bit arrays (base, check, fail, longest pattern), about
+// 16 bytes per trie node.
 #pragma once
 
 #include <cstddef>
@@ -67,7 +78,12 @@ class Automaton {
   static constexpr std::size_t kPageBits = 8;
   static constexpr std::size_t kPageSize = std::size_t{1} << kPageBits;
 
-  [[nodiscard]] std::uint32_t code_of(char32_t c) const noexcept {
+  // A character's symbols as codes 1-256, kSymbolBits each, the first to feed
+  // in the lowest bits and the lead last; 0 for characters no pattern contains.
+  static constexpr unsigned kSymbolBits = 9;
+  static constexpr std::uint32_t kSymbolMask = (std::uint32_t{1} << kSymbolBits) - 1;
+
+  [[nodiscard]] std::uint32_t symbols_of(char32_t c) const noexcept {
     return blocks_[std::size_t{pages_[c >> kPageBits]} * kPageSize + (c & (kPageSize - 1))];
   }
 
@@ -77,10 +93,21 @@ class Automaton {
     return t < slots_.size() && slots_[t].check == state && t != 0 ? t : kNone;
   }
 
+  // The Aho-Corasick transition: the child on `code` of `state` or of the
+  // nearest state on its failure chain that has one, else the root.
+  [[nodiscard]] std::uint32_t step(std::uint32_t state, std::uint32_t code) const noexcept {
+    for (;;) {
+      const std::uint32_t t = child(state, code);
+      if (t != kNone) return t;
+      if (state == 0) return 0;
+      state = slots_[state].fail;
+    }
+  }
+
   friend class Builder;
 
-  // Character -> dense code, 0 for characters no pattern contains.  pages_
-  // holds one block number per 256 code points; block 0 is all zeros.
+  // Character -> its symbols (see symbols_of).  pages_ holds one block
+  // number per 256 code points; block 0 is all zeros.
   std::vector<std::uint16_t> pages_;
   std::vector<std::uint32_t> blocks_;
 
@@ -91,7 +118,7 @@ class Automaton {
     std::uint32_t check = kNone;  // the parent; kNone for a free slot
     std::uint32_t fail = 0;
     // Index into the pattern tables below of the longest pattern that is a
-    // suffix of the state's (reversed) string, or kNone.
+    // suffix of the state's (reversed) symbols, or kNone.
     std::uint32_t longest = kNone;
   };
   std::vector<Slot> slots_;
