@@ -55,6 +55,14 @@ namespace zenkor::utf8 {
   return c;
 }
 
+// The first character boundary at or after byte `pos`, or s.size() past the end.
+// REQUIRES: s is valid UTF-8.
+[[nodiscard]] inline std::size_t boundary_at_or_after(std::string_view s, std::size_t pos) noexcept {
+  if (pos >= s.size()) return s.size();
+  while (pos < s.size() && (static_cast<unsigned char>(s[pos]) & 0xC0) == 0x80) ++pos;
+  return pos;
+}
+
 // Number of bytes `c` takes in UTF-8.
 [[nodiscard]] constexpr std::size_t encoded_length(char32_t c) noexcept {
   return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;

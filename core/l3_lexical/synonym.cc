@@ -98,11 +98,11 @@ void SynonymDict::apply(std::string_view in, std::string& out) const {
   }
   out.reserve(in.size());
   std::size_t copied = 0;
-  for (const matcher::Match& m : automaton->find_all(in)) {
+  automaton->for_each_match(in, [&](const matcher::Match& m) {
     out.append(in.substr(copied, m.start - copied));
     out.append(entries_[m.value].canonical);
     copied = m.end;
-  }
+  });
   out.append(in.substr(copied));
 }
 

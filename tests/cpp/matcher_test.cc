@@ -3,11 +3,13 @@
 // also with characters rare enough to take several symbols each, and on
 // dictionaries of a few hundred thousand variants.
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <random>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/l3_lexical/synonym/matcher.h"
@@ -19,6 +21,12 @@ namespace {
 using zenkor::l3_lexical::synonym::matcher::Automaton;
 using zenkor::l3_lexical::synonym::matcher::Match;
 using zenkor::l3_lexical::synonym::matcher::Pattern;
+
+std::vector<Match> find_all(const Automaton& automaton, std::string_view text) {
+  std::vector<Match> matches;
+  automaton.for_each_match(text, [&](const Match& m) { matches.push_back(m); });
+  return matches;
+}
 
 std::vector<Pattern> to_patterns(const std::vector<std::string>& words) {
   std::vector<Pattern> patterns;
@@ -66,10 +74,14 @@ std::string show(const std::vector<Match>& ms) {
 bool same_as_naive(const std::vector<std::string>& words, const std::string& text) {
   const auto automaton = Automaton::build(to_patterns(words));
   if (!automaton) return false;
-  const auto got = automaton->find_all(text);
+  const auto got = find_all(*automaton, text);
   const auto want = naive(words, text);
   if (got != want) {
-    std::fprintf(stderr, "text %s\n  got  %s\n  want %s\n", text.c_str(), show(got).c_str(), show(want).c_str());
+    if (text.size() > 200) {
+      std::fprintf(stderr, "text of %zu bytes: %zu matches, %zu wanted\n", text.size(), got.size(), want.size());
+    } else {
+      std::fprintf(stderr, "text %s\n  got  %s\n  want %s\n", text.c_str(), show(got).c_str(), show(want).c_str());
+    }
     return false;
   }
   return true;
@@ -98,9 +110,9 @@ void fixed_cases() {
   for (const Case& c : cases) CHECK(same_as_naive(c.words, c.text));
 
   const auto a = Automaton::build(to_patterns({"ab", "abcd"}));
-  CHECK(a && a->find_all("abcde") == std::vector<Match>{{0, 4, 1}});
+  CHECK(a && find_all(*a, "abcde") == std::vector<Match>{{0, 4, 1}});
   const auto dup = Automaton::build(to_patterns({"ab", "x", "ab"}));
-  CHECK(dup && dup->find_all("ab") == std::vector<Match>{{0, 2, 2}});
+  CHECK(dup && find_all(*dup, "ab") == std::vector<Match>{{0, 2, 2}});
 }
 
 // `filler` distinct characters, each more frequent in the patterns than any
@@ -145,6 +157,29 @@ void limits() {
   const auto built = Automaton::build(to_patterns(words));
   CHECK(built.has_value());
   if (built) CHECK(Automaton::build(to_patterns(words), built->slot_count()).has_value());
+}
+
+// Texts of several chunks (the matcher collects starts a chunk at a time),
+// with short patterns matching across chunk ends, and a pattern of many
+// kilobytes that straddles one.
+void long_texts() {
+  std::mt19937 rng(5);
+  const std::vector<std::string> alphabet = {"a", "b", "あ", "𠮷"};
+  std::string text;
+  while (text.size() < 300000) text += alphabet[rng() % alphabet.size()];
+  std::vector<std::string> words = {"ab", "aあ", "𠮷a", "bb𠮷", "あ𠮷あ", "ba"};
+  CHECK(same_as_naive(words, text));
+
+  // Nothing matches right before the long pattern, so it is found.
+  const std::size_t start = zenkor::utf8::boundary_at_or_after(text, 150000);
+  const std::size_t end = zenkor::utf8::boundary_at_or_after(text, start + 20000);
+  const std::size_t gap = zenkor::utf8::boundary_at_or_after(text, start - 12);
+  text.replace(gap, start - gap, start - gap, 'x');
+  words.push_back(text.substr(start, end - start));
+  CHECK(same_as_naive(words, text));
+  const auto automaton = Automaton::build(to_patterns(words));
+  const auto matches = automaton ? find_all(*automaton, text) : std::vector<Match>{};
+  CHECK(std::find(matches.begin(), matches.end(), Match{start, end, 6}) != matches.end());
 }
 
 // Slots of `automaton` per byte of the words: a byte-wise trie of the words
@@ -202,7 +237,7 @@ void large_dictionary() {
         (void)zenkor::utf8::next(text, pos);
       }
     }
-    if (!CHECK(automaton->find_all(text) == want)) return;
+    if (!CHECK(find_all(*automaton, text) == want)) return;
   }
 }
 
@@ -222,7 +257,7 @@ void wide_alphabet() {
   if (!CHECK(automaton.has_value())) return;
   CHECK(slots_per_byte(words, *automaton) < 1.2);
   const std::string text = words[3] + words[7] + "x" + words[3].substr(3);
-  CHECK(automaton->find_all(text) == std::vector<Match>{{0, 6, 3}, {6, 12, 7}});
+  CHECK(find_all(*automaton, text) == std::vector<Match>{{0, 6, 3}, {6, 12, 7}});
 }
 
 }  // namespace
@@ -236,6 +271,7 @@ int main() {
   random_cases(100, 175);
   random_cases(30, 16303);
   limits();
+  long_texts();
   large_dictionary();
   wide_alphabet();
   return zenkor::test::finish();

@@ -282,6 +282,7 @@ bool Builder::run(const std::vector<Pattern>& patterns) {
   for (const Key& k : keys_) {
     a_.pattern_value_.push_back(k.value);
     a_.pattern_bytes_.push_back(k.bytes);
+    a_.longest_pattern_bytes_ = std::max<std::size_t>(a_.longest_pattern_bytes_, k.bytes);
   }
   if (!grow(1)) return false;
   take(0);
@@ -303,19 +304,12 @@ std::optional<Automaton> Automaton::build(const std::vector<Pattern>& patterns, 
   return a;
 }
 
-std::vector<Match> Automaton::find_all(std::string_view text) const {
-  std::vector<Match> matches;
-  if (slots_.size() <= 1) return matches;
-
+void Automaton::find_starts(std::string_view text, std::size_t from, std::size_t to, std::size_t scan_end,
+                            std::vector<Start>& starts) const {
   // Right to left: after reading text[pos..] backwards, the state's longest
   // pattern is the longest one that starts at pos.
-  struct Start {
-    std::size_t pos;
-    std::uint32_t pattern;
-  };
-  std::vector<Start> starts;
   std::uint32_t state = 0;
-  for (std::size_t pos = text.size(); pos > 0;) {
+  for (std::size_t pos = scan_end; pos > from;) {
     std::uint32_t symbols = symbols_of(utf8::prev(text, pos));
     if (symbols == 0) {
       state = 0;
@@ -323,18 +317,8 @@ std::vector<Match> Automaton::find_all(std::string_view text) const {
     }
     for (; symbols != 0; symbols >>= kSymbolBits) state = step(state, symbols & kSymbolMask);
     // Only at a character boundary: a pattern seen here starts on one.
-    if (slots_[state].longest != kNone) starts.push_back({pos, slots_[state].longest});
+    if (pos < to && slots_[state].longest != kNone) starts.push_back({pos, slots_[state].longest});
   }
-
-  // Left to right over the starts: take the first one at or past the end of
-  // the previous match.
-  std::size_t resume = 0;
-  for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
-    if (it->pos < resume) continue;
-    resume = it->pos + pattern_bytes_[it->pattern];
-    matches.push_back({it->pos, resume, pattern_value_[it->pattern]});
-  }
-  return matches;
 }
 
 }  // namespace zenkor::l3_lexical::synonym::matcher

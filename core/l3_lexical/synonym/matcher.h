@@ -10,7 +10,10 @@
 // after every match (after "a" matches, looking for a longer pattern such as
 // "aaaa...b" reads ahead; those characters are read again from the match end),
 // which costs time proportional to text length times pattern length.  This way
-// every character is read twice at most, whatever the patterns.
+// every character is read twice at most, whatever the patterns.  The state at
+// a position depends only on the text up to the longest pattern's length past
+// it, so long texts are read in chunks, each scanned back from that far
+// beyond its end: the starts held at once stay bounded.
 //
 // Each character is spelled as one to three symbols of 256 values: the most
 // frequent characters of the patterns take one symbol, rarer ones two or
@@ -28,12 +31,15 @@
 // 16 bytes per trie node.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "core/utf8.h"
 
 namespace zenkor::l3_lexical::synonym::matcher {
 
@@ -63,17 +69,23 @@ class Automaton {
   [[nodiscard]] static std::optional<Automaton> build(const std::vector<Pattern>& patterns,
                                                       std::size_t max_slots = kMaxSlots);
 
-  // Non-overlapping leftmost-longest matches of `text`, left to right: the
-  // match that starts first wins, the longest among those starting at the same
-  // character, and the search resumes at its end.
+  // Calls `visit(match)` for the non-overlapping leftmost-longest matches of
+  // `text`, left to right: the match that starts first wins, the longest
+  // among those starting at the same character, and the search resumes at
+  // its end.
   // REQUIRES: text is valid UTF-8.
-  [[nodiscard]] std::vector<Match> find_all(std::string_view text) const;
+  template <typename Visit>
+  void for_each_match(std::string_view text, Visit&& visit) const;
 
   // Number of double-array slots in use, holes included.
   [[nodiscard]] std::size_t slot_count() const noexcept { return slots_.size(); }
 
  private:
   static constexpr std::uint32_t kNone = 0xFFFFFFFF;
+
+  // Bytes of text whose starts are collected at once, unless the longest
+  // pattern asks for more.
+  static constexpr std::size_t kChunkBytes = std::size_t{1} << 16;
 
   static constexpr std::size_t kPageBits = 8;
   static constexpr std::size_t kPageSize = std::size_t{1} << kPageBits;
@@ -104,6 +116,20 @@ class Automaton {
     }
   }
 
+  // The longest pattern starting at a character.
+  struct Start {
+    std::size_t pos;
+    std::uint32_t pattern;
+  };
+
+  // Appends, right to left, the starts at the characters of [from, to),
+  // reading the text backwards from `scan_end`.
+  // REQUIRES: from, to and scan_end are character boundaries, from <= to <=
+  // scan_end, and scan_end is at the end of the text or at least the longest
+  // pattern's bytes past `to`.
+  void find_starts(std::string_view text, std::size_t from, std::size_t to, std::size_t scan_end,
+                   std::vector<Start>& starts) const;
+
   friend class Builder;
 
   // Character -> its symbols (see symbols_of).  pages_ holds one block
@@ -125,6 +151,28 @@ class Automaton {
 
   std::vector<std::uint32_t> pattern_value_;
   std::vector<std::uint32_t> pattern_bytes_;
+  std::size_t longest_pattern_bytes_ = 0;
 };
+
+template <typename Visit>
+void Automaton::for_each_match(std::string_view text, Visit&& visit) const {
+  if (slots_.size() <= 1) return;
+  const std::size_t chunk = std::max(kChunkBytes, 4 * longest_pattern_bytes_);
+  std::vector<Start> starts;
+  std::size_t resume = 0;
+  for (std::size_t from = 0; from < text.size();) {
+    const std::size_t to = utf8::boundary_at_or_after(text, from + chunk);
+    starts.clear();
+    find_starts(text, from, to, utf8::boundary_at_or_after(text, to + longest_pattern_bytes_), starts);
+    // Left to right over the starts: take the first one at or past the end
+    // of the previous match, which may lie in an earlier chunk.
+    for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
+      if (it->pos < resume) continue;
+      resume = it->pos + pattern_bytes_[it->pattern];
+      visit(Match{it->pos, resume, pattern_value_[it->pattern]});
+    }
+    from = to;
+  }
+}
 
 }  // namespace zenkor::l3_lexical::synonym::matcher
