@@ -497,16 +497,25 @@ PyObject* Normalizer_get_config(PyObject* obj, void*) {
 // Custom dictionary methods.  Each takes an exclusive borrow for its whole run
 // and keeps the interpreter lock; a failure leaves the object as it was.
 
+// A dictionary method that turns memory exhaustion (a large file or mapping)
+// into MemoryError: a C++ exception must not reach the interpreter.  The
+// method's borrow and references are released on the way out, and the
+// object's normalizer is only replaced once everything is built.
+template <auto Method, typename... Args>
+PyObject* no_memory_guard(PyObject* obj, Args... args) {
+  try {
+    return Method(obj, args...);
+  } catch (const std::bad_alloc&) {
+    return PyErr_NoMemory();
+  }
+}
+
 // Replaces the object's normalizer with one holding the current dictionary
 // extended by `added`, whose variants are pre-normalized.  Returns self.
 PyObject* merge_synonyms(PyObject* obj, const SynonymDict& added) {
   auto* self = reinterpret_cast<PyNormalizer*>(obj);
-  try {
-    auto next = std::make_unique<Normalizer>(self->inner->with_synonyms(added));
-    delete std::exchange(self->inner, next.release());
-  } catch (const std::bad_alloc&) {
-    return PyErr_NoMemory();
-  }
+  auto next = std::make_unique<Normalizer>(self->inner->with_synonyms(added));
+  delete std::exchange(self->inner, next.release());
   return Py_NewRef(obj);
 }
 
@@ -742,7 +751,9 @@ PyMethodDef normalizer_methods[] = {
      METH_VARARGS | METH_KEYWORDS | METH_STATIC,
      "preset(name)\n--\n\nプリセット名から生成する(`Normalizer(name)` と同じ)。"},
     {"presets", Normalizer_presets, METH_NOARGS | METH_STATIC, "presets()\n--\n\n利用可能なプリセット名の一覧。"},
-    {"with_custom_dict", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Normalizer_with_custom_dict)),
+    {"with_custom_dict",
+     reinterpret_cast<PyCFunction>(
+         reinterpret_cast<void (*)()>(no_memory_guard<Normalizer_with_custom_dict, PyObject*, PyObject*>)),
      METH_VARARGS | METH_KEYWORDS,
      "with_custom_dict($self, mapping)\n--\n\n"
      "カスタム辞書を追加する。既存のエントリにマージされる。\n"
@@ -753,7 +764,8 @@ PyMethodDef normalizer_methods[] = {
      "与えられた表記ゆれは正規化の最終段で正規形に置換される。\n"
      "メソッドチェーンできるよう自身を返す。"},
     {"load_custom_dict_json",
-     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Normalizer_load_custom_dict_json)),
+     reinterpret_cast<PyCFunction>(
+         reinterpret_cast<void (*)()>(no_memory_guard<Normalizer_load_custom_dict_json, PyObject*, PyObject*>)),
      METH_VARARGS | METH_KEYWORDS,
      "load_custom_dict_json($self, json)\n--\n\n"
      "カスタム辞書を JSON 文字列から読み込んで追加する。\n"
@@ -761,7 +773,8 @@ PyMethodDef normalizer_methods[] = {
      "フォーマットは `{\"正規形\": [\"表記ゆれ\", ...]}`。`json.dumps()` の既定出力\n"
      "(`\\uXXXX` エスケープ)もそのまま読める。"},
     {"load_custom_dict_file",
-     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Normalizer_load_custom_dict_file)),
+     reinterpret_cast<PyCFunction>(
+         reinterpret_cast<void (*)()>(no_memory_guard<Normalizer_load_custom_dict_file, PyObject*, PyObject*>)),
      METH_VARARGS | METH_KEYWORDS,
      "load_custom_dict_file($self, path, format=None)\n--\n\n"
      "カスタム辞書をファイルから読み込んで追加する。\n"
@@ -771,13 +784,14 @@ PyMethodDef normalizer_methods[] = {
      "- `.csv`: `表記ゆれ,正規形` (1行1件、`#` 行はコメント)\n"
      "- `.tsv` / `.txt`: `表記ゆれ<TAB>正規形`"},
     {"load_sudachi_synonyms",
-     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Normalizer_load_sudachi_synonyms)),
+     reinterpret_cast<PyCFunction>(
+         reinterpret_cast<void (*)()>(no_memory_guard<Normalizer_load_sudachi_synonyms, PyObject*, PyObject*>)),
      METH_VARARGS | METH_KEYWORDS,
      "load_sudachi_synonyms($self, path)\n--\n\n"
      "Sudachi 同義語辞書 (`synonyms.txt`) を読み込んで追加する。\n"
      "\n"
      "辞書本体はバンドルしていないので、SudachiDict から別途ダウンロードすること。"},
-    {"clear_custom_dict", Normalizer_clear_custom_dict, METH_NOARGS,
+    {"clear_custom_dict", no_memory_guard<Normalizer_clear_custom_dict, PyObject*>, METH_NOARGS,
      "clear_custom_dict($self)\n--\n\nカスタム辞書をすべて削除する。"},
     {nullptr, nullptr, 0, nullptr},
 };

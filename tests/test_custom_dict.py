@@ -1,6 +1,9 @@
 """Custom dictionaries from Python: matching, merging, clearing, messages."""
 
 import json
+import os
+import subprocess
+import sys
 import threading
 
 from hypothesis import given, settings
@@ -335,3 +338,25 @@ def test_custom_dict_size_is_a_read_only_property():
     assert Normalizer.custom_dict_size.__doc__ == "登録済みカスタム辞書のエントリ数。"
     with pytest.raises(AttributeError):
         Normalizer().custom_dict_size = 3
+
+
+MEMORY_SCRIPT = """
+import resource
+from zenkor import Normalizer
+
+n = Normalizer("none").with_custom_dict({"K": ["k"]})
+text = '{"C": [' + ",".join('"v%d"' % i for i in range(1_000_000)) + "]}"
+with open("/proc/self/statm") as f:
+    in_use = int(f.read().split()[0]) * resource.getpagesize()
+resource.setrlimit(resource.RLIMIT_AS, (in_use + 64 * 2**20, resource.getrlimit(resource.RLIMIT_AS)[1]))
+try:
+    n.load_custom_dict_json(text)
+except MemoryError:
+    print(n.custom_dict_size, n.normalize("k"))
+"""
+
+
+@pytest.mark.skipif(not os.path.exists("/proc/self/statm"), reason="needs /proc to size the memory limit")
+def test_running_out_of_memory_in_a_dictionary_method_is_a_memory_error():
+    done = subprocess.run([sys.executable, "-c", MEMORY_SCRIPT], capture_output=True, text=True, timeout=120)
+    assert (done.returncode, done.stdout) == (0, "1 K\n"), done.stderr
