@@ -1,6 +1,7 @@
 """Cost of a large synonym dictionary: loading the public Sudachi synonym file,
-the first normalization (which compiles the matcher), steady throughput, and
-matching time against adversarial variants.
+the first normalization (which compiles the matcher), steady throughput,
+matching time against adversarial variants, and the memory a dictionary of
+hundreds of thousands of kanji words takes.
 
     python bench/bench_sudachi_load.py [--repeat N] [--synonyms PATH]
 """
@@ -8,6 +9,8 @@ matching time against adversarial variants.
 from __future__ import annotations
 
 import argparse
+import random
+import resource
 import time
 from pathlib import Path
 from typing import Callable
@@ -80,6 +83,26 @@ def adversarial(repeat: int) -> None:
         print(f"  k={k:<6}{best_of(repeat, lambda: n.normalize(text)) * 1e3:>8.1f} ms")
 
 
+def peak_mb() -> float:
+    return resource.getrusage(resource.RUSAGE_SELF).ru_maxrss / 1024
+
+
+def wide_dictionary() -> None:
+    # Two-kanji variants drawn evenly from thousands of kanji: the states near
+    # the root of the matcher have children spread over the whole alphabet.
+    rng = random.Random(1)
+    kanji = [chr(0x4E00 + i) for i in range(6000)]
+    variants = {rng.choice(kanji) + rng.choice(kanji) for _ in range(300_000)}
+    mapping = {"正": sorted(variants)}
+    text = "".join(rng.choice(kanji) for _ in range(1_000_000))
+    before = peak_mb()
+    n = zenkor.Normalizer("none").with_custom_dict(mapping)
+    compile_time = timed(lambda: n.normalize("正"))
+    match_time = timed(lambda: n.normalize(text))
+    print(f"\n{len(variants)} two-kanji variants: compile {compile_time * 1e3:.0f} ms, "
+          f"a million kanji {match_time * 1e3:.0f} ms, peak memory +{peak_mb() - before:.0f} MB")
+
+
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--repeat", type=int, default=3)
@@ -91,6 +114,7 @@ def main() -> None:
     else:
         print(f"{args.synonyms} not found: skipping the load timings")
     adversarial(args.repeat)
+    wide_dictionary()
 
 
 if __name__ == "__main__":
