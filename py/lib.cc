@@ -175,18 +175,23 @@ bool to_config_value(std::string_view key, PyObject* value, ConfigValue& out) {
     out = truth == 1;
     return true;
   }
-  if (PyLong_Check(value)) {
-    const unsigned long long n = PyLong_AsUnsignedLongLong(value);
-    if (!(n == static_cast<unsigned long long>(-1) && PyErr_Occurred())) {
-      out = static_cast<std::uint64_t>(n);
-      return true;
-    }
-    PyErr_Clear();
-    int overflow = 0;
-    const long long signed_value = PyLong_AsLongLongAndOverflow(value, &overflow);
-    if (overflow == 0 && signed_value < 0) {
-      PyErr_SetString(PyExc_TypeError, ("option " + zenkor::quoted(key) + " must be a non-negative int").c_str());
-      return false;
+  if (PyIndex_Check(value)) {
+    // An int, or an integer of another kind (NumPy's among them) through
+    // __index__; one whose __index__ fails is an unsupported value.
+    Ref number(PyNumber_Index(value));
+    if (number) {
+      const unsigned long long n = PyLong_AsUnsignedLongLong(number.get());
+      if (!(n == static_cast<unsigned long long>(-1) && PyErr_Occurred())) {
+        out = static_cast<std::uint64_t>(n);
+        return true;
+      }
+      PyErr_Clear();
+      int overflow = 0;
+      const long long signed_value = PyLong_AsLongLongAndOverflow(number.get(), &overflow);
+      if (overflow == 0 && signed_value < 0) {
+        PyErr_SetString(PyExc_TypeError, ("option " + zenkor::quoted(key) + " must be a non-negative int").c_str());
+        return false;
+      }
     }
     PyErr_Clear();  // out of both 64-bit ranges: an unsupported value
   } else if (PyUnicode_Check(value)) {
@@ -338,6 +343,11 @@ PyObject* Normalizer_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     PyObject* key_obj;
     PyObject* value_obj;
     while (PyDict_Next(kwargs, &pos, &key_obj, &value_obj)) {
+      // Only a caller of the C interface can pass other keys.
+      if (!PyUnicode_Check(key_obj)) {
+        PyErr_SetString(PyExc_TypeError, "keywords must be strings");
+        return nullptr;
+      }
       std::string_view key;
       if (!utf8_of(key_obj, key)) return nullptr;
       if (key == "preset") continue;
@@ -433,15 +443,15 @@ PyObject* Normalizer_normalize_batch(PyObject* obj, PyObject* args, PyObject* kw
                  Py_TYPE(texts_obj)->tp_name);
     return nullptr;
   }
-  // The fast sequence holds a reference to every item, so the UTF-8 views
-  // below stay valid while the lock is released.
-  Ref items(PySequence_Fast(texts_obj, "argument 'texts' must be a sequence"));
+  // A tuple of the items holds a reference to each, so the UTF-8 views below
+  // stay valid while the lock is released, even if another thread empties a
+  // list that was passed in.
+  Ref items(PySequence_Tuple(texts_obj));
   if (!items) return nullptr;
-  const Py_ssize_t n = PySequence_Fast_GET_SIZE(items.get());
-  PyObject** item_array = PySequence_Fast_ITEMS(items.get());
+  const Py_ssize_t n = PyTuple_GET_SIZE(items.get());
   std::vector<std::string_view> texts(static_cast<std::size_t>(n));
   for (Py_ssize_t i = 0; i < n; ++i) {
-    PyObject* item = item_array[i];
+    PyObject* item = PyTuple_GET_ITEM(items.get(), i);
     if (!PyUnicode_Check(item)) {
       PyErr_Format(PyExc_TypeError, "normalize_batch() items must be str, not %.80s", Py_TYPE(item)->tp_name);
       return nullptr;
