@@ -82,6 +82,7 @@ def test_kanji_runs_that_stay(text):
         ("数 百", "数 百"),
         ("数の三百", "数の300"),
         ("三百の数", "300の数"),
+        (".五万", ".50000"),  # only ASCII digits after a "." are a fraction
     ],
 )
 def test_context_at_the_edges(text, want):
@@ -117,11 +118,11 @@ def test_mixed_and_ascii_runs(text, want):
 
 @pytest.mark.parametrize(
     "text",
-    ["1,0000万", "12,0345万", "0,5万", "1,2万", "1,000,0000万"],
+    ["1,0000万", "12,0345万", "0,5万", "1,2万", "1,000,0000万", ".5万", "約.5万", "〇.5万"],
 )
-def test_digits_after_a_comma_that_is_no_separator_stay(text):
+def test_digits_after_a_separator_no_run_took_stay(text):
     # Reading the digits after such a comma as a number of their own would
-    # turn 1,0000万 into 1,0.
+    # turn 1,0000万 into 1,0, and .5万 (half of 万) into .50000.
     assert k2a(text) == text
 
 
