@@ -195,20 +195,31 @@ void drop_all(std::string_view in, std::string& out, Drop drop) {
 }
 
 // `s` without White_Space characters at either end.
-[[nodiscard]] inline std::string_view trim_white_space(std::string_view s) noexcept {
+// `s` without its leading White_Space.
+[[nodiscard]] inline std::string_view trim_white_space_front(std::string_view s) noexcept {
   std::size_t start = 0;
   while (start < s.size()) {
     std::size_t pos = start;
     if (!is_white_space(next(s, pos))) break;
     start = pos;
   }
+  return s.substr(start);
+}
+
+// `s` without its trailing White_Space.
+[[nodiscard]] inline std::string_view trim_white_space_back(std::string_view s) noexcept {
   std::size_t end = s.size();
-  while (end > start) {
+  while (end > 0) {
     std::size_t pos = end;
     if (!is_white_space(prev(s, pos))) break;
     end = pos;
   }
-  return s.substr(start, end - start);
+  return s.substr(0, end);
+}
+
+// `s` without White_Space at either end.
+[[nodiscard]] inline std::string_view trim_white_space(std::string_view s) noexcept {
+  return trim_white_space_back(trim_white_space_front(s));
 }
 
 // For bytes from outside (files, paths), which may not be UTF-8: how many
