@@ -96,6 +96,14 @@ PyObject* str_from(std::string_view s) {
   return PyUnicode_FromStringAndSize(s.data(), static_cast<Py_ssize_t>(s.size()));
 }
 
+// The result of normalizing `source` (whose UTF-8 text is `source_text`):
+// when nothing changed, the immutable source str itself, which saves decoding
+// the text again; most lines of real text pass most presets unchanged.
+PyObject* result_str(PyObject* source, std::string_view source_text, std::string_view result) {
+  if (result == source_text && PyUnicode_CheckExact(source)) return Py_NewRef(source);
+  return str_from(result);
+}
+
 // The UTF-8 text of a str, valid while the str lives.  Fails (with the
 // interpreter's UnicodeEncodeError) for strings holding lone surrogates.
 bool utf8_of(PyObject* str, std::string_view& out) {
@@ -413,7 +421,7 @@ PyObject* Normalizer_normalize(PyObject* obj, PyObject* args, PyObject* kwargs) 
   if (!str_argument(text_obj, "normalize", "text", text)) return nullptr;
   std::string result;
   if (!run_without_gil([&] { result = self->inner->normalize(text); })) return nullptr;
-  return str_from(result);
+  return result_str(text_obj, text, result);
 }
 
 PyObject* Normalizer_normalize_batch(PyObject* obj, PyObject* args, PyObject* kwargs) {
@@ -456,7 +464,8 @@ PyObject* Normalizer_normalize_batch(PyObject* obj, PyObject* args, PyObject* kw
   Ref list(PyList_New(n));
   if (!list) return nullptr;
   for (Py_ssize_t i = 0; i < n; ++i) {
-    PyObject* s = str_from(results[static_cast<std::size_t>(i)]);
+    const auto at = static_cast<std::size_t>(i);
+    PyObject* s = result_str(item_array[i], texts[at], results[at]);
     if (!s) return nullptr;
     PyList_SET_ITEM(list.get(), i, s);
   }
@@ -823,7 +832,7 @@ PyObject* module_normalize(PyObject*, PyObject* args, PyObject* kwargs) {
   if (!parse_preset(preset_obj, "normalize", preset)) return nullptr;
   std::string result;
   if (!run_without_gil([&] { result = Normalizer(Config::from_preset(preset)).normalize(text); })) return nullptr;
-  return str_from(result);
+  return result_str(text_obj, text, result);
 }
 
 PyObject* module_levenshtein(PyObject*, PyObject* args, PyObject* kwargs) {

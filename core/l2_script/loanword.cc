@@ -76,6 +76,7 @@ bool is_katakana_word_char(char32_t c) noexcept {
 
 }  // namespace
 
+// Reads the input: the pair rules look at the character after the current one.
 void unify_loanword_kana(std::string_view in, std::string& out) {
   utf8::Rewriter w(in, out);
   while (!w.done()) {
@@ -95,6 +96,7 @@ void unify_loanword_kana(std::string_view in, std::string& out) {
   w.finish();
 }
 
+// Reads the input: a word ends where the next input character is no word character.
 void strip_trailing_prolonged(std::string_view in, std::string& out, std::size_t min_length) {
   utf8::Rewriter w(in, out);
   std::size_t length = 0;  // katakana word characters read so far in the current word
