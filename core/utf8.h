@@ -22,6 +22,9 @@ namespace zenkor::utf8 {
   return 4;
 }
 
+// Whether `b` continues a multi-byte sequence (10xxxxxx).
+[[nodiscard]] constexpr bool is_continuation(unsigned char b) noexcept { return (b & 0xC0) == 0x80; }
+
 // Decodes the scalar value at `pos` and advances `pos` past it.
 // REQUIRES: pos < s.size(), pos at a character boundary of valid UTF-8.
 [[nodiscard]] inline char32_t next(std::string_view s, std::size_t& pos) noexcept {
@@ -49,7 +52,7 @@ namespace zenkor::utf8 {
 // REQUIRES: 0 < pos <= s.size(), pos at a character boundary of valid UTF-8.
 [[nodiscard]] inline char32_t prev(std::string_view s, std::size_t& pos) noexcept {
   std::size_t start = pos - 1;
-  while (start > 0 && (static_cast<unsigned char>(s[start]) & 0xC0) == 0x80) --start;
+  while (start > 0 && is_continuation(static_cast<unsigned char>(s[start]))) --start;
   std::size_t p = start;
   const char32_t c = next(s, p);
   pos = start;
@@ -90,7 +93,7 @@ inline void append(std::string& out, char32_t c) {
 // Number of scalar values in `s`.
 [[nodiscard]] inline std::size_t count(std::string_view s) noexcept {
   std::size_t n = 0;
-  for (const char ch : s) n += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
+  for (const char ch : s) n += !is_continuation(static_cast<unsigned char>(ch));
   return n;
 }
 
