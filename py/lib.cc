@@ -351,7 +351,7 @@ PyObject* Normalizer_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     PyObject* key_obj;
     PyObject* value_obj;
     while (PyDict_Next(kwargs, &pos, &key_obj, &value_obj)) {
-      // Only a caller of the C interface can pass other keys.
+      // Calling a type does not check that keyword names are str: **{1: True} gets here.
       if (!PyUnicode_Check(key_obj)) {
         PyErr_SetString(PyExc_TypeError, "keywords must be strings");
         return nullptr;
