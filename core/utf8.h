@@ -235,6 +235,26 @@ void drop_all(std::string_view in, std::string& out, Drop drop) {
   return trim_white_space_back(trim_white_space_front(s));
 }
 
+// Length of the first piece of `s` for a consumer that takes at most
+// `max_piece` bytes at a time (ICU measures text in int32_t): all of `s` when
+// it fits; else up to the last character within the limit before which
+// `cut_before` allows a cut, looking back at most `max_search` bytes; else up
+// to the last character boundary that fits.
+// REQUIRES: max_piece >= 4, so a piece holds at least one character.
+template <typename CutBefore>
+[[nodiscard]] std::size_t piece_length(std::string_view s, std::size_t max_piece, std::size_t max_search,
+                                       CutBefore cut_before) {
+  if (s.size() <= max_piece) return s.size();
+  std::size_t boundary = max_piece;
+  while ((static_cast<unsigned char>(s[boundary]) & 0xC0) == 0x80) --boundary;
+  const std::size_t search_from = boundary > max_search ? boundary - max_search : 0;
+  for (std::size_t pos = boundary; pos > search_from; (void)prev(s, pos)) {
+    std::size_t at = pos;
+    if (cut_before(next(s, at))) return pos;
+  }
+  return boundary;
+}
+
 // For bytes from outside (files, paths), which may not be UTF-8: how many
 // bytes at `pos` begin a well-formed sequence, and in `full` the length that
 // sequence needs (0 when the byte at `pos` cannot start one).
