@@ -235,6 +235,26 @@ void drop_all(std::string_view in, std::string& out, Drop drop) {
   return trim_white_space_back(trim_white_space_front(s));
 }
 
+// Length of the first piece of `text` when a library takes at most
+// `max_piece` bytes at a time: all of `text` when it fits; else up to the last
+// character in reach before which `cuts_cleanly` holds (searching back at most
+// 1 MiB), so that the pieces give the result of one call; else, for a text
+// with no such character near the limit, the last character boundary in reach.
+// REQUIRES: max_piece >= 4.
+template <typename Predicate>
+[[nodiscard]] std::size_t piece_length(std::string_view text, std::size_t max_piece, Predicate cuts_cleanly) {
+  if (text.size() <= max_piece) return text.size();
+  constexpr std::size_t kMaxSearch = std::size_t{1} << 20;
+  std::size_t boundary = max_piece;
+  while (is_continuation(static_cast<unsigned char>(text[boundary]))) --boundary;
+  const std::size_t search_from = boundary > kMaxSearch ? boundary - kMaxSearch : 0;
+  for (std::size_t pos = boundary; pos > search_from; (void)prev(text, pos)) {
+    std::size_t at = pos;
+    if (cuts_cleanly(next(text, at))) return pos;
+  }
+  return boundary;
+}
+
 // For bytes from outside (files, paths), which may not be UTF-8: how many
 // bytes at `pos` begin a well-formed sequence, and in `full` the length that
 // sequence needs (0 when the byte at `pos` cannot start one).
