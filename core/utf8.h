@@ -235,22 +235,22 @@ void drop_all(std::string_view in, std::string& out, Drop drop) {
   return trim_white_space_back(trim_white_space_front(s));
 }
 
-// Length of the first piece of `s` for a consumer that takes at most
-// `max_piece` bytes at a time (ICU measures text in int32_t): all of `s` when
-// it fits; else up to the last character within the limit before which
-// `cut_before` allows a cut, looking back at most `max_search` bytes; else up
-// to the last character boundary that fits.
-// REQUIRES: max_piece >= 4, so a piece holds at least one character.
-template <typename CutBefore>
-[[nodiscard]] std::size_t piece_length(std::string_view s, std::size_t max_piece, std::size_t max_search,
-                                       CutBefore cut_before) {
-  if (s.size() <= max_piece) return s.size();
+// Length of the first piece of `text` when a library takes at most
+// `max_piece` bytes at a time: all of `text` when it fits; else up to the last
+// character in reach before which `cuts_cleanly` holds (searching back at most
+// 1 MiB), so that the pieces give the result of one call; else, for a text
+// with no such character near the limit, the last character boundary in reach.
+// REQUIRES: max_piece >= 4.
+template <typename Predicate>
+[[nodiscard]] std::size_t piece_length(std::string_view text, std::size_t max_piece, Predicate cuts_cleanly) {
+  if (text.size() <= max_piece) return text.size();
+  constexpr std::size_t kMaxSearch = std::size_t{1} << 20;
   std::size_t boundary = max_piece;
-  while ((static_cast<unsigned char>(s[boundary]) & 0xC0) == 0x80) --boundary;
-  const std::size_t search_from = boundary > max_search ? boundary - max_search : 0;
-  for (std::size_t pos = boundary; pos > search_from; (void)prev(s, pos)) {
+  while (is_continuation(static_cast<unsigned char>(text[boundary]))) --boundary;
+  const std::size_t search_from = boundary > kMaxSearch ? boundary - kMaxSearch : 0;
+  for (std::size_t pos = boundary; pos > search_from; (void)prev(text, pos)) {
     std::size_t at = pos;
-    if (cut_before(next(s, at))) return pos;
+    if (cuts_cleanly(next(text, at))) return pos;
   }
   return boundary;
 }

@@ -20,25 +20,6 @@ bool stops_case_context(char32_t c) {
   return !u_hasBinaryProperty(cp, UCHAR_CASED) && !u_hasBinaryProperty(cp, UCHAR_CASE_IGNORABLE);
 }
 
-// How far back from its limit a piece looks for a character that stops case
-// context; a run of letters longer than this is simply cut.
-constexpr std::size_t kMaxCutSearch = std::size_t{1} << 20;
-
-// Length of the first piece of `text`: all of it when it fits in `max_piece`
-// bytes, else up to the last character that stops case context, else up to
-// the last character boundary that fits.
-std::size_t piece_length(std::string_view text, std::size_t max_piece) {
-  if (text.size() <= max_piece) return text.size();
-  std::size_t boundary = max_piece;
-  while ((static_cast<unsigned char>(text[boundary]) & 0xC0) == 0x80) --boundary;
-  const std::size_t search_from = boundary > kMaxCutSearch ? boundary - kMaxCutSearch : 0;
-  for (std::size_t pos = boundary; pos > search_from; (void)utf8::prev(text, pos)) {
-    std::size_t at = pos;
-    if (stops_case_context(utf8::next(text, at))) return pos;
-  }
-  return boundary;
-}
-
 }  // namespace
 
 void convert(std::string_view in, std::string& out, CaseAction action) {
@@ -54,7 +35,7 @@ void convert_in_pieces(std::string_view in, std::string& out, CaseAction action,
   out.reserve(in.size());
   icu::StringByteSink<std::string> sink(&out);
   for (std::string_view rest = in; !rest.empty();) {
-    const std::size_t length = piece_length(rest, max_piece);
+    const std::size_t length = utf8::piece_length(rest, max_piece, stops_case_context);
     const icu::StringPiece piece(rest.data(), static_cast<std::int32_t>(length));
     UErrorCode status = U_ZERO_ERROR;
     // The root locale "" gives the language-independent mappings, Final_Sigma included.

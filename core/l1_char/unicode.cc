@@ -73,44 +73,45 @@ struct Passthrough {
   char32_t c;
 };
 
-// How far back from its limit a piece looks for a normalization boundary.
-constexpr std::size_t kMaxCutSearch = std::size_t{1} << 20;
-
-// Appends the NFKC form of `text` to `out`, at most `max_piece` bytes at a time.
-void append_nfkc(std::string_view text, std::string& out, std::size_t max_piece) {
+const icu::Normalizer2* nfkc_instance() {
   static const icu::Normalizer2* const normalizer = [] {
     UErrorCode status = U_ZERO_ERROR;
     const icu::Normalizer2* n = icu::Normalizer2::getNFKCInstance(status);
     return U_SUCCESS(status) ? n : nullptr;
   }();
-  // Only a missing ICU data file gets here; leave the text as it was rather than lose it.
-  if (normalizer == nullptr) {
-    out.append(text);
-    return;
-  }
-  for (std::string_view rest = text; !rest.empty();) {
-    const std::size_t length = utf8::piece_length(rest, max_piece, kMaxCutSearch,
-                                                  [](char32_t c) { return normalizer->hasBoundaryBefore(c); });
-    const std::size_t before = out.size();
-    UErrorCode status = U_ZERO_ERROR;
-    icu::StringByteSink<std::string> sink(&out);
-    normalizer->normalizeUTF8(0, icu::StringPiece(rest.data(), static_cast<std::int32_t>(length)), sink, nullptr,
-                              status);
-    if (U_FAILURE(status)) {
-      out.resize(before);
-      out.append(rest.substr(0, length));
-    }
-    rest.remove_prefix(length);
-  }
+  return normalizer;
+}
+
+void append_nfkc(std::string_view text, std::string& out) {
+  append_plain_nfkc(text, out, std::numeric_limits<std::int32_t>::max());
 }
 
 }  // namespace
 
-void nfkc(std::string_view in, std::string& out) {
-  nfkc_in_pieces(in, out, static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()));
+void append_plain_nfkc(std::string_view text, std::string& out, std::size_t max_piece) {
+  const icu::Normalizer2* normalizer = nfkc_instance();
+  const std::size_t before = out.size();
+  UErrorCode status = U_ZERO_ERROR;
+  if (normalizer != nullptr) {
+    icu::StringByteSink<std::string> sink(&out);
+    const auto boundary_before = [normalizer](char32_t c) {
+      return normalizer->hasBoundaryBefore(static_cast<UChar32>(c));
+    };
+    for (std::string_view rest = text; !rest.empty() && U_SUCCESS(status);) {
+      const std::size_t length = utf8::piece_length(rest, max_piece, boundary_before);
+      normalizer->normalizeUTF8(0, icu::StringPiece(rest.data(), static_cast<std::int32_t>(length)), sink, nullptr,
+                                status);
+      rest.remove_prefix(length);
+    }
+  }
+  // Only a missing ICU data file gets here; leave the text as it was rather than lose it.
+  if (normalizer == nullptr || U_FAILURE(status)) {
+    out.resize(before);
+    out.append(text);
+  }
 }
 
-void nfkc_in_pieces(std::string_view in, std::string& out, std::size_t max_piece) {
+void nfkc(std::string_view in, std::string& out) {
   // Pass 1: the text that goes through NFKC, with sound marks settled and the
   // passthrough characters taken out.  Looks back at the input (`prev`).
   std::string work;
@@ -150,11 +151,11 @@ void nfkc_in_pieces(std::string_view in, std::string& out, std::size_t max_piece
   if (!passthrough.empty()) out.reserve(work.size());
   std::size_t done = 0;
   for (const Passthrough& p : passthrough) {
-    append_nfkc(std::string_view(work).substr(done, p.at - done), out, max_piece);
+    append_nfkc(std::string_view(work).substr(done, p.at - done), out);
     utf8::append(out, p.c);
     done = p.at;
   }
-  append_nfkc(std::string_view(work).substr(done), out, max_piece);
+  append_nfkc(std::string_view(work).substr(done), out);
 }
 
 }  // namespace zenkor::l1_char::unicode

@@ -18,12 +18,11 @@ namespace zenkor::l1_char::unicode {
 
 void nfkc(std::string_view in, std::string& out);
 
-// nfkc, handing the normalizer at most `max_piece` bytes at a time (nfkc itself
-// uses the normalizer's limit, INT32_MAX bytes).  Each piece ends before a
-// character that has a normalization boundary before it, so the result is
-// that of one call; only a piece with no such character in its last MiB (a
-// run of combining marks) is cut at a plain character boundary.  Separate so
-// that the cutting can be tested on small pieces.  REQUIRES: max_piece >= 4.
-void nfkc_in_pieces(std::string_view in, std::string& out, std::size_t max_piece);
+// Appends plain NFKC of `text` to `out`, handing the normalizer at most
+// `max_piece` bytes at a time (nfkc uses its limit, INT32_MAX bytes).  Pieces
+// end before a character with a normalization boundary before it, so the
+// result is that of one call.  Separate so that the cutting can be tested on
+// small pieces.  REQUIRES: max_piece >= 4.
+void append_plain_nfkc(std::string_view text, std::string& out, std::size_t max_piece);
 
 }  // namespace zenkor::l1_char::unicode
