@@ -207,7 +207,6 @@ void drop_all(std::string_view in, std::string& out, Drop drop) {
          (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
 }
 
-// `s` without White_Space characters at either end.
 // `s` without its leading White_Space.
 [[nodiscard]] inline std::string_view trim_white_space_front(std::string_view s) noexcept {
   std::size_t start = 0;
