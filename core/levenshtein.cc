@@ -1,85 +1,131 @@
 #include "core/levenshtein.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
-#include <string>
 #include <vector>
-
-#include "core/utf8.h"
 
 namespace zenkor {
 namespace {
 
-// Bit-parallel edit distance (the row-wise dynamic programme encoded as
-// vertical deltas, one bit per cell of a column).  Gives exactly the values of
-// the two-row table while doing one word operation per 64 characters of `a`
-// and character of `b`.
-//
-// `a` is taken 64 characters at a time, each block swept across all of `b`.
-// Between blocks only the three carries of each column are kept, and match
-// vectors exist only for the current block, indexed by the characters of `b`,
-// so memory stays linear in the lengths whatever the alphabet.  (Match vectors
-// for all of `a` at once cost a word per distinct character per block: for an
-// 80 000-character text of distinct characters that was 780 MB.)
-std::size_t bit_parallel(const std::u32string& a, const std::u32string& b) {
-  // Characters are replaced by their index in the sorted alphabet of `b`
-  // (fewer than 2^21 scalar values exist, so 32 bits hold it); characters of
-  // `a` that `b` lacks never match and get kNoMatch.
-  std::u32string alphabet(b);
-  std::sort(alphabet.begin(), alphabet.end());
-  alphabet.erase(std::unique(alphabet.begin(), alphabet.end()), alphabet.end());
-  constexpr std::uint32_t kNoMatch = 0xFFFFFFFF;
-  const auto index_of = [&](char32_t c) {
-    const auto it = std::lower_bound(alphabet.begin(), alphabet.end(), c);
-    return it != alphabet.end() && *it == c ? static_cast<std::uint32_t>(it - alphabet.begin()) : kNoMatch;
-  };
-  std::vector<std::uint32_t> a_index(a.size()), b_index(b.size());
-  std::transform(a.begin(), a.end(), a_index.begin(), index_of);
-  std::transform(b.begin(), b.end(), b_index.begin(), index_of);
-  std::vector<std::uint64_t> match(alphabet.size(), 0);  // rows of the current block per character
+// The computation is the row-wise dynamic programme of the two-row table,
+// encoded as bit vectors: one bit per cell of a column of 64 rows (the
+// characters of the pattern `a`), one column per character of `b`.  It gives
+// exactly the table's values with a handful of word operations per column.
 
-  // The carries that leave a block at the bottom of each column and enter the
-  // next one: the horizontal delta (+1 or -1) and the carry of the addition.
-  enum : std::uint8_t { kPositive = 1, kNegative = 2, kAddCarry = 4 };
-  // Row 0 of the table grows by one per column: a positive delta enters block 0.
-  std::vector<std::uint8_t> carries(b.size(), kPositive);
+// Match bits of up to 64 pattern characters: bit i of bits(c) is set when
+// character i is c.  An open-addressing table of 128 slots holds the at most
+// 64 distinct characters, so probes stay short and memory is fixed whatever
+// the alphabet; only the keys need clearing, which keeps short calls cheap.
+class PatternBits {
+ public:
+  explicit PatternBits(std::u32string_view pattern) {
+    std::fill(std::begin(keys_), std::end(keys_), kEmpty);
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+      const char32_t c = pattern[i];
+      std::size_t slot = hash(c);
+      while (keys_[slot] != kEmpty && keys_[slot] != c) slot = (slot + 1) % kSlots;
+      if (keys_[slot] == kEmpty) {
+        keys_[slot] = c;
+        bits_[slot] = 0;
+      }
+      bits_[slot] |= std::uint64_t{1} << i;
+    }
+  }
 
+  [[nodiscard]] std::uint64_t bits(char32_t c) const noexcept {
+    for (std::size_t slot = hash(c);; slot = (slot + 1) % kSlots) {
+      if (keys_[slot] == c) return bits_[slot];
+      if (keys_[slot] == kEmpty) return 0;
+    }
+  }
+
+ private:
+  static constexpr std::size_t kSlots = 128;
+  static constexpr char32_t kEmpty = 0xFFFFFFFF;  // never a scalar value
+
+  static std::size_t hash(char32_t c) noexcept { return (static_cast<std::uint32_t>(c) * 2654435761u) >> 25; }
+
+  char32_t keys_[kSlots];
+  std::uint64_t bits_[kSlots];
+};
+
+// What crosses from one block of 64 rows to the next in a column: the
+// horizontal delta at the block's last row (+1, -1 or 0) and the carry of the
+// addition that spans the blocks.
+struct Carry {
+  std::uint64_t positive = 0;  // 0 or 1
+  std::uint64_t negative = 0;  // 0 or 1
+  std::uint64_t add = 0;       // 0 or 1
+};
+
+// The vertical deltas of one block of rows in the current column.
+struct Block {
+  std::uint64_t vp = ~std::uint64_t{0};  // column 0 is 0, 1, 2, ...: every delta is +1
+  std::uint64_t vn = 0;
+
+  // Moves to the next column, whose characters match the rows in `eq`.
+  // Takes the carry from the block above and returns the one for the block
+  // below; `last_bit` marks the block's last row, whose horizontal delta
+  // (-1, 0 or +1) is returned through `delta`.
+  Carry advance(std::uint64_t eq, Carry in, std::uint64_t last_bit, int& delta) noexcept {
+    const std::uint64_t x = eq | in.negative;
+    std::uint64_t sum;
+    const bool c1 = __builtin_add_overflow(x & vp, vp, &sum);
+    const bool c2 = __builtin_add_overflow(sum, in.add, &sum);
+    const std::uint64_t d0 = (sum ^ vp) | x | vn;
+    std::uint64_t hp = vn | ~(d0 | vp);
+    std::uint64_t hn = d0 & vp;
+    delta = ((hp & last_bit) ? 1 : 0) - ((hn & last_bit) ? 1 : 0);
+    const Carry out{hp >> 63, hn >> 63, (c1 || c2) ? 1u : 0u};
+    hp = (hp << 1) | in.positive;
+    hn = (hn << 1) | in.negative;
+    vp = hn | ~(d0 | hp);
+    vn = hp & d0;
+    return out;
+  }
+};
+
+// Row 0 of the table grows by one per column: a positive delta enters block 0.
+constexpr Carry kTopRow{1, 0, 0};
+
+// A pattern of 1 to 64 characters: one block, nothing allocated.
+std::size_t single_block(std::u32string_view a, std::u32string_view b) {
+  const PatternBits match(a);
+  const std::uint64_t last_bit = std::uint64_t{1} << (a.size() - 1);
+  Block block;
+  std::size_t distance = a.size();
+  int delta = 0;
+  for (const char32_t c : b) {
+    block.advance(match.bits(c), kTopRow, last_bit, delta);
+    distance = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(distance) + delta);
+  }
+  return distance;
+}
+
+// Longer patterns, 64 rows at a time: each block is swept across all of `b`,
+// keeping only the carries of each column between blocks, so memory stays
+// linear in the lengths whatever the alphabet.
+std::size_t many_blocks(std::u32string_view a, std::u32string_view b) {
+  // One byte per column between blocks: the three carry bits.
+  const auto pack = [](Carry c) { return static_cast<std::uint8_t>(c.positive | (c.negative << 1) | (c.add << 2)); };
+  const auto unpack = [](std::uint8_t bits) { return Carry{bits & 1u, (bits >> 1) & 1u, (bits >> 2) & 1u}; };
+  std::vector<std::uint8_t> carries(b.size(), pack(kTopRow));
   std::size_t distance = a.size();
   for (std::size_t first = 0; first < a.size(); first += 64) {
-    const std::size_t rows = std::min<std::size_t>(64, a.size() - first);
-    const bool last_block = first + rows == a.size();
-    const std::uint64_t last_bit = std::uint64_t{1} << (rows - 1);
-    for (std::size_t i = 0; i < rows; ++i) {
-      if (a_index[first + i] != kNoMatch) match[a_index[first + i]] |= std::uint64_t{1} << i;
-    }
-
-    // Column 0 of the table is 0, 1, 2, ...: every vertical delta is +1.
-    std::uint64_t vp = ~std::uint64_t{0}, vn = 0;
+    const std::u32string_view rows = a.substr(first, 64);
+    const PatternBits match(rows);
+    const std::uint64_t last_bit = std::uint64_t{1} << (rows.size() - 1);
+    const bool last_block = first + rows.size() == a.size();
+    Block block;
+    int delta = 0;
     for (std::size_t j = 0; j < b.size(); ++j) {
-      const std::uint8_t in = carries[j];
-      const std::uint64_t hp_in = in & kPositive;
-      const std::uint64_t hn_in = (in & kNegative) >> 1;
-      const std::uint64_t x = match[b_index[j]] | hn_in;
-      std::uint64_t sum;
-      const bool c1 = __builtin_add_overflow(x & vp, vp, &sum);
-      const bool c2 = __builtin_add_overflow(sum, std::uint64_t{(in & kAddCarry) ? 1u : 0u}, &sum);
-      const std::uint64_t d0 = (sum ^ vp) | x | vn;
-      std::uint64_t hp = vn | ~(d0 | vp);
-      std::uint64_t hn = d0 & vp;
+      const Carry out = block.advance(match.bits(b[j]), unpack(carries[j]), last_bit, delta);
       if (last_block) {
-        distance += (hp & last_bit) ? 1 : 0;
-        distance -= (hn & last_bit) ? 1 : 0;
+        distance = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(distance) + delta);
       } else {
-        carries[j] = static_cast<std::uint8_t>((hp >> 63) | ((hn >> 63) << 1) | ((c1 || c2) ? kAddCarry : 0));
+        carries[j] = pack(out);
       }
-      hp = (hp << 1) | hp_in;
-      hn = (hn << 1) | hn_in;
-      vp = hn | ~(d0 | hp);
-      vn = hp & d0;
-    }
-
-    for (std::size_t i = 0; i < rows; ++i) {
-      if (a_index[first + i] != kNoMatch) match[a_index[first + i]] = 0;
     }
   }
   return distance;
@@ -87,21 +133,19 @@ std::size_t bit_parallel(const std::u32string& a, const std::u32string& b) {
 
 }  // namespace
 
-std::size_t levenshtein(std::string_view a, std::string_view b) {
-  if (a == b) return 0;
-  std::u32string ca = utf8::decode(a);
-  std::u32string cb = utf8::decode(b);
+std::size_t levenshtein(std::u32string_view a, std::u32string_view b) {
   // A shared prefix or suffix never changes the distance.
-  const auto prefix = static_cast<std::size_t>(std::mismatch(ca.begin(), ca.end(), cb.begin(), cb.end()).first - ca.begin());
-  ca.erase(0, prefix);
-  cb.erase(0, prefix);
-  const auto suffix =
-      static_cast<std::size_t>(std::mismatch(ca.rbegin(), ca.rend(), cb.rbegin(), cb.rend()).first - ca.rbegin());
-  ca.resize(ca.size() - suffix);
-  cb.resize(cb.size() - suffix);
-  if (ca.empty()) return cb.size();
-  if (cb.empty()) return ca.size();
-  return bit_parallel(ca, cb);
+  const auto prefix = static_cast<std::size_t>(std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin());
+  a.remove_prefix(prefix);
+  b.remove_prefix(prefix);
+  const auto suffix = static_cast<std::size_t>(std::mismatch(a.rbegin(), a.rend(), b.rbegin(), b.rend()).first - a.rbegin());
+  a.remove_suffix(suffix);
+  b.remove_suffix(suffix);
+  if (a.empty()) return b.size();
+  if (b.empty()) return a.size();
+  // The distance is symmetric: the shorter text is the pattern.
+  if (a.size() > b.size()) std::swap(a, b);
+  return a.size() <= 64 ? single_block(a, b) : many_blocks(a, b);
 }
 
 }  // namespace zenkor
