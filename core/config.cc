@@ -106,8 +106,14 @@ std::optional<ConfigError> choice(std::string_view key, const ConfigValue& value
                           std::string(table[2].first) + " (got " + quoted(*text) + ")");
 }
 
-bool is_printable(char32_t c) {
+// Whether Q writes `c` as it is: a printable character that stands on its
+// own.  Controls, format characters, separators other than the space,
+// private-use and unassigned code points are invisible or ambiguous in a
+// message; a combining mark or other grapheme extender would fuse with the
+// character before it (the opening quote, say), so it is escaped as well.
+bool shown_as_is(char32_t c) {
   if (c == U' ') return true;
+  if (u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_GRAPHEME_EXTEND)) return false;
   switch (u_charType(static_cast<UChar32>(c))) {
     case U_CONTROL_CHAR:
     case U_FORMAT_CHAR:
@@ -139,7 +145,7 @@ std::string quoted(std::string_view s) {
       case U'\t': out += "\\t"; break;
       case U'\0': out += "\\0"; break;
       default:
-        if (is_printable(c)) {
+        if (shown_as_is(c)) {
           utf8::append(out, c);
         } else {
           char buf[16];

@@ -6,8 +6,7 @@
 
 namespace zenkor {
 
-// Distance between a and b counted in Unicode scalar values.
-// REQUIRES: a and b are valid UTF-8.
-[[nodiscard]] std::size_t levenshtein(std::string_view a, std::string_view b);
+// Distance between a and b, sequences of Unicode scalar values.
+[[nodiscard]] std::size_t levenshtein(std::u32string_view a, std::u32string_view b);
 
 }  // namespace zenkor

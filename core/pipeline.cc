@@ -31,27 +31,9 @@ namespace {
 // Katakana words shorter than this keep their final ー (カー, ビール).
 constexpr std::size_t MIN_STRIPPED_WORD_LENGTH = 4;
 
-using utf8::is_white_space;
+void trim_front(std::string& s) { s.erase(0, s.size() - utf8::trim_white_space_front(s).size()); }
 
-void trim_front(std::string& s) {
-  std::size_t pos = 0;
-  while (pos < s.size()) {
-    std::size_t next = pos;
-    if (!is_white_space(utf8::next(s, next))) break;
-    pos = next;
-  }
-  s.erase(0, pos);
-}
-
-void trim_back(std::string& s) {
-  std::size_t end = s.size();
-  while (end > 0) {
-    std::size_t start = end;
-    if (!is_white_space(utf8::prev(s, start))) break;
-    end = start;
-  }
-  s.resize(end);
-}
+void trim_back(std::string& s) { s.resize(utf8::trim_white_space_back(s).size()); }
 
 // Trims the outer ends of the output, stopping at the first protected segment
 // from either side.
@@ -70,14 +52,19 @@ void trim(std::vector<Segment>& segments) {
 
 }  // namespace
 
-void Normalizer::run_stages(std::string& work, std::string& scratch) const {
+void Normalizer::run_stages(std::string_view in, std::string& work, std::string& scratch) const {
   const Config& c = config_;
-  // Each stage reads `work` and writes `scratch`; the buffers then swap, so a
-  // stage that is off costs one flag test and capacity is reused throughout.
+  // The first stage that runs reads `in` itself; after that each stage reads
+  // `work` and writes `scratch`, and the buffers swap.  A stage that is off
+  // costs one flag test, and capacity is reused throughout.
+  std::string_view current = in;
+  bool ran = false;
   const auto run = [&](bool on, auto&& stage, auto&&... args) {
     if (!on) return;
-    stage(std::string_view(work), scratch, args...);
+    stage(current, scratch, args...);
     std::swap(work, scratch);
+    current = work;
+    ran = true;
   };
 
   // The order is fixed and differs from the order of the option keys.
@@ -112,7 +99,9 @@ void Normalizer::run_stages(std::string& work, std::string& scratch) const {
   run(c.case_action != CaseAction::Keep, l1_char::case_::convert, c.case_action);  // step 26
   run(c.collapse_spaces, l1_char::spaces::collapse);  // step 27
   run(c.cjk_spacing != CjkSpacing::Keep, l1_char::spacing::process, c.cjk_spacing);  // step 28
-  run(synonyms_.has_value(), [this](std::string_view in, std::string& out) { synonyms_->apply(in, out); });  // step 29
+  run(synonyms_.has_value(), [this](std::string_view text, std::string& out) { synonyms_->apply(text, out); });  // step 29
+
+  if (!ran) work.assign(in);
 }
 
 l3_lexical::synonym::SynonymDict Normalizer::prenormalized(const l3_lexical::synonym::SynonymDict& dict) const {
@@ -131,6 +120,20 @@ Normalizer Normalizer::with_synonyms(const l3_lexical::synonym::SynonymDict& add
   return result;
 }
 
+std::string Normalizer::normalize(std::string_view text) const {
+  if (config_.protects_any()) return normalize_with_segments(text).text;
+  // One plain piece: its segment list would hold a single string, so the
+  // stages' result is trimmed and returned as it is, without joining.
+  std::string work;
+  std::string scratch;
+  run_stages(text, work, scratch);
+  if (config_.trim) {
+    trim_back(work);
+    trim_front(work);
+  }
+  return work;
+}
+
 Normalized Normalizer::normalize_with_segments(std::string_view text) const {
   Normalized result;
   std::string work;
@@ -138,8 +141,7 @@ Normalized Normalizer::normalize_with_segments(std::string_view text) const {
 
   // Plain text goes through the stages; a piece they empty is dropped.
   const auto add_plain = [&](std::string_view piece) {
-    work.assign(piece);
-    run_stages(work, scratch);
+    run_stages(piece, work, scratch);
     if (!work.empty()) result.segments.push_back({std::move(work), false});
   };
 

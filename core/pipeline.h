@@ -53,16 +53,16 @@ class Normalizer {
   [[nodiscard]] Normalized normalize_with_segments(std::string_view text) const;
 
   // The joined text only, for callers that do not need the segments.
-  [[nodiscard]] std::string normalize(std::string_view text) const {
-    return normalize_with_segments(text).text;
-  }
+  // REQUIRES: text is valid UTF-8.
+  [[nodiscard]] std::string normalize(std::string_view text) const;
 
  private:
   // `dict` with every variant normalized by this Config, dictionary aside.
   [[nodiscard]] l3_lexical::synonym::SynonymDict prenormalized(const l3_lexical::synonym::SynonymDict& dict) const;
 
-  // Runs every stage that is on over `work`; `scratch` is the second buffer.
-  void run_stages(std::string& work, std::string& scratch) const;
+  // Runs every stage that is on over `in` and leaves the result in `work`;
+  // `scratch` is the second buffer.
+  void run_stages(std::string_view in, std::string& work, std::string& scratch) const;
 
   Config config_;
   std::optional<l3_lexical::synonym::SynonymDict> synonyms_;

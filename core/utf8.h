@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,9 @@ namespace zenkor::utf8 {
   if (b < 0xF0) return 3;
   return 4;
 }
+
+// Whether `b` continues a multi-byte sequence (10xxxxxx).
+[[nodiscard]] constexpr bool is_continuation(unsigned char b) noexcept { return (b & 0xC0) == 0x80; }
 
 // Decodes the scalar value at `pos` and advances `pos` past it.
 // REQUIRES: pos < s.size(), pos at a character boundary of valid UTF-8.
@@ -48,7 +52,7 @@ namespace zenkor::utf8 {
 // REQUIRES: 0 < pos <= s.size(), pos at a character boundary of valid UTF-8.
 [[nodiscard]] inline char32_t prev(std::string_view s, std::size_t& pos) noexcept {
   std::size_t start = pos - 1;
-  while (start > 0 && (static_cast<unsigned char>(s[start]) & 0xC0) == 0x80) --start;
+  while (start > 0 && is_continuation(static_cast<unsigned char>(s[start]))) --start;
   std::size_t p = start;
   const char32_t c = next(s, p);
   pos = start;
@@ -97,7 +101,7 @@ inline void append(std::string& out, char32_t c) {
 // Number of scalar values in `s`.
 [[nodiscard]] inline std::size_t count(std::string_view s) noexcept {
   std::size_t n = 0;
-  for (const char ch : s) n += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
+  for (const char ch : s) n += !is_continuation(static_cast<unsigned char>(ch));
   return n;
 }
 
@@ -143,6 +147,15 @@ class Rewriter {
     const std::size_t n = ascii_prefix(in_, pos_);
     pos_ += n;
     return n != 0;
+  }
+
+  // Moves past everything before the next occurrence of lead byte `lead`
+  // (or to the end), which stays as it is; for stages whose characters all
+  // start with one lead byte, so the search runs at memchr speed.
+  // REQUIRES: `lead` is a lead byte (0x00-0x7F or 0xC2-0xF4).
+  void skip_to_lead(unsigned char lead) noexcept {
+    const void* hit = std::memchr(in_.data() + pos_, lead, in_.size() - pos_);
+    pos_ = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - in_.data()) : in_.size();
   }
 
   // The input after the code point just read, for stages that look ahead.
@@ -202,21 +215,51 @@ void drop_all(std::string_view in, std::string& out, Drop drop) {
          (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
 }
 
-// `s` without White_Space characters at either end.
-[[nodiscard]] inline std::string_view trim_white_space(std::string_view s) noexcept {
+// `s` without its leading White_Space.
+[[nodiscard]] inline std::string_view trim_white_space_front(std::string_view s) noexcept {
   std::size_t start = 0;
   while (start < s.size()) {
     std::size_t pos = start;
     if (!is_white_space(next(s, pos))) break;
     start = pos;
   }
+  return s.substr(start);
+}
+
+// `s` without its trailing White_Space.
+[[nodiscard]] inline std::string_view trim_white_space_back(std::string_view s) noexcept {
   std::size_t end = s.size();
-  while (end > start) {
+  while (end > 0) {
     std::size_t pos = end;
     if (!is_white_space(prev(s, pos))) break;
     end = pos;
   }
-  return s.substr(start, end - start);
+  return s.substr(0, end);
+}
+
+// `s` without White_Space at either end.
+[[nodiscard]] inline std::string_view trim_white_space(std::string_view s) noexcept {
+  return trim_white_space_back(trim_white_space_front(s));
+}
+
+// Length of the first piece of `text` when a library takes at most
+// `max_piece` bytes at a time: all of `text` when it fits; else up to the last
+// character in reach before which `cuts_cleanly` holds (searching back at most
+// 1 MiB), so that the pieces give the result of one call; else, for a text
+// with no such character near the limit, the last character boundary in reach.
+// REQUIRES: max_piece >= 4.
+template <typename Predicate>
+[[nodiscard]] std::size_t piece_length(std::string_view text, std::size_t max_piece, Predicate cuts_cleanly) {
+  if (text.size() <= max_piece) return text.size();
+  constexpr std::size_t kMaxSearch = std::size_t{1} << 20;
+  std::size_t boundary = max_piece;
+  while (is_continuation(static_cast<unsigned char>(text[boundary]))) --boundary;
+  const std::size_t search_from = boundary > kMaxSearch ? boundary - kMaxSearch : 0;
+  for (std::size_t pos = boundary; pos > search_from; (void)prev(text, pos)) {
+    std::size_t at = pos;
+    if (cuts_cleanly(next(text, at))) return pos;
+  }
+  return boundary;
 }
 
 // For bytes from outside (files, paths), which may not be UTF-8: how many

@@ -11,6 +11,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -96,6 +98,14 @@ PyObject* str_from(std::string_view s) {
   return PyUnicode_FromStringAndSize(s.data(), static_cast<Py_ssize_t>(s.size()));
 }
 
+// The result of normalizing `source` (whose UTF-8 text is `source_text`):
+// when nothing changed, the immutable source str itself, which saves decoding
+// the text again; most lines of real text pass most presets unchanged.
+PyObject* result_str(PyObject* source, std::string_view source_text, std::string_view result) {
+  if (result == source_text && PyUnicode_CheckExact(source)) return Py_NewRef(source);
+  return str_from(result);
+}
+
 // The UTF-8 text of a str, valid while the str lives.  Fails (with the
 // interpreter's UnicodeEncodeError) for strings holding lone surrogates.
 bool utf8_of(PyObject* str, std::string_view& out) {
@@ -113,6 +123,45 @@ bool str_argument(PyObject* obj, const char* func, const char* name, std::string
     return false;
   }
   return utf8_of(obj, out);
+}
+
+// Binds the arguments of a METH_FASTCALL | METH_KEYWORDS function to its
+// positional-or-keyword parameters `names`, of which the first `required` must
+// be given (the others stay null when absent).  Errors are worded as the
+// interpreter words them for extension functions.
+template <std::size_t N>
+bool bind_arguments(const char* func, const std::array<const char*, N>& names, std::size_t required,
+                    PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, std::array<PyObject*, N>& out) {
+  out.fill(nullptr);
+  const Py_ssize_t nkw = kwnames ? PyTuple_GET_SIZE(kwnames) : 0;
+  if (nargs + nkw > static_cast<Py_ssize_t>(N)) {
+    PyErr_Format(PyExc_TypeError, "%s() takes at most %zu argument%s (%zd given)", func, N, N == 1 ? "" : "s",
+                 nargs + nkw);
+    return false;
+  }
+  for (Py_ssize_t i = 0; i < nargs; ++i) out[static_cast<std::size_t>(i)] = args[i];
+  for (Py_ssize_t k = 0; k < nkw; ++k) {
+    PyObject* name = PyTuple_GET_ITEM(kwnames, k);
+    std::size_t j = 0;
+    while (j < N && PyUnicode_CompareWithASCIIString(name, names[j]) != 0) ++j;
+    if (j == N) {
+      PyErr_Format(PyExc_TypeError, "'%U' is an invalid keyword argument for %s()", name, func);
+      return false;
+    }
+    if (out[j]) {
+      PyErr_Format(PyExc_TypeError, "argument for %s() given by name ('%s') and position (%zu)", func, names[j],
+                   j + 1);
+      return false;
+    }
+    out[j] = args[nargs + k];
+  }
+  for (std::size_t j = 0; j < required; ++j) {
+    if (!out[j]) {
+      PyErr_Format(PyExc_TypeError, "%s() missing required argument '%s' (pos %zu)", func, names[j], j + 1);
+      return false;
+    }
+  }
+  return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -175,18 +224,23 @@ bool to_config_value(std::string_view key, PyObject* value, ConfigValue& out) {
     out = truth == 1;
     return true;
   }
-  if (PyLong_Check(value)) {
-    const unsigned long long n = PyLong_AsUnsignedLongLong(value);
-    if (!(n == static_cast<unsigned long long>(-1) && PyErr_Occurred())) {
-      out = static_cast<std::uint64_t>(n);
-      return true;
-    }
-    PyErr_Clear();
-    int overflow = 0;
-    const long long signed_value = PyLong_AsLongLongAndOverflow(value, &overflow);
-    if (overflow == 0 && signed_value < 0) {
-      PyErr_SetString(PyExc_TypeError, ("option " + zenkor::quoted(key) + " must be a non-negative int").c_str());
-      return false;
+  if (PyIndex_Check(value)) {
+    // An int, or an integer of another kind (NumPy's among them) through
+    // __index__; one whose __index__ fails is an unsupported value.
+    Ref number(PyNumber_Index(value));
+    if (number) {
+      const unsigned long long n = PyLong_AsUnsignedLongLong(number.get());
+      if (!(n == static_cast<unsigned long long>(-1) && PyErr_Occurred())) {
+        out = static_cast<std::uint64_t>(n);
+        return true;
+      }
+      PyErr_Clear();
+      int overflow = 0;
+      const long long signed_value = PyLong_AsLongLongAndOverflow(number.get(), &overflow);
+      if (overflow == 0 && signed_value < 0) {
+        PyErr_SetString(PyExc_TypeError, ("option " + zenkor::quoted(key) + " must be a non-negative int").c_str());
+        return false;
+      }
     }
     PyErr_Clear();  // out of both 64-bit ranges: an unsupported value
   } else if (PyUnicode_Check(value)) {
@@ -338,6 +392,11 @@ PyObject* Normalizer_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     PyObject* key_obj;
     PyObject* value_obj;
     while (PyDict_Next(kwargs, &pos, &key_obj, &value_obj)) {
+      // Calling a type does not check that keyword names are str: **{1: True} gets here.
+      if (!PyUnicode_Check(key_obj)) {
+        PyErr_SetString(PyExc_TypeError, "keywords must be strings");
+        return nullptr;
+      }
       std::string_view key;
       if (!utf8_of(key_obj, key)) return nullptr;
       if (key == "preset") continue;
@@ -401,11 +460,10 @@ PyObject* Normalizer_repr(PyObject* obj) {
   return str_from("Normalizer(" + head + ")");
 }
 
-PyObject* Normalizer_normalize(PyObject* obj, PyObject* args, PyObject* kwargs) {
-  static const char* keywords[] = {"text", nullptr};
-  PyObject* text_obj;
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:normalize", const_cast<char**>(keywords), &text_obj))
-    return nullptr;
+PyObject* Normalizer_normalize(PyObject* obj, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  std::array<PyObject*, 1> bound;
+  if (!bind_arguments("normalize", std::array{"text"}, 1, args, nargs, kwnames, bound)) return nullptr;
+  PyObject* text_obj = bound[0];
   auto* self = reinterpret_cast<PyNormalizer*>(obj);
   SharedBorrow borrow(self);
   if (!borrow) return nullptr;
@@ -413,14 +471,13 @@ PyObject* Normalizer_normalize(PyObject* obj, PyObject* args, PyObject* kwargs) 
   if (!str_argument(text_obj, "normalize", "text", text)) return nullptr;
   std::string result;
   if (!run_without_gil([&] { result = self->inner->normalize(text); })) return nullptr;
-  return str_from(result);
+  return result_str(text_obj, text, result);
 }
 
-PyObject* Normalizer_normalize_batch(PyObject* obj, PyObject* args, PyObject* kwargs) {
-  static const char* keywords[] = {"texts", nullptr};
-  PyObject* texts_obj;
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:normalize_batch", const_cast<char**>(keywords), &texts_obj))
-    return nullptr;
+PyObject* Normalizer_normalize_batch(PyObject* obj, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  std::array<PyObject*, 1> bound;
+  if (!bind_arguments("normalize_batch", std::array{"texts"}, 1, args, nargs, kwnames, bound)) return nullptr;
+  PyObject* texts_obj = bound[0];
   auto* self = reinterpret_cast<PyNormalizer*>(obj);
   SharedBorrow borrow(self);
   if (!borrow) return nullptr;
@@ -433,15 +490,15 @@ PyObject* Normalizer_normalize_batch(PyObject* obj, PyObject* args, PyObject* kw
                  Py_TYPE(texts_obj)->tp_name);
     return nullptr;
   }
-  // The fast sequence holds a reference to every item, so the UTF-8 views
-  // below stay valid while the lock is released.
-  Ref items(PySequence_Fast(texts_obj, "argument 'texts' must be a sequence"));
+  // A tuple of the items holds a reference to each, so the UTF-8 views below
+  // stay valid while the lock is released, even if another thread empties a
+  // list that was passed in.
+  Ref items(PySequence_Tuple(texts_obj));
   if (!items) return nullptr;
-  const Py_ssize_t n = PySequence_Fast_GET_SIZE(items.get());
-  PyObject** item_array = PySequence_Fast_ITEMS(items.get());
+  const Py_ssize_t n = PyTuple_GET_SIZE(items.get());
   std::vector<std::string_view> texts(static_cast<std::size_t>(n));
   for (Py_ssize_t i = 0; i < n; ++i) {
-    PyObject* item = item_array[i];
+    PyObject* item = PyTuple_GET_ITEM(items.get(), i);
     if (!PyUnicode_Check(item)) {
       PyErr_Format(PyExc_TypeError, "normalize_batch() items must be str, not %.80s", Py_TYPE(item)->tp_name);
       return nullptr;
@@ -456,17 +513,18 @@ PyObject* Normalizer_normalize_batch(PyObject* obj, PyObject* args, PyObject* kw
   Ref list(PyList_New(n));
   if (!list) return nullptr;
   for (Py_ssize_t i = 0; i < n; ++i) {
-    PyObject* s = str_from(results[static_cast<std::size_t>(i)]);
+    const auto at = static_cast<std::size_t>(i);
+    PyObject* s = result_str(PyTuple_GET_ITEM(items.get(), i), texts[at], results[at]);
     if (!s) return nullptr;
     PyList_SET_ITEM(list.get(), i, s);
   }
   return list.release();
 }
 
-PyObject* Normalizer_preset(PyObject*, PyObject* args, PyObject* kwargs) {
-  static const char* keywords[] = {"name", nullptr};
-  PyObject* name_obj;
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:preset", const_cast<char**>(keywords), &name_obj)) return nullptr;
+PyObject* Normalizer_preset(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  std::array<PyObject*, 1> bound;
+  if (!bind_arguments("preset", std::array{"name"}, 1, args, nargs, kwnames, bound)) return nullptr;
+  PyObject* name_obj = bound[0];
   std::string_view name;
   if (!str_argument(name_obj, "preset", "name", name)) return nullptr;
   Preset preset;
@@ -742,13 +800,13 @@ PyObject* Normalizer_get_custom_dict_size(PyObject* obj, void*) {
 
 PyMethodDef normalizer_methods[] = {
     {"normalize", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Normalizer_normalize)),
-     METH_VARARGS | METH_KEYWORDS,
+     METH_FASTCALL | METH_KEYWORDS,
      "normalize($self, text)\n--\n\nテキストを正規化する。長いテキストの処理中は GIL を解放する。"},
     {"normalize_batch", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Normalizer_normalize_batch)),
-     METH_VARARGS | METH_KEYWORDS,
+     METH_FASTCALL | METH_KEYWORDS,
      "normalize_batch($self, texts)\n--\n\n複数テキストをまとめて正規化する。処理中は GIL を解放する。"},
     {"preset", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Normalizer_preset)),
-     METH_VARARGS | METH_KEYWORDS | METH_STATIC,
+     METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
      "preset(name)\n--\n\nプリセット名から生成する(`Normalizer(name)` と同じ)。"},
     {"presets", Normalizer_presets, METH_NOARGS | METH_STATIC, "presets()\n--\n\n利用可能なプリセット名の一覧。"},
     {"with_custom_dict",
@@ -824,42 +882,69 @@ PyType_Spec normalizer_spec = {
 // ---------------------------------------------------------------------------
 // Module functions.
 
-PyObject* module_normalize(PyObject*, PyObject* args, PyObject* kwargs) {
-  static const char* keywords[] = {"text", "preset", nullptr};
-  PyObject* text_obj;
-  PyObject* preset_obj = Py_None;
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|O:normalize", const_cast<char**>(keywords), &text_obj,
-                                   &preset_obj))
-    return nullptr;
+PyObject* module_normalize(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  std::array<PyObject*, 2> bound;
+  if (!bind_arguments("normalize", std::array{"text", "preset"}, 1, args, nargs, kwnames, bound)) return nullptr;
+  PyObject* text_obj = bound[0];
+  PyObject* preset_obj = bound[1];
   std::string_view text;
   if (!str_argument(text_obj, "normalize", "text", text)) return nullptr;
   Preset preset;
   if (!parse_preset(preset_obj, "normalize", preset)) return nullptr;
   std::string result;
   if (!run_without_gil([&] { result = Normalizer(Config::from_preset(preset)).normalize(text); })) return nullptr;
-  return str_from(result);
+  return result_str(text_obj, text, result);
 }
 
-PyObject* module_levenshtein(PyObject*, PyObject* args, PyObject* kwargs) {
-  static const char* keywords[] = {"a", "b", nullptr};
-  PyObject* a_obj;
-  PyObject* b_obj;
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "OO:levenshtein", const_cast<char**>(keywords), &a_obj, &b_obj))
-    return nullptr;
-  std::string_view a, b;
-  if (!str_argument(a_obj, "levenshtein", "a", a) || !str_argument(b_obj, "levenshtein", "b", b)) return nullptr;
+// The characters of a str as scalar values, read from the str's own storage
+// (no UTF-8 round trip).  Short texts stay on the stack.
+class Scalars {
+ public:
+  // False with an exception set: TypeError for a non-str, and the
+  // interpreter's UnicodeEncodeError for a lone surrogate, as for every text.
+  bool read(PyObject* obj, const char* func, const char* name) {
+    if (!PyUnicode_Check(obj)) {
+      PyErr_Format(PyExc_TypeError, "%s() argument '%s' must be str, not %.80s", func, name, Py_TYPE(obj)->tp_name);
+      return false;
+    }
+    const Py_ssize_t length = PyUnicode_GET_LENGTH(obj);
+    const auto size = static_cast<std::size_t>(length);
+    char32_t* data = size <= inline_.size() ? inline_.data() : (heap_.resize(size), heap_.data());
+    if (!PyUnicode_AsUCS4(obj, reinterpret_cast<Py_UCS4*>(data), length, 0)) return false;
+    view_ = std::u32string_view(data, size);
+    if (PyUnicode_KIND(obj) != PyUnicode_1BYTE_KIND &&
+        std::any_of(view_.begin(), view_.end(), [](char32_t c) { return c >= 0xD800 && c <= 0xDFFF; })) {
+      std::string_view ignored;
+      return utf8_of(obj, ignored);  // fails with the interpreter's own error
+    }
+    return true;
+  }
+
+  [[nodiscard]] std::u32string_view view() const noexcept { return view_; }
+
+ private:
+  std::array<char32_t, 256> inline_;
+  std::u32string heap_;
+  std::u32string_view view_;
+};
+
+PyObject* module_levenshtein(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  std::array<PyObject*, 2> bound;
+  if (!bind_arguments("levenshtein", std::array{"a", "b"}, 2, args, nargs, kwnames, bound)) return nullptr;
+  Scalars a, b;
+  if (!a.read(bound[0], "levenshtein", "a") || !b.read(bound[1], "levenshtein", "b")) return nullptr;
   std::size_t distance = 0;
-  if (!run_without_gil([&] { distance = zenkor::levenshtein(a, b); })) return nullptr;
+  if (!run_without_gil([&] { distance = zenkor::levenshtein(a.view(), b.view()); })) return nullptr;
   return PyLong_FromSize_t(distance);
 }
 
 PyMethodDef module_functions[] = {
     {"normalize", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(module_normalize)),
-     METH_VARARGS | METH_KEYWORDS,
+     METH_FASTCALL | METH_KEYWORDS,
      "normalize(text, preset=None)\n--\n\n"
      "トップレベル関数: プリセット(既定は `neologdn_compat`)でテキストを正規化する。"},
     {"levenshtein", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(module_levenshtein)),
-     METH_VARARGS | METH_KEYWORDS, "levenshtein(a, b)\n--\n\n2 文字列のレーベンシュタイン距離(文字単位)。"},
+     METH_FASTCALL | METH_KEYWORDS, "levenshtein(a, b)\n--\n\n2 文字列のレーベンシュタイン距離(文字単位)。"},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -126,6 +126,10 @@ def test_unknown_preset_names(name):
         (dict(case='a"b\\c\n\t\u200b'), ValueError,
          'option "case": must be one of keep, lower, upper (got "a\\"b\\\\c\\n\\t\\u{200b}")'),
         (dict(case="全角"), ValueError, 'option "case": must be one of keep, lower, upper (got "全角")'),
+        # Marks that would fuse with the quote before them are escaped; spaces
+        # other than U+0020 are not printable.
+        (dict(case="\u0301x\u3099\uff9e\u3000 "), ValueError,
+         'option "case": must be one of keep, lower, upper (got "\\u{301}x\\u{3099}\\u{ff9e}\\u{3000} ")'),
         (dict(kansuji_to_arabic=True, arabic_to_kansuji=True), ValueError,
          'option "arabic_to_kansuji": kansuji_to_arabic and arabic_to_kansuji cannot both be enabled'),
     ],
@@ -149,10 +153,18 @@ def test_first_error_wins_in_keyword_order():
         Normalizer("none", case="bad", nfkc=1)
 
 
-def test_numpy_bool_is_a_bool():
+def test_numpy_scalars_are_bools_and_ints():
     np = pytest.importorskip("numpy")
     assert Normalizer("none", nfkc=np.bool_(True)).config["nfkc"] is True
     assert Normalizer("none", nfkc=np.bool_(False)).config["nfkc"] is False
+    assert Normalizer("none", repeat_limit=np.int64(3)).config["repeat_limit"] == 3
+    assert Normalizer("none", repeat_limit=np.uint64(2**64 - 1)).config["repeat_limit"] == 2**64 - 1
+    with pytest.raises(TypeError, match='^option "repeat_limit" must be a non-negative int$'):
+        Normalizer("none", repeat_limit=np.int8(-1))
+    with pytest.raises(TypeError, match='^option "nfkc" must be bool$'):
+        Normalizer("none", nfkc=np.int64(1))
+    with pytest.raises(TypeError, match='^option "repeat_limit" has unsupported type float64$'):
+        Normalizer("none", repeat_limit=np.float64(2.0))
 
 
 @pytest.mark.parametrize(

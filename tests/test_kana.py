@@ -54,6 +54,8 @@ def test_kata_to_hira(text, want):
         ("時々々", "時時時"),  # a chain repeats the same character
         ("人〻", "人人"),
         ("𠀋々", "𠀋𠀋"),  # a kanji outside the BMP
+        ("\U0002FFFF々", "\U0002FFFF\U0002FFFF"),
+        ("\U00030000々", "\U00030000々"),  # past the kanji range of this stage
         ("々", "々"),  # nothing before it
         ("々々", "々々"),
         ("あ々", "あ々"),
@@ -78,6 +80,28 @@ def test_kata_to_hira(text, want):
     ],
 )
 def test_expand_iteration_marks(text, want):
+    assert expand(text) == want
+
+
+# Each plain kana with its voiced and semi-voiced forms, in both scripts.
+PLAIN = "かきくけこさしすせそたちつてとはひふへほ" + "カキクケコサシスセソタチツテトハヒフヘホ"
+VOICED = "がぎぐげござじずぜぞだぢづでどばびぶべぼ" + "ガギグゲゴザジズゼゾダヂヅデドバビブベボ"
+SEMI_PLAIN = "はひふへほ" + "ハヒフヘホ"
+SEMI_VOICED = "ぱぴぷぺぽ" + "パピプペポ"
+
+
+def marks(c):
+    return ("ゝ", "ゞ") if c < "ァ" else ("ヽ", "ヾ")
+
+
+@pytest.mark.parametrize(
+    "text, want",
+    [(v + marks(v)[0], v + p) for p, v in zip(PLAIN, VOICED)]
+    + [(p + marks(p)[1], p + v) for p, v in zip(PLAIN, VOICED)]
+    + [(s + marks(s)[0], s + p) for p, s in zip(SEMI_PLAIN, SEMI_VOICED)]
+    + [(s + marks(s)[1], s + v) for s, v in zip(SEMI_VOICED, VOICED[15:20] + VOICED[35:40])],
+)
+def test_every_voicing_pair(text, want):
     assert expand(text) == want
 
 

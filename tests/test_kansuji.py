@@ -41,8 +41,11 @@ def kanji_digits(number):
         ("〇十", "10"),  # a zero before a unit counts as one in a kanji group
         ("二京円", "20000000000000000円"),
         ("二京", "20000000000000000"),
+        ("二京\U00031350", "20000000000000000\U00031350"),  # past the last ideograph
         ("五番", "5番"),
-    ],
+    ]
+    # A lone digit kanji before each counter suffix.
+    + [("一" + c, "1" + c) for c in "つ人位個円回年度才日月枚歳番章"],
 )
 def test_kanji_runs_that_are_quantities(text, want):
     assert k2a(text) == want
@@ -59,8 +62,11 @@ def test_kanji_runs_that_are_quantities(text, want):
         "二三日",  # two digit kanji without 〇: a range
         "一二三",
         "八百屋", "八百長", "十八番", "五十嵐", "千歳", "五月雨", "一石二鳥", "百人一首",
+        "十人十色", "五月蝿",  # would read 10人, 5月 without the idiom
+        "十分",  # 分 is no counter
         "八百万円",  # the idiom 八百万 is taken first
         "二京人",  # 京 before another ideograph is the capital, not 10^16
+        "二京\U0003134F",  # ... up to the end of the ideographs beyond the BMP
     ],
 )
 def test_kanji_runs_that_stay(text):
@@ -82,6 +88,7 @@ def test_kanji_runs_that_stay(text):
         ("数 百", "数 百"),
         ("数の三百", "数の300"),
         ("三百の数", "300の数"),
+        (".五万", ".50000"),  # only ASCII digits after a "." are a fraction
     ],
 )
 def test_context_at_the_edges(text, want):
@@ -117,11 +124,11 @@ def test_mixed_and_ascii_runs(text, want):
 
 @pytest.mark.parametrize(
     "text",
-    ["1,0000万", "12,0345万", "0,5万", "1,2万", "1,000,0000万"],
+    ["1,0000万", "12,0345万", "0,5万", "1,2万", "1,000,0000万", ".5万", "約.5万", "〇.5万"],
 )
-def test_digits_after_a_comma_that_is_no_separator_stay(text):
+def test_digits_after_a_separator_no_run_took_stay(text):
     # Reading the digits after such a comma as a number of their own would
-    # turn 1,0000万 into 1,0.
+    # turn 1,0000万 into 1,0, and .5万 (half of 万) into .50000.
     assert k2a(text) == text
 
 

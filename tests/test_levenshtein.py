@@ -1,5 +1,8 @@
 """Character-level edit distance against the textbook two-row table."""
 
+import subprocess
+import sys
+
 from hypothesis import given, settings
 from hypothesis import strategies as st
 import pytest
@@ -53,3 +56,19 @@ def test_equals_two_row_table(a, b):
 @given(st.text(max_size=300), st.text(max_size=300))
 def test_any_text_equals_two_row_table(a, b):
     assert levenshtein(a, b) == reference(a, b)
+
+
+def test_memory_stays_linear_with_many_distinct_characters():
+    # 200 000 distinct characters against a short text: a match vector per
+    # distinct character and 64-character block would need 5 GB.  Run with a
+    # 1 GiB address-space limit in a separate interpreter.
+    code = """
+import resource
+resource.setrlimit(resource.RLIMIT_AS, (1 << 30, 1 << 30))
+from zenkor import levenshtein
+a = "".join(chr(0x10000 + i) for i in range(200000))
+assert levenshtein(a, "xy") == 200000
+assert levenshtein("xy" + a[:1000], a) == 199002
+"""
+    done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True)
+    assert done.returncode == 0, done.stderr

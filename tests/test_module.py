@@ -1,6 +1,8 @@
 """The module and the Normalizer class as Python sees them."""
 
 import inspect
+import subprocess
+import sys
 import threading
 
 import pytest
@@ -61,6 +63,7 @@ def test_module_normalize_matches_default_instance():
         (lambda n: Normalizer(1), "argument 'preset' must be str or None, not int"),
         (lambda n: Normalizer("none", "none"), "at most 1 positional argument"),
         (lambda n: Normalizer("none", preset="none"), "given by name ('preset') and position"),
+        (lambda n: Normalizer("none", **{1: True}), "keywords must be strings"),
         (lambda n: zenkor.normalize(None), "normalize() argument 'text' must be str, not NoneType"),
         (lambda n: zenkor.normalize("x", 1), "argument 'preset' must be str or None, not int"),
         (lambda n: zenkor.normalize("x", nfkc=True), None),
@@ -133,3 +136,26 @@ def test_normalizing_from_many_threads_agrees():
     for t in threads:
         t.join()
     assert len(results) == 160 and all(results)
+
+
+def test_batch_survives_its_list_being_emptied_meanwhile():
+    # Another thread empties the list while the batch runs without the lock;
+    # the texts must stay alive until the batch is done.  A separate
+    # interpreter, because reading freed texts can bring the process down.
+    code = """
+import threading, time
+from zenkor import Normalizer
+n = Normalizer()
+texts = [("ｱｲｳ　ＡＢＣ " * 20000) + str(i) for i in range(16)]
+expected = [n.normalize(t) for t in texts]
+out = []
+worker = threading.Thread(target=lambda: out.append(n.normalize_batch(texts)))
+worker.start()
+time.sleep(0.01)
+texts.clear()
+junk = ["Z" * 300000 for _ in range(64)]
+worker.join()
+assert out == [expected], "wrong batch result"
+"""
+    done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True)
+    assert done.returncode == 0, done.stderr

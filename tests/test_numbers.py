@@ -99,9 +99,15 @@ def test_identifiers_and_dotted_sequences_stay(text):
         ("a,05", "a,5"),
         (",05", ",5"),
         ("、05", "、5"),
+        # Digits after a "." are a fraction even with no digit before it.
+        (".05", ".05"),
+        ("p<.05", "p<.05"),
+        ("打率.050", "打率.050"),
+        ("-.050", "-.050"),
+        ("１.05", "１.05"),
     ],
 )
-def test_comma_not_taken_by_the_number(text, want):
+def test_separator_not_taken_by_the_number(text, want):
     assert canon(text) == want
 
 

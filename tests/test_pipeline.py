@@ -67,3 +67,38 @@ def test_real_text_is_stable_and_batch_equals_single(preset):
         assert line.encode("utf-8").decode("utf-8") == line
     if preset == "none":
         assert out == lines
+
+
+# Every option on at once (one numeral direction at a time), with protection.
+EVERYTHING = [
+    Normalizer(preset, **extra)
+    for preset in PRESETS
+    for extra in (
+        {},
+        dict(Normalizer("for_compare").config, protect_urls=True, protect_emails=True,
+             protect_mentions=True, protect_hashtags=True, url_wrap=("<", ">"), emoji_placeholder="E",
+             repeat_limit=1, kana="hira_to_kata", cjk_spacing="insert"),
+        dict(Normalizer("for_search").config, kansuji_to_arabic=False, arabic_to_kansuji=True,
+             canonicalize_numbers=True, remove_symbols=True, remove_cjk_compat=True, case="upper",
+             kana="kata_to_hira", cjk_spacing="remove"),
+    )
+]
+
+# Text made of the characters the stages care about, plus anything at all.
+interesting = st.text(
+    alphabet=st.one_of(
+        st.sampled_from(list("0123456789,.-/:年月日〇一二三十百千万億兆元明大昭平令和ゝゞヽヾ々〻ーｰ～〜ﾞﾟ゛゜ｶﾊﾟ@#htps:/w.ab_ 　\r\n\u200b\ufe0f😀👍🏻①㈱㍍國")),
+        st.characters(codec="utf-8"),
+    ),
+    max_size=80,
+)
+
+
+@settings(max_examples=300, deadline=None)
+@given(interesting)
+def test_no_text_breaks_any_configuration(text):
+    for n in EVERYTHING:
+        out = n.normalize(text)
+        assert isinstance(out, str)
+        out.encode("utf-8")  # valid text: no lone surrogates
+        assert n.normalize_batch([text]) == [out]

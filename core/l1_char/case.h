@@ -5,6 +5,7 @@
 // `case` is a C++ keyword, hence the trailing underscore of the namespace.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -13,5 +14,13 @@
 namespace zenkor::l1_char::case_ {
 
 void convert(std::string_view in, std::string& out, CaseAction action);
+
+// convert, handing the case mapper at most `max_piece` bytes at a time (convert
+// itself uses the mapper's limit, INT32_MAX bytes).  Each piece ends before a
+// character that is neither cased nor case-ignorable, where no case context
+// reaches across, so the result is that of one call; only a piece with no such
+// character in its last MiB is cut at a plain character boundary.  Separate so that the cutting
+// can be tested on small pieces.  REQUIRES: max_piece >= 4.
+void convert_in_pieces(std::string_view in, std::string& out, CaseAction action, std::size_t max_piece);
 
 }  // namespace zenkor::l1_char::case_

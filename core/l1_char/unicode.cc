@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -72,20 +73,36 @@ struct Passthrough {
   char32_t c;
 };
 
-// Appends the NFKC form of `text` to `out`.
-void append_nfkc(std::string_view text, std::string& out) {
-  if (text.empty()) return;
+const icu::Normalizer2* nfkc_instance() {
   static const icu::Normalizer2* const normalizer = [] {
     UErrorCode status = U_ZERO_ERROR;
     const icu::Normalizer2* n = icu::Normalizer2::getNFKCInstance(status);
     return U_SUCCESS(status) ? n : nullptr;
   }();
+  return normalizer;
+}
+
+void append_nfkc(std::string_view text, std::string& out) {
+  append_plain_nfkc(text, out, std::numeric_limits<std::int32_t>::max());
+}
+
+}  // namespace
+
+void append_plain_nfkc(std::string_view text, std::string& out, std::size_t max_piece) {
+  const icu::Normalizer2* normalizer = nfkc_instance();
   const std::size_t before = out.size();
   UErrorCode status = U_ZERO_ERROR;
   if (normalizer != nullptr) {
     icu::StringByteSink<std::string> sink(&out);
-    normalizer->normalizeUTF8(0, icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())), sink,
-                              nullptr, status);
+    const auto boundary_before = [normalizer](char32_t c) {
+      return normalizer->hasBoundaryBefore(static_cast<UChar32>(c));
+    };
+    for (std::string_view rest = text; !rest.empty() && U_SUCCESS(status);) {
+      const std::size_t length = utf8::piece_length(rest, max_piece, boundary_before);
+      normalizer->normalizeUTF8(0, icu::StringPiece(rest.data(), static_cast<std::int32_t>(length)), sink, nullptr,
+                                status);
+      rest.remove_prefix(length);
+    }
   }
   // Only a missing ICU data file gets here; leave the text as it was rather than lose it.
   if (normalizer == nullptr || U_FAILURE(status)) {
@@ -93,8 +110,6 @@ void append_nfkc(std::string_view text, std::string& out) {
     out.append(text);
   }
 }
-
-}  // namespace
 
 void nfkc(std::string_view in, std::string& out) {
   // Pass 1: the text that goes through NFKC, with sound marks settled and the

@@ -10,11 +10,19 @@
 //   followed by a combining mark.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace zenkor::l1_char::unicode {
 
 void nfkc(std::string_view in, std::string& out);
+
+// Appends plain NFKC of `text` to `out`, handing the normalizer at most
+// `max_piece` bytes at a time (nfkc uses its limit, INT32_MAX bytes).  Pieces
+// end before a character with a normalization boundary before it, so the
+// result is that of one call.  Separate so that the cutting can be tested on
+// small pieces.  REQUIRES: max_piece >= 4.
+void append_plain_nfkc(std::string_view text, std::string& out, std::size_t max_piece);
 
 }  // namespace zenkor::l1_char::unicode

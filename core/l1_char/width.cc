@@ -75,7 +75,9 @@ void halfwidth_kana_to_fullwidth(std::string_view in, std::string& out) {
   // character, so the output never outgrows the input.
   utf8::Rewriter w(in, out);
   while (!w.done()) {
-    if (w.skip_ascii() && w.done()) break;
+    // Every halfwidth katakana and mark is U+FF61..U+FF9F, lead byte 0xEF.
+    w.skip_to_lead(0xEF);
+    if (w.done()) break;
     const char32_t c = w.next();
     if (c < kFirstHalfwidth || c > kLastHalfwidth) continue;
     const char32_t base = HALFWIDTH_TO_FULLWIDTH[c - kFirstHalfwidth];

@@ -26,6 +26,12 @@ constexpr std::array<Era, 5> ERAS = {{
     {"令和", 'R', 2019, 99},
 }};
 
+constexpr std::string_view NEN = "年";
+
+// The longest text before 年 in an era year: a two-character era name and a
+// three-kanji year (平成三十一), five characters of three bytes each.
+constexpr std::size_t MAX_YEAR_PREFIX = 5 * 3;
+
 struct Match {
   std::uint32_t western_year;
   std::size_t end;  // byte position after 年
@@ -134,7 +140,16 @@ void era_to_western(std::string_view in, std::string& out) {
   out.reserve(in.size());
   std::size_t copied = 0;  // in[0, copied) is already in `out`
   std::size_t pos = 0;
+  std::size_t next_nen = in.find(NEN);  // the first 年 at or after pos, or npos
   while (pos < in.size()) {
+    // Every era year ends in 年 at most MAX_YEAR_PREFIX bytes after its start,
+    // so positions further before the next 年 cannot start one.
+    if (next_nen < pos) next_nen = in.find(NEN, pos);
+    if (next_nen == std::string_view::npos) break;
+    if (next_nen - pos > MAX_YEAR_PREFIX) {
+      pos = next_nen - MAX_YEAR_PREFIX;
+      while (utf8::is_continuation(static_cast<unsigned char>(in[pos]))) ++pos;
+    }
     const auto m = match_any_era(in, pos);
     if (!m) {
       pos += utf8::sequence_length(static_cast<unsigned char>(in[pos]));

@@ -50,6 +50,11 @@ static_assert(std::adjacent_find(SINGLE_RULES.begin(), SINGLE_RULES.end(), [](co
                 return a.from >= b.from;
               }) == SINGLE_RULES.end());
 
+// The stage jumps to characters in this range; every rule must start there.
+constexpr bool starts_in_range(char32_t c) { return c >= U'ウ' && c <= U'ヴ'; }
+static_assert(std::all_of(PAIR_RULES.begin(), PAIR_RULES.end(), [](const PairRule& r) { return starts_in_range(r.first); }));
+static_assert(std::all_of(SINGLE_RULES.begin(), SINGLE_RULES.end(), [](const SingleRule& r) { return starts_in_range(r.from); }));
+
 const PairRule* find_pair(char32_t c, char32_t d) noexcept {
   const PairRule key{c, d, {}};
   const auto it = std::lower_bound(PAIR_RULES.begin(), PAIR_RULES.end(), key, pair_less);
@@ -76,11 +81,15 @@ bool is_katakana_word_char(char32_t c) noexcept {
 
 }  // namespace
 
+// Reads the input: the pair rules look at the character after the current one.
 void unify_loanword_kana(std::string_view in, std::string& out) {
   utf8::Rewriter w(in, out);
   while (!w.done()) {
-    if (w.skip_ascii()) continue;
+    // Every rule starts with a katakana of U+30A6..U+30F4, lead byte 0xE3.
+    w.skip_to_lead(0xE3);
+    if (w.done()) break;
     const char32_t c = w.next();
+    if (!starts_in_range(c)) continue;
     const char32_t d = first_char(w.rest());
     if (const PairRule* rule = find_pair(c, d)) {
       w.replace(rule->replacement);
@@ -95,6 +104,7 @@ void unify_loanword_kana(std::string_view in, std::string& out) {
   w.finish();
 }
 
+// Reads the input: a word ends where the next input character is no word character.
 void strip_trailing_prolonged(std::string_view in, std::string& out, std::size_t min_length) {
   utf8::Rewriter w(in, out);
   std::size_t length = 0;  // katakana word characters read so far in the current word

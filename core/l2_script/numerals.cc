@@ -284,10 +284,12 @@ void kansuji_to_arabic(std::string_view in, std::string& out) {
     }
     pos = delimit_run(in, start, run);
     // Digits right after a "," that follows a digit belong to the number that
-    // comma is in, which the run did not take (0,5万, 1,0000万): reading them
-    // as a new number would drop their zeros or misplace their magnitude.
-    if (start >= 2 && in[start - 1] == ',' && is_ascii_digit(static_cast<unsigned char>(in[start - 2])) &&
-        is_ascii_digit(run.front())) {
+    // comma is in, which the run did not take (0,5万, 1,0000万), and digits
+    // right after a "." that no digit precedes are a fraction (.5万 is half of
+    // 万): reading them as a new number would misplace their magnitude.
+    if (is_ascii_digit(run.front()) && start >= 1 &&
+        (in[start - 1] == '.' ||
+         (in[start - 1] == ',' && start >= 2 && is_ascii_digit(static_cast<unsigned char>(in[start - 2]))))) {
       continue;
     }
     char32_t prev = NO_CHAR;

@@ -8,8 +8,8 @@
 // the units 十 百 千 and the group markers 万 億 兆 京.
 //
 // Digits right after a "," that follows a digit, where the comma is not a
-// thousands separator (1,0000万), are copied unchanged rather than read as a
-// new number.  All arithmetic is checked unsigned 128-bit; a number that does
+// thousands separator (1,0000万), and digits right after a "." that no digit
+// precedes (.5万) are copied unchanged rather than read as a new number.  All arithmetic is checked unsigned 128-bit; a number that does
 // not fit is copied unchanged.
 #pragma once
 
