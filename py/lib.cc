@@ -19,6 +19,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -77,21 +78,42 @@ class WithoutGil {
   PyThreadState* state_;
 };
 
-// Runs `work` without the interpreter lock.  Memory exhaustion inside it comes
-// back as MemoryError instead of ending the process.
+// Runs `work` without the interpreter lock.
 template <typename Work>
-bool run_without_gil(Work&& work) {
-  bool ok = true;
-  {
-    WithoutGil unlocked;
+void run_without_gil(Work&& work) {
+  WithoutGil unlocked;
+  work();
+}
+
+// Every entry point the interpreter calls goes through Guarded: memory
+// exhaustion comes back as MemoryError instead of ending the process, since no
+// C++ exception may reach the interpreter.  On the way out RAII gives back the
+// lock, borrows and references, and no object has been changed yet: each
+// entry point replaces state only once everything new is built.
+template <auto Function>
+struct Guarded;
+
+template <typename... Args, PyObject* (*Function)(Args...)>
+struct Guarded<Function> {
+  static PyObject* call(Args... args) noexcept {
     try {
-      work();
+      return Function(args...);
     } catch (const std::bad_alloc&) {
-      ok = false;
+      return PyErr_NoMemory();
+    } catch (const std::length_error&) {
+      return PyErr_NoMemory();
     }
   }
-  if (!ok) PyErr_NoMemory();
-  return ok;
+};
+
+// A guarded entry point as the method and slot tables take it.
+template <auto Function>
+PyCFunction method() {
+  return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&Guarded<Function>::call));
+}
+template <auto Function>
+void* slot() {
+  return reinterpret_cast<void*>(&Guarded<Function>::call);
 }
 
 PyObject* str_from(std::string_view s) {
@@ -470,7 +492,7 @@ PyObject* Normalizer_normalize(PyObject* obj, PyObject* const* args, Py_ssize_t 
   std::string_view text;
   if (!str_argument(text_obj, "normalize", "text", text)) return nullptr;
   std::string result;
-  if (!run_without_gil([&] { result = self->inner->normalize(text); })) return nullptr;
+  run_without_gil([&] { result = self->inner->normalize(text); });
   return result_str(text_obj, text, result);
 }
 
@@ -506,10 +528,9 @@ PyObject* Normalizer_normalize_batch(PyObject* obj, PyObject* const* args, Py_ss
     if (!utf8_of(item, texts[static_cast<std::size_t>(i)])) return nullptr;
   }
   std::vector<std::string> results(texts.size());
-  if (!run_without_gil([&] {
-        for (std::size_t i = 0; i < texts.size(); ++i) results[i] = self->inner->normalize(texts[i]);
-      }))
-    return nullptr;
+  run_without_gil([&] {
+    for (std::size_t i = 0; i < texts.size(); ++i) results[i] = self->inner->normalize(texts[i]);
+  });
   Ref list(PyList_New(n));
   if (!list) return nullptr;
   for (Py_ssize_t i = 0; i < n; ++i) {
@@ -554,19 +575,6 @@ PyObject* Normalizer_get_config(PyObject* obj, void*) {
 // ---------------------------------------------------------------------------
 // Custom dictionary methods.  Each takes an exclusive borrow for its whole run
 // and keeps the interpreter lock; a failure leaves the object as it was.
-
-// A dictionary method that turns memory exhaustion (a large file or mapping)
-// into MemoryError: a C++ exception must not reach the interpreter.  The
-// method's borrow and references are released on the way out, and the
-// object's normalizer is only replaced once everything is built.
-template <auto Method, typename... Args>
-PyObject* no_memory_guard(PyObject* obj, Args... args) {
-  try {
-    return Method(obj, args...);
-  } catch (const std::bad_alloc&) {
-    return PyErr_NoMemory();
-  }
-}
 
 // Replaces the object's normalizer with one holding the current dictionary
 // extended by `added`, whose variants are pre-normalized.  Returns self.
@@ -647,11 +655,10 @@ bool read_text_file(const FilePath& path, std::string& out) {
   return true;
 }
 
-PyObject* Normalizer_with_custom_dict(PyObject* obj, PyObject* args, PyObject* kwargs) {
-  static const char* keywords[] = {"mapping", nullptr};
-  PyObject* mapping;
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:with_custom_dict", const_cast<char**>(keywords), &mapping))
-    return nullptr;
+PyObject* Normalizer_with_custom_dict(PyObject* obj, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  std::array<PyObject*, 1> bound;
+  if (!bind_arguments("with_custom_dict", std::array{"mapping"}, 1, args, nargs, kwnames, bound)) return nullptr;
+  PyObject* mapping = bound[0];
   ExclusiveBorrow borrow(reinterpret_cast<PyNormalizer*>(obj));
   if (!borrow) return nullptr;
   if (!PyDict_Check(mapping)) {
@@ -699,11 +706,11 @@ PyObject* Normalizer_with_custom_dict(PyObject* obj, PyObject* args, PyObject* k
   return merge_synonyms(obj, added);
 }
 
-PyObject* Normalizer_load_custom_dict_json(PyObject* obj, PyObject* args, PyObject* kwargs) {
-  static const char* keywords[] = {"json", nullptr};
-  PyObject* json_obj;
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:load_custom_dict_json", const_cast<char**>(keywords), &json_obj))
-    return nullptr;
+PyObject* Normalizer_load_custom_dict_json(PyObject* obj, PyObject* const* args, Py_ssize_t nargs,
+                                           PyObject* kwnames) {
+  std::array<PyObject*, 1> bound;
+  if (!bind_arguments("load_custom_dict_json", std::array{"json"}, 1, args, nargs, kwnames, bound)) return nullptr;
+  PyObject* json_obj = bound[0];
   ExclusiveBorrow borrow(reinterpret_cast<PyNormalizer*>(obj));
   if (!borrow) return nullptr;
   std::string_view json;
@@ -716,13 +723,13 @@ PyObject* Normalizer_load_custom_dict_json(PyObject* obj, PyObject* args, PyObje
   return merge_synonyms(obj, std::get<SynonymDict>(loaded));
 }
 
-PyObject* Normalizer_load_custom_dict_file(PyObject* obj, PyObject* args, PyObject* kwargs) {
-  static const char* keywords[] = {"path", "format", nullptr};
-  PyObject* path_obj;
-  PyObject* format_obj = Py_None;
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|O:load_custom_dict_file", const_cast<char**>(keywords), &path_obj,
-                                   &format_obj))
+PyObject* Normalizer_load_custom_dict_file(PyObject* obj, PyObject* const* args, Py_ssize_t nargs,
+                                           PyObject* kwnames) {
+  std::array<PyObject*, 2> bound;
+  if (!bind_arguments("load_custom_dict_file", std::array{"path", "format"}, 1, args, nargs, kwnames, bound))
     return nullptr;
+  PyObject* path_obj = bound[0];
+  PyObject* format_obj = bound[1] ? bound[1] : Py_None;
   ExclusiveBorrow borrow(reinterpret_cast<PyNormalizer*>(obj));
   if (!borrow) return nullptr;
   FilePath path;
@@ -763,11 +770,11 @@ PyObject* Normalizer_load_custom_dict_file(PyObject* obj, PyObject* args, PyObje
   return merge_synonyms(obj, std::get<SynonymDict>(loaded));
 }
 
-PyObject* Normalizer_load_sudachi_synonyms(PyObject* obj, PyObject* args, PyObject* kwargs) {
-  static const char* keywords[] = {"path", nullptr};
-  PyObject* path_obj;
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:load_sudachi_synonyms", const_cast<char**>(keywords), &path_obj))
-    return nullptr;
+PyObject* Normalizer_load_sudachi_synonyms(PyObject* obj, PyObject* const* args, Py_ssize_t nargs,
+                                           PyObject* kwnames) {
+  std::array<PyObject*, 1> bound;
+  if (!bind_arguments("load_sudachi_synonyms", std::array{"path"}, 1, args, nargs, kwnames, bound)) return nullptr;
+  PyObject* path_obj = bound[0];
   ExclusiveBorrow borrow(reinterpret_cast<PyNormalizer*>(obj));
   if (!borrow) return nullptr;
   FilePath path;
@@ -799,20 +806,18 @@ PyObject* Normalizer_get_custom_dict_size(PyObject* obj, void*) {
 }
 
 PyMethodDef normalizer_methods[] = {
-    {"normalize", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Normalizer_normalize)),
+    {"normalize", method<Normalizer_normalize>(),
      METH_FASTCALL | METH_KEYWORDS,
      "normalize($self, text)\n--\n\nテキストを正規化する。長いテキストの処理中は GIL を解放する。"},
-    {"normalize_batch", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Normalizer_normalize_batch)),
+    {"normalize_batch", method<Normalizer_normalize_batch>(),
      METH_FASTCALL | METH_KEYWORDS,
      "normalize_batch($self, texts)\n--\n\n複数テキストをまとめて正規化する。処理中は GIL を解放する。"},
-    {"preset", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Normalizer_preset)),
+    {"preset", method<Normalizer_preset>(),
      METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
      "preset(name)\n--\n\nプリセット名から生成する(`Normalizer(name)` と同じ)。"},
-    {"presets", Normalizer_presets, METH_NOARGS | METH_STATIC, "presets()\n--\n\n利用可能なプリセット名の一覧。"},
+    {"presets", method<Normalizer_presets>(), METH_NOARGS | METH_STATIC, "presets()\n--\n\n利用可能なプリセット名の一覧。"},
     {"with_custom_dict",
-     reinterpret_cast<PyCFunction>(
-         reinterpret_cast<void (*)()>(no_memory_guard<Normalizer_with_custom_dict, PyObject*, PyObject*>)),
-     METH_VARARGS | METH_KEYWORDS,
+     method<Normalizer_with_custom_dict>(), METH_FASTCALL | METH_KEYWORDS,
      "with_custom_dict($self, mapping)\n--\n\n"
      "カスタム辞書を追加する。既存のエントリにマージされる。\n"
      "\n"
@@ -822,18 +827,14 @@ PyMethodDef normalizer_methods[] = {
      "与えられた表記ゆれは正規化の最終段で正規形に置換される。\n"
      "メソッドチェーンできるよう自身を返す。"},
     {"load_custom_dict_json",
-     reinterpret_cast<PyCFunction>(
-         reinterpret_cast<void (*)()>(no_memory_guard<Normalizer_load_custom_dict_json, PyObject*, PyObject*>)),
-     METH_VARARGS | METH_KEYWORDS,
+     method<Normalizer_load_custom_dict_json>(), METH_FASTCALL | METH_KEYWORDS,
      "load_custom_dict_json($self, json)\n--\n\n"
      "カスタム辞書を JSON 文字列から読み込んで追加する。\n"
      "\n"
      "フォーマットは `{\"正規形\": [\"表記ゆれ\", ...]}`。`json.dumps()` の既定出力\n"
      "(`\\uXXXX` エスケープ)もそのまま読める。"},
     {"load_custom_dict_file",
-     reinterpret_cast<PyCFunction>(
-         reinterpret_cast<void (*)()>(no_memory_guard<Normalizer_load_custom_dict_file, PyObject*, PyObject*>)),
-     METH_VARARGS | METH_KEYWORDS,
+     method<Normalizer_load_custom_dict_file>(), METH_FASTCALL | METH_KEYWORDS,
      "load_custom_dict_file($self, path, format=None)\n--\n\n"
      "カスタム辞書をファイルから読み込んで追加する。\n"
      "\n"
@@ -842,30 +843,28 @@ PyMethodDef normalizer_methods[] = {
      "- `.csv`: `表記ゆれ,正規形` (1行1件、`#` 行はコメント)\n"
      "- `.tsv` / `.txt`: `表記ゆれ<TAB>正規形`"},
     {"load_sudachi_synonyms",
-     reinterpret_cast<PyCFunction>(
-         reinterpret_cast<void (*)()>(no_memory_guard<Normalizer_load_sudachi_synonyms, PyObject*, PyObject*>)),
-     METH_VARARGS | METH_KEYWORDS,
+     method<Normalizer_load_sudachi_synonyms>(), METH_FASTCALL | METH_KEYWORDS,
      "load_sudachi_synonyms($self, path)\n--\n\n"
      "Sudachi 同義語辞書 (`synonyms.txt`) を読み込んで追加する。\n"
      "\n"
      "辞書本体はバンドルしていないので、SudachiDict から別途ダウンロードすること。"},
-    {"clear_custom_dict", no_memory_guard<Normalizer_clear_custom_dict, PyObject*>, METH_NOARGS,
+    {"clear_custom_dict", method<Normalizer_clear_custom_dict>(), METH_NOARGS,
      "clear_custom_dict($self)\n--\n\nカスタム辞書をすべて削除する。"},
     {nullptr, nullptr, 0, nullptr},
 };
 
 PyGetSetDef normalizer_getset[] = {
-    {"config", Normalizer_get_config, nullptr,
+    {"config", &Guarded<Normalizer_get_config>::call, nullptr,
      "現在の設定を kwargs 互換の dict で返す。`Normalizer(**n.config)` で複製できる。", nullptr},
-    {"custom_dict_size", Normalizer_get_custom_dict_size, nullptr, "登録済みカスタム辞書のエントリ数。", nullptr},
+    {"custom_dict_size", &Guarded<Normalizer_get_custom_dict_size>::call, nullptr, "登録済みカスタム辞書のエントリ数。", nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 PyType_Slot normalizer_slots[] = {
     {Py_tp_doc, const_cast<char*>("Normalizer(preset=None, **options)\n--\n\nPython に公開する Normalizer。")},
-    {Py_tp_new, reinterpret_cast<void*>(Normalizer_new)},
+    {Py_tp_new, slot<Normalizer_new>()},
     {Py_tp_dealloc, reinterpret_cast<void*>(Normalizer_dealloc)},
-    {Py_tp_repr, reinterpret_cast<void*>(Normalizer_repr)},
+    {Py_tp_repr, slot<Normalizer_repr>()},
     {Py_tp_methods, normalizer_methods},
     {Py_tp_getset, normalizer_getset},
     {0, nullptr},
@@ -892,7 +891,7 @@ PyObject* module_normalize(PyObject*, PyObject* const* args, Py_ssize_t nargs, P
   Preset preset;
   if (!parse_preset(preset_obj, "normalize", preset)) return nullptr;
   std::string result;
-  if (!run_without_gil([&] { result = Normalizer(Config::from_preset(preset)).normalize(text); })) return nullptr;
+  run_without_gil([&] { result = Normalizer(Config::from_preset(preset)).normalize(text); });
   return result_str(text_obj, text, result);
 }
 
@@ -934,16 +933,16 @@ PyObject* module_levenshtein(PyObject*, PyObject* const* args, Py_ssize_t nargs,
   Scalars a, b;
   if (!a.read(bound[0], "levenshtein", "a") || !b.read(bound[1], "levenshtein", "b")) return nullptr;
   std::size_t distance = 0;
-  if (!run_without_gil([&] { distance = zenkor::levenshtein(a.view(), b.view()); })) return nullptr;
+  run_without_gil([&] { distance = zenkor::levenshtein(a.view(), b.view()); });
   return PyLong_FromSize_t(distance);
 }
 
 PyMethodDef module_functions[] = {
-    {"normalize", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(module_normalize)),
+    {"normalize", method<module_normalize>(),
      METH_FASTCALL | METH_KEYWORDS,
      "normalize(text, preset=None)\n--\n\n"
      "トップレベル関数: プリセット(既定は `neologdn_compat`)でテキストを正規化する。"},
-    {"levenshtein", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(module_levenshtein)),
+    {"levenshtein", method<module_levenshtein>(),
      METH_FASTCALL | METH_KEYWORDS, "levenshtein(a, b)\n--\n\n2 文字列のレーベンシュタイン距離(文字単位)。"},
     {nullptr, nullptr, 0, nullptr},
 };

@@ -1,6 +1,7 @@
 """The module and the Normalizer class as Python sees them."""
 
 import inspect
+import os
 import subprocess
 import sys
 import threading
@@ -159,3 +160,31 @@ assert out == [expected], "wrong batch result"
 """
     done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True)
     assert done.returncode == 0, done.stderr
+
+
+MEMORY_SCRIPT = """
+import resource
+import zenkor
+from zenkor import Normalizer
+
+# Each emoji becomes 1000 bytes: 10 MB of text would need 2.5 GB of output.
+n = Normalizer("none", emoji_placeholder="x" * 1000)
+text = "a😀" * 2_500_000
+with open("/proc/self/statm") as f:
+    in_use = int(f.read().split()[0]) * resource.getpagesize()
+resource.setrlimit(resource.RLIMIT_AS, (in_use + 256 * 2**20, resource.getrlimit(resource.RLIMIT_AS)[1]))
+for call in (lambda: n.normalize(text), lambda: n.normalize_batch([text])):
+    try:
+        call()
+        print("no error")
+    except MemoryError:
+        print("MemoryError")
+print(n.normalize("a😀b"))
+"""
+
+
+@pytest.mark.skipif(not os.path.exists("/proc/self/statm"), reason="needs /proc to size the memory limit")
+def test_running_out_of_memory_while_normalizing_is_a_memory_error():
+    done = subprocess.run([sys.executable, "-c", MEMORY_SCRIPT], capture_output=True, text=True, timeout=120)
+    assert done.returncode == 0, done.stderr
+    assert done.stdout.splitlines() == ["MemoryError", "MemoryError", "a" + "x" * 1000 + "b"]
