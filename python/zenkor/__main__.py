@@ -69,10 +69,14 @@ def read_lines(stream: BinaryIO) -> Iterator[str]:
 
 
 def normalize_stream(normalizer: Normalizer, stream: BinaryIO, out: BinaryIO) -> None:
+    # Someone typing at a terminal gets each line back at once.
+    interactive = stream.isatty()
     lines = read_lines(stream)
-    while batch := list(itertools.islice(lines, BATCH_LINES)):
+    while batch := list(itertools.islice(lines, 1 if interactive else BATCH_LINES)):
         results = normalizer.normalize_batch(batch)
         out.write(("\n".join(results) + "\n").encode("utf-8"))
+        if interactive:
+            out.flush()
 
 
 def main(argv: list[str] | None = None) -> int:
