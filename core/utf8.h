@@ -5,6 +5,7 @@
 // loop to a few instructions, which matters because every stage runs it.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -119,6 +120,53 @@ inline void append(std::string& out, char32_t c) {
   return pos - start;
 }
 
+// A cheap first test for the characters a stage may change, before its exact
+// test: it knows their 64-code-point blocks, so one bit test rules out most
+// characters, and a character of the Basic Multilingual Plane is placed in its
+// block by its first two bytes, so Rewriter::skip_to passes over the rest
+// without decoding them.  Kana and most kanji share a lead byte, but not a
+// block, with the tables of most stages.  Past U+FFFF only the lead byte counts.
+class CharFilter {
+ public:
+  constexpr void add(char32_t first, char32_t last) noexcept {
+    // Past ASCII all code points of a block share their lead byte.
+    for (char32_t c = first; c <= last; c = c < 0x80 ? c + 1 : (c | 63) + 1) {
+      leads_[lead_byte(c)] = true;
+      if (c < 0x10000) blocks_[c >> 12] |= std::uint64_t{1} << ((c >> 6) & 63);
+    }
+  }
+  constexpr void add(char32_t c) noexcept { add(c, c); }
+
+  [[nodiscard]] constexpr bool may_contain(char32_t c) const noexcept {
+    return c >= 0x10000 ? leads_[lead_byte(c)] : in_block(c >> 6);
+  }
+
+  // Whether the character starting at `pos` may be in the set.  Written without branches on the bytes, which in
+  // Japanese text alternate too irregularly for the branch predictor.
+  // REQUIRES: pos < s.size(), s is valid UTF-8.
+  [[nodiscard]] bool may_start_at(std::string_view s, std::size_t pos) const noexcept {
+    const auto b0 = static_cast<unsigned char>(s[pos]);
+    const bool three_bytes = (b0 & 0xF0) == 0xE0;
+    const auto b1 = static_cast<unsigned char>(three_bytes ? s[pos + 1] : 0);
+    return leads_[b0] & (!three_bytes | in_block(((b0 & 0x0Fu) << 6) | (b1 & 0x3Fu)));
+  }
+
+ private:
+  [[nodiscard]] static constexpr unsigned char lead_byte(char32_t c) noexcept {
+    if (c < 0x80) return static_cast<unsigned char>(c);
+    if (c < 0x800) return static_cast<unsigned char>(0xC0 | (c >> 6));
+    if (c < 0x10000) return static_cast<unsigned char>(0xE0 | (c >> 12));
+    return static_cast<unsigned char>(0xF0 | (c >> 18));
+  }
+
+  [[nodiscard]] constexpr bool in_block(char32_t block) const noexcept {
+    return ((blocks_[block >> 6] >> (block & 63)) & 1) != 0;
+  }
+
+  std::array<bool, 256> leads_{};
+  std::array<std::uint64_t, 16> blocks_{};
+};
+
 // Rewrites a text into `out` one code point at a time, copying everything it
 // is not told to change in bulk runs.  A stage reads with next() and, for the
 // code point just read, may call replace(), drop() or insert_before(); a code
@@ -156,6 +204,15 @@ class Rewriter {
   void skip_to_lead(unsigned char lead) noexcept {
     const void* hit = std::memchr(in_.data() + pos_, lead, in_.size() - pos_);
     pos_ = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - in_.data()) : in_.size();
+  }
+
+  // Moves past the characters `filter` rules out, which stay as they are,
+  // without decoding them: it stops at the first character that
+  // filter.may_contain lets through, or at the end.
+  void skip_to(const CharFilter& filter) noexcept {
+    while (pos_ < in_.size() && !filter.may_start_at(in_, pos_)) {
+      pos_ += sequence_length(static_cast<unsigned char>(in_[pos_]));
+    }
   }
 
   // The input after the code point just read, for stages that look ahead.

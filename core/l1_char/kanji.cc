@@ -117,30 +117,40 @@ constexpr bool is_variation_selector(char32_t c) {
 
 // Halving search: after the loop `base` is the last pair whose source is not
 // greater than c (or the first pair), so one comparison settles the match.
-const KanjiPair* find_source(KanjiTable table, char32_t c) {
+const KanjiPair* find_source(const KanjiTable& table, char32_t c) {
+  const std::span<const KanjiPair> pairs = table.pairs;
   std::size_t base = 0;
-  std::size_t size = table.size();
+  std::size_t size = pairs.size();
   while (size > 1) {
     const std::size_t half = size / 2;
-    if (table[base + half].source <= c) base += half;
+    if (pairs[base + half].source <= c) base += half;
     size -= half;
   }
-  return table[base].source == c ? &table[base] : nullptr;
+  return pairs[base].source == c ? &pairs[base] : nullptr;
+}
+
+template <std::size_t N>
+constexpr KanjiTable with_filter(const std::array<KanjiPair, N>& pairs) {
+  KanjiTable table{pairs, {}};
+  for (const KanjiPair& p : pairs) table.sources.add(p.source);
+  return table;
 }
 
 }  // namespace
 
-const KanjiTable KYUJITAI_TABLE{kKyujitai};
-const KanjiTable ITAIJI_TABLE{kItaiji};
+const KanjiTable KYUJITAI_TABLE = with_filter(kKyujitai);
+const KanjiTable ITAIJI_TABLE = with_filter(kItaiji);
 
 void remove_variation_selectors(std::string_view in, std::string& out) {
   utf8::drop_all<true>(in, out, is_variation_selector);
 }
 
-void map_table(std::string_view in, std::string& out, KanjiTable table) {
+void map_table(std::string_view in, std::string& out, const KanjiTable& table) {
   utf8::Rewriter w(in, out);
   while (!w.done()) {
-    w.skip_ascii();
+    // Kana and ASCII never stop here, and half the kanji blocks hold no
+    // traditional form: 10.4 ms -> 5.7 ms over the corpus for KYUJITAI_TABLE.
+    w.skip_to(table.sources);
     if (w.done()) break;
     if (const KanjiPair* pair = find_source(table, w.next())) w.replace(pair->target);
   }

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/utf8.h"
+
 namespace zenkor::l1_char::kanji {
 
 struct KanjiPair {
@@ -19,16 +21,19 @@ struct KanjiPair {
   char32_t target;
 };
 
-// Sorted strictly ascending by source; no target is a source of either table,
-// so applying the tables once, or both in either order, is final.
-using KanjiTable = std::span<const KanjiPair>;
+// `pairs` are sorted strictly ascending by source; no target is a source of
+// either table, so applying the tables once, or both in either order, is final.
+struct KanjiTable {
+  std::span<const KanjiPair> pairs;
+  utf8::CharFilter sources;  // lets map_table pass over kana and most kanji unread
+};
 
 extern const KanjiTable KYUJITAI_TABLE;  // 310 pairs
 extern const KanjiTable ITAIJI_TABLE;    // 27 pairs
 
 void remove_variation_selectors(std::string_view in, std::string& out);
 
-// REQUIRES: table is not empty.
-void map_table(std::string_view in, std::string& out, KanjiTable table);
+// REQUIRES: table.pairs is not empty.
+void map_table(std::string_view in, std::string& out, const KanjiTable& table);
 
 }  // namespace zenkor::l1_char::kanji
