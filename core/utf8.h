@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -121,37 +122,57 @@ inline void append(std::string& out, char32_t c) {
 }
 
 // A cheap first test for the characters a stage may change, before its exact
-// test: it knows their 64-code-point blocks, so one bit test rules out most
-// characters, and a character of the Basic Multilingual Plane is placed in its
-// block by its first two bytes, so Rewriter::skip_to passes over the rest
-// without decoding them.  Kana and most kanji share a lead byte, but not a
-// block, with the tables of most stages.  Past U+FFFF only the lead byte counts.
+// test.  Up to U+FFFF it is exact: one bit per code point, kept for the
+// 64-code-point blocks that hold a member and looked up through a table of
+// blocks.  Past U+FFFF it knows only the lead bytes.  skip() passes over
+// ruled-out characters without decoding them, testing each ASCII or
+// three-byte character exactly and any other by its lead byte (so a stage
+// still makes its exact test where skip stops).  At most 255 blocks may hold
+// members.
 class CharFilter {
  public:
-  constexpr void add(char32_t first, char32_t last) noexcept {
-    // Past ASCII all code points of a block share their lead byte.
-    for (char32_t c = first; c <= last; c = c < 0x80 ? c + 1 : (c | 63) + 1) {
+  constexpr void add(char32_t first, char32_t last) {
+    for (char32_t c = first; c <= last; ++c) {
       leads_[lead_byte(c)] = true;
-      if (c < 0x10000) blocks_[c >> 12] |= std::uint64_t{1} << ((c >> 6) & 63);
+      if (c >= 0x10000) {
+        c |= 0x3FFFF;  // the rest of what this lead byte starts
+        continue;
+      }
+      std::uint8_t& slot = block_slots_[c >> 6];
+      if (slot == 0) {
+        // Filters are built in constant expressions, where this fails the build.
+        if (used_slots_ == members_.size()) throw std::length_error("CharFilter: members in more than 255 blocks");
+        slot = static_cast<std::uint8_t>(used_slots_++);
+      }
+      members_[slot] |= std::uint64_t{1} << (c & 63);
     }
   }
-  constexpr void add(char32_t c) noexcept { add(c, c); }
+  constexpr void add(char32_t c) { add(c, c); }
 
   [[nodiscard]] constexpr bool may_contain(char32_t c) const noexcept {
-    return c >= 0x10000 ? leads_[lead_byte(c)] : in_block(c >> 6);
+    return c >= 0x10000 ? leads_[lead_byte(c)] : in_set(c >> 6, c & 63);
   }
 
-  // Whether the character starting at `pos` may be in the set.  Written without branches on the bytes, which in
-  // Japanese text alternate too irregularly for the branch predictor.
-  // REQUIRES: pos < s.size(), s is valid UTF-8.
+  // The first character boundary at or after `pos` whose character
+  // may_contain lets through, or s.size().  REQUIRES: pos at a character
+  // boundary of valid UTF-8 `s`.
+  [[nodiscard]] std::size_t skip(std::string_view s, std::size_t pos) const noexcept {
+    while (pos < s.size() && !may_start_at(s, pos)) pos += sequence_length(static_cast<unsigned char>(s[pos]));
+    return pos;
+  }
+
+ private:
+  // Whether the character starting at `pos` may be in the set, told from its
+  // bytes without branches on them: in Japanese text they alternate too
+  // irregularly for the branch predictor.
   [[nodiscard]] bool may_start_at(std::string_view s, std::size_t pos) const noexcept {
     const auto b0 = static_cast<unsigned char>(s[pos]);
     const bool three_bytes = (b0 & 0xF0) == 0xE0;
     const auto b1 = static_cast<unsigned char>(three_bytes ? s[pos + 1] : 0);
-    return leads_[b0] & (!three_bytes | in_block(((b0 & 0x0Fu) << 6) | (b1 & 0x3Fu)));
+    const auto b2 = static_cast<unsigned char>(three_bytes ? s[pos + 2] : 0);
+    return leads_[b0] & (!three_bytes | in_set(((b0 & 0x0Fu) << 6) | (b1 & 0x3Fu), b2 & 0x3Fu));
   }
 
- private:
   [[nodiscard]] static constexpr unsigned char lead_byte(char32_t c) noexcept {
     if (c < 0x80) return static_cast<unsigned char>(c);
     if (c < 0x800) return static_cast<unsigned char>(0xC0 | (c >> 6));
@@ -159,12 +180,14 @@ class CharFilter {
     return static_cast<unsigned char>(0xF0 | (c >> 18));
   }
 
-  [[nodiscard]] constexpr bool in_block(char32_t block) const noexcept {
-    return ((blocks_[block >> 6] >> (block & 63)) & 1) != 0;
+  [[nodiscard]] constexpr bool in_set(char32_t block, char32_t offset) const noexcept {
+    return ((members_[block_slots_[block]] >> offset) & 1) != 0;
   }
 
   std::array<bool, 256> leads_{};
-  std::array<std::uint64_t, 16> blocks_{};
+  std::array<std::uint8_t, 1024> block_slots_{};  // 0: no member in the block
+  std::array<std::uint64_t, 256> members_{};      // members_[0] stays empty
+  std::size_t used_slots_ = 1;
 };
 
 // Rewrites a text into `out` one code point at a time, copying everything it
@@ -206,17 +229,18 @@ class Rewriter {
     pos_ = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - in_.data()) : in_.size();
   }
 
-  // Moves past the characters `filter` rules out, which stay as they are,
-  // without decoding them: it stops at the first character that
-  // filter.may_contain lets through, or at the end.
-  void skip_to(const CharFilter& filter) noexcept {
-    while (pos_ < in_.size() && !filter.may_start_at(in_, pos_)) {
-      pos_ += sequence_length(static_cast<unsigned char>(in_[pos_]));
-    }
-  }
+  // Moves past the characters `filter` rules out, which stay as they are.
+  void skip_to(const CharFilter& filter) noexcept { pos_ = filter.skip(in_, pos_); }
 
   // The input after the code point just read, for stages that look ahead.
   [[nodiscard]] std::string_view rest() const noexcept { return in_.substr(pos_); }
+
+  // The input code point before the one just read, or 0 at the start, for
+  // stages that look back.
+  [[nodiscard]] char32_t previous() const noexcept {
+    std::size_t at = start_;
+    return at == 0 ? 0 : utf8::prev(in_, at);
+  }
 
   // Replace the code point just read by `text` or by `c`, or delete it.
   void replace(std::string_view text) {

