@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -121,56 +122,76 @@ inline void append(std::string& out, char32_t c) {
   return pos - start;
 }
 
-// A cheap first test for the characters a stage may change, before its exact
-// test.  Up to U+FFFF it is exact: one bit per code point, kept for the
-// 64-code-point blocks that hold a member and looked up through a table of
-// blocks.  Past U+FFFF it knows only the lead bytes.  skip() passes over
-// ruled-out characters without decoding them, testing each ASCII or
-// three-byte character exactly and any other by its lead byte (so a stage
-// still makes its exact test where skip stops).  At most 255 blocks may hold
-// members.
-class CharFilter {
+// An inclusive range of code points.
+struct Range {
+  char32_t first;
+  char32_t last;
+};
+
+// A set of code points built at compile time, made for stages that change
+// only a few characters: skip() passes over the characters outside it without
+// decoding them.  Membership up to U+FFFF is one bit per code point, kept for
+// the 64-code-point blocks that hold a member (at most 255) and found through
+// a table of blocks; past U+FFFF the set keeps up to 8 ranges.
+class CharSet {
  public:
+  constexpr CharSet() = default;
+  constexpr CharSet(std::initializer_list<Range> ranges) {
+    for (const Range& r : ranges) add(r.first, r.last);
+  }
+
+  // Sets that break the limits above fail the build, where they are made.
   constexpr void add(char32_t first, char32_t last) {
-    for (char32_t c = first; c <= last; ++c) {
+    for (char32_t c = first; c <= last && c < 0x10000; ++c) {
       leads_[lead_byte(c)] = true;
-      if (c >= 0x10000) {
-        c |= 0x3FFFF;  // the rest of what this lead byte starts
-        continue;
-      }
       std::uint8_t& slot = block_slots_[c >> 6];
       if (slot == 0) {
-        // Filters are built in constant expressions, where this fails the build.
-        if (used_slots_ == members_.size()) throw std::length_error("CharFilter: members in more than 255 blocks");
+        if (used_slots_ == members_.size()) throw std::length_error("CharSet: members in more than 255 blocks");
         slot = static_cast<std::uint8_t>(used_slots_++);
       }
       members_[slot] |= std::uint64_t{1} << (c & 63);
     }
+    if (last >= 0x10000) {
+      if (astral_count_ == astral_.size()) throw std::length_error("CharSet: more than 8 ranges past U+FFFF");
+      const char32_t astral_first = first < 0x10000 ? 0x10000 : first;
+      astral_[astral_count_++] = {astral_first, last};
+      for (unsigned lead = lead_byte(astral_first); lead <= lead_byte(last); ++lead) leads_[lead] = true;
+    }
   }
   constexpr void add(char32_t c) { add(c, c); }
 
-  [[nodiscard]] constexpr bool may_contain(char32_t c) const noexcept {
-    return c >= 0x10000 ? leads_[lead_byte(c)] : in_set(c >> 6, c & 63);
+  [[nodiscard]] constexpr bool contains(char32_t c) const noexcept {
+    if (c < 0x10000) return in_bmp(c);
+    for (std::size_t i = 0; i < astral_count_; ++i) {
+      if (c >= astral_[i].first && c <= astral_[i].last) return true;
+    }
+    return false;
   }
 
-  // The first character boundary at or after `pos` whose character
-  // may_contain lets through, or s.size().  REQUIRES: pos at a character
-  // boundary of valid UTF-8 `s`.
+  // The first character boundary at or after `pos` where a member may start,
+  // or s.size().  It stops at every member and at no ASCII or three-byte
+  // character outside the set; other characters it tells apart by their lead
+  // byte only, so callers test contains() where it stops.
+  // REQUIRES: pos at a character boundary of valid UTF-8 `s`.
   [[nodiscard]] std::size_t skip(std::string_view s, std::size_t pos) const noexcept {
     while (pos < s.size() && !may_start_at(s, pos)) pos += sequence_length(static_cast<unsigned char>(s[pos]));
     return pos;
   }
 
  private:
-  // Whether the character starting at `pos` may be in the set, told from its
-  // bytes without branches on them: in Japanese text they alternate too
-  // irregularly for the branch predictor.
+  // Whether a member may start at `pos`, told from the bytes without branches
+  // on them: in Japanese text they alternate too irregularly for the branch
+  // predictor.
   [[nodiscard]] bool may_start_at(std::string_view s, std::size_t pos) const noexcept {
     const auto b0 = static_cast<unsigned char>(s[pos]);
     const bool three_bytes = (b0 & 0xF0) == 0xE0;
     const auto b1 = static_cast<unsigned char>(three_bytes ? s[pos + 1] : 0);
     const auto b2 = static_cast<unsigned char>(three_bytes ? s[pos + 2] : 0);
-    return leads_[b0] & (!three_bytes | in_set(((b0 & 0x0Fu) << 6) | (b1 & 0x3Fu), b2 & 0x3Fu));
+    return leads_[b0] & (!three_bytes | in_bmp(((b0 & 0x0Fu) << 12) | ((b1 & 0x3Fu) << 6) | (b2 & 0x3Fu)));
+  }
+
+  [[nodiscard]] constexpr bool in_bmp(char32_t c) const noexcept {
+    return ((members_[block_slots_[c >> 6]] >> (c & 63)) & 1) != 0;
   }
 
   [[nodiscard]] static constexpr unsigned char lead_byte(char32_t c) noexcept {
@@ -180,14 +201,12 @@ class CharFilter {
     return static_cast<unsigned char>(0xF0 | (c >> 18));
   }
 
-  [[nodiscard]] constexpr bool in_set(char32_t block, char32_t offset) const noexcept {
-    return ((members_[block_slots_[block]] >> offset) & 1) != 0;
-  }
-
-  std::array<bool, 256> leads_{};
-  std::array<std::uint8_t, 1024> block_slots_{};  // 0: no member in the block
+  std::array<bool, 256> leads_{};                  // lead bytes of the members
+  std::array<std::uint8_t, 1024> block_slots_{};  // per block: its slot in members_, 0 when empty
   std::array<std::uint64_t, 256> members_{};      // members_[0] stays empty
   std::size_t used_slots_ = 1;
+  std::array<Range, 8> astral_{};
+  std::size_t astral_count_ = 0;
 };
 
 // Rewrites a text into `out` one code point at a time, copying everything it
@@ -229,8 +248,8 @@ class Rewriter {
     pos_ = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - in_.data()) : in_.size();
   }
 
-  // Moves past the characters `filter` rules out, which stay as they are.
-  void skip_to(const CharFilter& filter) noexcept { pos_ = filter.skip(in_, pos_); }
+  // Moves past the characters outside `set` (see CharSet::skip), which stay as they are.
+  void skip_to(const CharSet& set) noexcept { pos_ = set.skip(in_, pos_); }
 
   // The input after the code point just read, for stages that look ahead.
   [[nodiscard]] std::string_view rest() const noexcept { return in_.substr(pos_); }
@@ -277,14 +296,13 @@ class Rewriter {
   std::size_t run_ = 0;    // first byte of the kept run not yet written
 };
 
-// Copies `in` into `out` without the code points `drop` selects.  With
-// kKeepsAscii (drop never selects ASCII) ASCII runs are skipped in bulk.
-template <bool kKeepsAscii, typename Drop>
-void drop_all(std::string_view in, std::string& out, Drop drop) {
+// Copies `in` into `out` without the code points of `dropped`.
+inline void drop_all(std::string_view in, std::string& out, const CharSet& dropped) {
   Rewriter w(in, out);
   while (!w.done()) {
-    if (kKeepsAscii && w.skip_ascii() && w.done()) break;
-    if (drop(w.next())) w.drop();
+    w.skip_to(dropped);
+    if (w.done()) break;
+    if (dropped.contains(w.next())) w.drop();
   }
   w.finish();
 }

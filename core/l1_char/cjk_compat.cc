@@ -33,10 +33,10 @@ static_assert(std::adjacent_find(CJK_COMPAT_EXPANSIONS.begin(), CJK_COMPAT_EXPAN
                   CJK_COMPAT_EXPANSIONS.end(),
               "CJK_COMPAT_EXPANSIONS must be strictly ascending");
 
-constexpr utf8::CharFilter EXPANDED = [] {
-  utf8::CharFilter filter;
-  for (const Expansion& e : CJK_COMPAT_EXPANSIONS) filter.add(e.from);
-  return filter;
+constexpr utf8::CharSet EXPANDED = [] {
+  utf8::CharSet set;
+  for (const Expansion& e : CJK_COMPAT_EXPANSIONS) set.add(e.from);
+  return set;
 }();
 
 [[nodiscard]] const Expansion* find_expansion(char32_t c) noexcept {

