@@ -5,23 +5,22 @@
 namespace zenkor::l1_char::quotes {
 namespace {
 
-constexpr bool is_single_quote(char32_t c) { return (c >= 0x2018 && c <= 0x201B) || c == 0xFF07; }
+// ‘ ’ ‚ ‛ “ ” „ ‟, ＂ and ＇.
+constexpr utf8::CharSet QUOTES = {{0x2018, 0x201F}, {0xFF02, 0xFF02}, {0xFF07, 0xFF07}};
 
-constexpr bool is_double_quote(char32_t c) { return (c >= 0x201C && c <= 0x201F) || c == 0xFF02; }
+// Of QUOTES, the single ones; the others are double.
+constexpr bool is_single_quote(char32_t c) { return (c >= 0x2018 && c <= 0x201B) || c == 0xFF07; }
 
 }  // namespace
 
 void unify(std::string_view in, std::string& out) {
   utf8::Rewriter w(in, out);
   while (!w.done()) {
-    w.skip_ascii();
+    // Passing over everything but quotes: 4.4 -> X ms over the corpus.
+    w.skip_to(QUOTES);
     if (w.done()) break;
     const char32_t c = w.next();
-    if (is_single_quote(c)) {
-      w.replace(U'\'');
-    } else if (is_double_quote(c)) {
-      w.replace(U'"');
-    }
+    if (QUOTES.contains(c)) w.replace(is_single_quote(c) ? U'\'' : U'"');
   }
   w.finish();
 }

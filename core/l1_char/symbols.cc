@@ -34,14 +34,26 @@ constexpr bool is_kana_before_bar(char32_t c) {
          (c >= 0xFF66 && c <= 0xFF9F);
 }
 
+// Every character unify may change.
+constexpr utf8::CharSet TOUCHED = [] {
+  utf8::CharSet set{{kHalfwidthProlongedMark, kHalfwidthProlongedMark}, {0x2500, 0x2501}};
+  for (const char32_t c : kHyphens) set.add(c);
+  for (const char32_t c : kTildes) set.add(c);
+  return set;
+}();
+
 }  // namespace
 
 void unify(std::string_view in, std::string& out, bool hyphens, bool tildes, bool prolonged) {
   utf8::Rewriter w(in, out);
-  // prev is the last code point written to the OUTPUT, so a bar after a bar
-  // that became ー sees ー: ア─── gives アーーー.
-  char32_t prev = 0;  // 0: nothing written yet (never kana)
+  // A bar looks back at the OUTPUT: at the previous input code point, or at
+  // what it became when this stage changed it, so a bar after a bar that
+  // became ー sees ー: ア─── gives アーーー.
+  char32_t last_written = 0;  // what the last character read became
   while (!w.done()) {
+    // Passing over what the stage never changes: 8.6 -> X ms over the corpus.
+    w.skip_to(TOUCHED);
+    if (w.done()) break;
     const char32_t c = w.next();
     char32_t r = c;
     if (is_hyphen(c)) {
@@ -51,14 +63,16 @@ void unify(std::string_view in, std::string& out, bool hyphens, bool tildes, boo
     } else if (c == kHalfwidthProlongedMark) {
       if (prolonged) r = kProlongedMark;
     } else if (is_box_drawing_bar(c)) {
-      if (prolonged && is_kana_before_bar(prev)) {
+      const char32_t before = w.previous();  // 0 at the start, never kana
+      const char32_t written = TOUCHED.contains(before) ? last_written : before;
+      if (prolonged && is_kana_before_bar(written)) {
         r = kProlongedMark;
       } else if (hyphens) {
         r = U'-';
       }
     }
     if (r != c) w.replace(r);
-    prev = r;
+    last_written = r;
   }
   w.finish();
 }
