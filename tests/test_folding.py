@@ -41,6 +41,11 @@ def test_expand_cjk_compat(text, want):
         # Nothing composes or reorders across a kept character.
         ("e\u00a8\u0301", "e\u00a8\u0301"),
         ("e\u0301\u00a8e\u0301", "\u00e9\u00a8\u00e9"),
+        # A character NFKC keeps still takes what follows it.
+        ("日本e\u0301", "日本\u00e9"),
+        ("가\u11a8가", "각가"),
+        ("\u0301e\u0301", "\u0301\u00e9"),
+        ("ＡＢ漢\u212bｶﾞ", "AB漢\u00c5ガ"),
         # Sound marks after a kana join it, whatever their form.
         ("か゛", "が"),
         ("ハ゜", "パ"),
