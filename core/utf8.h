@@ -128,11 +128,11 @@ struct Range {
   char32_t last;
 };
 
-// A set of code points built at compile time, made for stages that change
-// only a few characters: skip() passes over the characters outside it without
-// decoding them.  Membership up to U+FFFF is one bit per code point, kept for
-// the 64-code-point blocks that hold a member (at most 255) and found through
-// a table of blocks; past U+FFFF the set keeps up to 8 ranges.
+// A set of code points, made for stages that change only a few characters:
+// skip() passes over the characters outside it without decoding them.
+// Membership up to U+FFFF is one bit per code point, kept for the
+// 64-code-point blocks that hold a member (at most 255) and found through a
+// table of blocks; past U+FFFF the set keeps up to 8 ranges.
 class CharSet {
  public:
   constexpr CharSet() = default;
@@ -140,7 +140,8 @@ class CharSet {
     for (const Range& r : ranges) add(r.first, r.last);
   }
 
-  // Sets that break the limits above fail the build, where they are made.
+  // A set that breaks the limits above throws, so the fixed tables, built
+  // in constant expressions, fail the build instead.
   constexpr void add(char32_t first, char32_t last) {
     for (char32_t c = first; c <= last && c < 0x10000; ++c) {
       leads_[lead_byte(c)] = true;
