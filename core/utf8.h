@@ -119,6 +119,19 @@ inline void append(std::string& out, char32_t c) {
   return pos - start;
 }
 
+// The first character at or after `pos` that takes three bytes (U+0800-U+FFFF,
+// which holds kana, most kanji and CJK punctuation), or s.size(); for stages
+// that change only such characters.  The branch it takes at each character
+// is easy to predict in Japanese text, where most characters take three bytes.
+[[nodiscard]] inline std::size_t next_three_byte(std::string_view s, std::size_t pos) noexcept {
+  while (pos < s.size()) {
+    const auto lead = static_cast<unsigned char>(s[pos]);
+    if ((lead & 0xF0) == 0xE0) break;
+    pos += sequence_length(lead);
+  }
+  return pos;
+}
+
 // Rewrites a text into `out` one code point at a time, copying everything it
 // is not told to change in bulk runs.  A stage reads with next() and, for the
 // code point just read, may call replace(), drop() or insert_before(); a code
@@ -156,6 +169,14 @@ class Rewriter {
   void skip_to_lead(unsigned char lead) noexcept {
     const void* hit = std::memchr(in_.data() + pos_, lead, in_.size() - pos_);
     pos_ = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - in_.data()) : in_.size();
+  }
+
+  // Moves past the characters before the next three-byte one (see
+  // next_three_byte), which stay as they are, and tells whether there were any.
+  bool skip_to_three_byte() noexcept {
+    const std::size_t from = pos_;
+    pos_ = next_three_byte(in_, pos_);
+    return pos_ != from;
   }
 
   // The input after the code point just read, for stages that look ahead.
