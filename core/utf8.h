@@ -51,12 +51,16 @@ namespace zenkor::utf8 {
 // Decodes the scalar value that ends right before `pos` and moves `pos` to its start.
 // REQUIRES: 0 < pos <= s.size(), pos at a character boundary of valid UTF-8.
 [[nodiscard]] inline char32_t prev(std::string_view s, std::size_t& pos) noexcept {
-  std::size_t start = pos - 1;
-  while (start > 0 && is_continuation(static_cast<unsigned char>(s[start]))) --start;
-  std::size_t p = start;
-  const char32_t c = next(s, p);
-  pos = start;
-  return c;
+  const auto at = [&](std::size_t i) { return static_cast<char32_t>(static_cast<unsigned char>(s[i])); };
+  char32_t b = at(--pos);
+  if (b < 0x80) return b;
+  // Continuation bytes back to the lead, decoding as it goes.
+  char32_t c = b & 0x3F;
+  if ((b = at(--pos)) >= 0xC0) return (b & 0x1F) << 6 | c;
+  c |= (b & 0x3F) << 6;
+  if ((b = at(--pos)) >= 0xC0) return (b & 0x0F) << 12 | c;
+  c |= (b & 0x3F) << 12;
+  return (at(--pos) & 0x07) << 18 | c;
 }
 
 // The first character boundary at or after byte `pos`, or s.size() past the end.
