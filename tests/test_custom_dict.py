@@ -228,6 +228,15 @@ def test_variants_are_prenormalized_and_collapse_in_given_order():
     assert n.normalize("x") == "A"
 
 
+def test_a_variant_given_again_counts_as_given_last():
+    # "ウ" is given again after "ｳ"; both normalize to "ウ", so its second
+    # canonical form, the last given, wins over the one of "ｳ".
+    n = Normalizer("neologdn_compat").with_custom_dict({"A": ["ウ", "ｳ"], "B": ["ウ"]})
+    assert (n.custom_dict_size, n.normalize("ウ")) == (1, "B")
+    n = Normalizer("neologdn_compat").load_custom_dict_json('{"A": ["ウ", "ｳ"], "B": ["ウ"]}')
+    assert n.normalize("ウ") == "B"
+
+
 def test_earlier_entries_survive_later_merges():
     n = Normalizer("none", trim=True).with_custom_dict({"A": [" x "]})
     n.with_custom_dict({"B": ["y"]})
