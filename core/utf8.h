@@ -67,7 +67,7 @@ namespace zenkor::utf8 {
 // REQUIRES: s is valid UTF-8.
 [[nodiscard]] inline std::size_t boundary_at_or_after(std::string_view s, std::size_t pos) noexcept {
   if (pos >= s.size()) return s.size();
-  while (pos < s.size() && (static_cast<unsigned char>(s[pos]) & 0xC0) == 0x80) ++pos;
+  while (pos < s.size() && is_continuation(static_cast<unsigned char>(s[pos]))) ++pos;
   return pos;
 }
 
@@ -100,13 +100,6 @@ inline void append(std::string& out, char32_t c) {
   out.reserve(s.size());
   for (std::size_t pos = 0; pos < s.size();) out.push_back(next(s, pos));
   return out;
-}
-
-// Number of scalar values in `s`.
-[[nodiscard]] inline std::size_t count(std::string_view s) noexcept {
-  std::size_t n = 0;
-  for (const char ch : s) n += !is_continuation(static_cast<unsigned char>(ch));
-  return n;
 }
 
 // Length of the leading run of ASCII bytes, eight bytes at a time: stages use
