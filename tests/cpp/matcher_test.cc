@@ -246,18 +246,23 @@ void large_dictionary() {
   }
 }
 
+// `count` distinct two-kanji words drawn evenly from the first `kanji` kanji.
+std::vector<std::string> two_kanji_words(unsigned seed, std::size_t count, unsigned kanji) {
+  std::mt19937 rng(seed);
+  std::set<std::string> unique;
+  while (unique.size() < count) {
+    std::string w;
+    for (int i = 0; i < 2; ++i) zenkor::utf8::append(w, static_cast<char32_t>(0x4E00 + rng() % kanji));
+    unique.insert(w);
+  }
+  return {unique.begin(), unique.end()};
+}
+
 // Two-kanji words drawn evenly from thousands of kanji: every state near the
 // root has children spread over the whole alphabet.  The array must still be
 // mostly full, not one alphabet-wide span per state.
 void wide_alphabet() {
-  std::mt19937 rng(11);
-  std::set<std::string> unique;
-  while (unique.size() < 100000) {
-    std::string w;
-    for (int i = 0; i < 2; ++i) zenkor::utf8::append(w, static_cast<char32_t>(0x4E00 + rng() % 6000));
-    unique.insert(w);
-  }
-  const std::vector<std::string> words(unique.begin(), unique.end());
+  const std::vector<std::string> words = two_kanji_words(11, 100000, 6000);
   const auto automaton = Automaton::build(to_patterns(words));
   if (!CHECK(automaton.has_value())) return;
   CHECK(slots_per_byte(words, *automaton) < 1.2);
@@ -272,14 +277,7 @@ void wide_alphabet() {
 // in the wide alphabet: every state near the root then has children spread
 // over 900 slots.  build() gives up the wide alphabet for the narrow one.
 void sparse_in_wide_alphabet() {
-  std::mt19937 rng(13);
-  std::set<std::string> unique;
-  while (unique.size() < 50000) {
-    std::string w;
-    for (int i = 0; i < 2; ++i) zenkor::utf8::append(w, static_cast<char32_t>(0x4E00 + rng() % 900));
-    unique.insert(w);
-  }
-  const std::vector<std::string> words(unique.begin(), unique.end());
+  const std::vector<std::string> words = two_kanji_words(13, 50000, 900);
   const auto patterns = to_patterns(words);
   const auto chosen = Automaton::build(patterns);
   const auto narrow = Automaton::build(patterns, Spelling::Narrow);
