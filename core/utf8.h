@@ -129,6 +129,19 @@ inline void append(std::string& out, char32_t c) {
   return pos;
 }
 
+// The first occurrence of the encoded character `ch` at or after `pos`, or
+// npos.  memchr seeks its last byte: in CJK text a lead byte such as 0xE3,
+// which starts every kana, stops the search far more often.
+// REQUIRES: `ch` is one encoded character.
+[[nodiscard]] inline std::size_t find_char(std::string_view s, std::string_view ch, std::size_t pos) noexcept {
+  for (std::size_t last = pos + ch.size() - 1; last < s.size(); ++last) {
+    last = s.find(ch.back(), last);
+    if (last == std::string_view::npos) break;
+    if (s.substr(last + 1 - ch.size(), ch.size()) == ch) return last + 1 - ch.size();
+  }
+  return std::string_view::npos;
+}
+
 // Rewrites a text into `out` one code point at a time, copying everything it
 // is not told to change in bulk runs.  A stage reads with next() and, for the
 // code point just read, may call replace(), drop() or insert_before(); a code

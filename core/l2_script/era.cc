@@ -126,18 +126,6 @@ std::optional<Match> match_era(const Era& era, std::string_view in, std::size_t 
   return Match{*year + era.first_year - 1, pos};
 }
 
-// The first 年 at or after `pos`, or npos.  Seeks its last byte, which is
-// five times rarer in Japanese text than its lead byte: 2.6 ms -> 1.7 ms over
-// the corpus.
-std::size_t find_nen(std::string_view in, std::size_t pos) noexcept {
-  for (std::size_t last = pos + NEN.size() - 1; last < in.size(); ++last) {
-    last = in.find(NEN.back(), last);
-    if (last == std::string_view::npos) break;
-    if (in.substr(last + 1 - NEN.size(), NEN.size()) == NEN) return last + 1 - NEN.size();
-  }
-  return std::string_view::npos;
-}
-
 std::optional<Match> match_any_era(std::string_view in, std::size_t s) noexcept {
   for (const Era& era : ERAS) {
     if (auto m = match_era(era, in, s)) return m;
@@ -152,11 +140,13 @@ void era_to_western(std::string_view in, std::string& out) {
   out.reserve(in.size());
   std::size_t copied = 0;  // in[0, copied) is already in `out`
   std::size_t pos = 0;
-  std::size_t next_nen = find_nen(in, 0);  // the first 年 at or after pos, or npos
+  // The first 年 at or after pos, or npos.  Sought by its last byte, five
+  // times rarer in Japanese text than its lead: 2.6 ms -> 1.7 ms over the corpus.
+  std::size_t next_nen = utf8::find_char(in, NEN, 0);
   while (pos < in.size()) {
     // Every era year ends in 年 at most MAX_YEAR_PREFIX bytes after its start,
     // so positions further before the next 年 cannot start one.
-    if (next_nen < pos) next_nen = find_nen(in, pos);
+    if (next_nen < pos) next_nen = utf8::find_char(in, NEN, pos);
     if (next_nen == std::string_view::npos) break;
     if (next_nen - pos > MAX_YEAR_PREFIX) {
       pos = next_nen - MAX_YEAR_PREFIX;

@@ -180,7 +180,8 @@ void Builder::build_alphabet(const std::vector<Ranked>& ranked) {
   a_.pages_.assign(kPageCount, 0);
   a_.blocks_.assign(kPageSize, 0);  // block 0: no character of any pattern
   std::uint32_t rank = 0;
-  for (const auto& [c, count] : ranked) {
+  for (const Ranked& r : ranked) {
+    const char32_t c = r.c;
     std::uint16_t& page = a_.pages_[c >> kPageBits];
     if (page == 0) {
       page = static_cast<std::uint16_t>(a_.blocks_.size() / kPageSize);
