@@ -49,6 +49,17 @@ constexpr std::array<BoolOption, 30> BOOL_OPTIONS = {{
     {"protect_hashtags", &Config::protect_hashtags},
 }};
 
+// A misspelt or repeated name here would leave an option unreachable, so the
+// table is checked against KEYS when it is compiled.
+static_assert([] {
+  for (std::size_t i = 0; i < BOOL_OPTIONS.size(); ++i) {
+    if (std::find(KEYS.begin(), KEYS.end(), BOOL_OPTIONS[i].key) == KEYS.end()) return false;
+    for (std::size_t j = 0; j < i; ++j)
+      if (BOOL_OPTIONS[j].key == BOOL_OPTIONS[i].key) return false;
+  }
+  return true;
+}(), "every boolean option is a distinct name of KEYS");
+
 // The three-way choices; names in table order keep, second, third.
 template <typename Enum>
 using ChoiceTable = std::array<std::pair<std::string_view, Enum>, 3>;

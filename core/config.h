@@ -4,8 +4,10 @@
 // and is changed one option at a time by name with Config::set, which takes a
 // tagged ConfigValue and validates it.  Config::entries reads every option
 // back in KEYS order; replaying that list through Config::set rebuilds an
-// equal Config.  Option names, their order and every message are part of the
-// public interface, so they are spelled here exactly once.
+// equal Config, except that a url_wrap pair stored with protect_urls off comes
+// back with protection on (url_wrap turns it on and comes later in KEYS).
+// Option names, their order and every message are part of the public
+// interface; KEYS below is the one list of the names.
 #pragma once
 
 #include <array>

@@ -107,7 +107,9 @@ void Normalizer::run_stages(std::string_view in, std::string& work, std::string&
 l3_lexical::synonym::SynonymDict Normalizer::prenormalized(const l3_lexical::synonym::SynonymDict& dict) const {
   const Normalizer plain(config_);
   l3_lexical::synonym::SynonymDict normalized;
-  for (const auto& entry : dict.entries()) {
+  // In insert order, so of variants that become equal the last given wins.
+  for (const std::size_t i : dict.insert_order()) {
+    const auto& entry = dict.entries()[i];
     normalized.insert(plain.normalize(entry.variant), entry.canonical);
   }
   return normalized;

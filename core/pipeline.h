@@ -22,6 +22,8 @@ struct Segment {
   bool is_protected = false;
 };
 
+// What normalize_with_segments returns: the joined text and the segments it
+// was joined from.
 struct Normalized {
   std::string text;
   std::vector<Segment> segments;

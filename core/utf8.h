@@ -54,19 +54,23 @@ namespace zenkor::utf8 {
 // Decodes the scalar value that ends right before `pos` and moves `pos` to its start.
 // REQUIRES: 0 < pos <= s.size(), pos at a character boundary of valid UTF-8.
 [[nodiscard]] inline char32_t prev(std::string_view s, std::size_t& pos) noexcept {
-  std::size_t start = pos - 1;
-  while (start > 0 && is_continuation(static_cast<unsigned char>(s[start]))) --start;
-  std::size_t p = start;
-  const char32_t c = next(s, p);
-  pos = start;
-  return c;
+  const auto at = [&](std::size_t i) { return static_cast<char32_t>(static_cast<unsigned char>(s[i])); };
+  char32_t b = at(--pos);
+  if (b < 0x80) return b;
+  // Continuation bytes back to the lead, decoding as it goes.
+  char32_t c = b & 0x3F;
+  if ((b = at(--pos)) >= 0xC0) return (b & 0x1F) << 6 | c;
+  c |= (b & 0x3F) << 6;
+  if ((b = at(--pos)) >= 0xC0) return (b & 0x0F) << 12 | c;
+  c |= (b & 0x3F) << 12;
+  return (at(--pos) & 0x07) << 18 | c;
 }
 
 // The first character boundary at or after byte `pos`, or s.size() past the end.
 // REQUIRES: s is valid UTF-8.
 [[nodiscard]] inline std::size_t boundary_at_or_after(std::string_view s, std::size_t pos) noexcept {
   if (pos >= s.size()) return s.size();
-  while (pos < s.size() && (static_cast<unsigned char>(s[pos]) & 0xC0) == 0x80) ++pos;
+  while (pos < s.size() && is_continuation(static_cast<unsigned char>(s[pos]))) ++pos;
   return pos;
 }
 
@@ -99,13 +103,6 @@ inline void append(std::string& out, char32_t c) {
   out.reserve(s.size());
   for (std::size_t pos = 0; pos < s.size();) out.push_back(next(s, pos));
   return out;
-}
-
-// Number of scalar values in `s`.
-[[nodiscard]] inline std::size_t count(std::string_view s) noexcept {
-  std::size_t n = 0;
-  for (const char ch : s) n += !is_continuation(static_cast<unsigned char>(ch));
-  return n;
 }
 
 // Length of the leading run of ASCII bytes, eight bytes at a time: stages use
@@ -210,6 +207,32 @@ class CharSet {
   std::size_t astral_count_ = 0;
 };
 
+// The first character at or after `pos` that takes three bytes (U+0800-U+FFFF,
+// which holds kana, most kanji and CJK punctuation), or s.size(); for stages
+// that change only such characters.  The branch it takes at each character
+// is easy to predict in Japanese text, where most characters take three bytes.
+[[nodiscard]] inline std::size_t next_three_byte(std::string_view s, std::size_t pos) noexcept {
+  while (pos < s.size()) {
+    const auto lead = static_cast<unsigned char>(s[pos]);
+    if ((lead & 0xF0) == 0xE0) break;
+    pos += sequence_length(lead);
+  }
+  return pos;
+}
+
+// The first occurrence of the encoded character `ch` at or after `pos`, or
+// npos.  memchr seeks its last byte: in CJK text a lead byte such as 0xE3,
+// which starts every kana, stops the search far more often.
+// REQUIRES: `ch` is one encoded character.
+[[nodiscard]] inline std::size_t find_char(std::string_view s, std::string_view ch, std::size_t pos) noexcept {
+  for (std::size_t last = pos + ch.size() - 1; last < s.size(); ++last) {
+    last = s.find(ch.back(), last);
+    if (last == std::string_view::npos) break;
+    if (s.substr(last + 1 - ch.size(), ch.size()) == ch) return last + 1 - ch.size();
+  }
+  return std::string_view::npos;
+}
+
 // Rewrites a text into `out` one code point at a time, copying everything it
 // is not told to change in bulk runs.  A stage reads with next() and, for the
 // code point just read, may call replace(), drop() or insert_before(); a code
@@ -251,6 +274,14 @@ class Rewriter {
 
   // Moves past the characters outside `set` (see CharSet::skip), which stay as they are.
   void skip_to(const CharSet& set) noexcept { pos_ = set.skip(in_, pos_); }
+
+  // Moves past the characters before the next three-byte one (see
+  // next_three_byte), which stay as they are, and tells whether there were any.
+  bool skip_to_three_byte() noexcept {
+    const std::size_t from = pos_;
+    pos_ = next_three_byte(in_, pos_);
+    return pos_ != from;
+  }
 
   // The input after the code point just read, for stages that look ahead.
   [[nodiscard]] std::string_view rest() const noexcept { return in_.substr(pos_); }

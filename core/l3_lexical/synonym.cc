@@ -1,17 +1,21 @@
 #include "core/l3_lexical/synonym.h"
 
+#include <algorithm>
 #include <functional>
 #include <memory>
+#include <numeric>
 
 #include "core/l3_lexical/synonym/matcher.h"
 
 namespace zenkor::l3_lexical::synonym {
 
-SynonymDict::SynonymDict(const SynonymDict& other) : entries_(other.entries_), index_(other.index_) {}
+SynonymDict::SynonymDict(const SynonymDict& other)
+    : entries_(other.entries_), next_stamp_(other.next_stamp_), index_(other.index_) {}
 
 SynonymDict& SynonymDict::operator=(const SynonymDict& other) {
   if (this != &other) {
     entries_ = other.entries_;
+    next_stamp_ = other.next_stamp_;
     index_ = other.index_;
     forget_automaton();
   }
@@ -20,12 +24,14 @@ SynonymDict& SynonymDict::operator=(const SynonymDict& other) {
 
 SynonymDict::SynonymDict(SynonymDict&& other) noexcept
     : entries_(std::move(other.entries_)),
+      next_stamp_(other.next_stamp_),
       index_(std::move(other.index_)),
       automaton_(other.automaton_.exchange(nullptr)) {}
 
 SynonymDict& SynonymDict::operator=(SynonymDict&& other) noexcept {
   if (this != &other) {
     entries_ = std::move(other.entries_);
+    next_stamp_ = other.next_stamp_;
     index_ = std::move(other.index_);
     forget_automaton();
     automaton_.store(other.automaton_.exchange(nullptr));
@@ -60,15 +66,26 @@ void SynonymDict::insert(std::string variant, std::string canonical) {
   if (index_.size() < 2 * (entries_.size() + 1)) rebuild_index();
   const std::size_t slot = slot_of(variant);
   if (index_[slot] != kEmptySlot) {
-    entries_[index_[slot]].canonical = std::move(canonical);
+    Entry& entry = entries_[index_[slot]];
+    entry.canonical = std::move(canonical);
+    entry.stamp = next_stamp_++;
     return;
   }
   index_[slot] = static_cast<std::uint32_t>(entries_.size());
-  entries_.push_back({std::move(variant), std::move(canonical)});
+  entries_.push_back({std::move(variant), std::move(canonical), next_stamp_++});
+}
+
+std::vector<std::size_t> SynonymDict::insert_order() const {
+  std::vector<std::size_t> order(entries_.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return entries_[a].stamp < entries_[b].stamp; });
+  return order;
 }
 
 void SynonymDict::extend(SynonymDict other) {
-  for (Entry& e : other.entries_) insert(std::move(e.variant), std::move(e.canonical));
+  for (const std::size_t i : other.insert_order()) {
+    insert(std::move(other.entries_[i].variant), std::move(other.entries_[i].canonical));
+  }
 }
 
 const matcher::Automaton* SynonymDict::automaton() const {

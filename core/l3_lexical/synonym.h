@@ -1,10 +1,11 @@
 // The user's synonym dictionary: variant forms of words and their canonical
 // forms, applied to text as the last pipeline step.
 //
-// Entries keep the order in which they were inserted (a later insert of the
-// same variant replaces the canonical form in place), so everything derived
-// from a dictionary, such as collapsing variants during pre-normalization, is
-// the same on every run and machine.
+// Entries remember the order in which they were inserted, a later insert of
+// the same variant replacing its canonical form and counting as its latest
+// insert.  Everything derived from a dictionary in that order, such as
+// collapsing variants during pre-normalization (the last given wins), is the
+// same on every run and machine.
 //
 // `apply` rewrites every occurrence of a variant in one left-to-right pass,
 // leftmost-longest and without overlaps; canonical forms written into the
@@ -46,6 +47,7 @@ class SynonymDict {
   struct Entry {
     std::string variant;  // never empty
     std::string canonical;
+    std::uint64_t stamp;  // when it was last inserted: later inserts have larger stamps
   };
 
   SynonymDict() = default;
@@ -56,11 +58,12 @@ class SynonymDict {
   SynonymDict& operator=(SynonymDict&& other) noexcept;
   ~SynonymDict();
 
-  // Adds an entry, or replaces the canonical form of an existing variant.  An
-  // empty variant is ignored.  REQUIRES: no other thread uses the dictionary.
+  // Adds an entry, or replaces the canonical form of an existing variant and
+  // makes it the latest insert.  An empty variant is ignored.
+  // REQUIRES: no other thread uses the dictionary.
   void insert(std::string variant, std::string canonical);
 
-  // Inserts every entry of `other` in its order: its canonical forms win.
+  // Inserts every entry of `other` in its insert order: its canonical forms win.
   void extend(SynonymDict other);
 
   // Stage form: writes `in` with every variant replaced into `out`.
@@ -70,6 +73,8 @@ class SynonymDict {
   [[nodiscard]] std::size_t size() const noexcept { return entries_.size(); }
   [[nodiscard]] bool empty() const noexcept { return entries_.empty(); }
   [[nodiscard]] const std::vector<Entry>& entries() const noexcept { return entries_; }
+  // Indices into entries(), ordered by each entry's latest insert.
+  [[nodiscard]] std::vector<std::size_t> insert_order() const;
 
   // One entry per line: variant, `delimiter`, canonical form.
   [[nodiscard]] static LoadResult from_delimited(std::string_view text, char32_t delimiter);
@@ -88,6 +93,7 @@ class SynonymDict {
   void rebuild_index();
 
   std::vector<Entry> entries_;
+  std::uint64_t next_stamp_ = 0;
   // Open-addressing index into entries_ by variant; kEmptySlot marks a free slot.
   std::vector<std::uint32_t> index_;
   mutable std::atomic<const matcher::Automaton*> automaton_{nullptr};

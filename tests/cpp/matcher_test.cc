@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -21,6 +22,7 @@ namespace {
 using zenkor::l3_lexical::synonym::matcher::Automaton;
 using zenkor::l3_lexical::synonym::matcher::Match;
 using zenkor::l3_lexical::synonym::matcher::Pattern;
+using zenkor::l3_lexical::synonym::matcher::Spelling;
 
 std::vector<Match> find_all(const Automaton& automaton, std::string_view text) {
   std::vector<Match> matches;
@@ -71,8 +73,11 @@ std::string show(const std::vector<Match>& ms) {
   return s;
 }
 
-bool same_as_naive(const std::vector<std::string>& words, const std::string& text) {
-  const auto automaton = Automaton::build(to_patterns(words));
+// With no spelling, the one build() picks.
+bool same_as_naive(const std::vector<std::string>& words, const std::string& text,
+                   std::optional<Spelling> spelling = std::nullopt) {
+  const auto automaton =
+      spelling ? Automaton::build(to_patterns(words), *spelling) : Automaton::build(to_patterns(words));
   if (!automaton) return false;
   const auto got = find_all(*automaton, text);
   const auto want = naive(words, text);
@@ -118,7 +123,7 @@ void fixed_cases() {
 // `filler` distinct characters, each more frequent in the patterns than any
 // character of the random words, push those to longer spellings, except the
 // first character of the alphabet, made the most frequent of all.
-void random_cases(int rounds, std::size_t filler) {
+void random_cases(int rounds, std::size_t filler, std::optional<Spelling> spelling = std::nullopt) {
   std::mt19937 rng(20240607 + static_cast<unsigned>(filler));
   const std::vector<std::string> alphabets[] = {
       {"a", "b"},
@@ -147,7 +152,7 @@ void random_cases(int rounds, std::size_t filler) {
       words.push_back(frequent);
     }
     const std::string text = pick(80);
-    if (!CHECK(same_as_naive(words, text))) return;
+    if (!CHECK(same_as_naive(words, text, spelling))) return;
   }
 }
 
@@ -241,23 +246,46 @@ void large_dictionary() {
   }
 }
 
+// `count` distinct two-kanji words drawn evenly from the first `kanji` kanji.
+std::vector<std::string> two_kanji_words(unsigned seed, std::size_t count, unsigned kanji) {
+  std::mt19937 rng(seed);
+  std::set<std::string> unique;
+  while (unique.size() < count) {
+    std::string w;
+    for (int i = 0; i < 2; ++i) zenkor::utf8::append(w, static_cast<char32_t>(0x4E00 + rng() % kanji));
+    unique.insert(w);
+  }
+  return {unique.begin(), unique.end()};
+}
+
 // Two-kanji words drawn evenly from thousands of kanji: every state near the
 // root has children spread over the whole alphabet.  The array must still be
 // mostly full, not one alphabet-wide span per state.
 void wide_alphabet() {
-  std::mt19937 rng(11);
-  std::set<std::string> unique;
-  while (unique.size() < 100000) {
-    std::string w;
-    for (int i = 0; i < 2; ++i) zenkor::utf8::append(w, static_cast<char32_t>(0x4E00 + rng() % 6000));
-    unique.insert(w);
-  }
-  const std::vector<std::string> words(unique.begin(), unique.end());
+  const std::vector<std::string> words = two_kanji_words(11, 100000, 6000);
   const auto automaton = Automaton::build(to_patterns(words));
   if (!CHECK(automaton.has_value())) return;
   CHECK(slots_per_byte(words, *automaton) < 1.2);
+  // Which takes the narrow alphabet: the wide one spreads children further.
+  const auto wide = Automaton::build(to_patterns(words), Spelling::Wide);
+  CHECK(wide && wide->slot_count() > 2 * automaton->slot_count());
   const std::string text = words[3] + words[7] + "x" + words[3].substr(3);
   CHECK(find_all(*automaton, text) == std::vector<Match>{{0, 6, 3}, {6, 12, 7}});
+}
+
+// Two-kanji words drawn evenly from 900 kanji, each spelled with one symbol
+// in the wide alphabet: every state near the root then has children spread
+// over 900 slots.  build() gives up the wide alphabet for the narrow one.
+void sparse_in_wide_alphabet() {
+  const std::vector<std::string> words = two_kanji_words(13, 50000, 900);
+  const auto patterns = to_patterns(words);
+  const auto chosen = Automaton::build(patterns);
+  const auto narrow = Automaton::build(patterns, Spelling::Narrow);
+  const auto wide = Automaton::build(patterns, Spelling::Wide);
+  if (!CHECK(chosen && narrow && wide)) return;
+  std::printf("%zu slots, %zu in the wide alphabet\n", chosen->slot_count(), wide->slot_count());
+  CHECK(chosen->slot_count() == narrow->slot_count());
+  CHECK(narrow->slot_count() < wide->slot_count());
 }
 
 }  // namespace
@@ -267,12 +295,15 @@ int main() {
   random_cases(3000, 0);
   // The rare characters then take two or three symbols, and the first of
   // them trails with the very symbol the frequent character is spelled with:
-  // the case in which a match could start inside a character.
-  random_cases(100, 175);
-  random_cases(30, 16303);
+  // the case in which a match could start inside a character.  (Three
+  // symbols in the wide alphabet would take 124683 filler characters.)
+  random_cases(100, 899, Spelling::Wide);
+  random_cases(100, 175, Spelling::Narrow);
+  random_cases(30, 16303, Spelling::Narrow);
   limits();
   long_texts();
   large_dictionary();
   wide_alphabet();
+  sparse_in_wide_alphabet();
   return zenkor::test::finish();
 }

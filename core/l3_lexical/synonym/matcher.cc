@@ -17,15 +17,37 @@ namespace {
 constexpr int kMaxProbesPerNode = 256;
 constexpr std::uint8_t kMaxProbesPerSlot = 16;
 
-// Symbols 0 to kOneSymbol - 1 are leads that stand alone; the next
-// kTwoSymbolLeads leads follow one more symbol, the remaining ones two.
-// There is room for every Unicode scalar value.
-constexpr std::uint32_t kSymbols = 256;
-constexpr std::uint32_t kOneSymbol = 176;
-constexpr std::uint32_t kTwoSymbolLeads = 63;
-static_assert(kOneSymbol + kTwoSymbolLeads < kSymbols);
-constexpr std::uint32_t kThreeSymbolLeads = kSymbols - kOneSymbol - kTwoSymbolLeads;
-static_assert(kOneSymbol + kTwoSymbolLeads * kSymbols + kThreeSymbolLeads * kSymbols * kSymbols >= 0x110000);
+// Symbols run from 0 to radix - 1.  Symbols 0 to one - 1 are leads that
+// stand alone; the next two_leads leads follow one more symbol, the
+// remaining ones two.
+struct Alphabet {
+  std::uint32_t radix;
+  std::uint32_t one;
+  std::uint32_t two_leads;
+
+  [[nodiscard]] constexpr std::uint32_t three_leads() const { return radix - one - two_leads; }
+
+  // Room for every Unicode scalar value.
+  [[nodiscard]] constexpr bool spells_all() const {
+    return one + two_leads < radix && std::uint64_t{one} + std::uint64_t{two_leads} * radix +
+                                              std::uint64_t{three_leads()} * radix * radix >= 0x110000;
+  }
+};
+
+constexpr Alphabet kWide{1023, 900, 121};
+constexpr Alphabet kNarrow{256, 176, 63};
+static_assert(kWide.spells_all() && kNarrow.spells_all());
+
+// Slots per symbol of the patterns past which a wide build gives way to a
+// narrow one.  The Sudachi synonyms take 0.54; two-kanji words drawn evenly
+// from 900 kanji take over 7 (1.2 in the narrow alphabet).
+constexpr std::size_t kWideSlotsPerSymbol = 1;
+
+// A character of the patterns and the number of times they use it.
+struct Ranked {
+  char32_t c;
+  std::size_t count;
+};
 
 }  // namespace
 
@@ -34,9 +56,13 @@ static_assert(kOneSymbol + kTwoSymbolLeads * kSymbols + kThreeSymbolLeads * kSym
 // contiguous run of that order.
 class Builder {
  public:
-  Builder(Automaton& a, std::size_t max_slots) : a_(a), max_slots_(max_slots) {}
+  Builder(Automaton& a, Alphabet alphabet, std::size_t max_slots)
+      : a_(a), alphabet_(alphabet), max_slots_(max_slots) {}
 
-  bool run(const std::vector<Pattern>& patterns);
+  // `ranked`: the characters of the patterns, most frequent first.
+  // `slots_per_symbol`, when not 0, lowers max_slots to that many slots per
+  // symbol of the patterns.
+  bool run(const std::vector<Pattern>& patterns, const std::vector<Ranked>& ranked, std::size_t slots_per_symbol);
 
  private:
   static constexpr std::uint32_t kNone = Automaton::kNone;
@@ -54,8 +80,8 @@ class Builder {
     std::uint32_t hi;
   };
 
-  [[nodiscard]] static std::uint32_t spell(std::uint32_t rank);
-  void build_alphabet(const std::vector<Pattern>& patterns);
+  [[nodiscard]] std::uint32_t spell(std::uint32_t rank) const;
+  void build_alphabet(const std::vector<Ranked>& ranked);
   bool encode_keys(const std::vector<Pattern>& patterns);
   [[nodiscard]] std::uint32_t code_at(const Key& k, std::uint32_t i) const { return codes_[k.offset + i]; }
   bool place(const Node& node);
@@ -66,7 +92,11 @@ class Builder {
   void drop_from_free_list(std::uint32_t slot);
   [[nodiscard]] std::uint32_t fail_of(std::uint32_t parent, std::uint32_t code) const;
 
+  // Codes are symbols + 1.
+  static_assert(kWide.radix < (std::uint32_t{1} << Automaton::kSymbolBits));
+
   Automaton& a_;
+  Alphabet alphabet_;
   std::size_t max_slots_;
   std::vector<char16_t> codes_;  // reversed patterns, as symbol codes, back to back
   std::vector<Key> keys_;        // sorted by codes, one per distinct pattern
@@ -85,49 +115,73 @@ class Builder {
 
 // The symbols of the character of the given frequency rank (0: the most
 // frequent), packed as Automaton::symbols_of returns them.
-std::uint32_t Builder::spell(std::uint32_t rank) {
+std::uint32_t Builder::spell(std::uint32_t rank) const {
+  const auto [radix, one, two_leads] = alphabet_;
   std::uint32_t feed[3];
   std::size_t count = 0;
-  if (rank < kOneSymbol) {
+  if (rank < one) {
     feed[count++] = rank;
-  } else if ((rank -= kOneSymbol) < kTwoSymbolLeads * kSymbols) {
-    feed[count++] = rank % kSymbols;
-    feed[count++] = kOneSymbol + rank / kSymbols;
+  } else if ((rank -= one) < two_leads * radix) {
+    feed[count++] = rank % radix;
+    feed[count++] = one + rank / radix;
   } else {
-    rank -= kTwoSymbolLeads * kSymbols;
-    feed[count++] = rank % kSymbols;
-    feed[count++] = rank / kSymbols % kSymbols;
-    feed[count++] = kOneSymbol + kTwoSymbolLeads + rank / (kSymbols * kSymbols);
+    rank -= two_leads * radix;
+    feed[count++] = rank % radix;
+    feed[count++] = rank / radix % radix;
+    feed[count++] = one + two_leads + rank / (radix * radix);
   }
   std::uint32_t word = 0;
   for (std::size_t i = count; i-- > 0;) word = word << Automaton::kSymbolBits | (feed[i] + 1);
   return word;
 }
 
-void Builder::build_alphabet(const std::vector<Pattern>& patterns) {
-  constexpr std::size_t kPageBits = Automaton::kPageBits;
-  constexpr std::size_t kPageSize = Automaton::kPageSize;
-  constexpr std::size_t kPageCount = 0x110000 >> kPageBits;
-  static_assert(kPageCount <= 0x10000, "block numbers are 16-bit");
+namespace {
+
+// The characters of the patterns with their counts, most frequent first:
+// they get the short spellings.
+std::vector<Ranked> rank_characters(const std::vector<Pattern>& patterns) {
   std::vector<char32_t> chars;
   for (const auto& [text, value] : patterns) {
     for (std::size_t pos = 0; pos < text.size();) chars.push_back(utf8::next(text, pos));
   }
   std::sort(chars.begin(), chars.end());
-  std::vector<std::pair<std::size_t, char32_t>> by_count;  // (count, char)
+  std::vector<Ranked> ranked;
   for (std::size_t i = 0; i < chars.size();) {
     std::size_t j = i;
     while (j < chars.size() && chars[j] == chars[i]) ++j;
-    by_count.emplace_back(j - i, chars[i]);
+    ranked.push_back({chars[i], j - i});
     i = j;
   }
-  // Frequent characters get the short spellings.
-  std::stable_sort(by_count.begin(), by_count.end(), [](const auto& x, const auto& y) { return x.first > y.first; });
+  std::stable_sort(ranked.begin(), ranked.end(), [](const Ranked& x, const Ranked& y) { return x.count > y.count; });
+  return ranked;
+}
 
+// Whether the characters the wide alphabet spells with one symbol make up
+// most of the patterns.  Else the narrow one is about as fast, and the
+// patterns' characters are so evenly spread that the wide one is likely to
+// leave the array sparse.
+bool suits_wide(const std::vector<Ranked>& ranked) {
+  std::size_t all = 0;
+  std::size_t one_symbol = 0;
+  for (std::size_t rank = 0; rank < ranked.size(); ++rank) {
+    all += ranked[rank].count;
+    if (rank < kWide.one) one_symbol += ranked[rank].count;
+  }
+  return 2 * one_symbol >= all;
+}
+
+}  // namespace
+
+void Builder::build_alphabet(const std::vector<Ranked>& ranked) {
+  constexpr std::size_t kPageBits = Automaton::kPageBits;
+  constexpr std::size_t kPageSize = Automaton::kPageSize;
+  constexpr std::size_t kPageCount = 0x110000 >> kPageBits;
+  static_assert(kPageCount <= 0x10000, "block numbers are 16-bit");
   a_.pages_.assign(kPageCount, 0);
   a_.blocks_.assign(kPageSize, 0);  // block 0: no character of any pattern
   std::uint32_t rank = 0;
-  for (const auto& [count, c] : by_count) {
+  for (const Ranked& r : ranked) {
+    const char32_t c = r.c;
     std::uint16_t& page = a_.pages_[c >> kPageBits];
     if (page == 0) {
       page = static_cast<std::uint16_t>(a_.blocks_.size() / kPageSize);
@@ -274,9 +328,11 @@ bool Builder::place(const Node& node) {
   return true;
 }
 
-bool Builder::run(const std::vector<Pattern>& patterns) {
-  build_alphabet(patterns);
+bool Builder::run(const std::vector<Pattern>& patterns, const std::vector<Ranked>& ranked,
+                  std::size_t slots_per_symbol) {
+  build_alphabet(ranked);
   if (!encode_keys(patterns)) return false;
+  if (slots_per_symbol != 0) max_slots_ = std::min(max_slots_, slots_per_symbol * codes_.size() + alphabet_.radix);
   a_.pattern_value_.reserve(keys_.size());
   a_.pattern_bytes_.reserve(keys_.size());
   for (const Key& k : keys_) {
@@ -297,11 +353,29 @@ bool Builder::run(const std::vector<Pattern>& patterns) {
   return true;
 }
 
-std::optional<Automaton> Automaton::build(const std::vector<Pattern>& patterns, std::size_t max_slots) {
+namespace {
+
+std::optional<Automaton> build_spelled(const std::vector<Pattern>& patterns, const std::vector<Ranked>& ranked,
+                                       Alphabet alphabet, std::size_t max_slots, std::size_t slots_per_symbol) {
   Automaton a;
-  Builder builder(a, std::min(max_slots, kMaxSlots));
-  if (!builder.run(patterns)) return std::nullopt;
+  Builder builder(a, alphabet, std::min(max_slots, kMaxSlots));
+  if (!builder.run(patterns, ranked, slots_per_symbol)) return std::nullopt;
   return a;
+}
+
+}  // namespace
+
+std::optional<Automaton> Automaton::build(const std::vector<Pattern>& patterns, std::size_t max_slots) {
+  const std::vector<Ranked> ranked = rank_characters(patterns);
+  if (suits_wide(ranked)) {
+    if (auto wide = build_spelled(patterns, ranked, kWide, max_slots, kWideSlotsPerSymbol)) return wide;
+  }
+  return build_spelled(patterns, ranked, kNarrow, max_slots, 0);
+}
+
+std::optional<Automaton> Automaton::build(const std::vector<Pattern>& patterns, Spelling spelling,
+                                          std::size_t max_slots) {
+  return build_spelled(patterns, rank_characters(patterns), spelling == Spelling::Wide ? kWide : kNarrow, max_slots, 0);
 }
 
 void Automaton::find_starts(std::string_view text, std::size_t from, std::size_t to, std::size_t scan_end,
