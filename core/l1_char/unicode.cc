@@ -76,19 +76,21 @@ const icu::Normalizer2* nfkc_instance() {
 
 // Every character that NFKC may change, or join to the character before it:
 // all but the ones it keeps that also begin a normalization segment (ASCII,
-// kana, kanji, most punctuation), and everything past U+FFFF.  Built from
-// ICU's own data on first use.  ICU 72 puts these characters in 161 blocks of
-// 64 code points, well below the 255 a CharSet holds, and too little of the
-// Basic Multilingual Plane is still unassigned for that to change.
+// kana, kanji, most punctuation), and everything past U+FFFF; the sound marks
+// and passthrough characters in any case.  Built from ICU's own data on first
+// use.  ICU 72 puts these characters in 161 blocks of 64 code points, well
+// below the 255 a CharSet holds, and too little of the Basic Multilingual
+// Plane is still unassigned for that to change.
 const utf8::CharSet& nfkc_sensitive() {
   static const utf8::CharSet set = [] {
     utf8::CharSet sensitive;
     const icu::Normalizer2* normalizer = nfkc_instance();
     for (char32_t c = 0; c < 0x10000; ++c) {
       const auto cp = static_cast<UChar32>(c);
-      const bool kept = normalizer != nullptr && normalizer->hasBoundaryBefore(cp) &&
-                        u_getIntPropertyValue(cp, UCHAR_NFKC_QUICK_CHECK) == UNORM_YES;
-      if (!kept) sensitive.add(c);
+      // Without ICU's data nothing is normalized (see append_plain_nfkc).
+      const bool kept = normalizer == nullptr || (normalizer->hasBoundaryBefore(cp) &&
+                                                  u_getIntPropertyValue(cp, UCHAR_NFKC_QUICK_CHECK) == UNORM_YES);
+      if (!kept || SOUND_MARKS.contains(c) || NFKC_PASSTHROUGH.contains(c)) sensitive.add(c);
     }
     sensitive.add(0x10000, 0x10FFFF);
     return sensitive;
@@ -138,7 +140,10 @@ bool append_nfkc(std::string_view text, std::string& out) {
     std::size_t start = hit;
     if (start > copied) (void)utf8::prev(text, start);
     std::size_t end = hit + utf8::sequence_length(static_cast<unsigned char>(text[hit]));
-    for (std::size_t next = end; end < text.size() && sensitive.contains(utf8::next(text, next)); end = next) {
+    while (end < text.size()) {
+      std::size_t next = end;
+      if (!sensitive.contains(utf8::next(text, next))) break;
+      end = next;
     }
     out.append(text.substr(copied, start - copied));
     if (!append_stretch(text, start, end, out)) return false;
