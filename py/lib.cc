@@ -8,13 +8,9 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <cerrno>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -22,7 +18,6 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -33,6 +28,7 @@
 #include "core/pipeline.h"
 #include "core/utf8.h"
 #include "dict/sudachi.h"
+#include "dict/text_file.h"
 
 namespace {
 
@@ -625,37 +621,40 @@ std::string_view extension_of(std::string_view path) {
   return zenkor::utf8::is_valid(extension) ? extension : std::string_view();
 }
 
-// Reads a whole file as UTF-8 text, or raises OSError "cannot read {path}: ...".
-bool read_text_file(const FilePath& path, std::string& out) {
-  const auto fail = [&](const std::string& reason) {
-    PyErr_SetString(PyExc_OSError, ("cannot read " + path.text + ": " + reason).c_str());
-    return false;
-  };
-  const auto os_error = [&](int code) {
-    return fail(std::system_category().message(code) + " (os error " + std::to_string(code) + ")");
-  };
-  if (path.bytes.find('\0') != std::string::npos) return fail("path contains a NUL byte");
-  const int fd = ::open(path.bytes.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return os_error(errno);
-  out.clear();
-  char buffer[1 << 16];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      const int code = errno;
-      ::close(fd);
-      return os_error(code);
-    }
-    if (n == 0) break;
-    out.append(buffer, static_cast<std::size_t>(n));
+// The subclass of OSError the interpreter raises for `errno_value` (a
+// builtin type, which lives as long as the interpreter), or null with an
+// exception set.  OSError(errno, strerror) comes out as that subclass.
+PyObject* os_error_type(int errno_value) {
+  Ref sample(PyObject_CallFunction(PyExc_OSError, "is", errno_value, ""));
+  return sample ? reinterpret_cast<PyObject*>(Py_TYPE(sample.get())) : nullptr;
+}
+
+// Reads a whole file as UTF-8 text, or raises OSError "cannot read {path}:
+// {reason}".  A failure the system reports raises the subclass the
+// interpreter picks for its errno (FileNotFoundError, PermissionError,
+// IsADirectoryError, ...) with `errno` set.  `filename` stays unset: with it,
+// OSError's str() would print "[Errno N] ..." in place of the message.
+bool read_text_file(const FilePath& path, zenkor::text_file::Text& out) {
+  auto read = zenkor::text_file::read(path.bytes);
+  if (auto* text = std::get_if<zenkor::text_file::Text>(&read)) {
+    out = std::move(*text);
+    return true;
   }
-  ::close(fd);
-  if (!zenkor::utf8::is_valid(out)) return fail("stream did not contain valid UTF-8");
-  // Spreadsheet programs save CSV with a byte-order mark; it is not text.
-  constexpr std::string_view BOM = "\xEF\xBB\xBF";
-  if (std::string_view(out).substr(0, BOM.size()) == BOM) out.erase(0, BOM.size());
-  return true;
+  const auto& err = std::get<zenkor::text_file::ReadError>(read);
+  const bool from_system = err.kind == zenkor::text_file::ReadError::Kind::Os;
+  PyObject* type = from_system ? os_error_type(err.os_code) : PyExc_OSError;
+  if (!type) return false;
+  // Built from the whole message: a NUL in the path must not cut it short.
+  Ref message(str_from("cannot read " + path.text + ": " + err.display()));
+  if (!message) return false;
+  Ref exception(PyObject_CallOneArg(type, message.get()));
+  if (!exception) return false;
+  if (from_system) {
+    Ref code(PyLong_FromLong(err.os_code));
+    if (!code || PyObject_SetAttrString(exception.get(), "errno", code.get()) < 0) return false;
+  }
+  PyErr_SetObject(type, exception.get());
+  return false;
 }
 
 PyObject* Normalizer_with_custom_dict(PyObject* obj, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
@@ -763,9 +762,10 @@ PyObject* Normalizer_load_custom_dict_file(PyObject* obj, PyObject* const* args,
                     ("unknown custom dict format " + zenkor::quoted(format) + " (expected json, csv, tsv)").c_str());
     return nullptr;
   }
-  std::string text;
+  zenkor::text_file::Text text;
   if (!read_text_file(path, text)) return nullptr;
-  auto loaded = delimiter == 0 ? SynonymDict::from_json_grouped(text) : SynonymDict::from_delimited(text, delimiter);
+  auto loaded = delimiter == 0 ? SynonymDict::from_json_grouped(text.view())
+                               : SynonymDict::from_delimited(text.view(), delimiter);
   if (auto* err = std::get_if<SynonymDictError>(&loaded)) {
     PyErr_SetString(PyExc_ValueError, ("invalid custom dict " + path.text + ": " + err->display()).c_str());
     return nullptr;
@@ -781,9 +781,9 @@ PyObject* Normalizer_load_sudachi_synonyms(PyObject* obj, PyObject* const* args,
   ExclusiveBorrow borrow(reinterpret_cast<PyNormalizer*>(obj));
   if (!borrow) return nullptr;
   FilePath path;
-  std::string text;
+  zenkor::text_file::Text text;
   if (!path_argument(path_obj, path) || !read_text_file(path, text)) return nullptr;
-  auto loaded = zenkor::sudachi::load_sudachi_synonyms(text);
+  auto loaded = zenkor::sudachi::load_sudachi_synonyms(text.view());
   if (auto* err = std::get_if<zenkor::sudachi::SudachiParseError>(&loaded)) {
     PyErr_SetString(PyExc_ValueError, ("invalid sudachi synonyms " + path.text + ": " + err->display()).c_str());
     return nullptr;

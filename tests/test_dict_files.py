@@ -1,6 +1,9 @@
 """Dictionary text formats: delimited lines, grouped JSON, and reading files."""
 
+import errno
 import os
+import subprocess
+import sys
 from pathlib import Path
 
 import pytest
@@ -254,21 +257,29 @@ def test_invalid_json_file_names_the_path(tmp_path):
     assert str(info.value) == f"invalid custom dict {path}: invalid json at char 0: expected top-level object"
 
 
-def check_unreadable(path, reason, method="load_custom_dict_file"):
+def check_unreadable(path, reason, method="load_custom_dict_file", kind=OSError, code=None):
+    """The exact message, and for errors the system reports the subclass and errno it would raise."""
     n = Normalizer("none").with_custom_dict({"K": ["k"]})
     with pytest.raises(OSError) as info:
         getattr(n, method)(path)
-    assert type(info.value) is OSError
+    assert type(info.value) is kind
+    assert info.value.errno == code
     assert str(info.value) == f"cannot read {os.fsdecode(path) if isinstance(path, bytes) else path}: {reason}"
     assert n.custom_dict_size == 1
 
 
 @pytest.mark.parametrize("method", ["load_custom_dict_file", "load_sudachi_synonyms"])
 def test_missing_file_and_directory(tmp_path, method):
-    check_unreadable(tmp_path / "missing.csv", "No such file or directory (os error 2)", method)
+    missing = "No such file or directory (os error 2)"
+    check_unreadable(tmp_path / "missing.csv", missing, method, FileNotFoundError, errno.ENOENT)
     directory = tmp_path / "dir.csv"
     directory.mkdir()
-    check_unreadable(directory, "Is a directory (os error 21)", method)
+    check_unreadable(directory, "Is a directory (os error 21)", method, IsADirectoryError, errno.EISDIR)
+    check_unreadable(tmp_path / "dir.csv" / "x.csv", missing, method, FileNotFoundError, errno.ENOENT)
+    check_unreadable(tmp_path / "missing.csv" / "x.csv", missing, method, FileNotFoundError, errno.ENOENT)
+    (tmp_path / "file.csv").write_text("a,b")
+    check_unreadable(tmp_path / "file.csv" / "x.csv", "Not a directory (os error 20)", method, NotADirectoryError,
+                     errno.ENOTDIR)
 
 
 @pytest.mark.skipif(os.name != "posix" or os.geteuid() == 0, reason="root can read any file")
@@ -276,7 +287,7 @@ def test_file_without_read_permission(tmp_path):
     path = tmp_path / "secret.csv"
     path.write_text("a,b", encoding="utf-8")
     path.chmod(0)
-    check_unreadable(path, "Permission denied (os error 13)")
+    check_unreadable(path, "Permission denied (os error 13)", kind=PermissionError, code=errno.EACCES)
 
 
 @pytest.mark.parametrize("method", ["load_custom_dict_file", "load_sudachi_synonyms"])
@@ -296,10 +307,10 @@ def test_undecodable_path_bytes_are_shown_as_replacement(tmp_path, raw):
     assert str(info.value) == f"cannot read {tmp_path}/{shown}: No such file or directory (os error 2)"
 
 
-def test_path_with_nul_byte_is_an_os_error():
-    with pytest.raises(OSError) as info:
-        Normalizer("none").load_custom_dict_file(b"a\0b.csv")
-    assert str(info.value).startswith("cannot read a")
+@pytest.mark.parametrize("path", [b"a\0b.csv", "a\0b.csv", Path("a\0b.csv")])
+@pytest.mark.parametrize("method", ["load_custom_dict_file", "load_sudachi_synonyms"])
+def test_path_with_nul_byte_is_an_os_error_with_the_whole_message(path, method):
+    check_unreadable(path, "path contains a NUL byte", method)
 
 
 def test_empty_files_add_nothing(tmp_path):
@@ -307,3 +318,59 @@ def test_empty_files_add_nothing(tmp_path):
         path = tmp_path / name
         path.write_text(content, encoding="utf-8")
         assert Normalizer("none").load_custom_dict_file(Path(path)).custom_dict_size == 0
+
+
+# ----------------------------------------------------------------------------
+# Files too large to be a dictionary, and running out of memory while reading.
+
+LIMIT = 1 << 30
+TOO_LARGE = f"file is larger than {LIMIT} bytes"
+
+
+def run_with_address_space(limit, code):
+    """Runs `code` in a fresh interpreter whose address space is capped, and returns its output."""
+    script = f"import resource\nresource.setrlimit(resource.RLIMIT_AS, ({limit}, {limit}))\n{code}"
+    done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, timeout=120)
+    assert done.returncode == 0, done.stderr
+    return done.stdout
+
+
+@pytest.mark.skipif(not os.path.exists("/dev/zero"), reason="needs /dev/zero")
+def test_a_file_that_never_ends_stops_at_the_size_limit():
+    # With 3 GiB of address space a reader that keeps going runs out of memory
+    # instead; one that is bounded holds the limit and a byte, and no more.
+    out = run_with_address_space(3 << 30, """
+import resource, zenkor
+before = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+try:
+    zenkor.Normalizer("none").load_custom_dict_file("/dev/zero", format="csv")
+except OSError as e:
+    print(type(e).__name__, e.errno, str(e))
+print((resource.getrusage(resource.RUSAGE_SELF).ru_maxrss - before) * 1024)
+""")
+    message, grown = out.splitlines()
+    assert message == f"OSError None cannot read /dev/zero: {TOO_LARGE}"
+    assert int(grown) < LIMIT * 1.15
+
+
+def test_a_large_regular_file_is_refused_before_it_is_read(tmp_path):
+    path = tmp_path / "huge.txt"
+    with open(path, "wb") as f:
+        f.truncate(LIMIT + 1)  # sparse: takes no disk space, and reading it would take a second
+    check_unreadable(path, TOO_LARGE, "load_sudachi_synonyms")
+
+
+@pytest.mark.skipif(not os.path.isdir("/proc/self/fd"), reason="needs /proc/self/fd")
+def test_running_out_of_memory_while_reading_closes_the_file():
+    out = run_with_address_space(512 << 20, """
+import os, zenkor
+n = zenkor.Normalizer("none")
+before = len(os.listdir("/proc/self/fd"))
+for _ in range(5):
+    try:
+        n.load_sudachi_synonyms("/dev/zero")
+    except MemoryError:
+        pass
+print(len(os.listdir("/proc/self/fd")) - before, n.custom_dict_size, n.normalize("ok"))
+""")
+    assert out.split() == ["0", "0", "ok"]
