@@ -83,6 +83,13 @@ std::vector<std::size_t> SynonymDict::insert_order() const {
 }
 
 void SynonymDict::extend(SynonymDict other) {
+  if (entries_.empty()) {
+    // Nothing to merge with (the first load into a normalizer): take `other`
+    // whole rather than insert a copy of each entry while it still lives,
+    // which for a large dictionary held both at once.
+    *this = std::move(other);
+    return;
+  }
   for (const std::size_t i : other.insert_order()) {
     insert(std::move(other.entries_[i].variant), std::move(other.entries_[i].canonical));
   }

@@ -2,7 +2,9 @@
 // entry per delimited line, and JSON grouped by canonical form.  Both either
 // return a whole dictionary or an error; nothing read before an error is kept.
 
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "core/l3_lexical/synonym.h"
 #include "core/l3_lexical/synonym/json.h"
@@ -37,27 +39,51 @@ LoadResult SynonymDict::from_delimited(std::string_view text, char32_t delimiter
   return dict;
 }
 
-LoadResult SynonymDict::from_json_grouped(std::string_view text) {
-  const auto fail = [](std::size_t pos, std::string_view msg) {
-    return SynonymDictError{SynonymDictError::Kind::InvalidJson, pos, msg};
-  };
-  json::Parser parser(text);
-  json::Value root;
-  parser.skip_whitespace();
-  if (auto e = parser.parse_value(root)) return fail(e->pos, e->msg);
-  parser.skip_whitespace();
-  if (!parser.at_end()) return fail(parser.pos(), "trailing characters after top-level value");
-  if (root.kind != json::Value::Kind::Object) return fail(0, "expected top-level object");
+namespace {
 
-  SynonymDict dict;
-  for (auto& [canonical, value] : root.members) {
-    if (value.kind != json::Value::Kind::Array) return fail(0, "expected array of strings");
-    for (json::Value& variant : value.items) {
-      if (variant.kind != json::Value::Kind::Str) return fail(0, "expected string in array");
-      if (variant.str != canonical) dict.insert(std::move(variant.str), canonical);
-    }
+// Builds the grouped dictionary while the JSON is read: the top-level value
+// must be an object, each member's value an array, each item a string.  A
+// wrong shape is only noted (the first one, in document order), and the
+// entries read so far are dropped: an error in the text itself, wherever it
+// lies, is the one reported, so the reader still goes on to the end.
+class GroupedReader final : public json::Visitor {
+ public:
+  void value(std::size_t depth, json::Kind kind, std::string& text) override {
+    if (shape_error_) return;
+    if (depth == 0 && kind != json::Kind::Object) return wrong_shape("expected top-level object");
+    if (depth == 1 && kind != json::Kind::Array) return wrong_shape("expected array of strings");
+    if (depth != 2) return;
+    if (kind != json::Kind::Str) return wrong_shape("expected string in array");
+    if (text != canonical_) dict_.insert(std::move(text), canonical_);
   }
-  return dict;
+
+  void member_name(std::size_t depth, std::string& name) override {
+    if (depth == 1) canonical_ = name;
+  }
+
+  // The dictionary, or the shape error (reported at index 0).
+  LoadResult finish() && {
+    if (shape_error_) return SynonymDictError{SynonymDictError::Kind::InvalidJson, 0, *shape_error_};
+    return std::move(dict_);
+  }
+
+ private:
+  void wrong_shape(std::string_view msg) {
+    shape_error_ = msg;
+    dict_ = SynonymDict();
+  }
+
+  SynonymDict dict_;
+  std::string canonical_;  // the name of the member being read
+  std::optional<std::string_view> shape_error_;
+};
+
+}  // namespace
+
+LoadResult SynonymDict::from_json_grouped(std::string_view text) {
+  GroupedReader reader;
+  if (auto e = json::read(text, reader)) return SynonymDictError{SynonymDictError::Kind::InvalidJson, e->pos, e->msg};
+  return std::move(reader).finish();
 }
 
 }  // namespace zenkor::l3_lexical::synonym

@@ -1,29 +1,22 @@
-// The small JSON reader of the grouped dictionary format.
+// The small streaming JSON reader of the grouped dictionary format.
 //
-// It reads exactly what that format needs and reports errors by character
-// index (not byte offset), so messages point where an editor's cursor would.
-// It is deliberately lenient where leniency is harmless: trailing commas are
-// accepted, and any unquoted token (numbers, true, null, or any other text)
-// is read as an opaque Scalar without checking its content.
+// It reads the UTF-8 text where it lies and tells a Visitor about each value
+// as it reaches it, so a document is never copied to 4-byte characters nor
+// held as a tree: the format above checks its shape and builds its entries
+// while the text is read, and memory stays close to what the entries need.
+// Errors are reported by character index (not byte offset), so messages point
+// where an editor's cursor would; the index is counted only when there is an
+// error.  It is deliberately lenient where leniency is harmless: trailing
+// commas are accepted, and any unquoted token (numbers, true, null, or any
+// other text) is read as an opaque scalar without checking its content.
 #pragma once
 
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
 
 namespace zenkor::l3_lexical::synonym::json {
-
-// A parsed value.  Only the member matching `kind` is meaningful.
-struct Value {
-  enum class Kind : unsigned char { Str, Array, Object, Scalar };
-  Kind kind = Kind::Scalar;
-  std::string str;                                   // Str
-  std::vector<Value> items;                          // Array, in document order
-  std::vector<std::pair<std::string, Value>> members;  // Object, in document order, duplicates kept
-};
 
 // `pos` is a 0-based character index into the whole text.
 struct Error {
@@ -34,33 +27,26 @@ struct Error {
 // Containers that may be open at once.
 inline constexpr std::size_t kMaxDepth = 64;
 
-class Parser {
+enum class Kind : unsigned char { Str, Array, Object, Scalar };
+
+// Told about the document in document order.  `depth` is the number of
+// containers around a value: 0 for the top-level value, 1 for the members or
+// items of a top-level container, and so on.
+class Visitor {
  public:
-  // REQUIRES: text is valid UTF-8.
-  explicit Parser(std::string_view text);
-
-  // Each parse operation reads at the current position and returns an error,
-  // or nothing on success with the result in `out`.
-  [[nodiscard]] std::optional<Error> parse_value(Value& out);
-  [[nodiscard]] std::optional<Error> parse_string(std::string& out);
-  [[nodiscard]] std::optional<Error> parse_hex4(char32_t& out);
-
-  // Skips JSON white space: space, tab, line feed, carriage return.
-  void skip_whitespace() noexcept;
-
-  [[nodiscard]] bool at_end() const noexcept { return pos_ == chars_.size(); }
-  [[nodiscard]] std::size_t pos() const noexcept { return pos_; }
-
- private:
-  [[nodiscard]] std::optional<Error> parse_array(Value& out);
-  [[nodiscard]] std::optional<Error> parse_object(Value& out);
-  [[nodiscard]] std::optional<Error> parse_unicode_escape(std::string& out);
-  [[nodiscard]] Error error_here(std::string_view msg) const noexcept { return {pos_, msg}; }
-  [[nodiscard]] bool next_is(char32_t c) const noexcept { return pos_ < chars_.size() && chars_[pos_] == c; }
-
-  std::u32string chars_;
-  std::size_t pos_ = 0;
-  std::size_t depth_ = 0;
+  virtual ~Visitor() = default;
+  // A value starts.  For a Str, `text` holds it decoded, and the visitor may
+  // move it away; for the other kinds it is empty.  The items or members of
+  // an Array or Object follow at depth + 1.
+  virtual void value(std::size_t depth, Kind kind, std::string& text) = 0;
+  // A member name, read before its value, which follows at the same `depth`.
+  virtual void member_name(std::size_t depth, std::string& name) = 0;
 };
+
+// Reads `text` as one JSON value, with JSON white space around it allowed,
+// and returns the first error, if any.  The visitor has been told about
+// everything before the error.
+// REQUIRES: text is valid UTF-8.
+[[nodiscard]] std::optional<Error> read(std::string_view text, Visitor& visitor);
 
 }  // namespace zenkor::l3_lexical::synonym::json
