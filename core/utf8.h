@@ -185,7 +185,9 @@ class CharSet {
     const bool three_bytes = (b0 & 0xF0) == 0xE0;
     const auto b1 = static_cast<unsigned char>(three_bytes ? s[pos + 1] : 0);
     const auto b2 = static_cast<unsigned char>(three_bytes ? s[pos + 2] : 0);
-    return leads_[b0] & (!three_bytes | in_bmp(((b0 & 0x0Fu) << 12) | ((b1 & 0x3Fu) << 6) | (b2 & 0x3Fu)));
+    // Bitwise on purpose: both sides are evaluated, and no branch is taken.
+    const unsigned in_set = !three_bytes | in_bmp(((b0 & 0x0Fu) << 12) | ((b1 & 0x3Fu) << 6) | (b2 & 0x3Fu));
+    return (leads_[b0] & in_set) != 0;
   }
 
   [[nodiscard]] constexpr bool in_bmp(char32_t c) const noexcept {

@@ -1,0 +1,114 @@
+#!/bin/sh
+# Builds the core, the libFuzzer harnesses (tests/fuzz) and the C++ unit tests
+# (tests/cpp) with clang under AddressSanitizer and UndefinedBehaviorSanitizer,
+# runs the unit tests, then runs each harness for a bounded time.  Fails on
+# any sanitizer report, crash, leak, failed check, or input slower than one
+# second.  Installs clang and libFuzzer with apt-get when they are missing.
+#
+#   sh scripts/fuzz.sh [SECONDS_PER_HARNESS]      (default 40)
+#
+# CXX_FUZZ names the clang++ to use.  The corpus grows in build/fuzz/corpus
+# and is reused by later runs; findings are written to build/fuzz/findings.
+# Exit status 77: clang could not be installed.
+set -eu
+
+seconds=${1:-40}
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build/fuzz"
+cxx=${CXX_FUZZ:-clang++}
+
+# A program that links against libFuzzer: proof that the toolchain is complete.
+fuzzer_links() {
+  command -v "$cxx" >/dev/null 2>&1 || return 1
+  probe=$(mktemp -d)
+  printf 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }\n' >"$probe/p.cc"
+  "$cxx" -fsanitize=fuzzer,address,undefined "$probe/p.cc" -o "$probe/p" >/dev/null 2>&1
+  status=$?
+  rm -rf "$probe"
+  return $status
+}
+
+if ! fuzzer_links; then
+  if ! command -v apt-get >/dev/null 2>&1; then
+    echo "fuzz.sh needs clang with libFuzzer (Debian: clang libclang-rt-14-dev)" >&2
+    exit 77
+  fi
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  # The runtime package is named after the compiler's major version.
+  $SUDO apt-get -o DPkg::Lock::Timeout=600 update -q >/dev/null || true
+  version=$(apt-cache depends clang 2>/dev/null | sed -n 's/.*Depends: clang-\([0-9][0-9]*\)$/\1/p' | head -n 1)
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends \
+    clang ${version:+libclang-rt-$version-dev} >/dev/null || exit 77
+  fuzzer_links || exit 77
+fi
+
+sanitize="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+generator=""
+if command -v ninja >/dev/null 2>&1 && [ ! -f "$build/CMakeCache.txt" ]; then generator="-G Ninja"; fi
+# $generator is empty or two words: left unquoted on purpose.
+# -O1 with line tables: builds in half the time of -O2 -g, runs as fast under
+# the sanitizers, and reports still name file and line.
+cmake -S "$root" -B "$build" $generator -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER="$cxx" \
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only" -DCMAKE_CXX_FLAGS="$sanitize -fsanitize=fuzzer-no-link" \
+  -DCMAKE_EXE_LINKER_FLAGS="$sanitize" \
+  -DZENKOR_BUILD_TESTS=ON -DZENKOR_BUILD_FUZZ=ON >/dev/null
+cmake --build "$build" -j 2
+
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+for test in matcher_test case_test nfkc_test; do
+  "$build/tests/cpp/$test"
+done
+
+# Seeds: the checked-in cases, and samples of the real text beside the checkout
+# (found as tests/shared_data.py finds it) when it is there.
+data=""
+for dir in "$root" "$root/.." "$root/../.."; do
+  if [ -d "$dir/shared/data" ]; then data="$dir/shared/data" && break; fi
+done
+seeds="$build/seeds"
+rm -rf "$seeds"
+cp -R "$root/tests/fuzz/seeds" "$seeds"
+if [ -n "$data" ]; then
+  # Every 400th line of each corpus file, one seed each; the levenshtein seeds
+  # are those lines cut in two.
+  for file in "$data"/corpus/*.txt; do
+    awk -v out="$seeds" -v name="$(basename "$file" .txt)" 'NR % 400 == 1 && length($0) < 4000 {
+      f = out "/normalizer_fuzz/" name "-" NR; print > f; close(f)
+      f = out "/levenshtein_fuzz/" name "-" NR; print > f; close(f)
+    }' "$file"
+  done
+  # Pieces of the Sudachi synonyms, for its reader (first byte 4) and for the
+  # delimited reader (first byte 1), and as a dictionary for the normalizer.
+  if [ -f "$data/sudachi/synonyms.txt" ]; then
+    for skip in 0 1 2 3 5 8 13 21 34 55 89 144 233 377 610; do
+      piece=$(dd if="$data/sudachi/synonyms.txt" bs=4000 skip="$skip" count=1 2>/dev/null)
+      printf '\004%s\n' "$piece" >"$seeds/parsers_fuzz/sudachi-$skip"
+      printf '\001%s\n' "$piece" >"$seeds/parsers_fuzz/delimited-$skip"
+    done
+  fi
+fi
+
+findings="$build/findings"
+mkdir -p "$findings"
+total=0
+for harness in normalizer_fuzz parsers_fuzz levenshtein_fuzz; do
+  corpus="$build/corpus/$harness"
+  mkdir -p "$corpus"
+  log="$build/$harness.log"
+  set +e
+  "$build/tests/fuzz/$harness" "$corpus" "$seeds/$harness" \
+    -max_total_time="$seconds" -timeout=1 -max_len=4096 -rss_limit_mb=2048 -print_final_stats=1 \
+    -artifact_prefix="$findings/$harness-" >"$log" 2>&1
+  status=$?
+  set -e
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | awk '{ n += $1 } END { print n + 0 }')
+  total=$((total + runs))
+  echo "$harness: $runs executions in ${seconds} s, exit status $status"
+  if [ "$status" -ne 0 ]; then
+    tail -n 60 "$log" >&2
+    exit 1
+  fi
+done
+echo "fuzz: $total executions in total, no findings"
