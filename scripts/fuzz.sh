@@ -57,7 +57,7 @@ cmake --build "$build" -j 2
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-for test in matcher_test case_test nfkc_test; do
+for test in matcher_test case_test nfkc_test text_file_test; do
   "$build/tests/cpp/$test"
 done
 
