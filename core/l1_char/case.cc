@@ -53,4 +53,9 @@ void convert_in_pieces(std::string_view in, std::string& out, CaseAction action,
   }
 }
 
+bool convert_trigger(char32_t c, CaseAction action) noexcept {
+  const auto cp = static_cast<UChar32>(c);
+  return u_hasBinaryProperty(cp, action == CaseAction::Upper ? UCHAR_CHANGES_WHEN_UPPERCASED : UCHAR_CHANGES_WHEN_LOWERCASED);
+}
+
 }  // namespace zenkor::l1_char::case_

@@ -58,4 +58,6 @@ void expand(std::string_view in, std::string& out) {
   w.finish();
 }
 
+bool expand_trigger(char32_t c) noexcept { return EXPANDED.contains(c); }
+
 }  // namespace zenkor::l1_char::cjk_compat

@@ -10,4 +10,7 @@ namespace zenkor::l1_char::cjk_compat {
 
 void expand(std::string_view in, std::string& out);
 
+// The characters without which expand leaves a text unchanged.
+[[nodiscard]] bool expand_trigger(char32_t c) noexcept;
+
 }  // namespace zenkor::l1_char::cjk_compat

@@ -155,4 +155,6 @@ void map_table(std::string_view in, std::string& out, const KanjiTable& table) {
   w.finish();
 }
 
+bool remove_variation_selectors_trigger(char32_t c) noexcept { return VARIATION_SELECTORS.contains(c); }
+
 }  // namespace zenkor::l1_char::kanji

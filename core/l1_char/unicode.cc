@@ -206,4 +206,14 @@ void nfkc(std::string_view in, std::string& out) {
   (void)append_nfkc(with_joining_marks(in), out);
 }
 
+bool nfkc_trigger(char32_t c) noexcept {
+  if (c >= 0x10000) {
+    const icu::Normalizer2* normalizer = nfkc_instance();
+    const auto cp = static_cast<UChar32>(c);
+    return normalizer != nullptr &&
+           !(normalizer->hasBoundaryBefore(cp) && u_getIntPropertyValue(cp, UCHAR_NFKC_QUICK_CHECK) == UNORM_YES);
+  }
+  return nfkc_sensitive().contains(c) && !NFKC_PASSTHROUGH.contains(c);
+}
+
 }  // namespace zenkor::l1_char::unicode

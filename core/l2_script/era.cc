@@ -167,4 +167,7 @@ void era_to_western(std::string_view in, std::string& out) {
   out.append(in, copied);
 }
 
+// Every era year ends in 年.
+bool era_to_western_trigger(char32_t c) noexcept { return c == U'年'; }
+
 }  // namespace zenkor::l2_script::era

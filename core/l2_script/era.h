@@ -12,4 +12,7 @@ namespace zenkor::l2_script::era {
 
 void era_to_western(std::string_view in, std::string& out);
 
+// The characters without which era_to_western leaves a text unchanged.
+[[nodiscard]] bool era_to_western_trigger(char32_t c) noexcept;
+
 }  // namespace zenkor::l2_script::era

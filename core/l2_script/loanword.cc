@@ -131,4 +131,14 @@ void strip_trailing_prolonged(std::string_view in, std::string& out, std::size_t
   out.append(in, copied);
 }
 
+// A pair rule needs its second, small kana, rarer than the first; the other
+// rules change their one character.
+bool unify_loanword_kana_trigger(char32_t c) noexcept {
+  const bool second_of_pair =
+      std::any_of(PAIR_RULES.begin(), PAIR_RULES.end(), [c](const PairRule& r) { return r.second == c; });
+  return second_of_pair || map_single(c) != c;
+}
+
+bool strip_trailing_prolonged_trigger(char32_t c) noexcept { return c == U'ー'; }
+
 }  // namespace zenkor::l2_script::loanword

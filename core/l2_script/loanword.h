@@ -16,4 +16,8 @@ void unify_loanword_kana(std::string_view in, std::string& out);
 
 void strip_trailing_prolonged(std::string_view in, std::string& out, std::size_t min_length);
 
+// The characters without which each stage above leaves a text unchanged.
+[[nodiscard]] bool unify_loanword_kana_trigger(char32_t c) noexcept;
+[[nodiscard]] bool strip_trailing_prolonged_trigger(char32_t c) noexcept;
+
 }  // namespace zenkor::l2_script::loanword
