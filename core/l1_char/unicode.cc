@@ -44,9 +44,12 @@ constexpr utf8::CharSet SOUND_MARKS = {
     {kHalfwidthVoiced, kHalfwidthSemiVoiced},
 };
 
+// Kana a sound mark may follow: hiragana, katakana, their iteration marks,
+// and the small katakana of Ainu (U+31F0-U+31FF), which have no precomposed
+// voiced forms but take the combining mark (ㇷ゚ is U+31F7 U+309A).
 [[nodiscard]] constexpr bool is_kana_base(char32_t c) noexcept {
   return (c >= 0x3041 && c <= 0x3096) || (c >= 0x309D && c <= 0x309E) || (c >= 0x30A1 && c <= 0x30FA) ||
-         (c >= 0x30FD && c <= 0x30FE);
+         (c >= 0x30FD && c <= 0x30FE) || (c >= 0x31F0 && c <= 0x31FF);
 }
 
 [[nodiscard]] constexpr bool is_halfwidth_katakana(char32_t c) noexcept { return c >= 0xFF66 && c <= 0xFF9D; }

@@ -5,7 +5,8 @@
 //   text (¨, ¯, ´, ￣, the Greek and Arabic spacing accents, ...) are copied
 //   unchanged, and no composition or reordering reaches across them.
 // - A voiced or semi-voiced sound mark in any of its three forms (combining,
-//   spacing, halfwidth) joins the kana before it (か゛ -> が, ｶﾞ -> ガ);
+//   spacing, halfwidth) joins the kana before it (か゛ -> が, ｶﾞ -> ガ), the
+//   small katakana U+31F0-U+31FF included (ㇷ゜ -> ㇷ and U+309A);
 //   anywhere else it comes out as the spacing mark ゛ or ゜, never as a space
 //   followed by a combining mark.
 #pragma once

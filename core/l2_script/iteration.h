@@ -4,7 +4,8 @@
 // hiragana letter) and ヽ ヾ (after a katakana letter) by the one character
 // they repeat: 人々 -> 人人, こゝろ -> こころ, すゞ -> すず, カヾ -> カガ.
 // The plain marks repeat the unvoiced form, the voiced marks the voiced form.
-// A mark with nothing fitting before it stays as it is.
+// A mark with nothing fitting before it stays as it is, and so does a kana
+// mark right before "(" or "（", the arm of a kaomoji (ヽ(；▽；)ノ).
 #pragma once
 
 #include <string>

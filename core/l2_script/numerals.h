@@ -9,8 +9,10 @@
 //
 // Digits right after a "," that follows a digit, where the comma is not a
 // thousands separator (1,0000万), and digits right after a "." that no digit
-// precedes (.5万) are copied unchanged rather than read as a new number.  All arithmetic is checked unsigned 128-bit; a number that does
-// not fit is copied unchanged.
+// precedes (.5万) are copied unchanged rather than read as a new number; after
+// a "." that follows another "." (an ellipsis, ...5千円) they start one.  All
+// arithmetic is checked unsigned 128-bit; a number that does not fit is
+// copied unchanged.
 #pragma once
 
 #include <optional>
