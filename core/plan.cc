@@ -1,0 +1,272 @@
+#include "core/plan.h"
+
+#include <algorithm>
+#include <bit>
+#include <mutex>
+
+#include "core/l1_char/case.h"
+#include "core/l1_char/cjk_compat.h"
+#include "core/l1_char/cleanup.h"
+#include "core/l1_char/kanji.h"
+#include "core/l1_char/quotes.h"
+#include "core/l1_char/spaces.h"
+#include "core/l1_char/spacing.h"
+#include "core/l1_char/strip.h"
+#include "core/l1_char/symbols.h"
+#include "core/l1_char/unicode.h"
+#include "core/l1_char/width.h"
+#include "core/l2_script/era.h"
+#include "core/l2_script/iteration.h"
+#include "core/l2_script/kana.h"
+#include "core/l2_script/loanword.h"
+#include "core/l2_script/numbers.h"
+#include "core/l2_script/numerals.h"
+#include "core/l3_lexical/synonym.h"
+#include "core/l4_extra/emoji.h"
+#include "core/utf8.h"
+
+namespace zenkor {
+namespace {
+
+constexpr std::size_t STEP_COUNT = static_cast<std::size_t>(StepId::Synonyms) + 1;
+constexpr int VARIANTS = 8;  // option values a step's triggers may depend on: the three symbol flags at most
+static_assert(STEP_COUNT <= 32, "a Plan::Mask has a bit per step");
+
+// Whether `c` can make step `id` (with option value `variant`) change a text.
+// Context, the dictionary's characters and white space are the plan's own.
+bool triggers(StepId id, int variant, char32_t c) noexcept {
+  using namespace l1_char;
+  using namespace l2_script;
+  switch (id) {
+    case StepId::NormalizeNewlines: return cleanup::normalize_newlines_trigger(c);
+    case StepId::RemoveBidiControl: return cleanup::remove_bidi_control_trigger(c);
+    case StepId::RemoveZeroWidth: return cleanup::remove_zero_width_trigger(c);
+    case StepId::RemoveControl: return cleanup::remove_control_trigger(c);
+    case StepId::RemoveVariationSelectors: return kanji::remove_variation_selectors_trigger(c);
+    case StepId::ExpandCjkCompat: return cjk_compat::expand_trigger(c);
+    case StepId::Nfkc: return unicode::nfkc_trigger(c);
+    case StepId::KyujitaiToShinjitai: return kanji::map_table_trigger(kanji::KYUJITAI_TABLE, c);
+    case StepId::UnifyItaiji: return kanji::map_table_trigger(kanji::ITAIJI_TABLE, c);
+    case StepId::HalfwidthKanaToFullwidth: return width::halfwidth_kana_to_fullwidth_trigger(c);
+    case StepId::ExpandIterationMarks: return iteration::expand_iteration_marks_trigger(c);
+    case StepId::UnifyLoanwordKana: return loanword::unify_loanword_kana_trigger(c);
+    case StepId::HiraToKata: return kana::hira_to_kata_trigger(c);
+    case StepId::KataToHira: return kana::kata_to_hira_trigger(c);
+    case StepId::UnifyQuotes: return quotes::unify_trigger(c);
+    case StepId::UnifySymbols:
+      return symbols::unify_trigger(c, (variant & 1) != 0, (variant & 2) != 0, (variant & 4) != 0);
+    case StepId::StripTrailingProlonged: return loanword::strip_trailing_prolonged_trigger(c);
+    case StepId::Emoji: return l4_extra::emoji::process_trigger(c);
+    case StepId::KansujiToArabic: return numerals::kansuji_to_arabic_trigger(c);
+    case StepId::ArabicToKansuji: return numerals::arabic_to_kansuji_trigger(c);
+    case StepId::EraToWestern: return era::era_to_western_trigger(c);
+    case StepId::CanonicalizeNumbers: return numbers::canonicalize_trigger(c);
+    case StepId::RemoveCjkCompat: return strip::remove_cjk_compat_trigger(c);
+    case StepId::RemoveSymbols: return strip::remove_symbols_trigger(c);
+    case StepId::Case: return case_::convert_trigger(c, static_cast<CaseAction>(variant));
+    case StepId::CollapseSpaces: return spaces::collapse_trigger(c);
+    case StepId::CjkSpacing: return spacing::process_trigger(c, static_cast<CjkSpacing>(variant));
+    case StepId::CollapseProlongedRun:
+    case StepId::RepeatLimit:
+    case StepId::Synonyms:
+      return false;
+  }
+  return false;
+}
+
+// The triggers of a step below U+10000, built at first use and kept for the
+// life of the process: each set costs 8 KiB and 65,536 calls of its test.
+const BmpSet& bmp_triggers(StepId id, int variant) {
+  static std::mutex mutex;
+  static std::array<std::unique_ptr<const BmpSet>, STEP_COUNT * VARIANTS> built;
+  const std::lock_guard<std::mutex> lock(mutex);
+  auto& slot = built[static_cast<std::size_t>(id) * VARIANTS + static_cast<std::size_t>(variant)];
+  if (!slot) {
+    auto set = std::make_unique<BmpSet>();
+    for (char32_t c = 0; c < 0x10000; ++c) {
+      if (triggers(id, variant, c)) set->add(c);
+    }
+    slot = std::move(set);
+  }
+  return *slot;
+}
+
+[[nodiscard]] constexpr bool is_surrogate(char32_t c) noexcept { return c >= 0xD800 && c <= 0xDFFF; }
+
+[[nodiscard]] constexpr bool is_collapsible_space(char32_t c) noexcept {
+  return c == U' ' || c == U'\t' || c == 0x3000;
+}
+
+}  // namespace
+
+// Follows the context of the three steps that look at it, one character at a time.
+struct Plan::Scanner {
+  const Plan& plan;
+  Mask found = 0;
+  char32_t prev = 0xFFFFFFFF;  // no character
+  std::uint64_t run = 0;        // how often prev occurs in a row
+  bool after_space = false;
+
+  void context(char32_t c) noexcept {
+    const bool same = c == prev;
+    run = same ? run + 1 : 1;
+    if (plan.repeat_step_ >= 0 && run > plan.repeat_limit_) found |= Mask{1} << plan.repeat_step_;
+    if (plan.prolonged_step_ >= 0 && same && (c == 0x30FC || c == 0x301C)) found |= Mask{1} << plan.prolonged_step_;
+    if (plan.spaces_step_ >= 0) {
+      const bool space = is_collapsible_space(c);
+      if (space && after_space) found |= Mask{1} << plan.spaces_step_;
+      after_space = space;
+    }
+    prev = c;
+  }
+};
+
+Plan::Plan(const Config& c, const l3_lexical::synonym::SynonymDict* synonyms) {
+  // The order is fixed and differs from the order of the option keys.
+  add(c.normalize_newlines, StepId::NormalizeNewlines);
+  add(c.remove_bidi_control, StepId::RemoveBidiControl);
+  add(c.remove_zero_width, StepId::RemoveZeroWidth);
+  add(c.remove_control, StepId::RemoveControl);
+  add(c.remove_variation_selectors, StepId::RemoveVariationSelectors);
+  add(c.expand_cjk_compat, StepId::ExpandCjkCompat);
+  add(c.nfkc, StepId::Nfkc);
+  add(c.kyujitai_to_shinjitai, StepId::KyujitaiToShinjitai);
+  add(c.unify_itaiji, StepId::UnifyItaiji);
+  add(c.halfwidth_kana_to_fullwidth, StepId::HalfwidthKanaToFullwidth);
+  add(c.expand_iteration_marks, StepId::ExpandIterationMarks);
+  add(c.unify_loanword_kana, StepId::UnifyLoanwordKana);
+  add(c.kana == KanaAction::HiraToKata, StepId::HiraToKata);
+  add(c.kana == KanaAction::KataToHira, StepId::KataToHira);
+  add(c.unify_quotes, StepId::UnifyQuotes);
+  add(c.unify_hyphens || c.unify_tildes || c.unify_prolonged, StepId::UnifySymbols,
+      (c.unify_hyphens ? 1 : 0) | (c.unify_tildes ? 2 : 0) | (c.unify_prolonged ? 4 : 0));
+  add(c.collapse_prolonged_run, StepId::CollapseProlongedRun);
+  add(c.strip_trailing_prolonged, StepId::StripTrailingProlonged);
+  add(c.emoji.kind != EmojiAction::Kind::Keep, StepId::Emoji);
+  add(c.kansuji_to_arabic, StepId::KansujiToArabic);
+  add(c.arabic_to_kansuji, StepId::ArabicToKansuji);
+  add(c.era_to_western, StepId::EraToWestern);
+  add(c.canonicalize_numbers, StepId::CanonicalizeNumbers);
+  add(c.remove_cjk_compat, StepId::RemoveCjkCompat);
+  add(c.remove_symbols, StepId::RemoveSymbols);
+  add(c.repeat_limit.has_value(), StepId::RepeatLimit);
+  add(c.case_action != CaseAction::Keep, StepId::Case, static_cast<int>(c.case_action));
+  add(c.collapse_spaces, StepId::CollapseSpaces);
+  add(c.cjk_spacing != CjkSpacing::Keep, StepId::CjkSpacing, static_cast<int>(c.cjk_spacing));
+
+  if (synonyms != nullptr && !synonyms->empty()) {
+    auto bmp = std::make_shared<BmpSet>();
+    auto astral = std::make_shared<std::vector<char32_t>>();
+    for (const auto& entry : synonyms->entries()) {
+      std::size_t pos = 0;
+      const char32_t first = utf8::next(entry.variant, pos);
+      if (first < 0x10000) {
+        bmp->add(first);
+      } else {
+        astral->push_back(first);
+      }
+    }
+    std::sort(astral->begin(), astral->end());
+    synonym_bmp_ = std::move(bmp);
+    synonym_astral_ = std::move(astral);
+    add(true, StepId::Synonyms);
+  }
+
+  repeat_limit_ = c.repeat_limit.value_or(0);
+  trim_ = c.trim;
+  // A URL to wrap has a ":" in its scheme.
+  if (c.protect_urls && c.url_wrap) any_.add(U':');
+}
+
+void Plan::add(bool on, StepId id, int variant) {
+  if (!on) return;
+  const int index = static_cast<int>(steps_.size());
+  steps_.push_back(id);
+  variants_.push_back(variant);
+  all_ |= Mask{1} << index;
+  if (id == StepId::RepeatLimit) repeat_step_ = index;
+  if (id == StepId::CollapseProlongedRun) prolonged_step_ = index;
+  if (id == StepId::CollapseSpaces) spaces_step_ = index;
+  const BmpSet& bmp = id == StepId::Synonyms ? *synonym_bmp_ : bmp_triggers(id, variant);
+  bmp_.push_back(&bmp);
+  any_.merge(bmp);
+  // Every step but these may be triggered past U+FFFF: cased letters,
+  // emoji, variation selectors, NFKC's letters, a variant kanji, dictionary words.
+  switch (id) {
+    case StepId::Case:
+    case StepId::Emoji:
+    case StepId::RemoveVariationSelectors:
+    case StepId::Nfkc:
+    case StepId::UnifyItaiji:
+      astral_any_ = true;
+      break;
+    case StepId::Synonyms:
+      astral_any_ = astral_any_ || !synonym_astral_->empty();
+      break;
+    default:
+      break;
+  }
+}
+
+bool Plan::astral_trigger(std::size_t i, char32_t c) const noexcept {
+  if (steps_[i] == StepId::Synonyms) return std::binary_search(synonym_astral_->begin(), synonym_astral_->end(), c);
+  return triggers(steps_[i], variants_[i], c);
+}
+
+Plan::Mask Plan::scan(std::string_view text) const noexcept {
+  Scanner scanner{*this};
+  Mask remaining = all_;  // steps whose triggers are not found yet
+  const bool context = repeat_step_ >= 0 || prolonged_step_ >= 0 || spaces_step_ >= 0;
+  for (std::size_t pos = 0; pos < text.size();) {
+    const char32_t c = utf8::next(text, pos);
+    if (c < 0x10000 ? any_.contains(c) : astral_any_) {
+      for (Mask m = remaining; m != 0; m &= m - 1) {
+        const auto i = static_cast<std::size_t>(std::countr_zero(m));
+        if (c < 0x10000 ? bmp_[i]->contains(c) : astral_trigger(i, c)) scanner.found |= Mask{1} << i;
+      }
+      remaining &= ~scanner.found;
+    }
+    if (context) scanner.context(c);
+  }
+  return scanner.found;
+}
+
+template <typename Unit>
+bool Plan::may_change_units(const Unit* units, std::size_t length) const noexcept {
+  Scanner scanner{*this};
+  const bool context = repeat_step_ >= 0 || prolonged_step_ >= 0 || spaces_step_ >= 0;
+  for (std::size_t k = 0; k < length; ++k) {
+    const char32_t c = units[k];
+    if (c < 0x10000) {
+      if (any_.contains(c) || (sizeof(Unit) > 1 && is_surrogate(c))) return true;
+    } else if (astral_any_) {
+      for (std::size_t i = 0; i < steps_.size(); ++i) {
+        if (astral_trigger(i, c)) return true;
+      }
+    }
+    if (context) {
+      scanner.context(c);
+      if (scanner.found != 0) return true;
+    }
+  }
+  return false;
+}
+
+bool Plan::may_change(CodeUnits text) const noexcept {
+  if (text.length == 0) return false;
+  const auto unit = [&](std::size_t k) -> char32_t {
+    switch (text.width) {
+      case 1: return static_cast<const std::uint8_t*>(text.data)[k];
+      case 2: return static_cast<const std::uint16_t*>(text.data)[k];
+      default: return static_cast<const std::uint32_t*>(text.data)[k];
+    }
+  };
+  if (trim_ && (utf8::is_white_space(unit(0)) || utf8::is_white_space(unit(text.length - 1)))) return true;
+  switch (text.width) {
+    case 1: return may_change_units(static_cast<const std::uint8_t*>(text.data), text.length);
+    case 2: return may_change_units(static_cast<const std::uint16_t*>(text.data), text.length);
+    default: return may_change_units(static_cast<const std::uint32_t*>(text.data), text.length);
+  }
+}
+
+}  // namespace zenkor

@@ -1,0 +1,144 @@
+// The plan of a Config: the stages that run, in their fixed order, and which
+// characters can make each of them change a text.
+//
+// A Normalizer compiles its plan once.  Normalizing then scans the text for
+// the characters and contexts that trigger a stage (scan), runs only the
+// stages the scan found something for, and scans again after a stage that
+// changed the text, since its output may hold triggers of later stages.  A
+// stage whose triggers are absent would have copied its input unchanged, so
+// skipping it changes no output: the stage functions stay the definition, and
+// run_every_step runs them all, as the reference the tests hold the plan to.
+//
+// Triggers are exact sets of characters for most stages.  Three stages look
+// at context instead, and the scan follows it: repeat_limit (a run longer
+// than the limit), collapse_prolonged_run (ー or 〜 twice in a row) and
+// collapse_spaces (two spaces in a row; a TAB or U+3000 alone).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/config.h"
+
+namespace zenkor {
+
+namespace l3_lexical::synonym {
+class SynonymDict;
+}
+
+// One bit per code point of the Basic Multilingual Plane.
+class BmpSet {
+ public:
+  void add(char32_t c) noexcept { words_[c >> 6] |= std::uint64_t{1} << (c & 63); }
+  [[nodiscard]] bool contains(char32_t c) const noexcept { return ((words_[c >> 6] >> (c & 63)) & 1) != 0; }
+  void merge(const BmpSet& other) noexcept {
+    for (std::size_t i = 0; i < words_.size(); ++i) words_[i] |= other.words_[i];
+  }
+
+ private:
+  std::array<std::uint64_t, 1024> words_{};
+};
+
+// The pipeline's steps, in their fixed order.
+enum class StepId : std::uint8_t {
+  NormalizeNewlines,
+  RemoveBidiControl,
+  RemoveZeroWidth,
+  RemoveControl,
+  RemoveVariationSelectors,
+  ExpandCjkCompat,
+  Nfkc,
+  KyujitaiToShinjitai,
+  UnifyItaiji,
+  HalfwidthKanaToFullwidth,
+  ExpandIterationMarks,
+  UnifyLoanwordKana,
+  HiraToKata,
+  KataToHira,
+  UnifyQuotes,
+  UnifySymbols,
+  CollapseProlongedRun,
+  StripTrailingProlonged,
+  Emoji,
+  KansujiToArabic,
+  ArabicToKansuji,
+  EraToWestern,
+  CanonicalizeNumbers,
+  RemoveCjkCompat,
+  RemoveSymbols,
+  RepeatLimit,
+  Case,
+  CollapseSpaces,
+  CjkSpacing,
+  Synonyms,
+};
+
+// A text of code units as a str holds it: one, two or four bytes per
+// character, no terminator.
+struct CodeUnits {
+  const void* data;
+  std::size_t length;
+  unsigned width;  // 1, 2 or 4
+};
+
+class Plan {
+ public:
+  // Bit i stands for steps()[i].
+  using Mask = std::uint32_t;
+
+  // `synonyms` is the attached dictionary or null; the plan keeps what it
+  // needs of it.
+  Plan(const Config& config, const l3_lexical::synonym::SynonymDict* synonyms);
+
+  [[nodiscard]] const std::vector<StepId>& steps() const noexcept { return steps_; }
+
+  // The steps with a trigger in `text`.
+  [[nodiscard]] Mask scan(std::string_view text) const noexcept;
+
+  // Whether normalizing may change `text`: whether it holds a trigger of any
+  // step, white space at an end to trim, or a URL to wrap.  False only when
+  // the output is certain to equal the input.  Texts holding lone surrogates
+  // (which no UTF-8 text can) count as changed, so that converting them
+  // reports the error.
+  [[nodiscard]] bool may_change(CodeUnits text) const noexcept;
+
+  // Every step.
+  [[nodiscard]] Mask all() const noexcept { return all_; }
+
+  // The steps after steps()[i].
+  [[nodiscard]] Mask after(std::size_t i) const noexcept {
+    return static_cast<Mask>(all_ & ~((Mask{2} << i) - 1));
+  }
+
+ private:
+  struct Scanner;
+
+  void add(bool on, StepId id, int variant = 0);
+  [[nodiscard]] bool astral_trigger(std::size_t i, char32_t c) const noexcept;
+
+  template <typename Unit>
+  [[nodiscard]] bool may_change_units(const Unit* units, std::size_t length) const noexcept;
+
+  std::vector<StepId> steps_;
+  std::vector<int> variants_;       // per step: the option value its triggers depend on
+  std::vector<const BmpSet*> bmp_;  // per step: its triggers below U+10000
+  Mask all_ = 0;
+  BmpSet any_;               // the triggers of every step, and ":" when URLs are wrapped
+  bool astral_any_ = false;  // whether a character past U+FFFF may trigger a step
+  // The dictionary's first characters, for the synonym step.
+  std::shared_ptr<const BmpSet> synonym_bmp_;
+  std::shared_ptr<const std::vector<char32_t>> synonym_astral_;  // sorted
+  // The steps that look at context, or -1.
+  int repeat_step_ = -1;
+  int prolonged_step_ = -1;
+  int spaces_step_ = -1;
+  std::uint64_t repeat_limit_ = 0;
+  bool trim_ = false;
+};
+
+}  // namespace zenkor
