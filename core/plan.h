@@ -23,6 +23,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/code_units.h"
 #include "core/config.h"
 
 namespace zenkor {
@@ -76,14 +77,6 @@ enum class StepId : std::uint8_t {
   CollapseSpaces,
   CjkSpacing,
   Synonyms,
-};
-
-// A text of code units as a str holds it: one, two or four bytes per
-// character, no terminator.
-struct CodeUnits {
-  const void* data;
-  std::size_t length;
-  unsigned width;  // 1, 2 or 4
 };
 
 class Plan {
