@@ -103,9 +103,15 @@ std::string_view Normalizer::run_steps(std::string_view in, Plan::Mask present, 
     if (space.scratch == current) continue;
     std::swap(space.work, space.scratch);
     current = space.work;
-    // The new text may hold triggers of later steps.
+    // The new text may hold triggers of later steps; a step that only
+    // deletes can add none but by bringing characters together.
     const Plan::Mask later = plan_.after(i);
-    if ((present & later) != later) present = (present & ~later) | (plan_.scan(current) & later);
+    if ((present & later) == later) continue;
+    if (plan_.only_deletes(i)) {
+      present |= later & plan_.context_steps();
+    } else {
+      present = (present & ~later) | (plan_.scan(current) & later);
+    }
   }
   return current;
 }
@@ -131,16 +137,16 @@ Normalizer Normalizer::with_synonyms(const l3_lexical::synonym::SynonymDict& add
 
 std::string Normalizer::normalize(std::string_view text) const {
   Workspace space;
-  return std::string(normalize(text, space, false));
+  return std::string(normalize(text, space));
 }
 
 std::string_view Normalizer::normalize(std::string_view text, Workspace& space) const {
-  return normalize(text, space, false);
+  return normalize(text, plan_.scan(text), space);
 }
 
 std::string Normalizer::normalize_stage_by_stage(std::string_view text) const {
   Workspace space;
-  return std::string(normalize(text, space, true));
+  return std::string(normalize(text, plan_.all(), space));
 }
 
 Normalized Normalizer::normalize_with_segments(std::string_view text) const {
@@ -148,31 +154,31 @@ Normalized Normalizer::normalize_with_segments(std::string_view text) const {
   Workspace space;
   return segments(text,
                   l4_extra::protect::scan(text, c.protect_urls, c.protect_emails, c.protect_mentions, c.protect_hashtags),
-                  space, false);
+                  plan_.scan(text), space);
 }
 
-std::string_view Normalizer::normalize(std::string_view text, Workspace& space, bool every_step) const {
+std::string_view Normalizer::normalize(std::string_view text, Plan::Mask steps, Workspace& space) const {
   const Config& c = config_;
   if (c.protects_any()) {
     auto spans = l4_extra::protect::scan(text, c.protect_urls, c.protect_emails, c.protect_mentions, c.protect_hashtags);
     if (!spans.empty()) {
-      space.work = segments(text, spans, space, every_step).text;
+      space.work = segments(text, spans, steps, space).text;
       return space.work;
     }
   }
   // One plain piece: its segment list would hold a single string, so the
   // stages' result is trimmed and returned as it is, without joining.
-  const std::string_view result = run_steps(text, every_step ? plan_.all() : plan_.scan(text), space);
+  const std::string_view result = run_steps(text, steps, space);
   return c.trim ? utf8::trim_white_space(result) : result;
 }
 
 Normalized Normalizer::segments(std::string_view text, const std::vector<l4_extra::protect::Span>& spans,
-                                Workspace& space, bool every_step) const {
+                                Plan::Mask steps, Workspace& space) const {
   const Config& c = config_;
   Normalized result;
   // Plain text goes through the stages; a piece they empty is dropped.
   const auto add_plain = [&](std::string_view piece) {
-    const std::string_view normalized = run_steps(piece, every_step ? plan_.all() : plan_.scan(piece), space);
+    const std::string_view normalized = run_steps(piece, steps, space);
     if (!normalized.empty()) result.segments.push_back({std::string(normalized), false});
   };
   using l4_extra::protect::Kind;

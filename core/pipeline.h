@@ -71,8 +71,14 @@ class Normalizer {
   // used again.  REQUIRES: text is valid UTF-8 and does not lie in `space`.
   [[nodiscard]] std::string_view normalize(std::string_view text, Workspace& space) const;
 
-  // Whether normalize may change `text` (see Plan::may_change).
-  [[nodiscard]] bool may_change(CodeUnits text) const noexcept { return plan_.may_change(text); }
+  // What the plan finds in `text`; nothing found means normalize returns it
+  // unchanged (see Plan::scan).
+  [[nodiscard]] Plan::Found scan(CodeUnits text) const noexcept { return plan_.scan(text); }
+  [[nodiscard]] bool may_change(CodeUnits text) const noexcept { return plan_.scan(text).any(); }
+
+  // normalize of `text`, whose triggers a scan of the same text has found
+  // already: `steps` as Plan::scan gave them.  REQUIRES as for normalize.
+  [[nodiscard]] std::string_view normalize(std::string_view text, Plan::Mask steps, Workspace& space) const;
 
   // normalize as every stage that is on would give it, each run over the
   // whole text: the definition the plan's shortcuts are tested against.
@@ -91,13 +97,10 @@ class Normalizer {
   // changed it, else it lies in space.work.
   [[nodiscard]] std::string_view run_steps(std::string_view in, Plan::Mask present, Workspace& space) const;
 
-  // normalize, running either the steps the plan finds triggers for or
-  // (with `every_step`) all of them.
-  [[nodiscard]] std::string_view normalize(std::string_view text, Workspace& space, bool every_step) const;
-
-  // The segments of `text` cut at `spans`, each plain piece normalized.
+  // The segments of `text` cut at `spans`, each plain piece normalized from
+  // the steps of `steps` (the triggers of the whole text hold those of every piece).
   [[nodiscard]] Normalized segments(std::string_view text, const std::vector<l4_extra::protect::Span>& spans,
-                                    Workspace& space, bool every_step) const;
+                                    Plan::Mask steps, Workspace& space) const;
 
   Config config_;
   std::optional<l3_lexical::synonym::SynonymDict> synonyms_;

@@ -142,7 +142,7 @@ Plan::Plan(const Config& c, const l3_lexical::synonym::SynonymDict* synonyms) {
       (c.unify_hyphens ? 1 : 0) | (c.unify_tildes ? 2 : 0) | (c.unify_prolonged ? 4 : 0));
   add(c.collapse_prolonged_run, StepId::CollapseProlongedRun);
   add(c.strip_trailing_prolonged, StepId::StripTrailingProlonged);
-  add(c.emoji.kind != EmojiAction::Kind::Keep, StepId::Emoji);
+  add(c.emoji.kind != EmojiAction::Kind::Keep, StepId::Emoji, static_cast<int>(c.emoji.kind));
   add(c.kansuji_to_arabic, StepId::KansujiToArabic);
   add(c.arabic_to_kansuji, StepId::ArabicToKansuji);
   add(c.era_to_western, StepId::EraToWestern);
@@ -175,7 +175,8 @@ Plan::Plan(const Config& c, const l3_lexical::synonym::SynonymDict* synonyms) {
   repeat_limit_ = c.repeat_limit.value_or(0);
   trim_ = c.trim;
   // A URL to wrap has a ":" in its scheme.
-  if (c.protect_urls && c.url_wrap) any_.add(U':');
+  wrap_urls_ = c.protect_urls && c.url_wrap.has_value();
+  if (wrap_urls_) any_.add(U':');
 }
 
 void Plan::add(bool on, StepId id, int variant) {
@@ -183,10 +184,29 @@ void Plan::add(bool on, StepId id, int variant) {
   const int index = static_cast<int>(steps_.size());
   steps_.push_back(id);
   variants_.push_back(variant);
-  all_ |= Mask{1} << index;
+  const Mask bit = Mask{1} << index;
+  all_ |= bit;
   if (id == StepId::RepeatLimit) repeat_step_ = index;
   if (id == StepId::CollapseProlongedRun) prolonged_step_ = index;
   if (id == StepId::CollapseSpaces) spaces_step_ = index;
+  if (id == StepId::RepeatLimit || id == StepId::CollapseProlongedRun || id == StepId::CollapseSpaces) context_ |= bit;
+  switch (id) {
+    case StepId::RemoveBidiControl:
+    case StepId::RemoveZeroWidth:
+    case StepId::RemoveControl:
+    case StepId::RemoveVariationSelectors:
+    case StepId::CollapseProlongedRun:
+    case StepId::StripTrailingProlonged:
+    case StepId::RemoveCjkCompat:
+    case StepId::RepeatLimit:
+      deleting_ |= bit;
+      break;
+    case StepId::Emoji:
+      if (variant == static_cast<int>(EmojiAction::Kind::Remove)) deleting_ |= bit;
+      break;
+    default:
+      break;
+  }
   const BmpSet& bmp = id == StepId::Synonyms ? *synonym_bmp_ : bmp_triggers(id, variant);
   bmp_.push_back(&bmp);
   any_.merge(bmp);
@@ -213,47 +233,68 @@ bool Plan::astral_trigger(std::size_t i, char32_t c) const noexcept {
   return triggers(steps_[i], variants_[i], c);
 }
 
-Plan::Mask Plan::scan(std::string_view text) const noexcept {
+namespace {
+
+// The characters of a text one by one, from UTF-8 or from code units.
+class Utf8Source {
+ public:
+  explicit Utf8Source(std::string_view text) : text_(text) {}
+  [[nodiscard]] bool more() const noexcept { return pos_ < text_.size(); }
+  char32_t next() noexcept { return utf8::next(text_, pos_); }
+
+ private:
+  std::string_view text_;
+  std::size_t pos_ = 0;
+};
+
+template <typename Unit>
+class UnitSource {
+ public:
+  UnitSource(const void* data, std::size_t length) : units_(static_cast<const Unit*>(data)), length_(length) {}
+  [[nodiscard]] bool more() const noexcept { return pos_ < length_; }
+  char32_t next() noexcept { return units_[pos_++]; }
+
+ private:
+  const Unit* units_;
+  std::size_t length_;
+  std::size_t pos_ = 0;
+};
+
+}  // namespace
+
+template <typename Source>
+Plan::Found Plan::scan_source(Source source) const noexcept {
   Scanner scanner{*this};
+  bool other = false;
   Mask remaining = all_;  // steps whose triggers are not found yet
-  const bool context = repeat_step_ >= 0 || prolonged_step_ >= 0 || spaces_step_ >= 0;
-  for (std::size_t pos = 0; pos < text.size();) {
-    const char32_t c = utf8::next(text, pos);
-    if (c < 0x10000 ? any_.contains(c) : astral_any_) {
+  const bool context = context_ != 0;
+  while (source.more()) {
+    const char32_t c = source.next();
+    if (c < 0x10000 ? any_.contains(c) || is_surrogate(c) : astral_any_) {
+      Mask hits = 0;
       for (Mask m = remaining; m != 0; m &= m - 1) {
         const auto i = static_cast<std::size_t>(std::countr_zero(m));
-        if (c < 0x10000 ? bmp_[i]->contains(c) : astral_trigger(i, c)) scanner.found |= Mask{1} << i;
+        if (c < 0x10000 ? bmp_[i]->contains(c) : astral_trigger(i, c)) hits |= Mask{1} << i;
       }
-      remaining &= ~scanner.found;
+      other = other || is_surrogate(c) || (wrap_urls_ && c == U':');
+      scanner.found |= hits;
+      remaining &= ~hits;
     }
     if (context) scanner.context(c);
   }
-  return scanner.found;
+  return {scanner.found, other};
 }
 
-template <typename Unit>
-bool Plan::may_change_units(const Unit* units, std::size_t length) const noexcept {
-  Scanner scanner{*this};
-  const bool context = repeat_step_ >= 0 || prolonged_step_ >= 0 || spaces_step_ >= 0;
-  for (std::size_t k = 0; k < length; ++k) {
-    const char32_t c = units[k];
-    if (c < 0x10000) {
-      if (any_.contains(c) || (sizeof(Unit) > 1 && is_surrogate(c))) return true;
-    } else if (astral_any_) {
-      for (std::size_t i = 0; i < steps_.size(); ++i) {
-        if (astral_trigger(i, c)) return true;
-      }
-    }
-    if (context) {
-      scanner.context(c);
-      if (scanner.found != 0) return true;
-    }
+Plan::Mask Plan::scan(std::string_view text) const noexcept { return scan_source(Utf8Source(text)).steps; }
+
+Plan::Found Plan::scan(CodeUnits text) const noexcept {
+  if (text.length == 0) return {};
+  Found found;
+  switch (text.width) {
+    case 1: found = scan_source(UnitSource<std::uint8_t>(text.data, text.length)); break;
+    case 2: found = scan_source(UnitSource<std::uint16_t>(text.data, text.length)); break;
+    default: found = scan_source(UnitSource<std::uint32_t>(text.data, text.length)); break;
   }
-  return false;
-}
-
-bool Plan::may_change(CodeUnits text) const noexcept {
-  if (text.length == 0) return false;
   const auto unit = [&](std::size_t k) -> char32_t {
     switch (text.width) {
       case 1: return static_cast<const std::uint8_t*>(text.data)[k];
@@ -261,12 +302,8 @@ bool Plan::may_change(CodeUnits text) const noexcept {
       default: return static_cast<const std::uint32_t*>(text.data)[k];
     }
   };
-  if (trim_ && (utf8::is_white_space(unit(0)) || utf8::is_white_space(unit(text.length - 1)))) return true;
-  switch (text.width) {
-    case 1: return may_change_units(static_cast<const std::uint8_t*>(text.data), text.length);
-    case 2: return may_change_units(static_cast<const std::uint16_t*>(text.data), text.length);
-    default: return may_change_units(static_cast<const std::uint32_t*>(text.data), text.length);
-  }
+  if (trim_ && (utf8::is_white_space(unit(0)) || utf8::is_white_space(unit(text.length - 1)))) found.other = true;
+  return found;
 }
 
 }  // namespace zenkor

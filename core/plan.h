@@ -90,15 +90,28 @@ class Plan {
 
   [[nodiscard]] const std::vector<StepId>& steps() const noexcept { return steps_; }
 
+  // What a scan of a text found.
+  struct Found {
+    Mask steps = 0;      // the steps with a trigger in it
+    bool other = false;  // white space at an end to trim, a URL to wrap, or a lone surrogate
+    [[nodiscard]] bool any() const noexcept { return steps != 0 || other; }
+  };
+
   // The steps with a trigger in `text`.
   [[nodiscard]] Mask scan(std::string_view text) const noexcept;
 
-  // Whether normalizing may change `text`: whether it holds a trigger of any
-  // step, white space at an end to trim, or a URL to wrap.  False only when
-  // the output is certain to equal the input.  Texts holding lone surrogates
-  // (which no UTF-8 text can) count as changed, so that converting them
-  // reports the error.
-  [[nodiscard]] bool may_change(CodeUnits text) const noexcept;
+  // The same for text as a str stores it, and the rest normalizing may
+  // change: when nothing is found the output is certain to equal the input.
+  // Lone surrogates, which no UTF-8 text can hold, count as found, so that
+  // converting them reports the error.
+  [[nodiscard]] Found scan(CodeUnits text) const noexcept;
+
+  // Whether step i only deletes characters: then the text it leaves holds no
+  // trigger that its input did not, but for the steps that look at context.
+  [[nodiscard]] bool only_deletes(std::size_t i) const noexcept { return ((deleting_ >> i) & 1) != 0; }
+
+  // The steps that look at context.
+  [[nodiscard]] Mask context_steps() const noexcept { return context_; }
 
   // Every step.
   [[nodiscard]] Mask all() const noexcept { return all_; }
@@ -114,13 +127,15 @@ class Plan {
   void add(bool on, StepId id, int variant = 0);
   [[nodiscard]] bool astral_trigger(std::size_t i, char32_t c) const noexcept;
 
-  template <typename Unit>
-  [[nodiscard]] bool may_change_units(const Unit* units, std::size_t length) const noexcept;
+  template <typename Source>
+  [[nodiscard]] Found scan_source(Source source) const noexcept;
 
   std::vector<StepId> steps_;
   std::vector<int> variants_;       // per step: the option value its triggers depend on
   std::vector<const BmpSet*> bmp_;  // per step: its triggers below U+10000
   Mask all_ = 0;
+  Mask deleting_ = 0;
+  Mask context_ = 0;
   BmpSet any_;               // the triggers of every step, and ":" when URLs are wrapped
   bool astral_any_ = false;  // whether a character past U+FFFF may trigger a step
   // The dictionary's first characters, for the synonym step.
@@ -132,6 +147,7 @@ class Plan {
   int spaces_step_ = -1;
   std::uint64_t repeat_limit_ = 0;
   bool trim_ = false;
+  bool wrap_urls_ = false;
 };
 
 }  // namespace zenkor

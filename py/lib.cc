@@ -542,7 +542,8 @@ PyObject* normalize_str(const Normalizer& normalizer, PyNormalizer* self, PyObje
   if (PyUnicode_READY(text) < 0) return nullptr;
 #endif
   const zenkor::CodeUnits units = code_units(text);
-  if (!normalizer.may_change(units)) {
+  const zenkor::Plan::Found found = normalizer.scan(units);
+  if (!found.any()) {
     if (PyUnicode_CheckExact(text)) return Py_NewRef(text);
     return PyUnicode_FromKindAndData(static_cast<int>(units.width), units.data, static_cast<Py_ssize_t>(units.length));
   }
@@ -550,11 +551,11 @@ PyObject* normalize_str(const Normalizer& normalizer, PyNormalizer* self, PyObje
   if (!zenkor::to_utf8(units, buffers.input)) return raise_encode_error(text);
   std::string_view result;
   if (units.length < UNLOCKED_FROM_CHARS) {
-    result = normalizer.normalize(buffers.input, buffers.space);
+    result = normalizer.normalize(buffers.input, found.steps, buffers.space);
   } else {
     SharedBorrow borrow(self);
     if (!borrow) return nullptr;
-    run_without_gil([&] { result = normalizer.normalize(buffers.input, buffers.space); });
+    run_without_gil([&] { result = normalizer.normalize(buffers.input, found.steps, buffers.space); });
   }
   PyObject* out = result == buffers.input && PyUnicode_CheckExact(text) ? Py_NewRef(text) : str_from(result);
   buffers.shrink();
@@ -629,12 +630,13 @@ PyObject* Normalizer_normalize_batch(PyObject* obj, PyObject* const* args, Py_ss
   const auto work = [&] {
     ThreadBuffers& buffers = thread_buffers();
     for (std::size_t i = 0; i < n; ++i) {
-      if (!self->inner->may_change(texts[i])) continue;
+      const zenkor::Plan::Found found = self->inner->scan(texts[i]);
+      if (!found.any()) continue;
       if (!zenkor::to_utf8(texts[i], buffers.input)) {
         unencodable = i;
         return;
       }
-      const std::string_view result = self->inner->normalize(buffers.input, buffers.space);
+      const std::string_view result = self->inner->normalize(buffers.input, found.steps, buffers.space);
       if (result == buffers.input) continue;
       changed[i] = {joined.size(), result.size()};
       joined.append(result);
