@@ -170,7 +170,7 @@ class Bench:
     def synonyms_cost(self) -> None:
         what, target = "for_search with Sudachi synonyms / without", Target("<=", 1.2)
         if not self.synonyms.is_file():
-            return self.missing(what, NOISY, target, f"not available ({self.synonyms} not found)")
+            return self.missing(what, NOISY, target, f"not available (no {self.synonyms}; --synonyms PATH)")
         with_dict = zenkor.Normalizer("for_search").load_sudachi_synonyms(self.synonyms)
         with_dict.normalize("曖昧")  # the first call compiles the matcher: not part of the steady cost
         for text in NOISY:
