@@ -57,7 +57,7 @@ COMPARE = {">=": operator.ge, ">": operator.gt, "<=": operator.le, "==": operato
 
 @pytest.fixture(scope="module")
 def printed(tmp_path_factory: pytest.TempPathFactory) -> tuple[str, list[list[str]]]:
-    """The header and the table rows of one smoke run, without the synonym file."""
+    """The whole output and the table rows of one smoke run, without the synonym file."""
     absent = tmp_path_factory.mktemp("nothing") / "synonyms.txt"
     run = subprocess.run(
         [sys.executable, str(ROOT / "bench" / "bench_ratios.py"), "--quick", "--rounds", "1", "--markdown",
@@ -65,17 +65,17 @@ def printed(tmp_path_factory: pytest.TempPathFactory) -> tuple[str, list[list[st
         capture_output=True, text=True, timeout=120,
     )
     assert run.returncode == 0, run.stderr
-    header, _, table = run.stdout.partition("| measured |")
-    rows = [[cell.strip() for cell in line.strip("|").split("|")] for line in table.splitlines()[2:]]
-    return header, rows
+    table = [line for line in run.stdout.splitlines() if line.startswith("|")]
+    return run.stdout, [[cell.strip() for cell in line.strip("|").split("|")] for line in table[2:]]
 
 
 def test_every_tracked_ratio_is_printed_once_with_its_target(printed):
     assert [tuple(row[:2]) + (row[3],) for row in printed[1]] == ROWS
 
 
-def test_header_names_the_bundled_sample(printed):
-    assert "the sample in bench/data" in printed[0]
+def test_output_names_the_bundled_sample_and_the_parallelism_at_hand(printed):
+    assert "text: the sample in bench/data" in printed[0]
+    assert "parallelism at hand for the thread rows:" in printed[0]
 
 
 def missing_peer(what: str) -> str | None:
