@@ -209,7 +209,17 @@ void Plan::add(bool on, StepId id, int variant) {
   }
   const BmpSet& bmp = id == StepId::Synonyms ? *synonym_bmp_ : bmp_triggers(id, variant);
   bmp_.push_back(&bmp);
-  any_.merge(bmp);
+  // The dictionary's first characters are most kanji and kana: its step is
+  // looked for on its own, so that they do not send every character through
+  // the search for the step it triggers.
+  if (id == StepId::Synonyms) {
+    synonym_step_ = index;
+  } else {
+    any_.merge(bmp);
+    for (std::size_t block = 0; block < block_steps_.size(); ++block) {
+      if (bmp.any_in_block(block)) block_steps_[block] |= bit;
+    }
+  }
   // Every step but these may be triggered past U+FFFF: cased letters,
   // emoji, variation selectors, NFKC's letters, a variant kanji, dictionary words.
   switch (id) {
@@ -268,11 +278,17 @@ Plan::Found Plan::scan_source(Source source) const noexcept {
   bool other = false;
   Mask remaining = all_;  // steps whose triggers are not found yet
   const bool context = context_ != 0;
+  const Mask synonyms = synonym_step_ >= 0 ? Mask{1} << synonym_step_ : 0;
   while (source.more()) {
     const char32_t c = source.next();
+    if ((remaining & synonyms) != 0 && c < 0x10000 && synonym_bmp_->contains(c)) {
+      scanner.found |= synonyms;
+      remaining &= ~synonyms;
+    }
     if (c < 0x10000 ? any_.contains(c) || is_surrogate(c) : astral_any_) {
       Mask hits = 0;
-      for (Mask m = remaining; m != 0; m &= m - 1) {
+      const Mask candidates = c < 0x10000 ? remaining & block_steps_[c >> 6] & ~synonyms : remaining;
+      for (Mask m = candidates; m != 0; m &= m - 1) {
         const auto i = static_cast<std::size_t>(std::countr_zero(m));
         if (c < 0x10000 ? bmp_[i]->contains(c) : astral_trigger(i, c)) hits |= Mask{1} << i;
       }

@@ -32,11 +32,12 @@ namespace l3_lexical::synonym {
 class SynonymDict;
 }
 
-// One bit per code point of the Basic Multilingual Plane.
+// One bit per code point of the Basic Multilingual Plane, in blocks of 64.
 class BmpSet {
  public:
   void add(char32_t c) noexcept { words_[c >> 6] |= std::uint64_t{1} << (c & 63); }
   [[nodiscard]] bool contains(char32_t c) const noexcept { return ((words_[c >> 6] >> (c & 63)) & 1) != 0; }
+  [[nodiscard]] bool any_in_block(std::size_t block) const noexcept { return words_[block] != 0; }
   void merge(const BmpSet& other) noexcept {
     for (std::size_t i = 0; i < words_.size(); ++i) words_[i] |= other.words_[i];
   }
@@ -136,7 +137,10 @@ class Plan {
   Mask all_ = 0;
   Mask deleting_ = 0;
   Mask context_ = 0;
-  BmpSet any_;               // the triggers of every step, and ":" when URLs are wrapped
+  BmpSet any_;               // the triggers of every step but the dictionary's, and ":" when URLs are wrapped
+  // Per block of 64 code points below U+10000: the steps with a trigger in it.
+  std::array<Mask, 1024> block_steps_{};
+  int synonym_step_ = -1;
   bool astral_any_ = false;  // whether a character past U+FFFF may trigger a step
   // The dictionary's first characters, for the synonym step.
   std::shared_ptr<const BmpSet> synonym_bmp_;
