@@ -66,15 +66,18 @@ def configurations() -> dict[str, zenkor.Normalizer]:
     return out
 
 
+def digest(outputs) -> str:
+    h = hashlib.sha256()
+    for out in outputs:
+        h.update(out.encode("utf-8") + b"\0")
+    return h.hexdigest()
+
+
 def dump(path: str, random_count: int) -> None:
     texts = corpus_texts() + random_texts(random_count)
     digests = {}
     for name, n in configurations().items():
-        h = hashlib.sha256()
-        for t in texts:
-            h.update(n.normalize(t).encode("utf-8", "surrogatepass") + b"\0")
-        batch = hashlib.sha256(b"\0".join(s.encode() for s in n.normalize_batch(texts))).hexdigest()
-        digests[name] = [h.hexdigest(), batch]
+        digests[name] = [digest(map(n.normalize, texts)), digest(n.normalize_batch(texts))]
     Path(path).write_text(json.dumps({"texts": len(texts), "digests": digests}, indent=1))
     print(f"{len(digests)} configurations x {len(texts)} texts")
 
