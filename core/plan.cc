@@ -32,8 +32,9 @@ constexpr std::size_t STEP_COUNT = static_cast<std::size_t>(StepId::Synonyms) + 
 constexpr int VARIANTS = 8;  // option values a step's triggers may depend on: the three symbol flags at most
 static_assert(STEP_COUNT <= 32, "a Plan::Mask has a bit per step");
 
-// Whether `c` can make step `id` (with option value `variant`) change a text.
-// Context, the dictionary's characters and white space are the plan's own.
+// Whether `c` alone can make step `id` (with option value `variant`) change
+// a text.  Triggers of two characters, the dictionary's and white space to
+// trim are the plan's own.
 bool triggers(StepId id, int variant, char32_t c) noexcept {
   using namespace l1_char;
   using namespace l2_script;
@@ -55,17 +56,17 @@ bool triggers(StepId id, int variant, char32_t c) noexcept {
     case StepId::UnifyQuotes: return quotes::unify_trigger(c);
     case StepId::UnifySymbols:
       return symbols::unify_trigger(c, (variant & 1) != 0, (variant & 2) != 0, (variant & 4) != 0);
-    case StepId::StripTrailingProlonged: return loanword::strip_trailing_prolonged_trigger(c);
     case StepId::Emoji: return l4_extra::emoji::process_trigger(c);
     case StepId::KansujiToArabic: return numerals::kansuji_to_arabic_trigger(c);
     case StepId::ArabicToKansuji: return numerals::arabic_to_kansuji_trigger(c);
-    case StepId::EraToWestern: return era::era_to_western_trigger(c);
     case StepId::CanonicalizeNumbers: return numbers::canonicalize_trigger(c);
     case StepId::RemoveCjkCompat: return strip::remove_cjk_compat_trigger(c);
     case StepId::RemoveSymbols: return strip::remove_symbols_trigger(c);
     case StepId::Case: return case_::convert_trigger(c, static_cast<CaseAction>(variant));
     case StepId::CollapseSpaces: return spaces::collapse_trigger(c);
     case StepId::CjkSpacing: return spacing::process_trigger(c, static_cast<CjkSpacing>(variant));
+    case StepId::StripTrailingProlonged:
+    case StepId::EraToWestern:
     case StepId::CollapseProlongedRun:
     case StepId::RepeatLimit:
     case StepId::Synonyms:
@@ -97,27 +98,77 @@ const BmpSet& bmp_triggers(StepId id, int variant) {
   return c == U' ' || c == U'\t' || c == 0x3000;
 }
 
+constexpr char32_t CHOON = U'ー';
+constexpr char32_t NEN = U'年';
+
+// The characters that, after the right one, trigger a step: the second kana
+// of a loanword pair, the ー that may end a word, 年 and what starts an era.
+const BmpSet& second_characters() {
+  static const BmpSet set = [] {
+    BmpSet s;
+    for (char32_t second = 0x30A0; second <= 0x30FF; ++second) {
+      for (char32_t first = 0x30A0; first <= 0x30FF; ++first) {
+        if (l2_script::loanword::unify_loanword_kana_pair_trigger(first, second)) s.add(second);
+      }
+    }
+    s.add(CHOON);
+    s.add(NEN);
+    for (char32_t c = 0; c < 0x10000; ++c) {
+      if (l2_script::era::starts_era(c)) s.add(c);
+    }
+    return s;
+  }();
+  return set;
+}
+
 }  // namespace
 
-// Follows the context of the three steps that look at it, one character at a time.
+// Follows the triggers that are two characters in a row, or a context.
 struct Plan::Scanner {
   const Plan& plan;
   Mask found = 0;
   char32_t prev = 0xFFFFFFFF;  // no character
   std::uint64_t run = 0;        // how often prev occurs in a row
   bool after_space = false;
+  bool after_choon = false;     // prev is a ー that may end a word
+  bool era_started = false;     // a character that starts an era has been seen
 
+  // For a character of second_characters(), before context().
+  void second(char32_t c) noexcept {
+    if (plan.loanword_step_ >= 0 && l2_script::loanword::unify_loanword_kana_pair_trigger(prev, c)) {
+      found |= Mask{1} << plan.loanword_step_;
+    }
+    if (plan.choon_step_ >= 0 && c == CHOON) after_choon = true;
+    if (plan.era_step_ >= 0) {
+      if (c == NEN && era_started) found |= Mask{1} << plan.era_step_;
+      era_started = era_started || l2_script::era::starts_era(c);
+    }
+  }
+
+  // For every character, when the plan follows context.
   void context(char32_t c) noexcept {
-    const bool same = c == prev;
-    run = same ? run + 1 : 1;
-    if (plan.repeat_step_ >= 0 && run > plan.repeat_limit_) found |= Mask{1} << plan.repeat_step_;
-    if (plan.prolonged_step_ >= 0 && same && (c == 0x30FC || c == 0x301C)) found |= Mask{1} << plan.prolonged_step_;
+    if (c == prev) {
+      ++run;
+      if (plan.repeat_step_ >= 0 && run > plan.repeat_limit_) found |= Mask{1} << plan.repeat_step_;
+      if (plan.prolonged_step_ >= 0 && (c == 0x30FC || c == 0x301C)) found |= Mask{1} << plan.prolonged_step_;
+    } else {
+      run = 1;
+    }
+    if (after_choon && c != CHOON) {
+      if (!l2_script::loanword::is_katakana_word_char(c)) found |= Mask{1} << plan.choon_step_;
+      after_choon = false;
+    }
     if (plan.spaces_step_ >= 0) {
       const bool space = is_collapsible_space(c);
       if (space && after_space) found |= Mask{1} << plan.spaces_step_;
       after_space = space;
     }
     prev = c;
+  }
+
+  // At the end of the text, which ends a word.
+  void finish() noexcept {
+    if (after_choon) found |= Mask{1} << plan.choon_step_;
   }
 };
 
@@ -186,10 +237,25 @@ void Plan::add(bool on, StepId id, int variant) {
   variants_.push_back(variant);
   const Mask bit = Mask{1} << index;
   all_ |= bit;
-  if (id == StepId::RepeatLimit) repeat_step_ = index;
-  if (id == StepId::CollapseProlongedRun) prolonged_step_ = index;
-  if (id == StepId::CollapseSpaces) spaces_step_ = index;
-  if (id == StepId::RepeatLimit || id == StepId::CollapseProlongedRun || id == StepId::CollapseSpaces) context_ |= bit;
+  switch (id) {
+    case StepId::RepeatLimit: repeat_step_ = index; break;
+    case StepId::CollapseProlongedRun: prolonged_step_ = index; break;
+    case StepId::CollapseSpaces: spaces_step_ = index; break;
+    case StepId::StripTrailingProlonged: choon_step_ = index; break;
+    case StepId::UnifyLoanwordKana: loanword_step_ = index; break;
+    case StepId::EraToWestern: era_step_ = index; break;
+    default: break;
+  }
+  // Deleting characters can bring two together; it cannot make an era's
+  // name come before a 年.
+  if (id == StepId::RepeatLimit || id == StepId::CollapseProlongedRun || id == StepId::CollapseSpaces ||
+      id == StepId::StripTrailingProlonged || id == StepId::UnifyLoanwordKana) {
+    context_ |= bit;
+  }
+  if (id == StepId::StripTrailingProlonged || id == StepId::UnifyLoanwordKana || id == StepId::EraToWestern) {
+    seconds_ = true;
+    any_.merge(second_characters());
+  }
   switch (id) {
     case StepId::RemoveBidiControl:
     case StepId::RemoveZeroWidth:
@@ -277,7 +343,8 @@ Plan::Found Plan::scan_source(Source source) const noexcept {
   Scanner scanner{*this};
   bool other = false;
   Mask remaining = all_;  // steps whose triggers are not found yet
-  const bool context = context_ != 0;
+  const bool context = repeat_step_ >= 0 || prolonged_step_ >= 0 || spaces_step_ >= 0 || seconds_;
+  const BmpSet& seconds = second_characters();
   const Mask synonyms = synonym_step_ >= 0 ? Mask{1} << synonym_step_ : 0;
   while (source.more()) {
     const char32_t c = source.next();
@@ -295,9 +362,11 @@ Plan::Found Plan::scan_source(Source source) const noexcept {
       other = other || is_surrogate(c) || (wrap_urls_ && c == U':');
       scanner.found |= hits;
       remaining &= ~hits;
+      if (seconds_ && c < 0x10000 && seconds.contains(c)) scanner.second(c);
     }
     if (context) scanner.context(c);
   }
+  scanner.finish();
   return {scanner.found, other};
 }
 

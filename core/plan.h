@@ -9,10 +9,13 @@
 // skipping it changes no output: the stage functions stay the definition, and
 // run_every_step runs them all, as the reference the tests hold the plan to.
 //
-// Triggers are exact sets of characters for most stages.  Three stages look
-// at context instead, and the scan follows it: repeat_limit (a run longer
-// than the limit), collapse_prolonged_run (ー or 〜 twice in a row) and
-// collapse_spaces (two spaces in a row; a TAB or U+3000 alone).
+// Triggers are exact sets of characters for most stages.  Others need two
+// characters, and the scan follows them: repeat_limit (a run longer than
+// the limit), collapse_prolonged_run (ー or 〜 twice in a row),
+// collapse_spaces (two spaces in a row; a TAB or U+3000 alone),
+// unify_loanword_kana (a pair such as ヴァ; ヴ and a few others alone),
+// strip_trailing_prolonged (a ー that ends a katakana word) and
+// era_to_western (a 年 after the start of an era's name).
 #pragma once
 
 #include <array>
@@ -111,7 +114,7 @@ class Plan {
   // trigger that its input did not, but for the steps that look at context.
   [[nodiscard]] bool only_deletes(std::size_t i) const noexcept { return ((deleting_ >> i) & 1) != 0; }
 
-  // The steps that look at context.
+  // The steps that deleting characters may trigger, by bringing two together.
   [[nodiscard]] Mask context_steps() const noexcept { return context_; }
 
   // Every step.
@@ -149,6 +152,10 @@ class Plan {
   int repeat_step_ = -1;
   int prolonged_step_ = -1;
   int spaces_step_ = -1;
+  int choon_step_ = -1;     // strip_trailing_prolonged
+  int loanword_step_ = -1;
+  int era_step_ = -1;
+  bool seconds_ = false;    // whether a step has triggers of two characters
   std::uint64_t repeat_limit_ = 0;
   bool trim_ = false;
   bool wrap_urls_ = false;

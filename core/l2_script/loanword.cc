@@ -75,11 +75,11 @@ char32_t first_char(std::string_view s) noexcept {
 
 bool is_small_ya_yu_yo(char32_t c) noexcept { return c == U'ャ' || c == U'ュ' || c == U'ョ'; }
 
+}  // namespace
+
 bool is_katakana_word_char(char32_t c) noexcept {
   return (c >= U'ァ' && c <= U'ヺ') || c == U'ー' || (c >= 0x31F0 && c <= 0x31FF);
 }
-
-}  // namespace
 
 // Reads the input: the pair rules look at the character after the current one.
 void unify_loanword_kana(std::string_view in, std::string& out) {
@@ -131,14 +131,10 @@ void strip_trailing_prolonged(std::string_view in, std::string& out, std::size_t
   out.append(in, copied);
 }
 
-// A pair rule needs its second, small kana, rarer than the first; the other
-// rules change their one character.
-bool unify_loanword_kana_trigger(char32_t c) noexcept {
-  const bool second_of_pair =
-      std::any_of(PAIR_RULES.begin(), PAIR_RULES.end(), [c](const PairRule& r) { return r.second == c; });
-  return second_of_pair || map_single(c) != c;
-}
+bool unify_loanword_kana_trigger(char32_t c) noexcept { return map_single(c) != c; }
 
-bool strip_trailing_prolonged_trigger(char32_t c) noexcept { return c == U'ー'; }
+bool unify_loanword_kana_pair_trigger(char32_t first, char32_t second) noexcept {
+  return find_pair(first, second) != nullptr;
+}
 
 }  // namespace zenkor::l2_script::loanword
