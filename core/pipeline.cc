@@ -1,5 +1,6 @@
 #include "core/pipeline.h"
 
+#include <bit>
 #include <cstddef>
 
 #include "core/l1_char/case.h"
@@ -91,6 +92,26 @@ void Normalizer::run_step(std::size_t i, std::string_view in, std::string& out) 
   }
 }
 
+void Normalizer::run_fused(std::size_t first, std::size_t last, Plan::Mask present, std::string_view in,
+                           std::string& out) const {
+  using namespace l1_char;
+  utf8::Rewriter w(in, out);
+  while (!w.done()) {
+    const char32_t c = w.next();
+    for (std::size_t i = first; i < last; ++i) {
+      if (((present >> i) & 1) == 0 || !plan_.triggered_by(i, c)) continue;
+      switch (plan_.steps()[i]) {
+        case StepId::ExpandCjkCompat: w.replace(cjk_compat::expansion(c)); break;
+        case StepId::KyujitaiToShinjitai: w.replace(kanji::map_char(kanji::KYUJITAI_TABLE, c)); break;
+        case StepId::UnifyItaiji: w.replace(kanji::map_char(kanji::ITAIJI_TABLE, c)); break;
+        default: w.drop(); break;  // the removals
+      }
+      break;
+    }
+  }
+  w.finish();
+}
+
 std::string_view Normalizer::run_steps(std::string_view in, Plan::Mask present, Workspace& space) const {
   // The first step that changes the text reads `in` itself; after that each
   // step reads space.work and writes space.scratch, and the buffers swap
@@ -99,7 +120,16 @@ std::string_view Normalizer::run_steps(std::string_view in, Plan::Mask present, 
   const std::size_t count = plan_.steps().size();
   for (std::size_t i = 0; i < count; ++i) {
     if (((present >> i) & 1) == 0) continue;
-    run_step(i, current, space.scratch);
+    // Two or more steps of a fusible run make one pass.
+    const std::size_t until = plan_.fusible_until(i);
+    Plan::Mask ran = present & (((Plan::Mask{1} << until) - 1) & ~((Plan::Mask{1} << i) - 1));
+    if (std::popcount(ran) > 1) {
+      run_fused(i, until, present, current, space.scratch);
+      i = until - 1;
+    } else {
+      ran = Plan::Mask{1} << i;
+      run_step(i, current, space.scratch);
+    }
     if (space.scratch == current) continue;
     std::swap(space.work, space.scratch);
     current = space.work;
@@ -107,7 +137,7 @@ std::string_view Normalizer::run_steps(std::string_view in, Plan::Mask present, 
     // deletes can add none but by bringing characters together.
     const Plan::Mask later = plan_.after(i);
     if ((present & later) == later) continue;
-    if (plan_.only_deletes(i)) {
+    if ((ran & ~plan_.deleting_steps()) == 0) {
       present |= later & plan_.context_steps();
     } else {
       present = (present & ~later) | (plan_.scan(current) & later);

@@ -92,6 +92,11 @@ class Normalizer {
   // Writes step `i` of the plan over `in` into `out`.
   void run_step(std::size_t i, std::string_view in, std::string& out) const;
 
+  // Writes steps [first, last) of a fusible run (Plan::fusible_until), those
+  // of `present`, over `in` into `out` in one pass.
+  void run_fused(std::size_t first, std::size_t last, Plan::Mask present, std::string_view in,
+                 std::string& out) const;
+
   // Runs the steps of `present` over `in`, and then every later step that
   // a changed text triggers.  The result is `in` itself when no step
   // changed it, else it lies in space.work.

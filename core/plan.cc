@@ -223,6 +223,7 @@ Plan::Plan(const Config& c, const l3_lexical::synonym::SynonymDict* synonyms) {
     add(true, StepId::Synonyms);
   }
 
+  mark_fusible_runs();
   repeat_limit_ = c.repeat_limit.value_or(0);
   trim_ = c.trim;
   // A URL to wrap has a ":" in its scheme.
@@ -301,6 +302,33 @@ void Plan::add(bool on, StepId id, int variant) {
       break;
     default:
       break;
+  }
+}
+
+void Plan::mark_fusible_runs() {
+  // Groups of steps whose character sets are disjoint and whose output no
+  // later step of the group changes; a step of one group is never next to
+  // one of the other.
+  const auto group = [](StepId id) {
+    switch (id) {
+      case StepId::RemoveBidiControl:
+      case StepId::RemoveZeroWidth:
+      case StepId::RemoveControl:
+      case StepId::RemoveVariationSelectors:
+      case StepId::ExpandCjkCompat:
+        return 1;
+      case StepId::KyujitaiToShinjitai:
+      case StepId::UnifyItaiji:
+        return 2;
+      default:
+        return 0;
+    }
+  };
+  fusible_until_.assign(steps_.size(), 0);
+  for (std::size_t i = steps_.size(); i-- > 0;) {
+    const int g = group(steps_[i]);
+    const bool joins_next = g != 0 && i + 1 < steps_.size() && group(steps_[i + 1]) == g;
+    fusible_until_[i] = joins_next ? fusible_until_[i + 1] : i + 1;
   }
 }
 

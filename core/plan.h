@@ -110,15 +110,28 @@ class Plan {
   // converting them reports the error.
   [[nodiscard]] Found scan(CodeUnits text) const noexcept;
 
-  // Whether step i only deletes characters: then the text it leaves holds no
-  // trigger that its input did not, but for the steps that look at context.
-  [[nodiscard]] bool only_deletes(std::size_t i) const noexcept { return ((deleting_ >> i) & 1) != 0; }
+  // The steps that only delete characters: the text they leave holds no
+  // trigger that their input did not, but of the steps of context_steps().
+  [[nodiscard]] Mask deleting_steps() const noexcept { return deleting_; }
 
   // The steps that deleting characters may trigger, by bringing two together.
   [[nodiscard]] Mask context_steps() const noexcept { return context_; }
 
   // Every step.
   [[nodiscard]] Mask all() const noexcept { return all_; }
+
+  // One past the last step of the run of steps from i that map characters
+  // one by one, each by its own set, none changing what another writes (the
+  // removals of invisible characters and the compatibility expansion; the
+  // two kanji tables): such a run can be applied as one pass.  i + 1 for a
+  // step outside such a run.
+  [[nodiscard]] std::size_t fusible_until(std::size_t i) const noexcept { return fusible_until_[i]; }
+
+  // Whether `c` is a trigger of step i: the character step i changes, for
+  // the steps of a fusible run.
+  [[nodiscard]] bool triggered_by(std::size_t i, char32_t c) const noexcept {
+    return c < 0x10000 ? bmp_[i]->contains(c) : astral_trigger(i, c);
+  }
 
   // The steps after steps()[i].
   [[nodiscard]] Mask after(std::size_t i) const noexcept {
@@ -129,6 +142,7 @@ class Plan {
   struct Scanner;
 
   void add(bool on, StepId id, int variant = 0);
+  void mark_fusible_runs();
   [[nodiscard]] bool astral_trigger(std::size_t i, char32_t c) const noexcept;
 
   template <typename Source>
@@ -137,6 +151,7 @@ class Plan {
   std::vector<StepId> steps_;
   std::vector<int> variants_;       // per step: the option value its triggers depend on
   std::vector<const BmpSet*> bmp_;  // per step: its triggers below U+10000
+  std::vector<std::size_t> fusible_until_;
   Mask all_ = 0;
   Mask deleting_ = 0;
   Mask context_ = 0;
