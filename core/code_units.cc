@@ -2,6 +2,9 @@
 
 #include <cstdint>
 #include <cstring>
+#include <algorithm>
+
+#include "core/utf8.h"
 
 namespace zenkor {
 namespace {
@@ -49,7 +52,40 @@ bool encode(const Unit* units, std::size_t length, std::string& out) {
   return true;
 }
 
+template <typename Unit>
+std::size_t decode(std::string_view text, Unit* out) {
+  Unit* p = out;
+  for (std::size_t pos = 0; pos < text.size();) {
+    const auto b = static_cast<unsigned char>(text[pos]);
+    if (b < 0x80) {
+      *p++ = b;
+      ++pos;
+    } else {
+      *p++ = static_cast<Unit>(utf8::next(text, pos));
+    }
+  }
+  return static_cast<std::size_t>(p - out);
+}
+
 }  // namespace
+
+WideText from_utf8(std::string_view text, std::string& buffer) {
+  // The largest lead byte tells the width, and the largest character.
+  unsigned char top = 0;
+  for (const char b : text) top = std::max(top, static_cast<unsigned char>(b));
+  const unsigned width = top < 0xC4 ? 1 : top < 0xF0 ? 2 : 4;
+  buffer.resize(text.size() * width);
+  std::size_t length = 0;
+  switch (width) {
+    case 1: length = decode(text, reinterpret_cast<std::uint8_t*>(buffer.data())); break;
+    case 2: length = decode(text, reinterpret_cast<std::uint16_t*>(buffer.data())); break;
+    default: length = decode(text, reinterpret_cast<std::uint32_t*>(buffer.data())); break;
+  }
+  buffer.resize(length * width);
+  // Any character of the width's range will do: a str takes its kind from it.
+  const char32_t max_char = width == 4 ? 0x10FFFF : width == 2 ? 0xFFFF : top < 0x80 ? 0x7F : 0xFF;
+  return {{buffer.data(), length, width}, max_char};
+}
 
 bool to_utf8(CodeUnits text, std::string& out) {
   switch (text.width) {

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace zenkor {
 
@@ -20,5 +21,17 @@ struct CodeUnits {
 // unspecified, when `text` holds a surrogate code point, which UTF-8 cannot
 // encode.
 [[nodiscard]] bool to_utf8(CodeUnits text, std::string& out);
+
+// The code units of valid UTF-8 `text` as a str stores them, in the narrowest
+// width that holds its characters (1 for Latin-1), written into `buffer`
+// (cleared first), which the result points into; `max_char` is a character
+// of the width's range that the text's largest character shares (127 for
+// ASCII), as a str needs it at its creation.  So that the
+// interpreter's part in making the result is one allocation and one copy.
+struct WideText {
+  CodeUnits units;
+  char32_t max_char;
+};
+[[nodiscard]] WideText from_utf8(std::string_view text, std::string& buffer);
 
 }  // namespace zenkor

@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
@@ -504,15 +505,24 @@ zenkor::CodeUnits code_units(PyObject* str) {
           static_cast<unsigned>(PyUnicode_KIND(str))};
 }
 
+// A new str of `text`, which from_utf8 made without the interpreter lock:
+// with the lock, one allocation and one copy.
+PyObject* str_from_wide(const zenkor::WideText& text) {
+  PyObject* str = PyUnicode_New(static_cast<Py_ssize_t>(text.units.length), static_cast<Py_UCS4>(text.max_char));
+  if (str != nullptr) std::memcpy(PyUnicode_DATA(str), text.units.data, text.units.length * text.units.width);
+  return str;
+}
+
 // Buffers a thread reuses from call to call.  A buffer grown by a long text
 // is given back afterwards, so a thread keeps little between calls.
 struct ThreadBuffers {
   std::string input;
   zenkor::Workspace space;
+  std::string output;  // the result as a str stores it
 
   void shrink() {
     constexpr std::size_t KEPT = std::size_t{1} << 20;
-    for (std::string* s : {&input, &space.work, &space.scratch}) {
+    for (std::string* s : {&input, &space.work, &space.scratch, &output}) {
       if (s->capacity() > KEPT) std::string().swap(*s);
     }
   }
@@ -549,15 +559,26 @@ PyObject* normalize_str(const Normalizer& normalizer, PyNormalizer* self, PyObje
   }
   ThreadBuffers& buffers = thread_buffers();
   if (!zenkor::to_utf8(units, buffers.input)) return raise_encode_error(text);
-  std::string_view result;
+  // The result, unless it equals the input, is decoded as the str will
+  // hold it while the lock is free.
+  bool same = false;
+  zenkor::WideText wide{};
+  const auto work = [&] {
+    const std::string_view result = normalizer.normalize(buffers.input, found.steps, buffers.space);
+    same = result == buffers.input;
+    if (!same) wide = zenkor::from_utf8(result, buffers.output);
+  };
   if (units.length < UNLOCKED_FROM_CHARS) {
-    result = normalizer.normalize(buffers.input, found.steps, buffers.space);
+    work();
   } else {
     SharedBorrow borrow(self);
     if (!borrow) return nullptr;
-    run_without_gil([&] { result = normalizer.normalize(buffers.input, found.steps, buffers.space); });
+    run_without_gil(work);
   }
-  PyObject* out = result == buffers.input && PyUnicode_CheckExact(text) ? Py_NewRef(text) : str_from(result);
+  PyObject* out = !same ? str_from_wide(wide)
+                  : PyUnicode_CheckExact(text) ? Py_NewRef(text)
+                                               : PyUnicode_FromKindAndData(static_cast<int>(units.width), units.data,
+                                                                           static_cast<Py_ssize_t>(units.length));
   buffers.shrink();
   return out;
 }
@@ -621,10 +642,14 @@ PyObject* Normalizer_normalize_batch(PyObject* obj, PyObject* const* args, Py_ss
     texts[i] = code_units(item(i));
     total += texts[i].length;
   }
-  // Every changed text goes into `joined`, at the offset and length in
-  // `changed`; an unchanged one comes back as it is.
+  // Every changed text goes into `joined` as a str stores it, at the
+  // offset in `changed`; an unchanged one comes back as it is.
   constexpr std::size_t UNCHANGED = std::numeric_limits<std::size_t>::max();
-  std::vector<std::pair<std::size_t, std::size_t>> changed(n, {UNCHANGED, 0});
+  struct Changed {
+    std::size_t offset = UNCHANGED;
+    zenkor::WideText text{};
+  };
+  std::vector<Changed> changed(n);
   std::string joined;
   std::size_t unencodable = UNCHANGED;
   const auto work = [&] {
@@ -638,8 +663,8 @@ PyObject* Normalizer_normalize_batch(PyObject* obj, PyObject* const* args, Py_ss
       }
       const std::string_view result = self->inner->normalize(buffers.input, found.steps, buffers.space);
       if (result == buffers.input) continue;
-      changed[i] = {joined.size(), result.size()};
-      joined.append(result);
+      changed[i] = {joined.size(), zenkor::from_utf8(result, buffers.output)};
+      joined.append(buffers.output);
     }
     buffers.shrink();
   };
@@ -653,8 +678,10 @@ PyObject* Normalizer_normalize_batch(PyObject* obj, PyObject* const* args, Py_ss
   if (!list) return nullptr;
   for (std::size_t i = 0; i < n; ++i) {
     PyObject* s;
-    if (changed[i].first != UNCHANGED) {
-      s = str_from(std::string_view(joined).substr(changed[i].first, changed[i].second));
+    if (changed[i].offset != UNCHANGED) {
+      zenkor::WideText text = changed[i].text;
+      text.units.data = joined.data() + changed[i].offset;
+      s = str_from_wide(text);
     } else if (PyUnicode_CheckExact(item(i))) {
       s = Py_NewRef(item(i));
     } else {
