@@ -10,44 +10,25 @@ must return the same total distance, or the row says so.
 from __future__ import annotations
 
 import argparse
-import time
-from pathlib import Path
 from typing import Callable
 
 import zenkor
-
-# shared/ sits beside the checkout (or beside the folder of work trees).
-CORPUS = next(
-    (p / "shared" / "data" / "corpus" for p in Path(__file__).resolve().parents[1:4] if (p / "shared" / "data").is_dir()),
-    Path("shared") / "data" / "corpus",
-)
+from common import best_of, corpus_lines, fresh_pairs, optional
 
 
 def peers() -> dict[str, Callable[[str, str], int]]:
     found: dict[str, Callable[[str, str], int]] = {"zenkor": zenkor.levenshtein}
-    try:
-        from rapidfuzz.distance import Levenshtein
-
-        found["rapidfuzz"] = Levenshtein.distance
-    except ImportError:
-        pass
-    try:
-        import Levenshtein
-
-        found["Levenshtein"] = Levenshtein.distance
-    except ImportError:
-        pass
+    if rapidfuzz := optional("rapidfuzz.distance.Levenshtein"):
+        found["rapidfuzz"] = rapidfuzz.distance
+    if levenshtein := optional("Levenshtein"):
+        found["Levenshtein"] = levenshtein.distance
     return found
 
 
-def best_of(repeat: int, pairs: list[tuple[str, str]], fn: Callable[[str, str], int]) -> tuple[float, int]:
-    best, total = float("inf"), 0
-    for _ in range(repeat):
-        fresh = [(a.encode().decode(), b.encode().decode()) for a, b in pairs]
-        start = time.perf_counter()
-        total = sum(fn(a, b) for a, b in fresh)
-        best = min(best, time.perf_counter() - start)
-    return best, total
+def timed_total(repeat: int, pairs: list[tuple[bytes, bytes]], fn: Callable[[str, str], int]) -> tuple[float, int]:
+    """Best time over fresh str objects, and the total distance, which every library must agree on."""
+    seconds = best_of(repeat, lambda ab: sum(map(fn, *ab)), lambda: fresh_pairs(pairs))
+    return seconds, sum(map(fn, *fresh_pairs(pairs)))
 
 
 def main() -> None:
@@ -55,11 +36,11 @@ def main() -> None:
     parser.add_argument("--repeat", type=int, default=5)
     args = parser.parse_args()
 
-    lines = [line for line in (CORPUS / "ja_wikipedia_ner_sentences.txt").read_text(encoding="utf-8").splitlines() if line]
+    lines = corpus_lines("ja_wikipedia_ner_sentences.txt")
     sentences = list(zip(lines[0:8000:2], lines[1:8000:2]))
-    paragraphs = [l for l in (CORPUS / "ja_jsquad_wikipedia.txt").read_text(encoding="utf-8").splitlines() if l]
+    paragraphs = corpus_lines("ja_jsquad_wikipedia.txt")
     workloads = {
-        "words (12 chars)": [(a[:12], b[:12]) for a, b in sentences],
+        "words (12 chars)": [(a.decode()[:12].encode(), b.decode()[:12].encode()) for a, b in sentences],
         "sentences": sentences,
         "paragraphs": list(zip(paragraphs[0:400:2], paragraphs[1:400:2])),
     }
@@ -67,7 +48,7 @@ def main() -> None:
     for work, pairs in workloads.items():
         ours = None
         for name, fn in peers().items():
-            seconds, total = best_of(args.repeat, pairs, fn)
+            seconds, total = timed_total(args.repeat, pairs, fn)
             per_pair = seconds / len(pairs) * 1e6
             if ours is None:
                 ours, expected = seconds, total

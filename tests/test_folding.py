@@ -71,6 +71,31 @@ def test_nfkc(text, want):
     assert run(text, nfkc=True) == want
 
 
+@pytest.mark.parametrize(
+    "text, want",
+    [
+        # The small katakana of Ainu (U+31F0-U+31FF) are kana: a mark after one
+        # joins it as the combining mark, for none has a precomposed form.
+        ("ㇷ\u309a", "ㇷ\u309a"),
+        ("チェㇷ\u309aオハウ", "チェㇷ\u309aオハウ"),
+        ("ㇷ゜", "ㇷ\u309a"),
+        ("ㇷﾟ", "ㇷ\u309a"),
+        ("ㇰ゛", "ㇰ\u3099"),  # the first of the block
+        ("ㇿ\u3099", "ㇿ\u3099"),  # the last
+        ("ㇷ゜゜", "ㇷ\u309a゜"),  # a second mark follows a mark
+        # Just outside the block a mark is still the spacing one.
+        ("\u31e3\u309a", "\u31e3\u309c"),
+        ("\u3200\u309a", "(\u1100)\u309c"),
+    ],
+)
+def test_nfkc_small_katakana_take_sound_marks(text, want):
+    assert run(text, nfkc=True) == want
+
+
+def test_small_katakana_with_halfwidth_mark_in_a_preset():
+    assert zenkor.Normalizer("for_search").normalize("チェㇷﾟオハウ") == "チェㇷ\u309aオハウ"
+
+
 NFKC_PASSTHROUGH = {
     *map(chr, [0xA8, 0xAF, 0xB4, 0xB8, 0x37A, 0x384, 0x385, 0x1FBD, 0x1FBF, 0x1FC0, 0x1FC1, 0x1FCD, 0x1FCE,
                0x1FCF, 0x1FDD, 0x1FDE, 0x1FDF, 0x1FED, 0x1FEE, 0x1FFD, 0x1FFE, 0x2017, 0x203E, 0xFE70, 0xFE72,

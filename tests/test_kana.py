@@ -83,6 +83,37 @@ def test_expand_iteration_marks(text, want):
     assert expand(text) == want
 
 
+@pytest.mark.parametrize(
+    "text, want",
+    [
+        # A kana mark right before an opening parenthesis is a kaomoji's arm.
+        ("ウズウズヽ(；▽；)ノ", "ウズウズヽ(；▽；)ノ"),
+        ("ヤキモキヽ(｀Д´)ﾉ", "ヤキモキヽ(｀Д´)ﾉ"),
+        ("ヤッタヾ(＾∇＾)", "ヤッタヾ(＾∇＾)"),
+        ("ウズヽ（；▽；）ノ", "ウズヽ（；▽；）ノ"),
+        ("こゝ(", "こゝ("),
+        ("すゞ（", "すゞ（"),
+        ("ハヽヾ(", "ハハヾ("),  # in a chain only the arm stays
+        ("ハヾ(ヽ", "ハヾ(ヽ"),
+        # Other brackets, or a parenthesis further on, make no arm.
+        ("カヽ", "カカ"),
+        ("カヽ「", "カカ「"),
+        ("カヽ[", "カカ["),
+        ("カヽ)", "カカ)"),
+        ("カヽ｟", "カカ｟"),
+        ("カヽ ()", "カカ ()"),
+        ("時々(笑)", "時時(笑)"),  # kanji marks repeat as before
+    ],
+)
+def test_kaomoji_arms_stay(text, want):
+    assert expand(text) == want
+
+
+def test_kaomoji_arm_after_nfkc():
+    # NFKC has turned "（" into "(" before the marks are read.
+    assert Normalizer("for_search").normalize("ウズウズヽ（；▽；）ノ") == "ウズウズヽ(;▽;)ノ"
+
+
 # Each plain kana with its voiced and semi-voiced forms, in both scripts.
 PLAIN = "かきくけこさしすせそたちつてとはひふへほ" + "カキクケコサシスセソタチツテトハヒフヘホ"
 VOICED = "がぎぐげござじずぜぞだぢづでどばびぶべぼ" + "ガギグゲゴザジズゼゾダヂヅデドバビブベボ"

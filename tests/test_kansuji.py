@@ -135,6 +135,35 @@ def test_digits_after_a_separator_no_run_took_stay(text):
 @pytest.mark.parametrize(
     "text, want",
     [
+        # A "." after a "." is part of an ellipsis: the digits after it start
+        # a number, which a unit after them scales.
+        ("...5千円", "...5000円"),
+        ("a..5万", "a..50000"),
+        ("1..5万", "1..50000"),
+        ("..1万2千", "..12000"),
+        ("...05千", "...5000"),
+        ("..1,000万", "..10000000"),
+        ("..2.5億", "..250000000"),
+        # One "." is still a decimal point, also with dots further back.
+        ("x.5万", "x.5万"),
+        ("1.5万", "15000"),
+        (". .5万", ". .5万"),
+        (".5万..5万", ".5万..50000"),
+        ("1..5", "1..5"),  # no kanji: nothing to convert
+    ],
+)
+def test_digits_after_an_ellipsis_start_a_number(text, want):
+    assert k2a(text) == want
+
+
+def test_an_ellipsis_from_nfkc_is_no_decimal_point():
+    n = Normalizer("for_compare")
+    assert n.normalize("えっ…5千円") == n.normalize("えっ5千円") == "えっ5000円"
+
+
+@pytest.mark.parametrize(
+    "text, want",
+    [
         (kanji_digits(U128_MAX), str(U128_MAX)),
         (kanji_digits(U128_MAX + 1), kanji_digits(U128_MAX + 1)),
         ("九" * 39, "九" * 39),  # 39 digits, but above 2^128 - 1

@@ -111,6 +111,39 @@ def test_separator_not_taken_by_the_number(text, want):
     assert canon(text) == want
 
 
+@pytest.mark.parametrize(
+    "text, want",
+    [
+        # A "." after a "." is part of an ellipsis (NFKC writes "…" as "..."):
+        # the digits after it are a number of their own and lose their zeros.
+        ("a..05", "a..5"),
+        ("...05", "...5"),
+        ("1..05", "1..5"),
+        ("x..007", "x..7"),
+        ("えっ...007円", "えっ...7円"),
+        ("...1,000.50", "...1000.5"),
+        ("...2024-01-05", "...2024-1-5"),
+        ("1.2..05", "1.2..5"),
+        ("1..5", "1..5"),
+        # One "." is still a decimal point, also when dots follow later.
+        (".05", ".05"),
+        ("x.05", "x.05"),
+        ("1.05", "1.05"),
+        ("1.50", "1.5"),
+        (". .05", ". .05"),
+        (".05..05", ".05..5"),
+        ("…05", "…5"),  # without NFKC "…" is no dot at all
+    ],
+)
+def test_digits_after_an_ellipsis_start_a_number(text, want):
+    assert canon(text) == want
+
+
+def test_an_ellipsis_from_nfkc_does_not_keep_zeros():
+    n = Normalizer("for_compare")
+    assert n.normalize("えっ…05円") == n.normalize("えっ05円") == "えっ5円"
+
+
 @pytest.mark.parametrize("preset", PRESETS)
 def test_option_inside_every_preset(preset):
     text = "価格1,000.50円 2024-01-05"

@@ -5,7 +5,8 @@
 //   text (¨, ¯, ´, ￣, the Greek and Arabic spacing accents, ...) are copied
 //   unchanged, and no composition or reordering reaches across them.
 // - A voiced or semi-voiced sound mark in any of its three forms (combining,
-//   spacing, halfwidth) joins the kana before it (か゛ -> が, ｶﾞ -> ガ);
+//   spacing, halfwidth) joins the kana before it (か゛ -> が, ｶﾞ -> ガ), the
+//   small katakana U+31F0-U+31FF included (ㇷ゜ -> ㇷ and U+309A);
 //   anywhere else it comes out as the spacing mark ゛ or ゜, never as a space
 //   followed by a combining mark.
 #pragma once
@@ -17,6 +18,10 @@
 namespace zenkor::l1_char::unicode {
 
 void nfkc(std::string_view in, std::string& out);
+
+// The characters without which nfkc leaves a text unchanged: those NFKC may
+// change or join to the character before them, but not the ones nfkc copies.
+[[nodiscard]] bool nfkc_trigger(char32_t c) noexcept;
 
 // Appends plain NFKC of `text` to `out`, handing the normalizer at most
 // `max_piece` bytes at a time (nfkc uses its limit, INT32_MAX bytes).  Pieces

@@ -1,5 +1,6 @@
 // ASCII decimal helpers shared by the numeral stages: digit tests, the
-// thousands-separator shape, and checked unsigned 128-bit arithmetic.
+// thousands-separator shape, where a number continues, and checked unsigned
+// 128-bit arithmetic.
 //
 // Numbers in running text can be arbitrarily long, so every step that could
 // wrap is checked and reports failure instead; the stages then leave the text
@@ -43,6 +44,22 @@ __extension__ typedef unsigned __int128 u128;
     if (!is_ascii_digit(static_cast<unsigned char>(s[k]))) return false;
   }
   return pos + 3 == s.size() || !is_ascii_digit(static_cast<unsigned char>(s[pos + 3]));
+}
+
+// True when digits that start right after `before` continue a number that
+// `before` already began, so they must not be read as a number of their own:
+// after a decimal point they are a fraction (.05, 打率.050, .5万 is half of
+// 万) whose zeros and magnitude count, and after a comma that follows a digit
+// they belong to that number even where the comma is no thousands separator
+// (0,05, 1,0000万).  A "." right after another "." is no decimal point but
+// part of an ellipsis (NFKC writes "…" as "..."), so digits after it start a
+// new number (えっ...5千円).  `before` is the text the caller reads: the input
+// or the output written so far.
+[[nodiscard]] constexpr bool continues_number(std::string_view before) noexcept {
+  const std::size_t n = before.size();
+  if (n == 0) return false;
+  if (before[n - 1] == '.') return n == 1 || before[n - 2] != '.';
+  return before[n - 1] == ',' && n >= 2 && is_ascii_digit(static_cast<unsigned char>(before[n - 2]));
 }
 
 [[nodiscard]] inline bool checked_add(u128 a, u128 b, u128& r) noexcept { return !__builtin_add_overflow(a, b, &r); }

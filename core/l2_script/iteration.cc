@@ -53,6 +53,16 @@ bool is_mark(char32_t c) noexcept {
   return c == U'々' || c == U'〻' || c == U'ゝ' || c == U'ゞ' || c == U'ヽ' || c == U'ヾ';
 }
 
+// Whether the kana mark `c` is the arm of a kaomoji: ゝ ゞ ヽ ヾ right before
+// an opening parenthesis (ヽ(；▽；)ノ, ヾ(＾∇＾)) are among the commonest
+// kaomoji, and a repeat is never written there.  `rest` is the input after
+// the mark, the text as this stage receives it: with nfkc on, "（" has
+// already become "(" by then, and without it "（" is met as written.
+bool is_kaomoji_arm(char32_t c, std::string_view rest) noexcept {
+  const bool kana_mark = c == U'ゝ' || c == U'ゞ' || c == U'ヽ' || c == U'ヾ';
+  return kana_mark && (rest.starts_with("(") || rest.starts_with("（"));
+}
+
 // What iteration mark `c` stands for after `prev`, or `c` when it is not a
 // mark or cannot repeat `prev`.
 char32_t expand(char32_t prev, char32_t c) noexcept {
@@ -100,7 +110,7 @@ void expand_iteration_marks(std::string_view in, std::string& out) {
     if (!is_mark(c)) continue;
     std::size_t before = start;
     const char32_t prev = start == mark_end ? mark_written : utf8::prev(in, before);
-    const char32_t written = expand(prev, c);
+    const char32_t written = is_kaomoji_arm(c, in.substr(pos)) ? c : expand(prev, c);
     if (written != c) {
       out.append(in, copied, start - copied);
       utf8::append(out, written);
@@ -111,5 +121,7 @@ void expand_iteration_marks(std::string_view in, std::string& out) {
   }
   out.append(in, copied);
 }
+
+bool expand_iteration_marks_trigger(char32_t c) noexcept { return is_mark(c); }
 
 }  // namespace zenkor::l2_script::iteration

@@ -4,7 +4,8 @@
 // hiragana letter) and ヽ ヾ (after a katakana letter) by the one character
 // they repeat: 人々 -> 人人, こゝろ -> こころ, すゞ -> すず, カヾ -> カガ.
 // The plain marks repeat the unvoiced form, the voiced marks the voiced form.
-// A mark with nothing fitting before it stays as it is.
+// A mark with nothing fitting before it stays as it is, and so does a kana
+// mark right before "(" or "（", the arm of a kaomoji (ヽ(；▽；)ノ).
 #pragma once
 
 #include <string>
@@ -13,6 +14,9 @@
 namespace zenkor::l2_script::iteration {
 
 void expand_iteration_marks(std::string_view in, std::string& out);
+
+// The characters without which expand_iteration_marks leaves a text unchanged.
+[[nodiscard]] bool expand_iteration_marks_trigger(char32_t c) noexcept;
 
 // The plain form of a voiced or semi-voiced kana (が -> か, ぱ -> は, ヴ -> ウ);
 // any other character is returned unchanged.

@@ -23,15 +23,13 @@ std::size_t digit_run_end(std::string_view s, std::size_t pos) noexcept {
 bool digit_at(std::string_view s, std::size_t pos) noexcept { return pos < s.size() && is_digit(s[pos]); }
 
 // Whether a digit about to be read continues what the output already holds:
-// an identifier (x007), the digits after a "." (x1.50, and .05 or p<.05, a
-// fraction whose zeros count), or the digits after a comma that follows a
-// digit, which are not a thousands group (0,05 or 1,0000) and must keep their
-// zeros.  Reads the output, not the input.
+// an identifier (x007), the digits after a decimal point (x1.50, and .05 or
+// p<.05, a fraction whose zeros count), or the digits after a comma that
+// follows a digit, which are not a thousands group (0,05 or 1,0000) and must
+// keep their zeros.  After an ellipsis (a..05) a number starts.  Reads the
+// output, not the input.
 bool continues_previous(const std::string& out) noexcept {
-  if (out.empty()) return false;
-  const std::size_t j = out.size() - 1;
-  if (out[j] == '.' || is_identifier_byte(out[j])) return true;
-  return out[j] == ',' && j > 0 && is_digit(out[j - 1]);
+  return (!out.empty() && is_identifier_byte(out.back())) || continues_number(out);
 }
 
 // Appends `digits` (with any "," skipped) without leading zeros, "0" if none is left.
@@ -158,5 +156,7 @@ void canonicalize(std::string_view in, std::string& out) {
     pos += used;
   }
 }
+
+bool canonicalize_trigger(char32_t c) noexcept { return c >= U'0' && c <= U'9'; }
 
 }  // namespace zenkor::l2_script::numbers

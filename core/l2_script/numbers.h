@@ -6,8 +6,9 @@
 // to identifiers (x007, abc_01, x1.50), dotted sequences of three or more parts
 // (192.168.0.1) and hyphenated groups that are not dates (03-1234-5678) stay
 // as they are, and so do the digits after a "." (.05 is a fraction) and after
-// a comma that follows a digit (0,05 and 1,0000 keep their zeros).  Works on
-// bytes and handles numbers as text, so any length is fine.
+// a comma that follows a digit (0,05 and 1,0000 keep their zeros); after a "."
+// that follows another "." (an ellipsis) a number starts (a..05 -> a..5).
+// Works on bytes and handles numbers as text, so any length is fine.
 #pragma once
 
 #include <string>
@@ -16,5 +17,8 @@
 namespace zenkor::l2_script::numbers {
 
 void canonicalize(std::string_view in, std::string& out);
+
+// The characters without which canonicalize leaves a text unchanged.
+[[nodiscard]] bool canonicalize_trigger(char32_t c) noexcept;
 
 }  // namespace zenkor::l2_script::numbers

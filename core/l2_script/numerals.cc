@@ -296,15 +296,10 @@ void kansuji_to_arabic(std::string_view in, std::string& out) {
       continue;
     }
     pos = delimit_run(in, start, run);
-    // Digits right after a "," that follows a digit belong to the number that
-    // comma is in, which the run did not take (0,5万, 1,0000万), and digits
-    // right after a "." that no digit precedes are a fraction (.5万 is half of
-    // 万): reading them as a new number would misplace their magnitude.
-    if (is_ascii_digit(run.front()) && start >= 1 &&
-        (in[start - 1] == '.' ||
-         (in[start - 1] == ',' && start >= 2 && is_ascii_digit(static_cast<unsigned char>(in[start - 2]))))) {
-      continue;
-    }
+    // Digits that continue a number the run did not take (.5万, 0,5万) are
+    // left as they are: reading them as a new number would misplace their
+    // magnitude.  Reads the input before the run.
+    if (is_ascii_digit(run.front()) && continues_number(in.substr(0, start))) continue;
     char32_t prev = NO_CHAR;
     char32_t next = NO_CHAR;
     if (std::size_t p = start; p > 0) prev = utf8::prev(in, p);
@@ -385,5 +380,8 @@ void arabic_to_kansuji(std::string_view in, std::string& out) {
   }
   out.append(in, copied);
 }
+
+bool kansuji_to_arabic_trigger(char32_t c) noexcept { return starts_run(c); }
+bool arabic_to_kansuji_trigger(char32_t c) noexcept { return is_ascii_digit(c); }
 
 }  // namespace zenkor::l2_script::numerals

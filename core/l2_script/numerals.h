@@ -9,8 +9,10 @@
 //
 // Digits right after a "," that follows a digit, where the comma is not a
 // thousands separator (1,0000万), and digits right after a "." that no digit
-// precedes (.5万) are copied unchanged rather than read as a new number.  All arithmetic is checked unsigned 128-bit; a number that does
-// not fit is copied unchanged.
+// precedes (.5万) are copied unchanged rather than read as a new number; after
+// a "." that follows another "." (an ellipsis, ...5千円) they start one.  All
+// arithmetic is checked unsigned 128-bit; a number that does not fit is
+// copied unchanged.
 #pragma once
 
 #include <optional>
@@ -26,6 +28,11 @@ void kansuji_to_arabic(std::string_view in, std::string& out);
 // Values of 10^20 and above have no rendering in four-digit groups up to 京,
 // so those digit runs are copied unchanged, like runs that exceed 128 bits.
 void arabic_to_kansuji(std::string_view in, std::string& out);
+
+// The characters without which each stage above leaves a text unchanged:
+// ASCII digits, and for kansuji_to_arabic the numeral kanji.
+[[nodiscard]] bool kansuji_to_arabic_trigger(char32_t c) noexcept;
+[[nodiscard]] bool arabic_to_kansuji_trigger(char32_t c) noexcept;
 
 // The value of a group of digit kanji and the small units 十 百 千 ("" is 0,
 // 二十三 is 23, 二三 is 23, 〇十 is 10: a zero before a unit counts as one).
