@@ -2,7 +2,8 @@
 // values of every kind (valid or not, and names that are no option), then
 // possibly a small dictionary from one of the loaders; the rest of the input
 // is the text.  What must hold whatever the options: the output is valid
-// UTF-8, a failed Config::set leaves the config as it was, replaying
+// UTF-8 and the same along every path (the plan's, and every stage over the
+// whole text), a failed Config::set leaves the config as it was, replaying
 // Config::entries rebuilds the config, protected spans reach the output as
 // written, and the none preset returns its input.
 
@@ -16,6 +17,7 @@
 #include <variant>
 #include <vector>
 
+#include "core/code_units.h"
 #include "core/config.h"
 #include "core/l3_lexical/synonym.h"
 #include "core/l4_extra/protect.h"
@@ -104,10 +106,25 @@ std::optional<SynonymDict> dictionary_from(FuzzedDataProvider& in) {
 }
 
 // Every way the library offers to normalize a text must give the same
-// result; a new path (such as a plan compiled from the config) is compared
-// with the others here.
-void check_paths_agree(const Normalizer& normalizer, std::string_view text, const Normalized& reference) {
-  FUZZ_CHECK(normalizer.normalize(text) == reference.text);
+// result; a new path is compared with the others here.  The reference is the
+// definition: every stage that is on, each over the whole text.
+void check_paths_agree(const Normalizer& normalizer, std::string_view text, const Normalized& segmented) {
+  const std::string reference = normalizer.normalize_stage_by_stage(text);
+  FUZZ_CHECK(segmented.text == reference);
+  FUZZ_CHECK(normalizer.normalize(text) == reference);
+
+  // As the binding calls it: the text as a str stores it is scanned first,
+  // and one that no step can change is returned as it is; buffers are reused
+  // from call to call.
+  static std::string stored;
+  static zenkor::Workspace space;
+  const zenkor::WideText wide = zenkor::from_utf8(text, stored);
+  std::string round_trip;
+  FUZZ_CHECK(zenkor::to_utf8(wide.units, round_trip) && round_trip == text);
+  const zenkor::Plan::Found found = normalizer.scan(wide.units);
+  FUZZ_CHECK(found.any() || reference == text);
+  if (found.any()) FUZZ_CHECK(normalizer.normalize(text, found.steps, space) == reference);
+  FUZZ_CHECK(normalizer.normalize(text, space) == reference);
 }
 
 // Protected spans come out exactly as written (URLs inside the url_wrap
