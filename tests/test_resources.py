@@ -142,15 +142,14 @@ def test_a_valid_10_mb_document_costs_what_its_entries_cost(tmp_path):
     # 10 MB of Japanese words, five variants to a canonical form: half a million entries.  The
     # same entries given as a dict need no parsing, so reading the JSON may cost little more.
     rng = random.Random(7)
-    chars = rng.choices([chr(c) for c in range(0x4E00, 0x4E00 + 3000)], k=2_700_000)
-    lengths = iter(rng.choices(range(2, 7), k=600_000))
+    chars = "".join(rng.choices([chr(c) for c in range(0x4E00, 0x4E00 + 3000)], k=2_700_000))
+    cuts = iter(rng.choices(range(2, 7), k=600_000))
     mapping, used = {}, 0
     while used < len(chars) - 40:
-        canonical, used = "".join(chars[used : used + 4]), used + 4
+        canonical, used = chars[used : used + 4], used + 4
         mapping[canonical] = []
-        for _ in range(5):
-            length = next(lengths)
-            mapping[canonical].append("".join(chars[used : used + length]))
+        for length in (next(cuts) for _ in range(5)):
+            mapping[canonical].append(chars[used : used + length])
             used += length
     document = json.dumps(mapping, ensure_ascii=False)
     size = len(document.encode())
