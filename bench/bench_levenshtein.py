@@ -1,15 +1,16 @@
-"""Edit distance against peer libraries on pairs of real text of fixed lengths.
+"""Edit distance against peer libraries on pairs of real text.
 
     python bench/bench_levenshtein.py [--repeat N] [--lengths 10,100,1000,10000]
 
 Peers are timed when installed (`pip install ".[bench]"`); the last column is
-the peer's time divided by zenkor's (above 1: zenkor is faster).  Each pair is
-two different windows of Wikipedia paragraphs, so the distances are those of
-unrelated text.  The libraries take turns round by round, every round on fresh
-str objects (no cached UTF-8 or other per-object state carries over), and each
-keeps its best round of process CPU time, which other load on a shared machine
-disturbs least.  Every library must return the same total distance, or the row
-says so.
+the peer's time divided by zenkor's (above 1: zenkor is faster).  The work is
+pairs of consecutive Wikipedia sentences (whole, and their first 12
+characters), pairs of paragraphs, and pairs of fixed lengths: two different
+windows of the paragraphs, so the distances are those of unrelated text.  The
+libraries take turns round by round, every round on fresh str objects (no
+cached UTF-8 or other per-object state carries over), and each keeps its best
+round of process CPU time, which other load on a shared machine disturbs
+least.  Every library must return the same total distance, or the row says so.
 """
 
 from __future__ import annotations
@@ -50,8 +51,12 @@ def pairs_of_length(text: str, length: int, rng: random.Random) -> list[tuple[st
     # About 2e8 table cells per round at the longer lengths (a few milliseconds),
     # capped at 20 000 calls for the short ones, where the call itself is timed.
     count = max(2, min(20_000, 200_000_000 // (length * length)))
-    starts = lambda: rng.randrange(len(text) - length)  # noqa: E731
-    return [(text[i : i + length], text[j : j + length]) for i, j in ((starts(), starts()) for _ in range(count))]
+
+    def window() -> str:
+        start = rng.randrange(len(text) - length)
+        return text[start : start + length]
+
+    return [(window(), window()) for _ in range(count)]
 
 
 def timed(pairs: list[tuple[str, str]], fn: Callable[[str, str], int]) -> tuple[float, int]:
@@ -61,19 +66,30 @@ def timed(pairs: list[tuple[str, str]], fn: Callable[[str, str], int]) -> tuple[
     return time.process_time() - start, total
 
 
+def workloads(lengths: list[int]) -> dict[str, list[tuple[str, str]]]:
+    lines = [line for line in (CORPUS / "ja_wikipedia_ner_sentences.txt").read_text(encoding="utf-8").splitlines() if line]
+    sentences = list(zip(lines[0:8000:2], lines[1:8000:2]))
+    paragraphs = [line for line in (CORPUS / "ja_jsquad_wikipedia.txt").read_text(encoding="utf-8").splitlines() if line]
+    work = {
+        "words (12 chars)": [(a[:12], b[:12]) for a, b in sentences],
+        "sentences": sentences,
+        "paragraphs": list(zip(paragraphs[0:400:2], paragraphs[1:400:2])),
+    }
+    text, rng = "".join(paragraphs), random.Random(1)
+    for length in lengths:
+        work[f"{length:,} chars"] = pairs_of_length(text, length, rng)
+    return work
+
+
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--repeat", type=int, default=7)
     parser.add_argument("--lengths", default="10,100,1000,10000")
     args = parser.parse_args()
 
-    paragraphs = (CORPUS / "ja_jsquad_wikipedia.txt").read_text(encoding="utf-8").splitlines()
-    text = "".join(line for line in paragraphs if line)
-    rng = random.Random(1)
     libraries = peers()
-    print(f"{'length':>7} {'library':<12} {'us/pair':>10} {'peer/zenkor':>12}")
-    for length in (int(n) for n in args.lengths.split(",")):
-        pairs = pairs_of_length(text, length, rng)
+    print(f"{'work':<18} {'library':<12} {'us/pair':>10} {'peer/zenkor':>12}")
+    for work, pairs in workloads([int(n) for n in args.lengths.split(",") if n]).items():
         best = {name: float("inf") for name in libraries}
         totals: dict[str, int] = {}
         for _ in range(args.repeat):
@@ -83,10 +99,10 @@ def main() -> None:
         for name, seconds in best.items():
             per_pair = f"{seconds / len(pairs) * 1e6:10.2f}"
             if name == "zenkor":
-                print(f"{length:>7} {name:<12} {per_pair}")
+                print(f"{work:<18} {name:<12} {per_pair}")
             else:
                 agree = "" if totals[name] == totals["zenkor"] else "  (different results!)"
-                print(f"{length:>7} {name:<12} {per_pair} {seconds / best['zenkor']:12.2f}{agree}")
+                print(f"{work:<18} {name:<12} {per_pair} {seconds / best['zenkor']:12.2f}{agree}")
 
 
 if __name__ == "__main__":

@@ -241,7 +241,7 @@ template <std::size_t Lanes>
     if (edge) {
       blocks.vp = (blocks.vp & active) | (before.vp & ~active);
       blocks.vn = (blocks.vn & active) | (before.vn & ~active);
-      if (s + 1 < Lanes || s + 1 - Lanes >= n) return;
+      if (s + 1 < Lanes) return;  // the last lane has no column yet
     }
     carries[s + 1 - Lanes] = pack(given.positive[Lanes - 1], given.negative[Lanes - 1]);
   };
