@@ -10,40 +10,11 @@ peer's time divided by zenkor's: above 1 means zenkor is faster.
 from __future__ import annotations
 
 import argparse
-import time
 import unicodedata
-from pathlib import Path
 from typing import Callable
 
 import zenkor
-
-# shared/ sits beside the checkout (or beside the folder of work trees).
-CORPUS = next(
-    (p / "shared" / "data" / "corpus" for p in Path(__file__).resolve().parents[1:4] if (p / "shared" / "data").is_dir()),
-    Path("shared") / "data" / "corpus",
-)
-
-
-def load_corpus() -> list[str]:
-    lines: list[str] = []
-    for path in sorted(CORPUS.glob("*.txt")):
-        lines.extend(path.read_text(encoding="utf-8").splitlines())
-    return lines
-
-
-def best_of(repeat: int, lines: list[str], fn: Callable[[list[str]], object]) -> float:
-    """Best time of `fn` over fresh copies of `lines`.
-
-    Fresh str objects each round, so no library profits from what an earlier
-    round left cached in the strings (such as their UTF-8 form).
-    """
-    best = float("inf")
-    for _ in range(repeat):
-        fresh = [line.encode("utf-8").decode("utf-8") for line in lines]
-        start = time.perf_counter()
-        fn(fresh)
-        best = min(best, time.perf_counter() - start)
-    return best
+from common import best_of, corpus_lines, fresh, optional
 
 
 def peers() -> dict[str, dict[str, Callable[[str], str]]]:
@@ -53,24 +24,12 @@ def peers() -> dict[str, dict[str, Callable[[str], str]]]:
         "halfwidth kana": {},
         "neologdn_compat preset": {},
     }
-    try:
-        import neologdn
-
+    if neologdn := optional("neologdn"):
         work["neologdn_compat preset"]["neologdn"] = neologdn.normalize
-    except ImportError:
-        pass
-    try:
-        import mojimoji
-
+    if mojimoji := optional("mojimoji"):
         work["halfwidth kana"]["mojimoji"] = lambda s: mojimoji.han_to_zen(s, digit=False, ascii=False)
-    except ImportError:
-        pass
-    try:
-        import jaconv
-
+    if jaconv := optional("jaconv"):
         work["halfwidth kana"]["jaconv"] = lambda s: jaconv.h2z(s, kana=True, digit=False, ascii=False)
-    except ImportError:
-        pass
     return work
 
 
@@ -86,20 +45,20 @@ def main() -> None:
     parser.add_argument("--repeat", type=int, default=5)
     args = parser.parse_args()
 
-    lines = load_corpus()
-    size = sum(len(line.encode("utf-8")) for line in lines)
+    lines = corpus_lines()
+    size = sum(map(len, lines))
     print(f"corpus: {len(lines)} lines, {size / 1e6:.1f} MB; best of {args.repeat}")
     print(f"{'work':<24} {'library':<14} {'seconds':>9} {'MB/s':>8} {'peer/zenkor':>12}")
     for work, normalizer in ZENKOR.items():
-        ours = best_of(args.repeat, lines, normalizer.normalize_batch)
+        ours = best_of(args.repeat, normalizer.normalize_batch, lambda: fresh(lines))
         print(f"{work:<24} {'zenkor':<14} {ours:9.3f} {size / ours / 1e6:8.1f} {'':>12}")
         for name, fn in peers()[work].items():
-            theirs = best_of(args.repeat, lines, lambda fresh: [fn(line) for line in fresh])
+            theirs = best_of(args.repeat, lambda strs: [fn(s) for s in strs], lambda: fresh(lines))
             print(f"{work:<24} {name:<14} {theirs:9.3f} {size / theirs / 1e6:8.1f} {theirs / ours:12.2f}")
     print(f"{'preset':<24} {'':<14}")
     for preset in zenkor.Normalizer.presets():
         n = zenkor.Normalizer(preset)
-        t = best_of(args.repeat, lines, n.normalize_batch)
+        t = best_of(args.repeat, n.normalize_batch, lambda: fresh(lines))
         print(f"{preset:<24} {'zenkor':<14} {t:9.3f} {size / t / 1e6:8.1f}")
 
 

@@ -11,39 +11,20 @@ from __future__ import annotations
 import argparse
 import random
 import resource
-import time
 from pathlib import Path
 from typing import Callable
 
 import zenkor
-
-# shared/ sits beside the checkout (or beside the folder of work trees).
-SHARED = next(
-    (p / "shared" / "data" for p in Path(__file__).resolve().parents[1:4] if (p / "shared" / "data").is_dir()),
-    Path("shared") / "data",
-)
+from common import SYNONYMS, best_of, corpus_lines, fresh
 
 
 def timed(fn: Callable[[], object]) -> float:
-    start = time.perf_counter()
-    fn()
-    return time.perf_counter() - start
-
-
-def best_of(repeat: int, fn: Callable[[], object]) -> float:
-    return min(timed(fn) for _ in range(repeat))
-
-
-def corpus_text() -> list[str]:
-    lines: list[str] = []
-    for path in sorted((SHARED / "corpus").glob("*.txt")):
-        lines.extend(path.read_text(encoding="utf-8").splitlines())
-    return lines
+    return best_of(1, lambda _: fn())
 
 
 def load_phases(path: Path, repeat: int) -> None:
     print(f"{'preset':<18}{'read':>9}{'load':>10}{'first match':>13}{'entries':>9}")
-    read = best_of(repeat, lambda: path.read_text(encoding="utf-8"))
+    read = best_of(repeat, lambda _: path.read_text(encoding="utf-8"))
     for preset in zenkor.Normalizer.presets():
         loads, firsts = [], []
         for _ in range(repeat):
@@ -59,15 +40,13 @@ def load_phases(path: Path, repeat: int) -> None:
 
 
 def throughput(path: Path, repeat: int) -> None:
-    lines = corpus_text()
-    if not lines:
-        return
-    size_mb = sum(len(s.encode()) for s in lines) / 1e6
+    lines = corpus_lines()
+    size_mb = sum(map(len, lines)) / 1e6
     plain = zenkor.Normalizer("none")
     with_dict = zenkor.Normalizer("none").load_sudachi_synonyms(path)
     with_dict.normalize("warm up")
-    base = best_of(repeat, lambda: plain.normalize_batch(lines))
-    full = best_of(repeat, lambda: with_dict.normalize_batch(lines))
+    base = best_of(repeat, plain.normalize_batch, lambda: fresh(lines))
+    full = best_of(repeat, with_dict.normalize_batch, lambda: fresh(lines))
     print(f"\ncorpus {size_mb:.1f} MB, preset none: {size_mb / base:.0f} MB/s without, "
           f"{size_mb / full:.0f} MB/s with the dictionary")
 
@@ -80,7 +59,7 @@ def adversarial(repeat: int) -> None:
     for k in (10, 100, 1000, 10000):
         n = zenkor.Normalizer("none").with_custom_dict({"x": ["a"], "y": ["a" * k + "b"]})
         n.normalize("a")
-        print(f"  k={k:<6}{best_of(repeat, lambda: n.normalize(text)) * 1e3:>8.1f} ms")
+        print(f"  k={k:<6}{best_of(repeat, lambda _: n.normalize(text)) * 1e3:>8.1f} ms")
 
 
 def peak_mb() -> float:
@@ -106,7 +85,7 @@ def wide_dictionary() -> None:
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--repeat", type=int, default=3)
-    parser.add_argument("--synonyms", type=Path, default=SHARED / "sudachi" / "synonyms.txt")
+    parser.add_argument("--synonyms", type=Path, default=SYNONYMS)
     args = parser.parse_args()
     if args.synonyms.is_file():
         load_phases(args.synonyms, args.repeat)

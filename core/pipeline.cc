@@ -1,5 +1,6 @@
 #include "core/pipeline.h"
 
+#include <bit>
 #include <cstddef>
 
 #include "core/l1_char/case.h"
@@ -52,56 +53,97 @@ void trim(std::vector<Segment>& segments) {
 
 }  // namespace
 
-void Normalizer::run_stages(std::string_view in, std::string& work, std::string& scratch) const {
+void Normalizer::run_step(std::size_t i, std::string_view in, std::string& out) const {
+  using namespace l1_char;
+  using namespace l2_script;
   const Config& c = config_;
-  // The first stage that runs reads `in` itself; after that each stage reads
-  // `work` and writes `scratch`, and the buffers swap.  A stage that is off
-  // costs one flag test, and capacity is reused throughout.
+  switch (plan_.steps()[i]) {
+    case StepId::NormalizeNewlines: return cleanup::normalize_newlines(in, out);
+    case StepId::RemoveBidiControl: return cleanup::remove_bidi_control(in, out);
+    case StepId::RemoveZeroWidth: return cleanup::remove_zero_width(in, out);
+    case StepId::RemoveControl: return cleanup::remove_control(in, out);
+    case StepId::RemoveVariationSelectors: return kanji::remove_variation_selectors(in, out);
+    case StepId::ExpandCjkCompat: return cjk_compat::expand(in, out);
+    case StepId::Nfkc: return unicode::nfkc(in, out);
+    case StepId::KyujitaiToShinjitai: return kanji::map_table(in, out, kanji::KYUJITAI_TABLE);
+    case StepId::UnifyItaiji: return kanji::map_table(in, out, kanji::ITAIJI_TABLE);
+    case StepId::HalfwidthKanaToFullwidth: return width::halfwidth_kana_to_fullwidth(in, out);
+    case StepId::ExpandIterationMarks: return iteration::expand_iteration_marks(in, out);
+    case StepId::UnifyLoanwordKana: return loanword::unify_loanword_kana(in, out);
+    case StepId::HiraToKata: return kana::hira_to_kata(in, out);
+    case StepId::KataToHira: return kana::kata_to_hira(in, out);
+    case StepId::UnifyQuotes: return quotes::unify(in, out);
+    case StepId::UnifySymbols: return symbols::unify(in, out, c.unify_hyphens, c.unify_tildes, c.unify_prolonged);
+    case StepId::CollapseProlongedRun: return prolonged::collapse(in, out);
+    case StepId::StripTrailingProlonged:
+      return loanword::strip_trailing_prolonged(in, out, MIN_STRIPPED_WORD_LENGTH);
+    case StepId::Emoji: return l4_extra::emoji::process(in, out, c.emoji);
+    case StepId::KansujiToArabic: return numerals::kansuji_to_arabic(in, out);
+    case StepId::ArabicToKansuji: return numerals::arabic_to_kansuji(in, out);
+    case StepId::EraToWestern: return era::era_to_western(in, out);
+    case StepId::CanonicalizeNumbers: return numbers::canonicalize(in, out);
+    case StepId::RemoveCjkCompat: return strip::remove_cjk_compat(in, out);
+    case StepId::RemoveSymbols: return strip::remove_symbols(in, out);
+    case StepId::RepeatLimit: return repeat::shorten(in, out, static_cast<std::size_t>(c.repeat_limit.value_or(1)));
+    case StepId::Case: return case_::convert(in, out, c.case_action);
+    case StepId::CollapseSpaces: return spaces::collapse(in, out);
+    case StepId::CjkSpacing: return spacing::process(in, out, c.cjk_spacing);
+    case StepId::Synonyms: return synonyms_->apply(in, out);
+  }
+}
+
+void Normalizer::run_fused(std::size_t first, std::size_t last, Plan::Mask present, std::string_view in,
+                           std::string& out) const {
+  using namespace l1_char;
+  utf8::Rewriter w(in, out);
+  while (!w.done()) {
+    const char32_t c = w.next();
+    for (std::size_t i = first; i < last; ++i) {
+      if (((present >> i) & 1) == 0 || !plan_.triggered_by(i, c)) continue;
+      switch (plan_.steps()[i]) {
+        case StepId::ExpandCjkCompat: w.replace(cjk_compat::expansion(c)); break;
+        case StepId::KyujitaiToShinjitai: w.replace(kanji::map_char(kanji::KYUJITAI_TABLE, c)); break;
+        case StepId::UnifyItaiji: w.replace(kanji::map_char(kanji::ITAIJI_TABLE, c)); break;
+        default: w.drop(); break;  // the removals
+      }
+      break;
+    }
+  }
+  w.finish();
+}
+
+std::string_view Normalizer::run_steps(std::string_view in, Plan::Mask present, Workspace& space) const {
+  // The first step that changes the text reads `in` itself; after that each
+  // step reads space.work and writes space.scratch, and the buffers swap
+  // when it changed something.  Capacity is reused throughout.
   std::string_view current = in;
-  bool ran = false;
-  const auto run = [&](bool on, auto&& stage, auto&&... args) {
-    if (!on) return;
-    stage(current, scratch, args...);
-    std::swap(work, scratch);
-    current = work;
-    ran = true;
-  };
-
-  // The order is fixed and differs from the order of the option keys.
-  run(c.normalize_newlines, l1_char::cleanup::normalize_newlines);    // step 1
-  run(c.remove_bidi_control, l1_char::cleanup::remove_bidi_control);  // step 2
-  run(c.remove_zero_width, l1_char::cleanup::remove_zero_width);      // step 3
-  run(c.remove_control, l1_char::cleanup::remove_control);            // step 4
-  run(c.remove_variation_selectors, l1_char::kanji::remove_variation_selectors);  // step 5
-  run(c.expand_cjk_compat, l1_char::cjk_compat::expand);              // step 6
-  run(c.nfkc, l1_char::unicode::nfkc);                                 // step 7
-  run(c.kyujitai_to_shinjitai, l1_char::kanji::map_table, l1_char::kanji::KYUJITAI_TABLE);  // step 8
-  run(c.unify_itaiji, l1_char::kanji::map_table, l1_char::kanji::ITAIJI_TABLE);             // step 9
-  run(c.halfwidth_kana_to_fullwidth, l1_char::width::halfwidth_kana_to_fullwidth);  // step 10
-  run(c.expand_iteration_marks, l2_script::iteration::expand_iteration_marks);  // step 11
-  run(c.unify_loanword_kana, l2_script::loanword::unify_loanword_kana);  // step 12
-  run(c.kana == KanaAction::HiraToKata, l2_script::kana::hira_to_kata);  // step 13
-  run(c.kana == KanaAction::KataToHira, l2_script::kana::kata_to_hira);  // step 13
-  run(c.unify_quotes, l1_char::quotes::unify);  // step 14
-  run(c.unify_hyphens || c.unify_tildes || c.unify_prolonged, l1_char::symbols::unify, c.unify_hyphens,
-      c.unify_tildes, c.unify_prolonged);  // step 15
-  run(c.collapse_prolonged_run, l1_char::prolonged::collapse);  // step 16
-  run(c.strip_trailing_prolonged, l2_script::loanword::strip_trailing_prolonged, MIN_STRIPPED_WORD_LENGTH);  // step 17
-  run(c.emoji.kind != EmojiAction::Kind::Keep, l4_extra::emoji::process, c.emoji);  // step 18
-  run(c.kansuji_to_arabic, l2_script::numerals::kansuji_to_arabic);  // step 19
-  run(c.arabic_to_kansuji, l2_script::numerals::arabic_to_kansuji);  // step 20
-  run(c.era_to_western, l2_script::era::era_to_western);  // step 21
-  run(c.canonicalize_numbers, l2_script::numbers::canonicalize);  // step 22
-  run(c.remove_cjk_compat, l1_char::strip::remove_cjk_compat);  // step 23
-  run(c.remove_symbols, l1_char::strip::remove_symbols);  // step 24
-  run(c.repeat_limit.has_value(), l1_char::repeat::shorten,
-      static_cast<std::size_t>(c.repeat_limit.value_or(1)));  // step 25
-  run(c.case_action != CaseAction::Keep, l1_char::case_::convert, c.case_action);  // step 26
-  run(c.collapse_spaces, l1_char::spaces::collapse);  // step 27
-  run(c.cjk_spacing != CjkSpacing::Keep, l1_char::spacing::process, c.cjk_spacing);  // step 28
-  run(synonyms_.has_value(), [this](std::string_view text, std::string& out) { synonyms_->apply(text, out); });  // step 29
-
-  if (!ran) work.assign(in);
+  const std::size_t count = plan_.steps().size();
+  for (std::size_t i = 0; i < count; ++i) {
+    if (((present >> i) & 1) == 0) continue;
+    // Two or more steps of a fusible run make one pass.
+    const std::size_t until = plan_.fusible_until(i);
+    Plan::Mask ran = present & (((Plan::Mask{1} << until) - 1) & ~((Plan::Mask{1} << i) - 1));
+    if (std::popcount(ran) > 1) {
+      run_fused(i, until, present, current, space.scratch);
+      i = until - 1;
+    } else {
+      ran = Plan::Mask{1} << i;
+      run_step(i, current, space.scratch);
+    }
+    if (space.scratch == current) continue;
+    std::swap(space.work, space.scratch);
+    current = space.work;
+    // The new text may hold triggers of later steps; a step that only
+    // deletes can add none but by bringing characters together.
+    const Plan::Mask later = plan_.after(i);
+    if ((present & later) == later) continue;
+    if ((ran & ~plan_.deleting_steps()) == 0) {
+      present |= later & plan_.context_steps();
+    } else {
+      present = (present & ~later) | (plan_.scan(current) & later);
+    }
+  }
+  return current;
 }
 
 l3_lexical::synonym::SynonymDict Normalizer::prenormalized(const l3_lexical::synonym::SynonymDict& dict) const {
@@ -119,55 +161,70 @@ Normalizer Normalizer::with_synonyms(const l3_lexical::synonym::SynonymDict& add
   Normalizer result(config_);
   result.synonyms_.emplace(synonyms_ ? *synonyms_ : l3_lexical::synonym::SynonymDict());
   result.synonyms_->extend(prenormalized(added));
+  result.plan_ = Plan(result.config_, &*result.synonyms_);
   return result;
 }
 
 std::string Normalizer::normalize(std::string_view text) const {
-  if (config_.protects_any()) return normalize_with_segments(text).text;
-  // One plain piece: its segment list would hold a single string, so the
-  // stages' result is trimmed and returned as it is, without joining.
-  std::string work;
-  std::string scratch;
-  run_stages(text, work, scratch);
-  if (config_.trim) {
-    trim_back(work);
-    trim_front(work);
-  }
-  return work;
+  Workspace space;
+  return std::string(normalize(text, space));
+}
+
+std::string_view Normalizer::normalize(std::string_view text, Workspace& space) const {
+  return normalize(text, plan_.scan(text), space);
+}
+
+std::string Normalizer::normalize_stage_by_stage(std::string_view text) const {
+  Workspace space;
+  return std::string(normalize(text, plan_.all(), space));
 }
 
 Normalized Normalizer::normalize_with_segments(std::string_view text) const {
-  Normalized result;
-  std::string work;
-  std::string scratch;
+  const Config& c = config_;
+  Workspace space;
+  return segments(text,
+                  l4_extra::protect::scan(text, c.protect_urls, c.protect_emails, c.protect_mentions, c.protect_hashtags),
+                  plan_.scan(text), space);
+}
 
+std::string_view Normalizer::normalize(std::string_view text, Plan::Mask steps, Workspace& space) const {
+  const Config& c = config_;
+  if (c.protects_any()) {
+    auto spans = l4_extra::protect::scan(text, c.protect_urls, c.protect_emails, c.protect_mentions, c.protect_hashtags);
+    if (!spans.empty()) {
+      space.work = segments(text, spans, steps, space).text;
+      return space.work;
+    }
+  }
+  // One plain piece: its segment list would hold a single string, so the
+  // stages' result is trimmed and returned as it is, without joining.
+  const std::string_view result = run_steps(text, steps, space);
+  return c.trim ? utf8::trim_white_space(result) : result;
+}
+
+Normalized Normalizer::segments(std::string_view text, const std::vector<l4_extra::protect::Span>& spans,
+                                Plan::Mask steps, Workspace& space) const {
+  const Config& c = config_;
+  Normalized result;
   // Plain text goes through the stages; a piece they empty is dropped.
   const auto add_plain = [&](std::string_view piece) {
-    run_stages(piece, work, scratch);
-    if (!work.empty()) result.segments.push_back({std::move(work), false});
+    const std::string_view normalized = run_steps(piece, steps, space);
+    if (!normalized.empty()) result.segments.push_back({std::string(normalized), false});
   };
-
-  const Config& c = config_;
-  if (!c.protects_any()) {
-    add_plain(text);
-  } else {
-    using l4_extra::protect::Kind;
-    const auto spans =
-        l4_extra::protect::scan(text, c.protect_urls, c.protect_emails, c.protect_mentions, c.protect_hashtags);
-    const auto pieces = l4_extra::protect::segment(text, spans);
-    result.segments.reserve(pieces.size());
-    for (const auto& piece : pieces) {
-      if (!piece.kind) {
-        add_plain(piece.text);
-      } else if (*piece.kind == Kind::Url && c.url_wrap) {
-        result.segments.push_back({c.url_wrap->first + std::string(piece.text) + c.url_wrap->second, true});
-      } else {
-        result.segments.push_back({std::string(piece.text), true});
-      }
+  using l4_extra::protect::Kind;
+  const auto pieces = l4_extra::protect::segment(text, spans);
+  result.segments.reserve(pieces.size());
+  for (const auto& piece : pieces) {
+    if (!piece.kind) {
+      add_plain(piece.text);
+    } else if (*piece.kind == Kind::Url && c.url_wrap) {
+      result.segments.push_back({c.url_wrap->first + std::string(piece.text) + c.url_wrap->second, true});
+    } else {
+      result.segments.push_back({std::string(piece.text), true});
     }
   }
 
-  if (config_.trim) trim(result.segments);
+  if (c.trim) trim(result.segments);
 
   result.text.reserve(text.size());
   for (const Segment& s : result.segments) result.text += s.text;

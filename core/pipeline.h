@@ -12,6 +12,8 @@
 
 #include "core/config.h"
 #include "core/l3_lexical/synonym.h"
+#include "core/l4_extra/protect.h"
+#include "core/plan.h"
 
 namespace zenkor {
 
@@ -29,9 +31,16 @@ struct Normalized {
   std::vector<Segment> segments;
 };
 
+// The two buffers a call works in.  Reusing one across calls saves
+// allocating them again; one thread at a time may use it.
+struct Workspace {
+  std::string work;
+  std::string scratch;
+};
+
 class Normalizer {
  public:
-  explicit Normalizer(Config config) : config_(std::move(config)) {}
+  explicit Normalizer(Config config) : config_(std::move(config)), plan_(config_, nullptr) {}
 
   [[nodiscard]] const Config& config() const noexcept { return config_; }
 
@@ -58,16 +67,49 @@ class Normalizer {
   // REQUIRES: text is valid UTF-8.
   [[nodiscard]] std::string normalize(std::string_view text) const;
 
+  // The same, written into `space`; the view stays valid until `space` is
+  // used again.  REQUIRES: text is valid UTF-8 and does not lie in `space`.
+  [[nodiscard]] std::string_view normalize(std::string_view text, Workspace& space) const;
+
+  // What the plan finds in `text`; nothing found means normalize returns it
+  // unchanged (see Plan::scan).
+  [[nodiscard]] Plan::Found scan(CodeUnits text) const noexcept { return plan_.scan(text); }
+  [[nodiscard]] bool may_change(CodeUnits text) const noexcept { return plan_.scan(text).any(); }
+
+  // normalize of `text`, whose triggers a scan of the same text has found
+  // already: `steps` as Plan::scan gave them.  REQUIRES as for normalize.
+  [[nodiscard]] std::string_view normalize(std::string_view text, Plan::Mask steps, Workspace& space) const;
+
+  // normalize as every stage that is on would give it, each run over the
+  // whole text: the definition the plan's shortcuts are tested against.
+  // REQUIRES: text is valid UTF-8.
+  [[nodiscard]] std::string normalize_stage_by_stage(std::string_view text) const;
+
  private:
   // `dict` with every variant normalized by this Config, dictionary aside.
   [[nodiscard]] l3_lexical::synonym::SynonymDict prenormalized(const l3_lexical::synonym::SynonymDict& dict) const;
 
-  // Runs every stage that is on over `in` and leaves the result in `work`;
-  // `scratch` is the second buffer.
-  void run_stages(std::string_view in, std::string& work, std::string& scratch) const;
+  // Writes step `i` of the plan over `in` into `out`.
+  void run_step(std::size_t i, std::string_view in, std::string& out) const;
+
+  // Writes steps [first, last) of a fusible run (Plan::fusible_until), those
+  // of `present`, over `in` into `out` in one pass.
+  void run_fused(std::size_t first, std::size_t last, Plan::Mask present, std::string_view in,
+                 std::string& out) const;
+
+  // Runs the steps of `present` over `in`, and then every later step that
+  // a changed text triggers.  The result is `in` itself when no step
+  // changed it, else it lies in space.work.
+  [[nodiscard]] std::string_view run_steps(std::string_view in, Plan::Mask present, Workspace& space) const;
+
+  // The segments of `text` cut at `spans`, each plain piece normalized from
+  // the steps of `steps` (the triggers of the whole text hold those of every piece).
+  [[nodiscard]] Normalized segments(std::string_view text, const std::vector<l4_extra::protect::Span>& spans,
+                                    Plan::Mask steps, Workspace& space) const;
 
   Config config_;
   std::optional<l3_lexical::synonym::SynonymDict> synonyms_;
+  Plan plan_;  // of config_ and synonyms_
 };
 
 }  // namespace zenkor

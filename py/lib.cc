@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
@@ -27,6 +28,7 @@
 #include <variant>
 #include <vector>
 
+#include "core/code_units.h"
 #include "core/config.h"
 #include "core/l3_lexical/synonym.h"
 #include "core/levenshtein.h"
@@ -118,14 +120,6 @@ void* slot() {
 
 PyObject* str_from(std::string_view s) {
   return PyUnicode_FromStringAndSize(s.data(), static_cast<Py_ssize_t>(s.size()));
-}
-
-// The result of normalizing `source` (whose UTF-8 text is `source_text`):
-// when nothing changed, the immutable source str itself, which saves decoding
-// the text again; most lines of real text pass most presets unchanged.
-PyObject* result_str(PyObject* source, std::string_view source_text, std::string_view result) {
-  if (result == source_text && PyUnicode_CheckExact(source)) return Py_NewRef(source);
-  return str_from(result);
 }
 
 // The UTF-8 text of a str, valid while the str lives.  Fails (with the
@@ -340,14 +334,18 @@ struct PyNormalizer {
 // The class object, created by the module's execution step.
 PyTypeObject* normalizer_type = nullptr;
 
+// Takes a shared borrow of `self`, or of nothing when `self` is null (a
+// normalizer only the caller can reach).
 class SharedBorrow {
  public:
   explicit SharedBorrow(PyNormalizer* self) : self_(self) {
+    if (!self) return;
     std::intptr_t seen = self->borrow.load(std::memory_order_acquire);
     do {
       if (seen == EXCLUSIVE) {
         PyErr_SetString(PyExc_RuntimeError, "Already mutably borrowed");
         self_ = nullptr;
+        failed_ = true;
         return;
       }
     } while (!self->borrow.compare_exchange_weak(seen, seen + 1, std::memory_order_acquire));
@@ -357,11 +355,21 @@ class SharedBorrow {
   ~SharedBorrow() {
     if (self_) self_->borrow.fetch_sub(1, std::memory_order_release);
   }
-  explicit operator bool() const noexcept { return self_ != nullptr; }
+  explicit operator bool() const noexcept { return self_ != nullptr || !failed_; }
 
  private:
   PyNormalizer* self_;
+  bool failed_ = false;
 };
+
+// What a shared borrow would check, without taking one: for calls that keep
+// the interpreter lock throughout, during which no dictionary method can
+// begin.  Saves two atomic writes to a line that all threads share.
+[[maybe_unused]] bool not_mutably_borrowed(PyNormalizer* self) {
+  if (self->borrow.load(std::memory_order_acquire) != EXCLUSIVE) return true;
+  PyErr_SetString(PyExc_RuntimeError, "Already mutably borrowed");
+  return false;
+}
 
 class ExclusiveBorrow {
  public:
@@ -486,18 +494,116 @@ PyObject* Normalizer_repr(PyObject* obj) {
   return str_from("Normalizer(" + head + ")");
 }
 
+// Texts (and batches) of fewer characters than this are normalized with the
+// interpreter lock held: giving it up and taking it back costs about as much
+// as normalizing a short line, and far more when other threads wait for it.
+constexpr std::size_t UNLOCKED_FROM_CHARS = 1024;
+
+// The text of a str as it stores it.
+zenkor::CodeUnits code_units(PyObject* str) {
+  return {PyUnicode_DATA(str), static_cast<std::size_t>(PyUnicode_GET_LENGTH(str)),
+          static_cast<unsigned>(PyUnicode_KIND(str))};
+}
+
+// A new str of `text`, which from_utf8 made without the interpreter lock:
+// with the lock, one allocation and one copy.
+PyObject* str_from_wide(const zenkor::WideText& text) {
+  PyObject* str = PyUnicode_New(static_cast<Py_ssize_t>(text.units.length), static_cast<Py_UCS4>(text.max_char));
+  if (str != nullptr) std::memcpy(PyUnicode_DATA(str), text.units.data, text.units.length * text.units.width);
+  return str;
+}
+
+// Buffers a thread reuses from call to call.  A buffer grown by a long text
+// is given back afterwards, so a thread keeps little between calls.
+struct ThreadBuffers {
+  std::string input;
+  zenkor::Workspace space;
+  std::string output;  // the result as a str stores it
+
+  void shrink() {
+    constexpr std::size_t KEPT = std::size_t{1} << 20;
+    for (std::string* s : {&input, &space.work, &space.scratch, &output}) {
+      if (s->capacity() > KEPT) std::string().swap(*s);
+    }
+  }
+};
+
+ThreadBuffers& thread_buffers() {
+  thread_local ThreadBuffers buffers;
+  return buffers;
+}
+
+// Raises the interpreter's own UnicodeEncodeError for a str holding a lone
+// surrogate (asking for its UTF-8 form fails and caches nothing).
+PyObject* raise_encode_error(PyObject* str) {
+  Py_ssize_t size = 0;
+  if (PyUnicode_AsUTF8AndSize(str, &size) != nullptr) {
+    PyErr_SetString(PyExc_SystemError, "a text without surrogates failed to convert");
+  }
+  return nullptr;
+}
+
+// `text` normalized by `normalizer`; null with an exception set.  `self` is
+// the object the normalizer belongs to, borrowed around any work done
+// without the interpreter lock; null for a normalizer nobody else can reach.
+// REQUIRES: text is a str.
+PyObject* normalize_str(const Normalizer& normalizer, PyNormalizer* self, PyObject* text) {
+#if PY_VERSION_HEX < 0x030C0000
+  if (PyUnicode_READY(text) < 0) return nullptr;
+#endif
+  const zenkor::CodeUnits units = code_units(text);
+  const zenkor::Plan::Found found = normalizer.scan(units);
+  if (!found.any()) {
+    if (PyUnicode_CheckExact(text)) return Py_NewRef(text);
+    return PyUnicode_FromKindAndData(static_cast<int>(units.width), units.data, static_cast<Py_ssize_t>(units.length));
+  }
+  ThreadBuffers& buffers = thread_buffers();
+  if (!zenkor::to_utf8(units, buffers.input)) return raise_encode_error(text);
+  // The result, unless it equals the input, is decoded as the str will
+  // hold it while the lock is free.
+  bool same = false;
+  zenkor::WideText wide{};
+  const auto work = [&] {
+    const std::string_view result = normalizer.normalize(buffers.input, found.steps, buffers.space);
+    same = result == buffers.input;
+    if (!same) wide = zenkor::from_utf8(result, buffers.output);
+  };
+  if (units.length < UNLOCKED_FROM_CHARS) {
+    work();
+  } else {
+    SharedBorrow borrow(self);
+    if (!borrow) return nullptr;
+    run_without_gil(work);
+  }
+  PyObject* out = !same ? str_from_wide(wide)
+                  : PyUnicode_CheckExact(text) ? Py_NewRef(text)
+                                               : PyUnicode_FromKindAndData(static_cast<int>(units.width), units.data,
+                                                                           static_cast<Py_ssize_t>(units.length));
+  buffers.shrink();
+  return out;
+}
+
 PyObject* Normalizer_normalize(PyObject* obj, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   std::array<PyObject*, 1> bound;
   if (!bind_arguments("normalize", std::array{"text"}, 1, args, nargs, kwnames, bound)) return nullptr;
   PyObject* text_obj = bound[0];
   auto* self = reinterpret_cast<PyNormalizer*>(obj);
+#ifdef Py_GIL_DISABLED
   SharedBorrow borrow(self);
   if (!borrow) return nullptr;
-  std::string_view text;
-  if (!str_argument(text_obj, "normalize", "text", text)) return nullptr;
-  std::string result;
-  run_without_gil([&] { result = self->inner->normalize(text); });
-  return result_str(text_obj, text, result);
+  PyNormalizer* borrowed_by_call = nullptr;
+#else
+  // While this thread holds the interpreter lock no dictionary method can
+  // start, so a call that keeps the lock needs only to see that none is
+  // running; normalize_str borrows for work it does without the lock.
+  if (!not_mutably_borrowed(self)) return nullptr;
+  PyNormalizer* borrowed_by_call = self;
+#endif
+  if (!PyUnicode_Check(text_obj)) {
+    PyErr_Format(PyExc_TypeError, "normalize() argument 'text' must be str, not %.80s", Py_TYPE(text_obj)->tp_name);
+    return nullptr;
+  }
+  return normalize_str(*self->inner, borrowed_by_call, text_obj);
 }
 
 PyObject* Normalizer_normalize_batch(PyObject* obj, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
@@ -516,32 +622,74 @@ PyObject* Normalizer_normalize_batch(PyObject* obj, PyObject* const* args, Py_ss
                  Py_TYPE(texts_obj)->tp_name);
     return nullptr;
   }
-  // A tuple of the items holds a reference to each, so the UTF-8 views below
-  // stay valid while the lock is released, even if another thread empties a
-  // list that was passed in.
+  // A tuple of the items holds a reference to each, so their text stays
+  // valid while the lock is released, even if another thread empties a list
+  // that was passed in.
   Ref items(PySequence_Tuple(texts_obj));
   if (!items) return nullptr;
-  const Py_ssize_t n = PyTuple_GET_SIZE(items.get());
-  std::vector<std::string_view> texts(static_cast<std::size_t>(n));
-  for (Py_ssize_t i = 0; i < n; ++i) {
-    PyObject* item = PyTuple_GET_ITEM(items.get(), i);
-    if (!PyUnicode_Check(item)) {
-      PyErr_Format(PyExc_TypeError, "normalize_batch() items must be str, not %.80s", Py_TYPE(item)->tp_name);
+  const auto n = static_cast<std::size_t>(PyTuple_GET_SIZE(items.get()));
+  const auto item = [&](std::size_t i) { return PyTuple_GET_ITEM(items.get(), static_cast<Py_ssize_t>(i)); };
+  std::vector<zenkor::CodeUnits> texts(n);
+  std::size_t total = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!PyUnicode_Check(item(i))) {
+      PyErr_Format(PyExc_TypeError, "normalize_batch() items must be str, not %.80s", Py_TYPE(item(i))->tp_name);
       return nullptr;
     }
-    if (!utf8_of(item, texts[static_cast<std::size_t>(i)])) return nullptr;
+#if PY_VERSION_HEX < 0x030C0000
+    if (PyUnicode_READY(item(i)) < 0) return nullptr;
+#endif
+    texts[i] = code_units(item(i));
+    total += texts[i].length;
   }
-  std::vector<std::string> results(texts.size());
-  run_without_gil([&] {
-    for (std::size_t i = 0; i < texts.size(); ++i) results[i] = self->inner->normalize(texts[i]);
-  });
-  Ref list(PyList_New(n));
+  // Every changed text goes into `joined` as a str stores it, at the
+  // offset in `changed`; an unchanged one comes back as it is.
+  constexpr std::size_t UNCHANGED = std::numeric_limits<std::size_t>::max();
+  struct Changed {
+    std::size_t offset = UNCHANGED;
+    zenkor::WideText text{};
+  };
+  std::vector<Changed> changed(n);
+  std::string joined;
+  std::size_t unencodable = UNCHANGED;
+  const auto work = [&] {
+    ThreadBuffers& buffers = thread_buffers();
+    for (std::size_t i = 0; i < n; ++i) {
+      const zenkor::Plan::Found found = self->inner->scan(texts[i]);
+      if (!found.any()) continue;
+      if (!zenkor::to_utf8(texts[i], buffers.input)) {
+        unencodable = i;
+        return;
+      }
+      const std::string_view result = self->inner->normalize(buffers.input, found.steps, buffers.space);
+      if (result == buffers.input) continue;
+      changed[i] = {joined.size(), zenkor::from_utf8(result, buffers.output)};
+      joined.append(buffers.output);
+    }
+    buffers.shrink();
+  };
+  if (total < UNLOCKED_FROM_CHARS) {
+    work();
+  } else {
+    run_without_gil(work);
+  }
+  if (unencodable != UNCHANGED) return raise_encode_error(item(unencodable));
+  Ref list(PyList_New(static_cast<Py_ssize_t>(n)));
   if (!list) return nullptr;
-  for (Py_ssize_t i = 0; i < n; ++i) {
-    const auto at = static_cast<std::size_t>(i);
-    PyObject* s = result_str(PyTuple_GET_ITEM(items.get(), i), texts[at], results[at]);
+  for (std::size_t i = 0; i < n; ++i) {
+    PyObject* s;
+    if (changed[i].offset != UNCHANGED) {
+      zenkor::WideText text = changed[i].text;
+      text.units.data = joined.data() + changed[i].offset;
+      s = str_from_wide(text);
+    } else if (PyUnicode_CheckExact(item(i))) {
+      s = Py_NewRef(item(i));
+    } else {
+      s = PyUnicode_FromKindAndData(static_cast<int>(texts[i].width), texts[i].data,
+                                    static_cast<Py_ssize_t>(texts[i].length));
+    }
     if (!s) return nullptr;
-    PyList_SET_ITEM(list.get(), i, s);
+    PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), s);
   }
   return list.release();
 }
@@ -884,18 +1032,29 @@ PyType_Spec normalizer_spec = {
 // ---------------------------------------------------------------------------
 // Module functions.
 
+// The normalizer of each preset, built once: the module function would
+// otherwise compile a plan for every call.
+const Normalizer& preset_normalizer(Preset preset) {
+  static const std::array<Normalizer, zenkor::ALL_PRESETS.size()> normalizers = [] {
+    return std::array{Normalizer(Config::from_preset(Preset::None)), Normalizer(Config::from_preset(Preset::NeologdnCompat)),
+                      Normalizer(Config::from_preset(Preset::ForSearch)), Normalizer(Config::from_preset(Preset::ForDisplay)),
+                      Normalizer(Config::from_preset(Preset::ForCompare))};
+  }();
+  return normalizers[static_cast<std::size_t>(preset)];
+}
+
 PyObject* module_normalize(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   std::array<PyObject*, 2> bound;
   if (!bind_arguments("normalize", std::array{"text", "preset"}, 1, args, nargs, kwnames, bound)) return nullptr;
   PyObject* text_obj = bound[0];
   PyObject* preset_obj = bound[1];
-  std::string_view text;
-  if (!str_argument(text_obj, "normalize", "text", text)) return nullptr;
+  if (!PyUnicode_Check(text_obj)) {
+    PyErr_Format(PyExc_TypeError, "normalize() argument 'text' must be str, not %.80s", Py_TYPE(text_obj)->tp_name);
+    return nullptr;
+  }
   Preset preset;
   if (!parse_preset(preset_obj, "normalize", preset)) return nullptr;
-  std::string result;
-  run_without_gil([&] { result = Normalizer(Config::from_preset(preset)).normalize(text); });
-  return result_str(text_obj, text, result);
+  return normalize_str(preset_normalizer(preset), nullptr, text_obj);
 }
 
 // The characters of a str as scalar values, read from the str's own storage

@@ -15,6 +15,10 @@ namespace zenkor::l1_char::case_ {
 
 void convert(std::string_view in, std::string& out, CaseAction action);
 
+// The characters without which convert with `action` (not Keep) leaves a text
+// unchanged: those whose case mapping differs from themselves.
+[[nodiscard]] bool convert_trigger(char32_t c, CaseAction action) noexcept;
+
 // convert, handing the case mapper at most `max_piece` bytes at a time (convert
 // itself uses the mapper's limit, INT32_MAX bytes).  Each piece ends before a
 // character that is neither cased nor case-ignorable, where no case context

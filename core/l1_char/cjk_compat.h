@@ -10,4 +10,10 @@ namespace zenkor::l1_char::cjk_compat {
 
 void expand(std::string_view in, std::string& out);
 
+// What expand writes for `c`, or nothing when it keeps `c`.
+[[nodiscard]] std::string_view expansion(char32_t c) noexcept;
+
+// The characters without which expand leaves a text unchanged.
+[[nodiscard]] bool expand_trigger(char32_t c) noexcept;
+
 }  // namespace zenkor::l1_char::cjk_compat

@@ -40,4 +40,9 @@ void remove_zero_width(std::string_view in, std::string& out) { utf8::drop_all(i
 
 void remove_control(std::string_view in, std::string& out) { utf8::drop_all(in, out, CONTROLS); }
 
+bool normalize_newlines_trigger(char32_t c) noexcept { return c == 0x0D || c == 0x85 || c == 0x2028 || c == 0x2029; }
+bool remove_bidi_control_trigger(char32_t c) noexcept { return BIDI_CONTROLS.contains(c); }
+bool remove_zero_width_trigger(char32_t c) noexcept { return ZERO_WIDTH.contains(c); }
+bool remove_control_trigger(char32_t c) noexcept { return CONTROLS.contains(c); }
+
 }  // namespace zenkor::l1_char::cleanup

@@ -24,4 +24,10 @@ void remove_zero_width(std::string_view in, std::string& out);
 // Deletes the C0 controls except TAB and LF, DEL, and the C1 controls.
 void remove_control(std::string_view in, std::string& out);
 
+// The characters without which each stage above leaves a text unchanged.
+[[nodiscard]] bool normalize_newlines_trigger(char32_t c) noexcept;
+[[nodiscard]] bool remove_bidi_control_trigger(char32_t c) noexcept;
+[[nodiscard]] bool remove_zero_width_trigger(char32_t c) noexcept;
+[[nodiscard]] bool remove_control_trigger(char32_t c) noexcept;
+
 }  // namespace zenkor::l1_char::cleanup

@@ -36,4 +36,11 @@ void remove_variation_selectors(std::string_view in, std::string& out);
 // REQUIRES: table.pairs is not empty.
 void map_table(std::string_view in, std::string& out, const KanjiTable& table);
 
+// What map_table writes for `c`: its target, or `c` itself.
+[[nodiscard]] char32_t map_char(const KanjiTable& table, char32_t c) noexcept;
+
+// The characters without which each stage above leaves a text unchanged.
+[[nodiscard]] bool remove_variation_selectors_trigger(char32_t c) noexcept;
+[[nodiscard]] inline bool map_table_trigger(const KanjiTable& table, char32_t c) noexcept { return table.sources.contains(c); }
+
 }  // namespace zenkor::l1_char::kanji

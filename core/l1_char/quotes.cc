@@ -25,4 +25,6 @@ void unify(std::string_view in, std::string& out) {
   w.finish();
 }
 
+bool unify_trigger(char32_t c) noexcept { return QUOTES.contains(c); }
+
 }  // namespace zenkor::l1_char::quotes

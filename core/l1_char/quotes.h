@@ -12,4 +12,7 @@ namespace zenkor::l1_char::quotes {
 
 void unify(std::string_view in, std::string& out);
 
+// The characters without which unify leaves a text unchanged.
+[[nodiscard]] bool unify_trigger(char32_t c) noexcept;
+
 }  // namespace zenkor::l1_char::quotes

@@ -25,4 +25,6 @@ void collapse(std::string_view in, std::string& out) {
   w.finish();
 }
 
+bool collapse_trigger(char32_t c) noexcept { return c == U'\t' || c == 0x3000; }
+
 }  // namespace zenkor::l1_char::spaces

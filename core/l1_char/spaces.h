@@ -11,4 +11,8 @@ namespace zenkor::l1_char::spaces {
 
 void collapse(std::string_view in, std::string& out);
 
+// The characters without which collapse leaves a text unchanged (it also changes
+// a run of spaces, which the caller looks for itself).
+[[nodiscard]] bool collapse_trigger(char32_t c) noexcept;
+
 }  // namespace zenkor::l1_char::spaces

@@ -94,4 +94,8 @@ void process(std::string_view in, std::string& out, CjkSpacing mode) {
   out.assign(in);
 }
 
+bool process_trigger(char32_t c, CjkSpacing mode) noexcept {
+  return mode == CjkSpacing::Remove ? c == U' ' : mode == CjkSpacing::Insert && ALPHANUMERICS.contains(c);
+}
+
 }  // namespace zenkor::l1_char::spacing

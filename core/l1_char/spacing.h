@@ -17,4 +17,8 @@ namespace zenkor::l1_char::spacing {
 
 void process(std::string_view in, std::string& out, CjkSpacing mode);
 
+// The characters without which process with `mode` (not Keep) leaves a text
+// unchanged: the ASCII space for Remove, ASCII letters and digits for Insert.
+[[nodiscard]] bool process_trigger(char32_t c, CjkSpacing mode) noexcept;
+
 }  // namespace zenkor::l1_char::spacing

@@ -57,4 +57,7 @@ void remove_symbols(std::string_view in, std::string& out) {
   w.finish();
 }
 
+bool remove_cjk_compat_trigger(char32_t c) noexcept { return CJK_COMPAT.contains(c); }
+bool remove_symbols_trigger(char32_t c) noexcept { return SYMBOLS.contains(c); }
+
 }  // namespace zenkor::l1_char::strip

@@ -18,4 +18,8 @@ namespace zenkor::l1_char::strip {
 void remove_cjk_compat(std::string_view in, std::string& out);
 void remove_symbols(std::string_view in, std::string& out);
 
+// The characters without which each stage above leaves a text unchanged.
+[[nodiscard]] bool remove_cjk_compat_trigger(char32_t c) noexcept;
+[[nodiscard]] bool remove_symbols_trigger(char32_t c) noexcept;
+
 }  // namespace zenkor::l1_char::strip

@@ -77,4 +77,11 @@ void unify(std::string_view in, std::string& out, bool hyphens, bool tildes, boo
   w.finish();
 }
 
+bool unify_trigger(char32_t c, bool hyphens, bool tildes, bool prolonged) noexcept {
+  if (is_hyphen(c)) return hyphens;
+  if (is_tilde(c)) return tildes && c != kWaveDash;
+  if (c == kHalfwidthProlongedMark) return prolonged;
+  return is_box_drawing_bar(c) && (hyphens || prolonged);
+}
+
 }  // namespace zenkor::l1_char::symbols

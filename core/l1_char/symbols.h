@@ -14,4 +14,7 @@ namespace zenkor::l1_char::symbols {
 
 void unify(std::string_view in, std::string& out, bool hyphens, bool tildes, bool prolonged);
 
+// The characters without which unify, with the same flags, leaves a text unchanged.
+[[nodiscard]] bool unify_trigger(char32_t c, bool hyphens, bool tildes, bool prolonged) noexcept;
+
 }  // namespace zenkor::l1_char::symbols

@@ -19,6 +19,10 @@ namespace zenkor::l1_char::unicode {
 
 void nfkc(std::string_view in, std::string& out);
 
+// The characters without which nfkc leaves a text unchanged: those NFKC may
+// change or join to the character before them, but not the ones nfkc copies.
+[[nodiscard]] bool nfkc_trigger(char32_t c) noexcept;
+
 // Appends plain NFKC of `text` to `out`, handing the normalizer at most
 // `max_piece` bytes at a time (nfkc uses its limit, INT32_MAX bytes).  Pieces
 // end before a character with a normalization boundary before it, so the

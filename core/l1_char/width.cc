@@ -96,4 +96,6 @@ void halfwidth_kana_to_fullwidth(std::string_view in, std::string& out) {
   w.finish();
 }
 
+bool halfwidth_kana_to_fullwidth_trigger(char32_t c) noexcept { return c >= kFirstHalfwidth && c <= kLastHalfwidth; }
+
 }  // namespace zenkor::l1_char::width

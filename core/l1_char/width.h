@@ -12,4 +12,7 @@ namespace zenkor::l1_char::width {
 
 void halfwidth_kana_to_fullwidth(std::string_view in, std::string& out);
 
+// The characters without which halfwidth_kana_to_fullwidth leaves a text unchanged.
+[[nodiscard]] bool halfwidth_kana_to_fullwidth_trigger(char32_t c) noexcept;
+
 }  // namespace zenkor::l1_char::width

@@ -167,4 +167,12 @@ void era_to_western(std::string_view in, std::string& out) {
   out.append(in, copied);
 }
 
+bool starts_era(char32_t c) noexcept {
+  for (const Era& era : ERAS) {
+    std::size_t pos = 0;
+    if (c == static_cast<char32_t>(era.letter) || c == utf8::next(era.name, pos)) return true;
+  }
+  return false;
+}
+
 }  // namespace zenkor::l2_script::era

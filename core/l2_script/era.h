@@ -12,4 +12,8 @@ namespace zenkor::l2_script::era {
 
 void era_to_western(std::string_view in, std::string& out);
 
+// What can make era_to_western change a text: a 年, and before it a
+// character for which starts_era holds (the first of an era's name or its letter).
+[[nodiscard]] bool starts_era(char32_t c) noexcept;
+
 }  // namespace zenkor::l2_script::era

@@ -122,4 +122,6 @@ void expand_iteration_marks(std::string_view in, std::string& out) {
   out.append(in, copied);
 }
 
+bool expand_iteration_marks_trigger(char32_t c) noexcept { return is_mark(c); }
+
 }  // namespace zenkor::l2_script::iteration

@@ -15,6 +15,9 @@ namespace zenkor::l2_script::iteration {
 
 void expand_iteration_marks(std::string_view in, std::string& out);
 
+// The characters without which expand_iteration_marks leaves a text unchanged.
+[[nodiscard]] bool expand_iteration_marks_trigger(char32_t c) noexcept;
+
 // The plain form of a voiced or semi-voiced kana (が -> か, ぱ -> は, ヴ -> ウ);
 // any other character is returned unchanged.
 [[nodiscard]] char32_t unvoice(char32_t c) noexcept;

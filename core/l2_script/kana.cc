@@ -38,4 +38,7 @@ void kata_to_hira(std::string_view in, std::string& out) {
   map_each(in, out, [](char32_t c) { return c - KANA_OFFSET * has_hiragana_counterpart(c); });
 }
 
+bool hira_to_kata_trigger(char32_t c) noexcept { return has_katakana_counterpart(c); }
+bool kata_to_hira_trigger(char32_t c) noexcept { return has_hiragana_counterpart(c); }
+
 }  // namespace zenkor::l2_script::kana

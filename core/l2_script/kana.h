@@ -14,4 +14,8 @@ namespace zenkor::l2_script::kana {
 void hira_to_kata(std::string_view in, std::string& out);
 void kata_to_hira(std::string_view in, std::string& out);
 
+// The characters without which each stage above leaves a text unchanged.
+[[nodiscard]] bool hira_to_kata_trigger(char32_t c) noexcept;
+[[nodiscard]] bool kata_to_hira_trigger(char32_t c) noexcept;
+
 }  // namespace zenkor::l2_script::kana

@@ -75,11 +75,11 @@ char32_t first_char(std::string_view s) noexcept {
 
 bool is_small_ya_yu_yo(char32_t c) noexcept { return c == U'ャ' || c == U'ュ' || c == U'ョ'; }
 
+}  // namespace
+
 bool is_katakana_word_char(char32_t c) noexcept {
   return (c >= U'ァ' && c <= U'ヺ') || c == U'ー' || (c >= 0x31F0 && c <= 0x31FF);
 }
-
-}  // namespace
 
 // Reads the input: the pair rules look at the character after the current one.
 void unify_loanword_kana(std::string_view in, std::string& out) {
@@ -129,6 +129,12 @@ void strip_trailing_prolonged(std::string_view in, std::string& out, std::size_t
     copied = end;
   }
   out.append(in, copied);
+}
+
+bool unify_loanword_kana_trigger(char32_t c) noexcept { return map_single(c) != c; }
+
+bool unify_loanword_kana_pair_trigger(char32_t first, char32_t second) noexcept {
+  return find_pair(first, second) != nullptr;
 }
 
 }  // namespace zenkor::l2_script::loanword

@@ -16,4 +16,12 @@ void unify_loanword_kana(std::string_view in, std::string& out);
 
 void strip_trailing_prolonged(std::string_view in, std::string& out, std::size_t min_length);
 
+// What can make each stage above change a text.  unify_loanword_kana: a
+// character for which unify_loanword_kana_trigger holds, or two in a row
+// for which unify_loanword_kana_pair_trigger does.  strip_trailing_prolonged:
+// a ー not followed by a character for which is_katakana_word_char holds.
+[[nodiscard]] bool unify_loanword_kana_trigger(char32_t c) noexcept;
+[[nodiscard]] bool unify_loanword_kana_pair_trigger(char32_t first, char32_t second) noexcept;
+[[nodiscard]] bool is_katakana_word_char(char32_t c) noexcept;
+
 }  // namespace zenkor::l2_script::loanword

@@ -157,4 +157,6 @@ void canonicalize(std::string_view in, std::string& out) {
   }
 }
 
+bool canonicalize_trigger(char32_t c) noexcept { return c >= U'0' && c <= U'9'; }
+
 }  // namespace zenkor::l2_script::numbers

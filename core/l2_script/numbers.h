@@ -18,4 +18,7 @@ namespace zenkor::l2_script::numbers {
 
 void canonicalize(std::string_view in, std::string& out);
 
+// The characters without which canonicalize leaves a text unchanged.
+[[nodiscard]] bool canonicalize_trigger(char32_t c) noexcept;
+
 }  // namespace zenkor::l2_script::numbers

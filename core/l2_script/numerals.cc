@@ -381,4 +381,7 @@ void arabic_to_kansuji(std::string_view in, std::string& out) {
   out.append(in, copied);
 }
 
+bool kansuji_to_arabic_trigger(char32_t c) noexcept { return starts_run(c); }
+bool arabic_to_kansuji_trigger(char32_t c) noexcept { return is_ascii_digit(c); }
+
 }  // namespace zenkor::l2_script::numerals

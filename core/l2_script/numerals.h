@@ -29,6 +29,11 @@ void kansuji_to_arabic(std::string_view in, std::string& out);
 // so those digit runs are copied unchanged, like runs that exceed 128 bits.
 void arabic_to_kansuji(std::string_view in, std::string& out);
 
+// The characters without which each stage above leaves a text unchanged:
+// ASCII digits, and for kansuji_to_arabic the numeral kanji.
+[[nodiscard]] bool kansuji_to_arabic_trigger(char32_t c) noexcept;
+[[nodiscard]] bool arabic_to_kansuji_trigger(char32_t c) noexcept;
+
 // The value of a group of digit kanji and the small units 十 百 千 ("" is 0,
 // 二十三 is 23, 二三 is 23, 〇十 is 10: a zero before a unit counts as one).
 // Nothing for any other character or on overflow.

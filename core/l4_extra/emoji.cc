@@ -44,4 +44,6 @@ void process(std::string_view in, std::string& out, const EmojiAction& action) {
   w.finish();
 }
 
+bool process_trigger(char32_t c) noexcept { return EMOJI.contains(c); }
+
 }  // namespace zenkor::l4_extra::emoji

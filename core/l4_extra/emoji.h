@@ -16,4 +16,7 @@ namespace zenkor::l4_extra::emoji {
 
 void process(std::string_view in, std::string& out, const EmojiAction& action);
 
+// The characters without which process leaves a text unchanged.
+[[nodiscard]] bool process_trigger(char32_t c) noexcept;
+
 }  // namespace zenkor::l4_extra::emoji

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/l1_char/case.h"
+#include "core/utf8.h"
 #include "tests/cpp/check.h"
 
 namespace {
@@ -77,9 +78,30 @@ void test_long_words_lose_nothing() {
   }
 }
 
+// Every character alone: the mapping that skips the case mapper for
+// characters it does not change gives what the mapper gives, and a
+// character that is no trigger maps to itself.
+void test_every_character() {
+  for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+    if (c >= 0xD800 && c <= 0xDFFF) continue;
+    std::string text;
+    zenkor::utf8::append(text, c);
+    for (const CaseAction action : {CaseAction::Lower, CaseAction::Upper}) {
+      const std::string mapped = whole(text, action);
+      const bool same = mapped == in_pieces(text, action, 1 << 20);
+      const bool kept = zenkor::l1_char::case_::convert_trigger(c, action) || mapped == text;
+      if (!CHECK(same && kept)) {
+        std::fprintf(stderr, "  U+%04X\n", static_cast<unsigned>(c));
+        return;
+      }
+    }
+  }
+}
+
 }  // namespace
 
 int main() {
+  test_every_character();
   test_fixed_cases();
   test_pieces_match_whole();
   test_long_words_lose_nothing();

@@ -1,0 +1,112 @@
+"""Compare the output of two builds of zenkor, text by text.
+
+    python scripts/differential.py dump OUT.json [--random N]   (run once with each build)
+    python scripts/differential.py compare A.json B.json
+
+`dump` normalizes the corpus and N random strings (a fixed seed, an alphabet
+rich in the characters the stages touch) with every preset, each option
+switched on alone and each option switched off from for_search and
+for_compare, and writes one digest per configuration, of normalize and of
+normalize_batch over all texts.  Speed-ups must leave every output byte-identical: this is how that is shown.
+"""
+
+from __future__ import annotations
+
+import argparse
+import hashlib
+import json
+import random
+import sys
+from pathlib import Path
+
+import zenkor
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests"))
+from shared_data import CORPUS  # noqa: E402
+
+ALPHABET = (
+    list("aAzZ09 .,-~'\"!?()[]{}<>:/@#_\t\r\n")
+    + [chr(c) for c in range(0xFF01, 0xFF5F, 7)] + ["\u3000", "\u00a0", "\u2028", "\u0085"]
+    + list("ｱｶﾞﾊﾟｰｯﾞﾟ｡｢") + list("あかがはぱゝゞアカガハパヽヾ々〻ーー〜ァィゥェォヴヂヅヰヱウテデトド")
+    + ["\u31f7", "\u3099", "\u309a", "\u309b", "\u309c"]
+    + list("〇一二三四五六七八九十百千万億兆京零年明治大正昭和平成令元") + list("國學發賣髙﨑邉")
+    + list("①②⑳㈱㌔㍉") + ["\ufa11", "\u5fb7"] + ["\u200b", "\u200e", "\u202a", "\x07", "\x7f", "\ufeff"]
+    + ["\ufe0e", "\ufe0f", "\U000e0100", "\U0001f600", "\u200d", "\U0001f1ef"]
+    + list("‘’“”＂＇‐–—―−─━") + list("ΣσςİßﬁÅ") + ["\u0301", "\U00020bb7", "\U0001d400"]
+    + ["https://x.jp/a", "a@b.co", "@user", "#tag", "サーバー", "ウィ", "ヴァ"]
+)
+
+
+def random_texts(n: int) -> list[str]:
+    rng = random.Random(20261207)
+    return ["".join(rng.choice(ALPHABET) for _ in range(rng.randint(0, 30))) for _ in range(n)]
+
+
+def corpus_texts() -> list[str]:
+    texts: list[str] = []
+    for path in sorted(CORPUS.glob("*.txt")):
+        texts.extend(path.read_text(encoding="utf-8").splitlines())
+    return texts
+
+
+def configurations() -> dict[str, zenkor.Normalizer]:
+    out: dict[str, zenkor.Normalizer] = {p: zenkor.Normalizer(p) for p in zenkor.Normalizer.presets()}
+    on = {
+        "kana": ["hira_to_kata", "kata_to_hira"], "case": ["lower", "upper"], "cjk_spacing": ["remove", "insert"],
+        "emoji": ["remove"], "repeat_limit": [1, 2, 3], "emoji_placeholder": ["<e>"],
+        "url_wrap": [("<", ">")],
+    }
+    for key, value in zenkor.Normalizer("none").config.items():
+        for v in on.get(key, [True] if isinstance(value, bool) else []):
+            out[f"none+{key}={v}"] = zenkor.Normalizer("none", **{key: v})
+    for preset in ("for_search", "for_compare"):
+        for key, value in zenkor.Normalizer(preset).config.items():
+            if value is True:
+                out[f"{preset}-{key}"] = zenkor.Normalizer(preset, **{key: False})
+    return out
+
+
+def digest(outputs) -> str:
+    h = hashlib.sha256()
+    for out in outputs:
+        h.update(out.encode("utf-8") + b"\0")
+    return h.hexdigest()
+
+
+def dump(path: str, random_count: int) -> None:
+    texts = corpus_texts() + random_texts(random_count)
+    digests = {}
+    for name, n in configurations().items():
+        digests[name] = [digest(map(n.normalize, texts)), digest(n.normalize_batch(texts))]
+    Path(path).write_text(json.dumps({"texts": len(texts), "digests": digests}, indent=1))
+    print(f"{len(digests)} configurations x {len(texts)} texts")
+
+
+def compare(a: str, b: str) -> int:
+    da, db = json.loads(Path(a).read_text()), json.loads(Path(b).read_text())
+    differ = [k for k in da["digests"] if da["digests"][k][0] != db["digests"].get(k, [None])[0]]
+    batch = [k for k in db["digests"] if db["digests"][k][0] != db["digests"][k][1]]
+    print(f"{len(da['digests'])} configurations x {da['texts']} texts: {len(differ)} differ; normalize_batch differs from normalize in {len(batch)}")
+    for k in differ + batch:
+        print("  ", k)
+    return 1 if differ or batch else 0
+
+
+def main() -> int:
+    parser = argparse.ArgumentParser()
+    sub = parser.add_subparsers(dest="cmd", required=True)
+    d = sub.add_parser("dump")
+    d.add_argument("out")
+    d.add_argument("--random", type=int, default=100_000)
+    c = sub.add_parser("compare")
+    c.add_argument("a")
+    c.add_argument("b")
+    args = parser.parse_args()
+    if args.cmd == "dump":
+        dump(args.out, args.random)
+        return 0
+    return compare(args.a, args.b)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
