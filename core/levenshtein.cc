@@ -142,9 +142,12 @@ class CharMap {
     size_ = 0;
   }
 
+  // Doubles the table.  The old slots are moved out (copied when inline), so
+  // only they and the new table are held at once.
   void grow() {
-    const std::vector<char32_t> keys(keys_, keys_ + mask_ + 1);
-    const std::vector<Value> values(values_, values_ + mask_ + 1);
+    const bool inline_now = keys_ == inline_keys_.data();
+    const std::vector<char32_t> keys = inline_now ? std::vector<char32_t>(keys_, keys_ + mask_ + 1) : std::move(heap_keys_);
+    const std::vector<Value> values = inline_now ? std::vector<Value>(values_, values_ + mask_ + 1) : std::move(heap_values_);
     reset(2 * keys.size());
     for (std::size_t slot = 0; slot < keys.size(); ++slot) {
       if (keys[slot] != kEmpty) insert(keys[slot]) = values[slot];
@@ -305,8 +308,8 @@ constexpr std::size_t kStripeRows = 256;
 // block and column.  The blocks are swept across the text a stripe at a time,
 // keeping only the carries of each column between stripes, and the match
 // array holds one stripe's rows: memory is linear in the lengths whatever the
-// alphabet, 5 bytes per character of the text (rank, carry) and at most about
-// 140 per character of the pattern (rank; per distinct character up to 8 map
+// alphabet: 5 bytes per character of the text (rank, carry) and at most 132
+// per character of the pattern (rank; per distinct character up to 8 map
 // slots of 8 bytes, half as many again while the map grows, and 4 match
 // words).  Match bits of every distinct character for every block would grow
 // with the square of the length: 80,000 distinct characters in 1,250 blocks
