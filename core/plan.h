@@ -139,7 +139,6 @@ class Plan {
   }
 
  private:
-  struct Scanner;
 
   void add(bool on, StepId id, int variant = 0);
   void mark_fusible_runs();
@@ -171,7 +170,7 @@ class Plan {
   int loanword_step_ = -1;
   int era_step_ = -1;
   bool seconds_ = false;    // whether a step has triggers of two characters
-  std::uint64_t repeat_limit_ = 0;
+  std::uint64_t repeat_limit_ = UINT64_MAX;  // no run is too long without repeat_limit
   bool trim_ = false;
   bool wrap_urls_ = false;
 };

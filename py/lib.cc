@@ -1089,13 +1089,29 @@ class Scalars {
   std::u32string_view view_;
 };
 
+// Whether comparing texts of these lengths pays for releasing the interpreter
+// lock.  Releasing and retaking it costs 70 to 100 ns here (a call with two
+// empty strings took 112 ns with it, 46 without), more than comparing two
+// 10-character words.  Up to 1,024 block steps (64 characters of the shorter
+// text against one of the longer, 1.3 to 2 ns each) the lock is kept: other
+// threads wait at most about 2 us, and releasing would add 5 % or more.
+bool levenshtein_releases_lock(std::size_t a, std::size_t b) {
+  const auto [shorter, longer] = std::minmax(a, b);
+  return (shorter + 63) / 64 * longer > 1024;
+}
+
 PyObject* module_levenshtein(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   std::array<PyObject*, 2> bound;
   if (!bind_arguments("levenshtein", std::array{"a", "b"}, 2, args, nargs, kwnames, bound)) return nullptr;
   Scalars a, b;
   if (!a.read(bound[0], "levenshtein", "a") || !b.read(bound[1], "levenshtein", "b")) return nullptr;
   std::size_t distance = 0;
-  run_without_gil([&] { distance = zenkor::levenshtein(a.view(), b.view()); });
+  const auto compare = [&] { distance = zenkor::levenshtein(a.view(), b.view()); };
+  if (levenshtein_releases_lock(a.view().size(), b.view().size())) {
+    run_without_gil(compare);
+  } else {
+    compare();
+  }
   return PyLong_FromSize_t(distance);
 }
 

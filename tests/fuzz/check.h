@@ -1,6 +1,9 @@
 // What the fuzz harnesses share: a check that stops the run with a report
-// libFuzzer records as a finding, and the gate every outside text passes.
+// libFuzzer records as a finding, a limit on the time one input may take,
+// and the gate every outside text passes.
 #pragma once
+
+#include <time.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +18,28 @@ namespace zenkor::fuzz {
   std::fprintf(stderr, "%s:%d: check failed: %s\n", file, line, what);
   std::abort();
 }
+
+// Slow inputs are findings too: one input may take at most a second of this
+// thread's CPU time.  CPU time, not the wall-clock time libFuzzer's -timeout
+// counts, so that a run at low priority on a busy machine reports no input
+// that merely waited for a core.
+class CpuBudget {
+ public:
+  CpuBudget() noexcept : start_(now()) {}
+  CpuBudget(const CpuBudget&) = delete;
+  CpuBudget& operator=(const CpuBudget&) = delete;
+  ~CpuBudget() {
+    if (now() - start_ > 1.0) fail("the input took more than 1 s of CPU time", __FILE__, __LINE__);
+  }
+
+ private:
+  static double now() noexcept {
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+  }
+  double start_;
+};
 
 // The library takes only valid UTF-8 (the binding and the file reader make
 // sure of it); fuzz bytes reach it the same way, ill-formed parts replaced.

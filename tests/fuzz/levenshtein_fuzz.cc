@@ -34,6 +34,7 @@ std::size_t table_distance(std::u32string_view a, std::u32string_view b) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const zenkor::fuzz::CpuBudget budget;
   FuzzedDataProvider in(data, size);
   const std::u32string a = zenkor::utf8::decode(zenkor::fuzz::valid_text(in.ConsumeRandomLengthString(size)));
   const std::u32string b = zenkor::utf8::decode(zenkor::fuzz::valid_text(in.ConsumeRemainingBytesAsString()));

@@ -149,6 +149,7 @@ void check_protected_spans(const Config& c, std::string_view text, const Normali
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const zenkor::fuzz::CpuBudget budget;
   FuzzedDataProvider in(data, size);
   Config config = config_from(in);
   if (const auto err = config.check_cross_options()) {

@@ -100,6 +100,7 @@ void check_sudachi(std::string_view text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const zenkor::fuzz::CpuBudget budget;
   if (size == 0) return 0;
   const std::string text = zenkor::fuzz::valid_text(std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
   switch (data[0] % 5) {
