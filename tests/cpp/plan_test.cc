@@ -9,7 +9,7 @@
 // Texts are the corpus lines, single characters, and random strings over
 // the characters the stages touch.
 //
-//   plan_test [--corpus DIR] [--corpus-step K] [--char-step K] [--random N] [--seed S] [--full]
+//   plan_test [--corpus DIR] [--corpus-step K] [--char-step K] [--random N] [--mixtures N] [--seed S] [--full]
 //
 // By default every 50th corpus line, every 17th character and 2,000 random
 // strings: a few seconds, for every run of the suite.  --full compares every
@@ -17,6 +17,9 @@
 // strings, some minutes; run it after changing a trigger or the plan:
 //
 //   build/cpp-tests/tests/cpp/plan_test --full --corpus ../shared/data/corpus
+//
+// --mixtures N draws N random option mixtures instead of 12, to explore
+// combinations of options beyond the fixed list.
 
 #include <algorithm>
 #include <cstdint>
@@ -117,7 +120,7 @@ Normalizer build(const Config& config) {
   return Normalizer(config);
 }
 
-std::vector<NamedNormalizer> configurations() {
+std::vector<NamedNormalizer> configurations(std::size_t mixtures) {
   std::vector<NamedNormalizer> all;
   const auto add = [&](std::string name, const Config& config) {
     all.push_back({std::move(name), build(config), {}});
@@ -148,7 +151,7 @@ std::vector<NamedNormalizer> configurations() {
   // Random mixtures from a fixed seed: each option keeps its preset's value or
   // takes one of its values, off included.
   std::mt19937 rng(20261207);
-  for (int i = 0; i < 12; ++i) {
+  for (std::size_t i = 0; i < mixtures; ++i) {
     Config config = Config::from_preset(zenkor::ALL_PRESETS[rng() % zenkor::ALL_PRESETS.size()]);
     for (const std::string_view key : zenkor::KEYS) {
       if (rng() % 2 == 0) continue;
@@ -422,6 +425,7 @@ struct Options {
   std::size_t corpus_step = 50;
   std::size_t char_step = 17;
   std::size_t random_texts = 2000;
+  std::size_t mixtures = 12;
   std::uint32_t seed = 20261207;
 };
 
@@ -443,6 +447,8 @@ std::optional<Options> parse(int argc, char** argv) {
       options.char_step = std::max<std::size_t>(1, count(argv[++i]));
     } else if (arg == "--random" && has_value) {
       options.random_texts = count(argv[++i]);
+    } else if (arg == "--mixtures" && has_value) {
+      options.mixtures = count(argv[++i]);
     } else if (arg == "--seed" && has_value) {
       options.seed = static_cast<std::uint32_t>(count(argv[++i]));
     } else {
@@ -555,11 +561,11 @@ int main(int argc, char** argv) {
   const auto options = parse(argc, argv);
   if (!options) {
     std::fprintf(stderr,
-                 "usage: %s [--corpus DIR] [--corpus-step K] [--char-step K] [--random N] [--seed S] [--full]\n",
+                 "usage: %s [--corpus DIR] [--corpus-step K] [--char-step K] [--random N] [--mixtures N] [--seed S] [--full]\n",
                  argv[0]);
     return 2;
   }
-  std::vector<NamedNormalizer> normalizers = configurations();
+  std::vector<NamedNormalizer> normalizers = configurations(options->mixtures);
   check_corpus(normalizers, *options);
   check_characters(normalizers, *options);
   check_random(normalizers, *options);
