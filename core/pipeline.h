@@ -33,6 +33,13 @@ class Normalizer {
  public:
   explicit Normalizer(Config config) : config_(std::move(config)) {}
 
+  // A Normalizer with `prenormalized` attached as it is: its variants are not
+  // normalized again, so they must already be written the way this Config
+  // writes text, as the synonyms() of a Normalizer with this Config are.
+  // This is how a saved normalizer comes back exactly.
+  Normalizer(Config config, l3_lexical::synonym::SynonymDict prenormalized)
+      : config_(std::move(config)), synonyms_(std::move(prenormalized)) {}
+
   [[nodiscard]] const Config& config() const noexcept { return config_; }
 
   // The attached dictionary, or null.
