@@ -321,3 +321,20 @@ def test_list_options_shows_every_option_with_each_preset_value():
         # Each shown value, read back as -s reads it, is the preset's own value.
         assert [kind_of(key).read(key, v) for v in values] == [configs[p][key] for p in presets], key
     assert sum(kind == "bool" for _, kind, *_ in map(str.split, rows)) == 30
+
+
+def test_typed_lines_come_back_at_once():
+    leader, follower = pty.openpty()
+    proc = subprocess.Popen(COMMAND, stdin=follower, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    os.close(follower)
+    try:
+        for typed, want in [("ｱｲｳ\n", "アイウ\n"), ("ＡＢＣ\n", "ABC\n")]:
+            os.write(leader, typed.encode())
+            assert select.select([proc.stdout], [], [], 30)[0], "no answer before the next line"
+            assert proc.stdout.readline() == want.encode()
+        os.write(leader, b"\x04")  # end of input
+        assert proc.wait(timeout=30) == 0
+        assert proc.stderr.read() == b""
+    finally:
+        proc.kill()
+        os.close(leader)

@@ -116,15 +116,16 @@ def open_progress(files: list[str]) -> Any:
     # Imported here: only a terminal needs it, and `import zenkor` stays light.
     from tqdm import tqdm
 
-    sizes = []
-    for name in files:
+    def size(name: str) -> int | None:
+        """None for standard input, a pipe, or a file that will be reported missing."""
         with contextlib.suppress(OSError):
             info = os.stat(name)
             if name != "-" and stat.S_ISREG(info.st_mode):
-                sizes.append(info.st_size)
-                continue
-        sizes.append(None)
-    total = sum(sizes) if None not in sizes else None
+                return info.st_size
+        return None
+
+    sizes = [size(name) for name in files]
+    total = None if None in sizes else sum(s for s in sizes if s is not None)
     return tqdm(total=total, unit="B", unit_scale=True, unit_divisor=1024, file=sys.stderr, dynamic_ncols=True)
 
 
