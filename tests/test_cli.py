@@ -201,6 +201,9 @@ def test_output_file_is_written_whole_with_ordinary_permissions(tmp_path):
     assert target.read_text(encoding="utf-8") == "ア\n"
     assert target.stat().st_mode & 0o777 == 0o640
     assert sorted(p.name for p in tmp_path.iterdir()) == ["out.txt"]
+    # A file named like an option is still a file when no value is set.
+    assert run("-o", "case", stdin=b"x\n", cwd=tmp_path).returncode == 0
+    assert (tmp_path / "case").read_text() == "x\n"
 
 
 def test_output_file_keeps_what_the_run_read_despite_input_errors(tmp_path):

@@ -322,7 +322,8 @@ def main(argv: list[str] | None = None) -> int:
         if args.output is None and sys.stdout is None:
             reporter.warn("standard output is closed")
             return 1
-        if args.output is not None and args.output.partition("=")[0] in option_names():
+        key, is_setting, _ = (args.output or "").partition("=")
+        if is_setting and key in option_names():
             # -o used to set options; a file named like one is almost surely that.
             parser.error(f"-o names the output file; to set an option write -s {args.output}")
         if args.list_options:
