@@ -101,6 +101,18 @@ const BmpSet& bmp_triggers(StepId id, int variant) {
 constexpr char32_t CHOON = U'ー';
 constexpr char32_t NEN = U'年';
 
+// The first characters of the eras' names and their letters.
+const BmpSet& era_starts() {
+  static const BmpSet set = [] {
+    BmpSet s;
+    for (char32_t c = 0; c < 0x10000; ++c) {
+      if (l2_script::era::starts_era(c)) s.add(c);
+    }
+    return s;
+  }();
+  return set;
+}
+
 // The characters that, after the right one, trigger a step: the second kana
 // of a loanword pair, the ー that may end a word, 年 and what starts an era.
 const BmpSet& second_characters() {
@@ -113,9 +125,7 @@ const BmpSet& second_characters() {
     }
     s.add(CHOON);
     s.add(NEN);
-    for (char32_t c = 0; c < 0x10000; ++c) {
-      if (l2_script::era::starts_era(c)) s.add(c);
-    }
+    s.merge(era_starts());
     return s;
   }();
   return set;
@@ -339,6 +349,7 @@ Plan::Found Plan::scan_source(Source source) const noexcept {
   Mask remaining = all_;  // steps whose triggers are not found yet
   const Mask synonyms = synonym_step_ >= 0 ? Mask{1} << synonym_step_ : 0;
   const BmpSet& seconds = second_characters();
+  const BmpSet& starts = era_starts();
   const auto bit = [](int step) { return step >= 0 ? Mask{1} << step : Mask{0}; };
   char32_t prev = NO_CHAR;
   std::uint64_t run = 1;  // how often prev occurs in a row
@@ -366,7 +377,7 @@ Plan::Found Plan::scan_source(Source source) const noexcept {
         // A ー ends a word when no katakana follows it.
         if (c == CHOON && !l2_script::loanword::is_katakana_word_char(source.peek())) result.steps |= bit(choon_step_);
         if (c == NEN && era_started) result.steps |= bit(era_step_);
-        era_started = era_started || l2_script::era::starts_era(c);
+        era_started = era_started || starts.contains(c);
       }
     }
     prev = c;
