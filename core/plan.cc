@@ -190,6 +190,8 @@ Plan::Plan(const Config& c, const l3_lexical::synonym::SynonymDict* synonyms) {
   // A URL to wrap has a ":" in its scheme.
   wrap_urls_ = c.protect_urls && c.url_wrap.has_value();
   if (wrap_urls_) any_.add(U':');
+  // Surrogates (never in UTF-8 text) stop the scan of a str that holds one.
+  for (char32_t c = 0xD800; c <= 0xDFFF; ++c) any_.add(c);
 }
 
 void Plan::add(bool on, StepId id, int variant) {
@@ -364,7 +366,7 @@ Plan::Found Plan::scan_source(Source source) const noexcept {
       run = 1;
     }
     if ((remaining & synonyms) != 0 && c < 0x10000 && synonym_bmp_->contains(c)) remaining &= ~synonyms;
-    if (c < 0x10000 ? any_.contains(c) || is_surrogate(c) : astral_any_) {
+    if (c < 0x10000 ? any_.contains(c) : astral_any_) {
       const Mask candidates = c < 0x10000 ? remaining & block_steps_[c >> 6] & ~synonyms : remaining;
       for (Mask m = candidates; m != 0; m &= m - 1) {
         const auto i = static_cast<std::size_t>(std::countr_zero(m));
