@@ -364,7 +364,11 @@ Plan::Found Plan::scan_source(Source source) const noexcept {
       remaining &= ~hits;
       if (seconds_ && c < 0x10000 && seconds.contains(c)) scanner.second(c);
     }
-    if (context) scanner.context(c);
+    if (context) {
+      scanner.context(c);
+    } else if (remaining == 0 && (other || !wrap_urls_)) {
+      break;  // every trigger is found: the rest of the text cannot add to the result
+    }
   }
   scanner.finish();
   return {scanner.found, other};
