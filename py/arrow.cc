@@ -9,7 +9,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <thread>
 #include <utility>
 #include <variant>
@@ -134,7 +133,7 @@ std::variant<Columns, ArrowError> normalize_arrays(const Normalizer& normalizer,
   for (std::size_t k = 1; k < thrown.size(); ++k) {
     try {
       threads.emplace_back([&work, &slot = thrown[k]] { slot = work(); });
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {  // std::system_error, or std::bad_alloc for the thread's state
       break;
     }
   }

@@ -216,7 +216,8 @@ void StringColumn::assemble_offsets(std::vector<Piece>& pieces) {
 void StringColumn::assemble_views(std::vector<Piece>& pieces, std::uint64_t limit) {
   std::vector<View> views(static_cast<std::size_t>(length_), View{});
   // The pieces' data become the data buffers, without a copy: moved in
-  // first, so that the pointers taken below stay where they are.
+  // first, so that the pointers taken below stay where they are.  The bytes
+  // of short values stay in them unused, since their views hold them.
   data_.reserve(pieces.size());
   for (Piece& piece : pieces) data_.push_back(std::move(piece.data));
   std::size_t row = 0;
