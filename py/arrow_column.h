@@ -98,7 +98,8 @@ class StringArray {
   std::int64_t offset_ = 0;
   const std::uint8_t* validity_ = nullptr;  // null when every row is valid
   const void* index_ = nullptr;             // the offsets or the views
-  const char* data_ = nullptr;              // string and large_string
+  const char* data_ = "";                   // string and large_string
+  bool data_missing_ = false;               // data_ then stands in for it, for empty values
   const char* const* variadic_ = nullptr;   // string_view: its data buffers
   const std::int64_t* variadic_sizes_ = nullptr;
   std::int64_t variadic_count_ = 0;
@@ -138,7 +139,7 @@ std::optional<ArrowError> StringArray::read_offsets(std::int64_t begin, std::int
     if (!is_valid(i)) {
       visit(std::optional<std::string_view>());
     } else {
-      if (data_ == nullptr && stop != start) return malformed_row(first_row + i, "needs the data buffer, which is missing");
+      if (data_missing_ && stop != start) return malformed_row(first_row + i, "needs the data buffer, which is missing");
       const std::string_view value(data_ + start, static_cast<std::size_t>(stop - start));
       if (!utf8::is_valid(value)) return malformed_row(first_row + i, "is not valid UTF-8");
       visit(std::optional<std::string_view>(value));
@@ -181,7 +182,10 @@ std::optional<ArrowError> StringArray::read_views(std::int64_t begin, std::int64
                                                 std::to_string(variadic_count_));
       }
       const std::int64_t size = variadic_sizes_[buffer];
-      if (offset < 0 || std::int64_t{offset} + length > size || variadic_[buffer] == nullptr) {
+      if (variadic_[buffer] == nullptr) {
+        return malformed_row(first_row + i, "needs data buffer " + std::to_string(buffer) + ", which is missing");
+      }
+      if (offset < 0 || std::int64_t{offset} + length > size) {
         return malformed_row(first_row + i, "lies outside data buffer " + std::to_string(buffer) + " (bytes " +
                                                 std::to_string(offset) + " to " + std::to_string(std::int64_t{offset} + length) +
                                                 " of " + std::to_string(size) + ")");

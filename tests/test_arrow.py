@@ -338,6 +338,7 @@ def sizes(*values):
         (HandMade("vu", 1, [None, view(20, buffer=-1), b"x" * 30, sizes(30)]), "row 0 points to data buffer -1 of 1"),
         (HandMade("vu", 1, [None, view(20), b"x" * 30, None]), "the buffer of data buffer sizes is missing"),
         (HandMade("vu", 1, [None, view(13, offset=-1), b"x" * 30, sizes(30)]), r"row 0 lies outside data buffer 0"),
+        (HandMade("vu", 2, [None, view(1, b"a") + view(13), None, sizes(13)]), "row 1 needs data buffer 0, which is missing"),
     ],
     ids=lambda v: v if isinstance(v, str) else "",
 )
