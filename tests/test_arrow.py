@@ -9,6 +9,8 @@ import gc
 import inspect
 import random
 import struct
+import subprocess
+import sys
 from pathlib import Path
 
 import pytest
@@ -450,3 +452,53 @@ def test_normalize_polars_and_polars_expr(for_search):
     assert out["normalized"].to_list() == expected(for_search, values)
     streamed = frame.lazy().select(polars_expr(for_search, pl.col("text"))).collect(engine="streaming")
     assert streamed["text"].to_list() == expected(for_search, values)
+
+
+def test_the_normalizer_is_borrowed_for_the_whole_call():
+    n = Normalizer("none")
+
+    class ChangesTheDictionary:
+        # Runs while normalize_arrow reads its input, holding a shared borrow.
+        def __arrow_c_array__(self, requested_schema=None):
+            with pytest.raises(RuntimeError, match="^Already borrowed$"):
+                n.with_custom_dict({"X": ["x"]})
+            return pa.array(["x"]).__arrow_c_array__()
+
+    assert pa.array(n.normalize_arrow(ChangesTheDictionary())).to_pylist() == ["x"]
+
+    def variants():
+        # with_custom_dict holds the exclusive borrow while it reads these.
+        with pytest.raises(RuntimeError, match="^Already mutably borrowed$"):
+            n.normalize_arrow(pa.array(["x"]))
+        yield "x"
+
+    n.with_custom_dict({"X": variants()})
+    assert pa.array(n.normalize_arrow(pa.array(["x"]))).to_pylist() == ["X"]
+
+
+MEMORY_SCRIPT = """
+import resource
+import pyarrow as pa
+from zenkor import Normalizer
+
+# Each emoji becomes 1000 bytes: 10 MB of text would need 2.5 GB of output.
+n = Normalizer("none", emoji_placeholder="x" * 1000)
+column = pa.array(["a😀" * 1000] * 2500, pa.large_string())
+with open("/proc/self/statm") as f:
+    in_use = int(f.read().split()[0]) * resource.getpagesize()
+resource.setrlimit(resource.RLIMIT_AS, (in_use + 256 * 2**20, resource.getrlimit(resource.RLIMIT_AS)[1]))
+for jobs in (1, 2):
+    try:
+        n.normalize_arrow(column, jobs=jobs)
+        print("no error")
+    except MemoryError:
+        print("MemoryError")
+print(pa.array(n.normalize_arrow(pa.array(["a😀b"]))).to_pylist())
+"""
+
+
+@pytest.mark.skipif(not Path("/proc/self/statm").exists(), reason="needs /proc to size the memory limit")
+def test_running_out_of_memory_in_any_thread_is_a_memory_error():
+    done = subprocess.run([sys.executable, "-c", MEMORY_SCRIPT], capture_output=True, text=True, timeout=120)
+    assert done.returncode == 0, done.stderr
+    assert done.stdout.splitlines() == ["MemoryError", "MemoryError", "['a" + "x" * 1000 + "b']"]
