@@ -88,8 +88,7 @@ std::variant<StringArray, ArrowError> StringArray::view(StringType type, const A
   out.index_ = array.buffers[1];
   if (out.index_ == nullptr) return malformed(views ? "the views buffer is missing" : "the offsets buffer is missing");
   if (!views) {
-    out.data_missing_ = array.buffers[2] == nullptr;
-    if (!out.data_missing_) out.data_ = static_cast<const char*>(array.buffers[2]);
+    out.data_ = static_cast<const char*>(array.buffers[2]);
     return out;
   }
   out.variadic_count_ = array.n_buffers - 3;

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "core/utf8.h"
+#include "core/utf8_validate.h"
 #include "py/arrow_abi.h"
 
 namespace zenkor::arrow {
@@ -98,8 +99,7 @@ class StringArray {
   std::int64_t offset_ = 0;
   const std::uint8_t* validity_ = nullptr;  // null when every row is valid
   const void* index_ = nullptr;             // the offsets or the views
-  const char* data_ = "";                   // string and large_string
-  bool data_missing_ = false;               // data_ then stands in for it, for empty values
+  const char* data_ = nullptr;              // string and large_string
   const char* const* variadic_ = nullptr;   // string_view: its data buffers
   const std::int64_t* variadic_sizes_ = nullptr;
   std::int64_t variadic_count_ = 0;
@@ -122,29 +122,53 @@ std::optional<ArrowError> StringArray::read(std::int64_t begin, std::int64_t end
   return std::nullopt;
 }
 
+// Whether a value read from outside is UTF-8: 32 bytes at a time from a
+// length where that is quicker (half the time on 70-byte tweets).
+[[nodiscard]] inline bool is_utf8(std::string_view value) noexcept {
+  return value.size() >= 32 ? utf8::is_valid_long(value) : utf8::is_valid(value);
+}
+
 template <typename Offset, typename Visit>
 std::optional<ArrowError> StringArray::read_offsets(std::int64_t begin, std::int64_t end, std::int64_t first_row,
                                                     Visit& visit) const {
   if (begin == end) return std::nullopt;
   const Offset* offsets = static_cast<const Offset*>(index_) + offset_;
-  Offset start = offsets[begin];
-  if (start < 0) return malformed_row(first_row + begin, "has a negative offset (" + std::to_string(start) + ")");
+  // The offsets first.  They must rise even under nulls: a consumer may take
+  // any two as a range.
+  if (offsets[begin] < 0) {
+    return malformed_row(first_row + begin, "has a negative offset (" + std::to_string(offsets[begin]) + ")");
+  }
   for (std::int64_t i = begin; i < end; ++i) {
-    // Offsets must rise even under nulls: a consumer may take any two as a range.
-    const Offset stop = offsets[i + 1];
-    if (stop < start) {
-      return malformed_row(first_row + i, "has offsets that decrease (from " + std::to_string(start) + " to " +
-                                              std::to_string(stop) + ")");
+    if (offsets[i + 1] < offsets[i]) {
+      return malformed_row(first_row + i, "has offsets that decrease (from " + std::to_string(offsets[i]) + " to " +
+                                              std::to_string(offsets[i + 1]) + ")");
     }
+  }
+  // Then the bytes of all the rows in one check, far quicker than one per
+  // value: when they are UTF-8, a value is exactly when it starts and ends
+  // at a character boundary of them.  Bytes under nulls may be anything and
+  // fail the check; then each value is checked alone.
+  const auto bytes = static_cast<std::size_t>(offsets[end] - offsets[begin]);
+  const bool all_valid = data_ != nullptr && utf8::is_valid_long(std::string_view(data_ + offsets[begin], bytes));
+  const auto boundary = [&](Offset at) {
+    return at == offsets[end] || !utf8::is_continuation(static_cast<unsigned char>(data_[at]));
+  };
+  for (std::int64_t i = begin; i < end; ++i) {
     if (!is_valid(i)) {
       visit(std::optional<std::string_view>());
-    } else {
-      if (data_missing_ && stop != start) return malformed_row(first_row + i, "needs the data buffer, which is missing");
-      const std::string_view value(data_ + start, static_cast<std::size_t>(stop - start));
-      if (!utf8::is_valid(value)) return malformed_row(first_row + i, "is not valid UTF-8");
-      visit(std::optional<std::string_view>(value));
+      continue;
     }
-    start = stop;
+    const Offset start = offsets[i], stop = offsets[i + 1];
+    if (start == stop) {
+      visit(std::optional<std::string_view>(std::string_view()));
+      continue;
+    }
+    if (data_ == nullptr) return malformed_row(first_row + i, "needs the data buffer, which is missing");
+    const std::string_view value(data_ + start, static_cast<std::size_t>(stop - start));
+    if (all_valid ? !boundary(start) || !boundary(stop) : !is_utf8(value)) {
+      return malformed_row(first_row + i, "is not valid UTF-8");
+    }
+    visit(std::optional<std::string_view>(value));
   }
   return std::nullopt;
 }
@@ -193,7 +217,7 @@ std::optional<ArrowError> StringArray::read_views(std::int64_t begin, std::int64
       bytes = variadic_[buffer] + offset;
     }
     const std::string_view value(bytes, static_cast<std::size_t>(length));
-    if (!utf8::is_valid(value)) return malformed_row(first_row + i, "is not valid UTF-8");
+    if (!is_utf8(value)) return malformed_row(first_row + i, "is not valid UTF-8");
     visit(std::optional<std::string_view>(value));
   }
   return std::nullopt;
