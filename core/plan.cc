@@ -363,12 +363,12 @@ Plan::Found Plan::scan_source(Source source) const noexcept {
       scanner.found |= hits;
       remaining &= ~hits;
       if (seconds_ && c < 0x10000 && seconds.contains(c)) scanner.second(c);
+      // Every trigger found: the rest of the text cannot add to the result.
+      // Tested here, where a trigger was just met, so that the loop over
+      // characters without one keeps its shape.
+      if (remaining == 0 && !context && (other || !wrap_urls_)) break;
     }
-    if (context) {
-      scanner.context(c);
-    } else if (remaining == 0 && (other || !wrap_urls_)) {
-      break;  // every trigger is found: the rest of the text cannot add to the result
-    }
+    if (context) scanner.context(c);
   }
   scanner.finish();
   return {scanner.found, other};
