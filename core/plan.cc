@@ -352,6 +352,7 @@ Plan::Found Plan::scan_source(Source source) const noexcept {
   const Mask synonyms = synonym_step_ >= 0 ? Mask{1} << synonym_step_ : 0;
   const BmpSet& seconds = second_characters();
   const BmpSet& starts = era_starts();
+  const bool follows_context = repeat_step_ >= 0 || prolonged_step_ >= 0 || spaces_step_ >= 0 || seconds_;
   const auto bit = [](int step) { return step >= 0 ? Mask{1} << step : Mask{0}; };
   char32_t prev = NO_CHAR;
   std::uint64_t run = 1;  // how often prev occurs in a row
@@ -381,6 +382,10 @@ Plan::Found Plan::scan_source(Source source) const noexcept {
         if (c == NEN && era_started) result.steps |= bit(era_step_);
         era_started = era_started || starts.contains(c);
       }
+      // Every trigger found: the rest of the text cannot add to the result.
+      // Tested here, where a trigger was just met, so that the loop over
+      // characters without one keeps its shape.
+      if (remaining == 0 && !follows_context && (result.other || !wrap_urls_)) break;
     }
     prev = c;
   }

@@ -1,4 +1,6 @@
-// The extension module zenkor._native: the only file that talks to Python.
+// The extension module zenkor._native: the Normalizer type and the module.
+// Its helpers live in headers beside it (references.h, calls.h), and the
+// Arrow column path in arrow.cc.
 //
 // Every normalizing call copies its input out of Python objects, releases the
 // interpreter lock for the C++ work, and builds Python objects only after it
@@ -36,9 +38,18 @@
 #include "core/pipeline.h"
 #include "core/utf8.h"
 #include "dict/sudachi.h"
+#include "py/arrow.h"
+#include "py/calls.h"
+#include "py/references.h"
 
 namespace {
 
+using zenkor::py::bind_arguments;
+using zenkor::py::Guarded;
+using zenkor::py::method;
+using zenkor::py::Ref;
+using zenkor::py::run_without_gil;
+using zenkor::py::slot;
 using zenkor::Config;
 using zenkor::ConfigError;
 using zenkor::ConfigValue;
@@ -49,76 +60,6 @@ using zenkor::l3_lexical::synonym::SynonymDictError;
 
 // The package version from pyproject.toml, passed in by the build.
 constexpr const char* VERSION = ZENKOR_VERSION;
-
-// ---------------------------------------------------------------------------
-// Small RAII helpers.
-
-// Owns one strong reference.
-class Ref {
- public:
-  Ref() = default;
-  explicit Ref(PyObject* o) noexcept : o_(o) {}
-  Ref(const Ref&) = delete;
-  Ref& operator=(const Ref&) = delete;
-  Ref(Ref&& other) noexcept : o_(std::exchange(other.o_, nullptr)) {}
-  ~Ref() { Py_XDECREF(o_); }
-  [[nodiscard]] PyObject* get() const noexcept { return o_; }
-  [[nodiscard]] PyObject* release() noexcept { return std::exchange(o_, nullptr); }
-  explicit operator bool() const noexcept { return o_ != nullptr; }
-
- private:
-  PyObject* o_ = nullptr;
-};
-
-// Releases the interpreter lock for its lifetime.
-class WithoutGil {
- public:
-  WithoutGil() noexcept : state_(PyEval_SaveThread()) {}
-  WithoutGil(const WithoutGil&) = delete;
-  WithoutGil& operator=(const WithoutGil&) = delete;
-  ~WithoutGil() { PyEval_RestoreThread(state_); }
-
- private:
-  PyThreadState* state_;
-};
-
-// Runs `work` without the interpreter lock.
-template <typename Work>
-void run_without_gil(Work&& work) {
-  WithoutGil unlocked;
-  work();
-}
-
-// Every entry point the interpreter calls goes through Guarded: memory
-// exhaustion comes back as MemoryError instead of ending the process, since no
-// C++ exception may reach the interpreter.  On the way out RAII gives back the
-// lock, borrows and references, and no object has been changed yet: each
-// entry point replaces state only once everything new is built.
-template <auto Function>
-struct Guarded;
-
-template <typename... Args, PyObject* (*Function)(Args...)>
-struct Guarded<Function> {
-  static PyObject* call(Args... args) noexcept {
-    try {
-      return Function(args...);
-    } catch (const std::bad_alloc&) {
-      return PyErr_NoMemory();
-    } catch (const std::length_error&) {
-      return PyErr_NoMemory();
-    }
-  }
-};
-
-// A guarded entry point as the method and slot tables take it.
-template <auto Function>
-PyCFunction method() {
-  return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&Guarded<Function>::call));
-}
-template <auto Function>
-void* slot() {
-  return reinterpret_cast<void*>(&Guarded<Function>::call);
-}
 
 PyObject* str_from(std::string_view s) {
   return PyUnicode_FromStringAndSize(s.data(), static_cast<Py_ssize_t>(s.size()));
@@ -141,45 +82,6 @@ bool str_argument(PyObject* obj, const char* func, const char* name, std::string
     return false;
   }
   return utf8_of(obj, out);
-}
-
-// Binds the arguments of a METH_FASTCALL | METH_KEYWORDS function to its
-// positional-or-keyword parameters `names`, of which the first `required` must
-// be given (the others stay null when absent).  Errors are worded as the
-// interpreter words them for extension functions.
-template <std::size_t N>
-bool bind_arguments(const char* func, const std::array<const char*, N>& names, std::size_t required,
-                    PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, std::array<PyObject*, N>& out) {
-  out.fill(nullptr);
-  const Py_ssize_t nkw = kwnames ? PyTuple_GET_SIZE(kwnames) : 0;
-  if (nargs + nkw > static_cast<Py_ssize_t>(N)) {
-    PyErr_Format(PyExc_TypeError, "%s() takes at most %zu argument%s (%zd given)", func, N, N == 1 ? "" : "s",
-                 nargs + nkw);
-    return false;
-  }
-  for (Py_ssize_t i = 0; i < nargs; ++i) out[static_cast<std::size_t>(i)] = args[i];
-  for (Py_ssize_t k = 0; k < nkw; ++k) {
-    PyObject* name = PyTuple_GET_ITEM(kwnames, k);
-    std::size_t j = 0;
-    while (j < N && PyUnicode_CompareWithASCIIString(name, names[j]) != 0) ++j;
-    if (j == N) {
-      PyErr_Format(PyExc_TypeError, "'%U' is an invalid keyword argument for %s()", name, func);
-      return false;
-    }
-    if (out[j]) {
-      PyErr_Format(PyExc_TypeError, "argument for %s() given by name ('%s') and position (%zu)", func, names[j],
-                   j + 1);
-      return false;
-    }
-    out[j] = args[nargs + k];
-  }
-  for (std::size_t j = 0; j < required; ++j) {
-    if (!out[j]) {
-      PyErr_Format(PyExc_TypeError, "%s() missing required argument '%s' (pos %zu)", func, names[j], j + 1);
-      return false;
-    }
-  }
-  return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -742,6 +644,13 @@ PyObject* Normalizer_normalize_batch(PyObject* obj, PyObject* const* args, Py_ss
   return list.release();
 }
 
+PyObject* Normalizer_normalize_arrow(PyObject* obj, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  auto* self = reinterpret_cast<PyNormalizer*>(obj);
+  SharedBorrow borrow(self);
+  if (!borrow) return nullptr;
+  return zenkor::py::normalize_arrow(*self->inner, args, nargs, kwnames);
+}
+
 PyObject* Normalizer_preset(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   std::array<PyObject*, 1> bound;
   if (!bind_arguments("preset", std::array{"name"}, 1, args, nargs, kwnames, bound)) return nullptr;
@@ -1132,6 +1041,17 @@ PyMethodDef normalizer_methods[] = {
     {"normalize_batch", method<Normalizer_normalize_batch>(),
      METH_FASTCALL | METH_KEYWORDS,
      "normalize_batch($self, texts)\n--\n\n複数テキストをまとめて正規化する。処理中は GIL を解放する。"},
+    {"normalize_arrow", method<Normalizer_normalize_arrow>(),
+     METH_FASTCALL | METH_KEYWORDS,
+     "normalize_arrow($self, data, jobs=1)\n--\n\n"
+     "Normalize a column of Arrow strings without a Python object per value.\n"
+     "\n"
+     "`data` exports the Arrow PyCapsule interface (`__arrow_c_array__` or\n"
+     "`__arrow_c_stream__`) with values of type string, large_string or\n"
+     "string_view: a pyarrow Array or ChunkedArray, a polars or pandas Series.\n"
+     "The result exports the same interface, with the same type, length and\n"
+     "nulls, and each value equal to `normalize(value)`.  The interpreter lock\n"
+     "is released for the whole column; `jobs` threads share a long one."},
     {"preset", method<Normalizer_preset>(),
      METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
      "preset(name)\n--\n\nプリセット名から生成する(`Normalizer(name)` と同じ)。"},
@@ -1315,7 +1235,8 @@ int module_exec(PyObject* module) {
     Ref function(PyCFunction_NewEx(def, module, module_name.get()));
     if (!function || PyModule_AddObjectRef(module, def->ml_name, function.get()) < 0) return -1;
   }
-  return PyModule_AddStringConstant(module, "__version__", VERSION);
+  if (PyModule_AddStringConstant(module, "__version__", VERSION) < 0) return -1;
+  return zenkor::py::init_arrow_types();
 }
 
 PyModuleDef_Slot module_slots[] = {

@@ -26,7 +26,10 @@ def run(*command):
 
 
 @pytest.mark.skipif(shutil.which("cmake") is None, reason="cmake not installed")
-@pytest.mark.parametrize("target", ["matcher_test", "case_test", "nfkc_test", "levenshtein_test", "plan_test"])
+@pytest.mark.parametrize(
+    "target",
+    ["matcher_test", "case_test", "nfkc_test", "levenshtein_test", "plan_test", "arrow_column_test", "utf8_validate_test"],
+)
 def test_cpp_suite(target):
     generator = ["-G", "Ninja"] if shutil.which("ninja") and not (BUILD / "CMakeCache.txt").exists() else []
     run("cmake", "-S", ROOT, "-B", BUILD, "-DZENKOR_BUILD_TESTS=ON", *generator)
