@@ -101,6 +101,18 @@ const BmpSet& bmp_triggers(StepId id, int variant) {
 constexpr char32_t CHOON = U'ー';
 constexpr char32_t NEN = U'年';
 
+// The first characters of the eras' names and their letters.
+const BmpSet& era_starts() {
+  static const BmpSet set = [] {
+    BmpSet s;
+    for (char32_t c = 0; c < 0x10000; ++c) {
+      if (l2_script::era::starts_era(c)) s.add(c);
+    }
+    return s;
+  }();
+  return set;
+}
+
 // The characters that, after the right one, trigger a step: the second kana
 // of a loanword pair, the ー that may end a word, 年 and what starts an era.
 const BmpSet& second_characters() {
@@ -113,9 +125,7 @@ const BmpSet& second_characters() {
     }
     s.add(CHOON);
     s.add(NEN);
-    for (char32_t c = 0; c < 0x10000; ++c) {
-      if (l2_script::era::starts_era(c)) s.add(c);
-    }
+    s.merge(era_starts());
     return s;
   }();
   return set;
@@ -180,6 +190,8 @@ Plan::Plan(const Config& c, const l3_lexical::synonym::SynonymDict* synonyms) {
   // A URL to wrap has a ":" in its scheme.
   wrap_urls_ = c.protect_urls && c.url_wrap.has_value();
   if (wrap_urls_) any_.add(U':');
+  // Surrogates (never in UTF-8 text) stop the scan of a str that holds one.
+  for (char32_t c = 0xD800; c <= 0xDFFF; ++c) any_.add(c);
 }
 
 void Plan::add(bool on, StepId id, int variant) {
@@ -339,6 +351,8 @@ Plan::Found Plan::scan_source(Source source) const noexcept {
   Mask remaining = all_;  // steps whose triggers are not found yet
   const Mask synonyms = synonym_step_ >= 0 ? Mask{1} << synonym_step_ : 0;
   const BmpSet& seconds = second_characters();
+  const BmpSet& starts = era_starts();
+  const bool follows_context = repeat_step_ >= 0 || prolonged_step_ >= 0 || spaces_step_ >= 0 || seconds_;
   const auto bit = [](int step) { return step >= 0 ? Mask{1} << step : Mask{0}; };
   char32_t prev = NO_CHAR;
   std::uint64_t run = 1;  // how often prev occurs in a row
@@ -353,7 +367,7 @@ Plan::Found Plan::scan_source(Source source) const noexcept {
       run = 1;
     }
     if ((remaining & synonyms) != 0 && c < 0x10000 && synonym_bmp_->contains(c)) remaining &= ~synonyms;
-    if (c < 0x10000 ? any_.contains(c) || is_surrogate(c) : astral_any_) {
+    if (c < 0x10000 ? any_.contains(c) : astral_any_) {
       const Mask candidates = c < 0x10000 ? remaining & block_steps_[c >> 6] & ~synonyms : remaining;
       for (Mask m = candidates; m != 0; m &= m - 1) {
         const auto i = static_cast<std::size_t>(std::countr_zero(m));
@@ -366,8 +380,12 @@ Plan::Found Plan::scan_source(Source source) const noexcept {
         // A ー ends a word when no katakana follows it.
         if (c == CHOON && !l2_script::loanword::is_katakana_word_char(source.peek())) result.steps |= bit(choon_step_);
         if (c == NEN && era_started) result.steps |= bit(era_step_);
-        era_started = era_started || l2_script::era::starts_era(c);
+        era_started = era_started || starts.contains(c);
       }
+      // Every trigger found: the rest of the text cannot add to the result.
+      // Tested here, where a trigger was just met, so that the loop over
+      // characters without one keeps its shape.
+      if (remaining == 0 && !follows_context && (result.other || !wrap_urls_)) break;
     }
     prev = c;
   }

@@ -154,7 +154,8 @@ class Plan {
   Mask all_ = 0;
   Mask deleting_ = 0;
   Mask context_ = 0;
-  BmpSet any_;               // the triggers of every step but the dictionary's, and ":" when URLs are wrapped
+  // The triggers of every step but the dictionary's, ":" when URLs are wrapped, and surrogates.
+  BmpSet any_;
   // Per block of 64 code points below U+10000: the steps with a trigger in it.
   std::array<Mask, 1024> block_steps_{};
   int synonym_step_ = -1;

@@ -10,14 +10,16 @@
 #
 #   sh scripts/fuzz.sh [SECONDS_PER_HARNESS]      (default 40)
 #
-# CXX_FUZZ names the clang++ to use.  The corpus grows in build/fuzz/corpus
-# and is reused by later runs; findings are written to build/fuzz/findings.
+# CXX_FUZZ names the clang++ to use; FUZZ_BUILD_DIR another build folder than
+# build/fuzz, for instance to run the suite while a long run goes on.  The
+# corpus grows in the folder's corpus/ and is reused by later runs; findings
+# are written to its findings/.
 # Exit status 77: clang could not be installed.
 set -eu
 
 seconds=${1:-40}
 root=$(cd "$(dirname "$0")/.." && pwd)
-build="$root/build/fuzz"
+build=${FUZZ_BUILD_DIR:-$root/build/fuzz}
 cxx=${CXX_FUZZ:-clang++}
 
 # A program that links against libFuzzer: proof that the toolchain is complete.
