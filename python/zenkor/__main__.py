@@ -1,9 +1,10 @@
 """Command line: normalize UTF-8 text line by line.
 
-    python -m zenkor [--preset NAME] [--option KEY=VALUE ...] [FILE ...]
+    python -m zenkor [--preset NAME] [--option KEY=VALUE ...] [--explain] [FILE ...]
 
 Reads the files (or standard input when none is given, or for "-") and writes
-each line normalized to standard output.
+each line normalized to standard output; with --explain, each line followed by
+the steps that changed it.
 """
 
 from __future__ import annotations
@@ -54,6 +55,11 @@ def build_parser() -> argparse.ArgumentParser:
         default=[],
         help="set one option; repeatable; VALUE is a Python literal (True, None, 2, ('<', '>')) or plain text",
     )
+    parser.add_argument(
+        "--explain",
+        action="store_true",
+        help="write each line, then one indented line per step that changed it: 'OPTION: text after the step'",
+    )
     parser.add_argument("--version", action="version", version=f"zenkor {__version__}")
     return parser
 
@@ -79,6 +85,15 @@ def normalize_stream(normalizer: Normalizer, stream: BinaryIO, out: BinaryIO) ->
             out.flush()
 
 
+def explain_stream(normalizer: Normalizer, stream: BinaryIO, out: BinaryIO) -> None:
+    interactive = stream.isatty()
+    for line in read_lines(stream):
+        steps = "".join(f"  {step.option}: {step.text}\n" for step in normalizer.explain(line))
+        out.write(f"{line}\n{steps}".encode("utf-8"))
+        if interactive:
+            out.flush()
+
+
 def main(argv: list[str] | None = None) -> int:
     args = build_parser().parse_args(argv)
     try:
@@ -88,13 +103,14 @@ def main(argv: list[str] | None = None) -> int:
         return 2
 
     out = sys.stdout.buffer
+    process = explain_stream if args.explain else normalize_stream
     for name in args.files or ["-"]:
         try:
             if name == "-":
-                normalize_stream(normalizer, sys.stdin.buffer, out)
+                process(normalizer, sys.stdin.buffer, out)
             else:
                 with open(name, "rb") as stream:
-                    normalize_stream(normalizer, stream, out)
+                    process(normalizer, stream, out)
         except BrokenPipeError:
             # The reader went away (for example `| head`); that is not an error.
             sys.stderr.close()
