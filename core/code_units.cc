@@ -19,8 +19,11 @@ bool encode(const Unit* units, std::size_t length, std::string& out) {
   char* p = out.data();
   std::size_t k = 0;
   while (k < length) {
-    // ASCII eight characters at a time, the common case in every width.
-    if (k + 8 <= length) {
+    // ASCII eight characters at a time, the common case in every width;
+    // otherwise the next eight one by one, so that text without ASCII is not
+    // tested in blocks at every character.
+    std::size_t block_end = std::min(k + 8, length);
+    if (block_end - k == 8) {
       std::uint64_t high = 0;
       for (std::size_t j = 0; j < 8; ++j) high |= static_cast<std::uint64_t>(units[k + j]);
       if (high < 0x80) {
@@ -30,22 +33,24 @@ bool encode(const Unit* units, std::size_t length, std::string& out) {
         continue;
       }
     }
-    const auto c = static_cast<char32_t>(units[k++]);
-    if (c < 0x80) {
-      *p++ = static_cast<char>(c);
-    } else if (c < 0x800) {
-      *p++ = static_cast<char>(0xC0 | (c >> 6));
-      *p++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      if (c >= 0xD800 && c <= 0xDFFF) return false;
-      *p++ = static_cast<char>(0xE0 | (c >> 12));
-      *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      *p++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      *p++ = static_cast<char>(0xF0 | (c >> 18));
-      *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      *p++ = static_cast<char>(0x80 | (c & 0x3F));
+    for (; k < block_end; ++k) {
+      const auto c = static_cast<char32_t>(units[k]);
+      if (c < 0x80) {
+        *p++ = static_cast<char>(c);
+      } else if (c < 0x800) {
+        *p++ = static_cast<char>(0xC0 | (c >> 6));
+        *p++ = static_cast<char>(0x80 | (c & 0x3F));
+      } else if (c < 0x10000) {
+        if (c >= 0xD800 && c <= 0xDFFF) return false;
+        *p++ = static_cast<char>(0xE0 | (c >> 12));
+        *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *p++ = static_cast<char>(0x80 | (c & 0x3F));
+      } else {
+        *p++ = static_cast<char>(0xF0 | (c >> 18));
+        *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *p++ = static_cast<char>(0x80 | (c & 0x3F));
+      }
     }
   }
   out.resize(static_cast<std::size_t>(p - out.data()));

@@ -320,6 +320,18 @@ std::vector<std::pair<std::string_view, ConfigValue>> Config::entries() const {
   return out;
 }
 
+std::variant<Config, ConfigError> Config::from_entries(std::vector<std::pair<std::string, ConfigValue>> entries) {
+  // url_wrap turns protect_urls on as it is set, so it goes before every
+  // other option: a protect_urls listed as off then has the last word.
+  std::stable_partition(entries.begin(), entries.end(), [](const auto& entry) { return entry.first == "url_wrap"; });
+  Config config;
+  for (auto& [key, value] : entries) {
+    if (auto err = config.set(key, std::move(value))) return *std::move(err);
+  }
+  if (auto err = config.check_cross_options()) return *std::move(err);
+  return config;
+}
+
 std::optional<ConfigError> Config::check_cross_options() const {
   if (kansuji_to_arabic && arabic_to_kansuji)
     return invalid("arabic_to_kansuji", "kansuji_to_arabic and arabic_to_kansuji cannot both be enabled");

@@ -5,7 +5,8 @@
 // tagged ConfigValue and validates it.  Config::entries reads every option
 // back in KEYS order; replaying that list through Config::set rebuilds an
 // equal Config, except that a url_wrap pair stored with protect_urls off comes
-// back with protection on (url_wrap turns it on and comes later in KEYS).
+// back with protection on (url_wrap turns it on and comes later in KEYS);
+// Config::from_entries rebuilds that one exactly too.
 // Option names, their order and every message are part of the public
 // interface; KEYS below is the one list of the names.
 #pragma once
@@ -133,6 +134,15 @@ struct Config {
 
   // All 37 options as (name, value) in KEYS order.
   [[nodiscard]] std::vector<std::pair<std::string_view, ConfigValue>> entries() const;
+
+  // The Config whose entries() are `entries`, exactly: options not listed
+  // keep the values of Preset::None.  Unlike replaying entries() through set
+  // in KEYS order, url_wrap is set first, so a pair stored with protect_urls
+  // off comes back with protection off; this is how a saved Config is read
+  // back.  Fails on the first value set() rejects or when the numeral
+  // directions clash.
+  [[nodiscard]] static std::variant<Config, ConfigError> from_entries(
+      std::vector<std::pair<std::string, ConfigValue>> entries);
 
   // kansuji_to_arabic and arabic_to_kansuji must not both be on.
   [[nodiscard]] std::optional<ConfigError> check_cross_options() const;

@@ -59,6 +59,13 @@ class Normalizer {
  public:
   explicit Normalizer(Config config) : config_(std::move(config)), plan_(config_, nullptr) {}
 
+  // A Normalizer with `prenormalized` attached as it is: its variants are not
+  // normalized again, so they must already be written the way this Config
+  // writes text, as the synonyms() of a Normalizer with this Config are.
+  // This is how a saved normalizer comes back exactly.
+  Normalizer(Config config, l3_lexical::synonym::SynonymDict prenormalized)
+      : config_(std::move(config)), synonyms_(std::move(prenormalized)), plan_(config_, &*synonyms_) {}
+
   [[nodiscard]] const Config& config() const noexcept { return config_; }
 
   // The attached dictionary, or null.

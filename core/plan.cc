@@ -101,6 +101,18 @@ const BmpSet& bmp_triggers(StepId id, int variant) {
 constexpr char32_t CHOON = U'ー';
 constexpr char32_t NEN = U'年';
 
+// The first characters of the eras' names and their letters.
+const BmpSet& era_starts() {
+  static const BmpSet set = [] {
+    BmpSet s;
+    for (char32_t c = 0; c < 0x10000; ++c) {
+      if (l2_script::era::starts_era(c)) s.add(c);
+    }
+    return s;
+  }();
+  return set;
+}
+
 // The characters that, after the right one, trigger a step: the second kana
 // of a loanword pair, the ー that may end a word, 年 and what starts an era.
 const BmpSet& second_characters() {
@@ -113,64 +125,13 @@ const BmpSet& second_characters() {
     }
     s.add(CHOON);
     s.add(NEN);
-    for (char32_t c = 0; c < 0x10000; ++c) {
-      if (l2_script::era::starts_era(c)) s.add(c);
-    }
+    s.merge(era_starts());
     return s;
   }();
   return set;
 }
 
 }  // namespace
-
-// Follows the triggers that are two characters in a row, or a context.
-struct Plan::Scanner {
-  const Plan& plan;
-  Mask found = 0;
-  char32_t prev = 0xFFFFFFFF;  // no character
-  std::uint64_t run = 0;        // how often prev occurs in a row
-  bool after_space = false;
-  bool after_choon = false;     // prev is a ー that may end a word
-  bool era_started = false;     // a character that starts an era has been seen
-
-  // For a character of second_characters(), before context().
-  void second(char32_t c) noexcept {
-    if (plan.loanword_step_ >= 0 && l2_script::loanword::unify_loanword_kana_pair_trigger(prev, c)) {
-      found |= Mask{1} << plan.loanword_step_;
-    }
-    if (plan.choon_step_ >= 0 && c == CHOON) after_choon = true;
-    if (plan.era_step_ >= 0) {
-      if (c == NEN && era_started) found |= Mask{1} << plan.era_step_;
-      era_started = era_started || l2_script::era::starts_era(c);
-    }
-  }
-
-  // For every character, when the plan follows context.
-  void context(char32_t c) noexcept {
-    if (c == prev) {
-      ++run;
-      if (plan.repeat_step_ >= 0 && run > plan.repeat_limit_) found |= Mask{1} << plan.repeat_step_;
-      if (plan.prolonged_step_ >= 0 && (c == 0x30FC || c == 0x301C)) found |= Mask{1} << plan.prolonged_step_;
-    } else {
-      run = 1;
-    }
-    if (after_choon && c != CHOON) {
-      if (!l2_script::loanword::is_katakana_word_char(c)) found |= Mask{1} << plan.choon_step_;
-      after_choon = false;
-    }
-    if (plan.spaces_step_ >= 0) {
-      const bool space = is_collapsible_space(c);
-      if (space && after_space) found |= Mask{1} << plan.spaces_step_;
-      after_space = space;
-    }
-    prev = c;
-  }
-
-  // At the end of the text, which ends a word.
-  void finish() noexcept {
-    if (after_choon) found |= Mask{1} << plan.choon_step_;
-  }
-};
 
 Plan::Plan(const Config& c, const l3_lexical::synonym::SynonymDict* synonyms) {
   // The order is fixed and differs from the order of the option keys.
@@ -224,11 +185,13 @@ Plan::Plan(const Config& c, const l3_lexical::synonym::SynonymDict* synonyms) {
   }
 
   mark_fusible_runs();
-  repeat_limit_ = c.repeat_limit.value_or(0);
+  repeat_limit_ = c.repeat_limit.value_or(UINT64_MAX);
   trim_ = c.trim;
   // A URL to wrap has a ":" in its scheme.
   wrap_urls_ = c.protect_urls && c.url_wrap.has_value();
   if (wrap_urls_) any_.add(U':');
+  // Surrogates (never in UTF-8 text) stop the scan of a str that holds one.
+  for (char32_t c = 0xD800; c <= 0xDFFF; ++c) any_.add(c);
 }
 
 void Plan::add(bool on, StepId id, int variant) {
@@ -238,6 +201,10 @@ void Plan::add(bool on, StepId id, int variant) {
   variants_.push_back(variant);
   const Mask bit = Mask{1} << index;
   all_ |= bit;
+  // A space is a trigger of collapse_spaces after another space.
+  if (id == StepId::CollapseSpaces) {
+    for (const char32_t space : {U' ', U'\t', char32_t{0x3000}}) any_.add(space);
+  }
   switch (id) {
     case StepId::RepeatLimit: repeat_step_ = index; break;
     case StepId::CollapseProlongedRun: prolonged_step_ = index; break;
@@ -339,12 +306,19 @@ bool Plan::astral_trigger(std::size_t i, char32_t c) const noexcept {
 
 namespace {
 
-// The characters of a text one by one, from UTF-8 or from code units.
+constexpr char32_t NO_CHAR = 0xFFFFFFFF;
+
+// The characters of a text one by one, from UTF-8 or from code units;
+// peek() is the next one, or NO_CHAR at the end.
 class Utf8Source {
  public:
   explicit Utf8Source(std::string_view text) : text_(text) {}
   [[nodiscard]] bool more() const noexcept { return pos_ < text_.size(); }
   char32_t next() noexcept { return utf8::next(text_, pos_); }
+  [[nodiscard]] char32_t peek() const noexcept {
+    std::size_t at = pos_;
+    return at < text_.size() ? utf8::next(text_, at) : NO_CHAR;
+  }
 
  private:
   std::string_view text_;
@@ -357,6 +331,7 @@ class UnitSource {
   UnitSource(const void* data, std::size_t length) : units_(static_cast<const Unit*>(data)), length_(length) {}
   [[nodiscard]] bool more() const noexcept { return pos_ < length_; }
   char32_t next() noexcept { return units_[pos_++]; }
+  [[nodiscard]] char32_t peek() const noexcept { return pos_ < length_ ? units_[pos_] : NO_CHAR; }
 
  private:
   const Unit* units_;
@@ -366,36 +341,56 @@ class UnitSource {
 
 }  // namespace
 
+// The loop is written for the common character, which triggers nothing:
+// one comparison with the character before (for runs) and one bit test.
+// Everything else, the triggers of two characters included, is looked at
+// only for the characters of any_.
 template <typename Source>
 Plan::Found Plan::scan_source(Source source) const noexcept {
-  Scanner scanner{*this};
-  bool other = false;
+  Found result;
   Mask remaining = all_;  // steps whose triggers are not found yet
-  const bool context = repeat_step_ >= 0 || prolonged_step_ >= 0 || spaces_step_ >= 0 || seconds_;
-  const BmpSet& seconds = second_characters();
   const Mask synonyms = synonym_step_ >= 0 ? Mask{1} << synonym_step_ : 0;
+  const BmpSet& seconds = second_characters();
+  const BmpSet& starts = era_starts();
+  const bool follows_context = repeat_step_ >= 0 || prolonged_step_ >= 0 || spaces_step_ >= 0 || seconds_;
+  const auto bit = [](int step) { return step >= 0 ? Mask{1} << step : Mask{0}; };
+  char32_t prev = NO_CHAR;
+  std::uint64_t run = 1;  // how often prev occurs in a row
+  bool era_started = false;
   while (source.more()) {
     const char32_t c = source.next();
-    if ((remaining & synonyms) != 0 && c < 0x10000 && synonym_bmp_->contains(c)) {
-      scanner.found |= synonyms;
-      remaining &= ~synonyms;
+    if (c == prev) {
+      ++run;
+      if (run > repeat_limit_) result.steps |= bit(repeat_step_);
+      if (c == 0x30FC || c == 0x301C) result.steps |= bit(prolonged_step_);
+    } else {
+      run = 1;
     }
-    if (c < 0x10000 ? any_.contains(c) || is_surrogate(c) : astral_any_) {
-      Mask hits = 0;
+    if ((remaining & synonyms) != 0 && c < 0x10000 && synonym_bmp_->contains(c)) remaining &= ~synonyms;
+    if (c < 0x10000 ? any_.contains(c) : astral_any_) {
       const Mask candidates = c < 0x10000 ? remaining & block_steps_[c >> 6] & ~synonyms : remaining;
       for (Mask m = candidates; m != 0; m &= m - 1) {
         const auto i = static_cast<std::size_t>(std::countr_zero(m));
-        if (c < 0x10000 ? bmp_[i]->contains(c) : astral_trigger(i, c)) hits |= Mask{1} << i;
+        if (triggered_by(i, c)) remaining &= ~(Mask{1} << i);
       }
-      other = other || is_surrogate(c) || (wrap_urls_ && c == U':');
-      scanner.found |= hits;
-      remaining &= ~hits;
-      if (seconds_ && c < 0x10000 && seconds.contains(c)) scanner.second(c);
+      result.other = result.other || is_surrogate(c) || (wrap_urls_ && c == U':');
+      if (is_collapsible_space(c) && is_collapsible_space(prev)) result.steps |= bit(spaces_step_);
+      if (seconds_ && c < 0x10000 && seconds.contains(c)) {
+        if (l2_script::loanword::unify_loanword_kana_pair_trigger(prev, c)) result.steps |= bit(loanword_step_);
+        // A ー ends a word when no katakana follows it.
+        if (c == CHOON && !l2_script::loanword::is_katakana_word_char(source.peek())) result.steps |= bit(choon_step_);
+        if (c == NEN && era_started) result.steps |= bit(era_step_);
+        era_started = era_started || starts.contains(c);
+      }
+      // Every trigger found: the rest of the text cannot add to the result.
+      // Tested here, where a trigger was just met, so that the loop over
+      // characters without one keeps its shape.
+      if (remaining == 0 && !follows_context && (result.other || !wrap_urls_)) break;
     }
-    if (context) scanner.context(c);
+    prev = c;
   }
-  scanner.finish();
-  return {scanner.found, other};
+  result.steps |= all_ & ~remaining;
+  return result;
 }
 
 Plan::Mask Plan::scan(std::string_view text) const noexcept { return scan_source(Utf8Source(text)).steps; }

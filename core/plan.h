@@ -139,7 +139,6 @@ class Plan {
   }
 
  private:
-  struct Scanner;
 
   void add(bool on, StepId id, int variant = 0);
   void mark_fusible_runs();
@@ -155,7 +154,8 @@ class Plan {
   Mask all_ = 0;
   Mask deleting_ = 0;
   Mask context_ = 0;
-  BmpSet any_;               // the triggers of every step but the dictionary's, and ":" when URLs are wrapped
+  // The triggers of every step but the dictionary's, ":" when URLs are wrapped, and surrogates.
+  BmpSet any_;
   // Per block of 64 code points below U+10000: the steps with a trigger in it.
   std::array<Mask, 1024> block_steps_{};
   int synonym_step_ = -1;
@@ -171,7 +171,7 @@ class Plan {
   int loanword_step_ = -1;
   int era_step_ = -1;
   bool seconds_ = false;    // whether a step has triggers of two characters
-  std::uint64_t repeat_limit_ = 0;
+  std::uint64_t repeat_limit_ = UINT64_MAX;  // no run is too long without repeat_limit
   bool trim_ = false;
   bool wrap_urls_ = false;
 };

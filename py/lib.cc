@@ -1,4 +1,6 @@
-// The extension module zenkor._native: the only file that talks to Python.
+// The extension module zenkor._native: the Normalizer type and the module.
+// Its helpers live in headers beside it (references.h, calls.h), and the
+// Arrow column path in arrow.cc.
 //
 // Every normalizing call copies its input out of Python objects, releases the
 // interpreter lock for the C++ work, and builds Python objects only after it
@@ -21,6 +23,7 @@
 #include <memory>
 #include <new>
 #include <numeric>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -36,9 +39,18 @@
 #include "core/pipeline.h"
 #include "core/utf8.h"
 #include "dict/sudachi.h"
+#include "py/arrow.h"
+#include "py/calls.h"
+#include "py/references.h"
 
 namespace {
 
+using zenkor::py::bind_arguments;
+using zenkor::py::Guarded;
+using zenkor::py::method;
+using zenkor::py::Ref;
+using zenkor::py::run_without_gil;
+using zenkor::py::slot;
 using zenkor::Config;
 using zenkor::ConfigError;
 using zenkor::ConfigValue;
@@ -47,77 +59,8 @@ using zenkor::Preset;
 using zenkor::l3_lexical::synonym::SynonymDict;
 using zenkor::l3_lexical::synonym::SynonymDictError;
 
-constexpr const char* VERSION = "0.1.3";
-
-// ---------------------------------------------------------------------------
-// Small RAII helpers.
-
-// Owns one strong reference.
-class Ref {
- public:
-  Ref() = default;
-  explicit Ref(PyObject* o) noexcept : o_(o) {}
-  Ref(const Ref&) = delete;
-  Ref& operator=(const Ref&) = delete;
-  Ref(Ref&& other) noexcept : o_(std::exchange(other.o_, nullptr)) {}
-  ~Ref() { Py_XDECREF(o_); }
-  [[nodiscard]] PyObject* get() const noexcept { return o_; }
-  [[nodiscard]] PyObject* release() noexcept { return std::exchange(o_, nullptr); }
-  explicit operator bool() const noexcept { return o_ != nullptr; }
-
- private:
-  PyObject* o_ = nullptr;
-};
-
-// Releases the interpreter lock for its lifetime.
-class WithoutGil {
- public:
-  WithoutGil() noexcept : state_(PyEval_SaveThread()) {}
-  WithoutGil(const WithoutGil&) = delete;
-  WithoutGil& operator=(const WithoutGil&) = delete;
-  ~WithoutGil() { PyEval_RestoreThread(state_); }
-
- private:
-  PyThreadState* state_;
-};
-
-// Runs `work` without the interpreter lock.
-template <typename Work>
-void run_without_gil(Work&& work) {
-  WithoutGil unlocked;
-  work();
-}
-
-// Every entry point the interpreter calls goes through Guarded: memory
-// exhaustion comes back as MemoryError instead of ending the process, since no
-// C++ exception may reach the interpreter.  On the way out RAII gives back the
-// lock, borrows and references, and no object has been changed yet: each
-// entry point replaces state only once everything new is built.
-template <auto Function>
-struct Guarded;
-
-template <typename... Args, PyObject* (*Function)(Args...)>
-struct Guarded<Function> {
-  static PyObject* call(Args... args) noexcept {
-    try {
-      return Function(args...);
-    } catch (const std::bad_alloc&) {
-      return PyErr_NoMemory();
-    } catch (const std::length_error&) {
-      return PyErr_NoMemory();
-    }
-  }
-};
-
-// A guarded entry point as the method and slot tables take it.
-template <auto Function>
-PyCFunction method() {
-  return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&Guarded<Function>::call));
-}
-template <auto Function>
-void* slot() {
-  return reinterpret_cast<void*>(&Guarded<Function>::call);
-}
+// The package version from pyproject.toml, passed in by the build.
+constexpr const char* VERSION = ZENKOR_VERSION;
 
 PyObject* str_from(std::string_view s) {
   return PyUnicode_FromStringAndSize(s.data(), static_cast<Py_ssize_t>(s.size()));
@@ -142,53 +85,60 @@ bool str_argument(PyObject* obj, const char* func, const char* name, std::string
   return utf8_of(obj, out);
 }
 
-// Binds the arguments of a METH_FASTCALL | METH_KEYWORDS function to its
-// positional-or-keyword parameters `names`, of which the first `required` must
-// be given (the others stay null when absent).  Errors are worded as the
-// interpreter words them for extension functions.
-template <std::size_t N>
-bool bind_arguments(const char* func, const std::array<const char*, N>& names, std::size_t required,
-                    PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, std::array<PyObject*, N>& out) {
-  out.fill(nullptr);
-  const Py_ssize_t nkw = kwnames ? PyTuple_GET_SIZE(kwnames) : 0;
-  if (nargs + nkw > static_cast<Py_ssize_t>(N)) {
-    PyErr_Format(PyExc_TypeError, "%s() takes at most %zu argument%s (%zd given)", func, N, N == 1 ? "" : "s",
-                 nargs + nkw);
-    return false;
-  }
-  for (Py_ssize_t i = 0; i < nargs; ++i) out[static_cast<std::size_t>(i)] = args[i];
-  for (Py_ssize_t k = 0; k < nkw; ++k) {
-    PyObject* name = PyTuple_GET_ITEM(kwnames, k);
-    std::size_t j = 0;
-    while (j < N && PyUnicode_CompareWithASCIIString(name, names[j]) != 0) ++j;
-    if (j == N) {
-      PyErr_Format(PyExc_TypeError, "'%U' is an invalid keyword argument for %s()", name, func);
-      return false;
-    }
-    if (out[j]) {
-      PyErr_Format(PyExc_TypeError, "argument for %s() given by name ('%s') and position (%zu)", func, names[j],
-                   j + 1);
-      return false;
-    }
-    out[j] = args[nargs + k];
-  }
-  for (std::size_t j = 0; j < required; ++j) {
-    if (!out[j]) {
-      PyErr_Format(PyExc_TypeError, "%s() missing required argument '%s' (pos %zu)", func, names[j], j + 1);
-      return false;
-    }
-  }
-  return true;
-}
-
 // ---------------------------------------------------------------------------
 // Errors of the core, raised as Python exceptions in one place.
+
+// The option name most like `key`, by difflib's measure (the one the
+// interpreter's own suggestions resemble), when one is close enough to be
+// what was meant; nothing otherwise.  Never leaves an exception set: the
+// suggestion is a courtesy, and failing to make one is not an error.
+std::optional<std::string> close_key(std::string_view key) {
+  Ref difflib(PyImport_ImportModule("difflib"));
+  Ref word(str_from(key));
+  Ref keys(PyList_New(0));
+  bool ok = difflib && word && keys;
+  for (const std::string_view name : zenkor::KEYS) {
+    if (!ok) break;
+    Ref item(str_from(name));
+    ok = item && PyList_Append(keys.get(), item.get()) == 0;
+  }
+  Ref matches(ok ? PyObject_CallMethod(difflib.get(), "get_close_matches", "OOi", word.get(), keys.get(), 1) : nullptr);
+  std::string_view match;
+  if (!matches || !PyList_Check(matches.get()) || PyList_GET_SIZE(matches.get()) != 1 ||
+      !utf8_of(PyList_GET_ITEM(matches.get(), 0), match)) {
+    PyErr_Clear();
+    return std::nullopt;
+  }
+  return std::string(match);
+}
+
+// Attaches `note` to `error` as add_note does; before Python 3.11, which has
+// no add_note, as the __notes__ list that add_note would make.
+void add_note(PyObject* error, const std::string& note) {
+  Ref text(str_from(note));
+  if (!text) return PyErr_Clear();
+  if (Ref done{PyObject_CallMethod(error, "add_note", "O", text.get())}) return;
+  PyErr_Clear();
+  Ref notes(PyList_New(1));
+  if (!notes) return PyErr_Clear();
+  PyList_SET_ITEM(notes.get(), 0, text.release());
+  if (PyObject_SetAttrString(error, "__notes__", notes.get()) < 0) PyErr_Clear();
+}
+
+// TypeError for an option name that is not one, with a "did you mean" note
+// when a name is close to it.
+void raise_unknown_option(std::string_view key) {
+  Ref message(str_from("unknown option " + zenkor::quoted(key) + "; see Normalizer.config for valid keys"));
+  Ref error(message ? PyObject_CallOneArg(PyExc_TypeError, message.get()) : nullptr);
+  if (!error) return;
+  if (auto name = close_key(key)) add_note(error.get(), "did you mean " + zenkor::quoted(*name) + "?");
+  PyErr_SetObject(PyExc_TypeError, error.get());
+}
 
 void raise_config_error(const ConfigError& err) {
   switch (err.kind) {
     case ConfigError::Kind::UnknownKey:
-      PyErr_SetString(PyExc_TypeError,
-                      ("unknown option " + zenkor::quoted(err.key) + "; see Normalizer.config for valid keys").c_str());
+      raise_unknown_option(err.key);
       return;
     case ConfigError::Kind::TypeMismatch:
       PyErr_SetString(PyExc_TypeError, err.display().c_str());
@@ -695,6 +645,13 @@ PyObject* Normalizer_normalize_batch(PyObject* obj, PyObject* const* args, Py_ss
   return list.release();
 }
 
+PyObject* Normalizer_normalize_arrow(PyObject* obj, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  auto* self = reinterpret_cast<PyNormalizer*>(obj);
+  SharedBorrow borrow(self);
+  if (!borrow) return nullptr;
+  return zenkor::py::normalize_arrow(*self->inner, args, nargs, kwnames);
+}
+
 PyObject* Normalizer_preset(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   std::array<PyObject*, 1> bound;
   if (!bind_arguments("preset", std::array{"name"}, 1, args, nargs, kwnames, bound)) return nullptr;
@@ -1067,6 +1024,127 @@ PyObject* Normalizer_get_custom_dict_size(PyObject* obj, void*) {
   return PyLong_FromSize_t(dict ? dict->size() : 0);
 }
 
+// ---------------------------------------------------------------------------
+// Saving and restoring: pickle, copy.copy and copy.deepcopy.
+//
+// A normalizer is saved as its class, its whole option state (the `config`
+// dict) and its dictionary entries as attached, variants already normalized.
+// Restoring sets the options with Config::from_entries, which keeps a url_wrap
+// pair with protect_urls off (keyword arguments cannot say that), and attaches
+// the entries without normalizing them again: not every Config normalizes
+// idempotently, and a variant normalized twice could miss the text it matched.
+
+// The attached entries as (variant, canonical) tuples, oldest insert first:
+// inserting them in this order rebuilds the same dictionary.
+PyObject* custom_dict_items_of(const Normalizer& normalizer) {
+  const SynonymDict* dict = normalizer.synonyms();
+  const auto order = dict ? dict->insert_order() : std::vector<std::size_t>();
+  Ref list(PyList_New(static_cast<Py_ssize_t>(order.size())));
+  if (!list) return nullptr;
+  Py_ssize_t i = 0;
+  for (const std::size_t at : order) {
+    const auto& entry = dict->entries()[at];
+    Ref variant(str_from(entry.variant));
+    Ref canonical(str_from(entry.canonical));
+    if (!variant || !canonical) return nullptr;
+    PyObject* pair = PyTuple_Pack(2, variant.get(), canonical.get());
+    if (!pair) return nullptr;
+    PyList_SET_ITEM(list.get(), i++, pair);
+  }
+  return list.release();
+}
+
+PyObject* Normalizer_custom_dict_items(PyObject* obj, PyObject*) {
+  auto* self = reinterpret_cast<PyNormalizer*>(obj);
+  SharedBorrow borrow(self);
+  if (!borrow) return nullptr;
+  return custom_dict_items_of(*self->inner);
+}
+
+// (restore function, (class, config dict, entries)), plus the instance's
+// __dict__ when a subclass gave it attributes.
+PyObject* Normalizer_reduce(PyObject* obj, PyObject*) {
+  auto* self = reinterpret_cast<PyNormalizer*>(obj);
+  SharedBorrow borrow(self);
+  if (!borrow) return nullptr;
+  Ref module(PyImport_ImportModule("zenkor._native"));
+  Ref restore(module ? PyObject_GetAttrString(module.get(), "_restore_normalizer") : nullptr);
+  Ref config(config_to_dict(self->inner->config()));
+  Ref items(custom_dict_items_of(*self->inner));
+  if (!restore || !config || !items) return nullptr;
+  Ref args(PyTuple_Pack(3, reinterpret_cast<PyObject*>(Py_TYPE(obj)), config.get(), items.get()));
+  if (!args) return nullptr;
+  Ref state(PyObject_GetAttrString(obj, "__dict__"));
+  if (!state) {
+    if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return nullptr;
+    PyErr_Clear();
+  }
+  if (state && PyDict_Check(state.get()) && PyDict_GET_SIZE(state.get()) > 0) {
+    return PyTuple_Pack(3, restore.get(), args.get(), state.get());
+  }
+  return PyTuple_Pack(2, restore.get(), args.get());
+}
+
+// The entries saved by custom_dict_items_of, in their order.
+bool entries_argument(PyObject* items, SynonymDict& out) {
+  Ref iterator(PyObject_GetIter(items));
+  if (!iterator) return false;
+  while (Ref item{PyIter_Next(iterator.get())}) {
+    std::string_view variant, canonical;
+    if (!PyTuple_Check(item.get()) || PyTuple_GET_SIZE(item.get()) != 2 ||
+        !PyUnicode_Check(PyTuple_GET_ITEM(item.get(), 0)) || !PyUnicode_Check(PyTuple_GET_ITEM(item.get(), 1))) {
+      PyErr_SetString(PyExc_TypeError, "custom dict entries must be (variant, canonical) pairs of str");
+      return false;
+    }
+    if (!utf8_of(PyTuple_GET_ITEM(item.get(), 0), variant) || !utf8_of(PyTuple_GET_ITEM(item.get(), 1), canonical))
+      return false;
+    out.insert(std::string(variant), std::string(canonical));
+  }
+  return !PyErr_Occurred();
+}
+
+// _restore_normalizer(cls, config, items): the module function __reduce__ names.
+PyObject* module_restore_normalizer(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
+  if (nargs != 3) {
+    PyErr_Format(PyExc_TypeError, "_restore_normalizer() takes exactly 3 arguments (%zd given)", nargs);
+    return nullptr;
+  }
+  PyObject* cls = args[0];
+  if (!PyType_Check(cls) || !PyType_IsSubtype(reinterpret_cast<PyTypeObject*>(cls), normalizer_type)) {
+    PyErr_SetString(PyExc_TypeError, "_restore_normalizer() argument 'cls' must be a Normalizer class");
+    return nullptr;
+  }
+  if (!PyDict_Check(args[1])) {
+    PyErr_Format(PyExc_TypeError, "_restore_normalizer() argument 'config' must be dict, not %.80s",
+                 Py_TYPE(args[1])->tp_name);
+    return nullptr;
+  }
+  std::vector<std::pair<std::string, ConfigValue>> entries;
+  Py_ssize_t pos = 0;
+  PyObject* key_obj;
+  PyObject* value_obj;
+  while (PyDict_Next(args[1], &pos, &key_obj, &value_obj)) {
+    std::string_view key;
+    if (!PyUnicode_Check(key_obj)) {
+      PyErr_SetString(PyExc_TypeError, "keywords must be strings");
+      return nullptr;
+    }
+    ConfigValue value;
+    if (!utf8_of(key_obj, key) || !to_config_value(key, value_obj, value)) return nullptr;
+    entries.emplace_back(key, std::move(value));
+  }
+  auto config = Config::from_entries(std::move(entries));
+  if (auto* err = std::get_if<ConfigError>(&config)) {
+    raise_config_error(*err);
+    return nullptr;
+  }
+  SynonymDict dict;
+  if (!entries_argument(args[2], dict)) return nullptr;
+  auto normalizer = dict.empty() ? std::make_unique<Normalizer>(std::get<Config>(std::move(config)))
+                                 : std::make_unique<Normalizer>(std::get<Config>(std::move(config)), std::move(dict));
+  return wrap(reinterpret_cast<PyTypeObject*>(cls), std::move(normalizer));
+}
+
 PyMethodDef normalizer_methods[] = {
     {"normalize", method<Normalizer_normalize>(),
      METH_FASTCALL | METH_KEYWORDS,
@@ -1089,6 +1167,17 @@ PyMethodDef normalizer_methods[] = {
      "`(normalized, offsets)` のタプル。`offsets` は長さ `len(normalized) + 1` の int のリストで、\n"
      "出力の `[i, j)` は入力の `[offsets[i], offsets[j])` に対応する(末尾は `len(text)`)。\n"
      "置換された文字は置換元の範囲の中へ、挿入された文字は挿入位置へ対応し、常に単調非減少。"},
+    {"normalize_arrow", method<Normalizer_normalize_arrow>(),
+     METH_FASTCALL | METH_KEYWORDS,
+     "normalize_arrow($self, data, jobs=1)\n--\n\n"
+     "Normalize a column of Arrow strings without a Python object per value.\n"
+     "\n"
+     "`data` exports the Arrow PyCapsule interface (`__arrow_c_array__` or\n"
+     "`__arrow_c_stream__`) with values of type string, large_string or\n"
+     "string_view: a pyarrow Array or ChunkedArray, a polars or pandas Series.\n"
+     "The result exports the same interface, with the same type, length and\n"
+     "nulls, and each value equal to `normalize(value)`.  The interpreter lock\n"
+     "is released for the whole column; `jobs` threads share a long one."},
     {"preset", method<Normalizer_preset>(),
      METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
      "preset(name)\n--\n\nプリセット名から生成する(`Normalizer(name)` と同じ)。"},
@@ -1127,6 +1216,12 @@ PyMethodDef normalizer_methods[] = {
      "辞書本体はバンドルしていないので、SudachiDict から別途ダウンロードすること。"},
     {"clear_custom_dict", method<Normalizer_clear_custom_dict>(), METH_NOARGS,
      "clear_custom_dict($self)\n--\n\nカスタム辞書をすべて削除する。"},
+    {"custom_dict_items", method<Normalizer_custom_dict_items>(), METH_NOARGS,
+     "custom_dict_items($self)\n--\n\n"
+     "登録済みカスタム辞書のエントリを (表記ゆれ, 正規形) の組のリストで返す。\n"
+     "表記ゆれは登録時に正規化された形。登録順(同じ表記ゆれは最後の登録の位置)に並ぶ。"},
+    {"__reduce__", method<Normalizer_reduce>(), METH_NOARGS,
+     "__reduce__($self)\n--\n\npickle・copy・deepcopy 用: 設定の全体と辞書のエントリをそのまま保存する。"},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -1215,13 +1310,29 @@ class Scalars {
   std::u32string_view view_;
 };
 
+// Whether comparing texts of these lengths pays for releasing the interpreter
+// lock.  Releasing and retaking it costs 70 to 100 ns here (a call with two
+// empty strings took 112 ns with it, 46 without), more than comparing two
+// 10-character words.  Up to 1,024 block steps (64 characters of the shorter
+// text against one of the longer, 1.3 to 2 ns each) the lock is kept: other
+// threads wait at most about 2 us, and releasing would add 5 % or more.
+bool levenshtein_releases_lock(std::size_t a, std::size_t b) {
+  const auto [shorter, longer] = std::minmax(a, b);
+  return (shorter + 63) / 64 * longer > 1024;
+}
+
 PyObject* module_levenshtein(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   std::array<PyObject*, 2> bound;
   if (!bind_arguments("levenshtein", std::array{"a", "b"}, 2, args, nargs, kwnames, bound)) return nullptr;
   Scalars a, b;
   if (!a.read(bound[0], "levenshtein", "a") || !b.read(bound[1], "levenshtein", "b")) return nullptr;
   std::size_t distance = 0;
-  run_without_gil([&] { distance = zenkor::levenshtein(a.view(), b.view()); });
+  const auto compare = [&] { distance = zenkor::levenshtein(a.view(), b.view()); };
+  if (levenshtein_releases_lock(a.view().size(), b.view().size())) {
+    run_without_gil(compare);
+  } else {
+    compare();
+  }
   return PyLong_FromSize_t(distance);
 }
 
@@ -1232,6 +1343,8 @@ PyMethodDef module_functions[] = {
      "トップレベル関数: プリセット(既定は `neologdn_compat`)でテキストを正規化する。"},
     {"levenshtein", method<module_levenshtein>(),
      METH_FASTCALL | METH_KEYWORDS, "levenshtein(a, b)\n--\n\n2 文字列のレーベンシュタイン距離(文字単位)。"},
+    {"_restore_normalizer", method<module_restore_normalizer>(), METH_FASTCALL,
+     "_restore_normalizer(cls, config, items)\n--\n\nNormalizer.__reduce__ が保存した状態から復元する。"},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -1253,7 +1366,8 @@ int module_exec(PyObject* module) {
     Ref function(PyCFunction_NewEx(def, module, module_name.get()));
     if (!function || PyModule_AddObjectRef(module, def->ml_name, function.get()) < 0) return -1;
   }
-  return PyModule_AddStringConstant(module, "__version__", VERSION);
+  if (PyModule_AddStringConstant(module, "__version__", VERSION) < 0) return -1;
+  return zenkor::py::init_arrow_types();
 }
 
 PyModuleDef_Slot module_slots[] = {

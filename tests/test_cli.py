@@ -1,27 +1,49 @@
-"""The command line: python -m zenkor."""
+"""The command line, run as users run it: python -m zenkor in a subprocess."""
 
+import fcntl
+import os
+import pty
+import select
+import signal
 import subprocess
+import struct
 import sys
+import termios
+import time
 from pathlib import Path
 
 import pytest
 
-from zenkor import Normalizer
+from shared_data import SYNONYMS
+from zenkor import Normalizer, __version__
+from zenkor._cli_options import kind_of
 
 SAMPLE = Path(__file__).resolve().parents[1] / "examples" / "sample.txt"
+COMMAND = [sys.executable, "-m", "zenkor"]
 
 
-def run(*args, stdin=b""):
-    return subprocess.run(
-        [sys.executable, "-m", "zenkor", *args], input=stdin, capture_output=True, timeout=60
-    )
+def run(*args, stdin=b"", **kwargs):
+    return subprocess.run([*COMMAND, *map(str, args)], input=stdin, capture_output=True, timeout=60, **kwargs)
+
+
+def text_lines(n, start=0):
+    """Lines of varied length and script, so blocks end at arbitrary places."""
+    return [f"ｶﾀｶﾅ{i}　ＡＢＣ" + "漢字" * (i % 7) for i in range(start, start + n)]
+
+
+def normalized(lines, preset=None):
+    return Normalizer(preset).normalize_batch(lines)
 
 
 def test_sample_file_matches_the_library():
     lines = SAMPLE.read_text(encoding="utf-8").splitlines()
-    result = run("--preset", "for_search", str(SAMPLE))
+    result = run("--preset", "for_search", SAMPLE)
     assert result.returncode == 0, result.stderr
-    assert result.stdout.decode("utf-8").splitlines() == Normalizer("for_search").normalize_batch(lines)
+    assert result.stdout.decode("utf-8").splitlines() == normalized(lines, "for_search")
+
+
+def test_version_is_the_package_version():
+    assert run("--version").stdout.decode() == f"zenkor {__version__}\n"
 
 
 @pytest.mark.parametrize(
@@ -31,12 +53,18 @@ def test_sample_file_matches_the_library():
         (("--preset", "none"), " ｱ \r\n", " ｱ \n"),  # CR LF ends a line; the CR is not text
         (("--preset", "none"), "no newline at end", "no newline at end\n"),
         (("--preset", "none"), "a\n\nb\n", "a\n\nb\n"),  # empty lines stay
-        (("--preset", "none", "-o", "case=upper"), "abc\n", "ABC\n"),
-        (("-o", "repeat_limit=2"), "わーーーい!!!!\n", "わーい!!\n"),
-        (("--preset", "for_search", "-o", "url_wrap=('<', '>')"), "x https://a.jp y\n", "x <https://a.jp> y\n"),
-        (("--preset", "none", "-o", "emoji_placeholder=[E]"), "a😀😀b\n", "a[E]b\n"),
-        (("--preset", "none", "-o", "emoji_placeholder=None"), "a😀b\n", "a😀b\n"),
-        (("--preset", "for_search", "-o", "case=keep", "-"), "ABC\n", "ABC\n"),
+        (("--preset", "none"), "", ""),
+        (("--preset", "none", "-s", "case=upper"), "abc\n", "ABC\n"),  # str options take plain text
+        (("--preset", "none", "--set", "case=upper"), "abc\n", "ABC\n"),
+        (("--preset", "none", "--option", "case=upper"), "abc\n", "ABC\n"),
+        (("-s", "repeat_limit=2"), "わーーーい!!!!\n", "わーい!!\n"),
+        (("--preset", "for_search", "-s", "repeat_limit=none"), "!!!!\n", "!!!!\n"),
+        (("--preset", "for_search", "-s", "url_wrap=<,>"), "x https://a.jp y\n", "x <https://a.jp> y\n"),
+        (("--preset", "for_search", "-s", "url_wrap=[,],"), "x https://a.jp y\n", "x [https://a.jp], y\n"),
+        (("--preset", "for_search", "-s", "url_wrap=<,>", "-s", "url_wrap=none"), "https://a.jp\n", "https://a.jp\n"),
+        (("--preset", "none", "-s", "emoji_placeholder=[E]"), "a😀😀b\n", "a[E]b\n"),
+        (("--preset", "none", "-s", "emoji_placeholder=None"), "a😀b\n", "a😀b\n"),
+        (("--preset", "for_search", "-s", "case=keep", "-"), "ABC\n", "ABC\n"),
     ],
 )
 def test_standard_input_and_options(args, stdin, want):
@@ -45,36 +73,271 @@ def test_standard_input_and_options(args, stdin, want):
     assert result.stdout.decode("utf-8") == want
 
 
+@pytest.mark.parametrize("word, on", [
+    ("true", True), ("True", True), ("YES", True), ("on", True), ("1", True),
+    ("false", False), ("no", False), ("Off", False), ("0", False),
+])  # fmt: skip
+def test_booleans_are_shell_words(word, on):
+    result = run("--preset", "none", "-s", f"nfkc={word}", stdin="ＡＢＣ\n".encode())
+    assert result.stdout.decode() == ("ABC\n" if on else "ＡＢＣ\n")
+
+
 @pytest.mark.parametrize(
-    "args, code, message",
+    "args, message",
     [
-        (("--preset", "bogus"), 2, 'unknown preset: "bogus" (valid: none, neologdn_compat'),
-        (("-o", "nfkc=1"), 2, 'option "nfkc" must be bool'),
-        (("-o", "case=LOWER"), 2, 'option "case": must be one of keep, lower, upper (got "LOWER")'),
-        (("-o", "nope=True"), 2, 'unknown option "nope"'),
-        (("-o", "novalue"), 2, "expected KEY=VALUE"),
-        (("missing-file.txt",), 1, "missing-file.txt"),
+        (("--preset", "bogus"), 'unknown preset: "bogus" (valid: none, neologdn_compat'),
+        (("-s", "nfkc=maybe"), 'option "nfkc" must be true/false, yes/no, on/off or 1/0 (got "maybe")'),
+        (("-s", "case=LOWER"), 'option "case": must be one of keep, lower, upper (got "LOWER")'),
+        (("-s", "nope=1"), 'unknown option "nope"'),
+        (("-s", "repeat_limt=3"), 'unknown option "repeat_limt"; see Normalizer.config for valid keys\n'
+                                  'zenkor: did you mean "repeat_limit"?'),
+        (("-s", "novalue"), 'expected KEY=VALUE, got "novalue"'),
+        (("-s", "repeat_limit=two"), 'option "repeat_limit" must be an int or none (got "two")'),
+        (("-s", "repeat_limit=0"), 'option "repeat_limit": must be >= 1 (use None to disable)'),
+        (("-s", "repeat_limit=-1"), 'option "repeat_limit" must be a non-negative int'),
+        (("-s", "url_wrap=<>"), 'option "url_wrap" must be PREFIX,SUFFIX or none (got "<>")'),
+        (("-o", "case=upper"), "-o names the output file; to set an option write -s case=upper"),
+        (("--jobs", "0"), "expected a whole number >= 1, got '0'"),
+        (("--errors", "ignore"), "invalid choice: 'ignore'"),
+        (("--dict", "missing.csv"), "cannot read missing.csv: No such file or directory"),
+        (("--dict", "words.yaml"), 'unknown custom dict format "yaml" (expected json, csv, tsv)'),
+        (("--sudachi", "missing.txt"), "cannot read missing.txt"),
     ],
 )
-def test_errors_print_the_message_and_exit_non_zero(args, code, message):
-    result = run(*args)
-    assert result.returncode == code
+def test_bad_settings_print_one_message_and_exit_2(args, message):
+    result = run(*args, stdin=b"x\n")
+    assert result.returncode == 2
     assert message in result.stderr.decode("utf-8")
+    assert b"Traceback" not in result.stderr
     assert result.stdout == b""
 
 
-def test_invalid_utf8_input_is_an_error(tmp_path):
+def test_dictionaries_load_in_the_order_given(tmp_path):
+    csv = tmp_path / "words.csv"
+    csv.write_text("幽白,幽遊白書\nｽﾏﾎ,スマートフォン\n", encoding="utf-8")
+    json = tmp_path / "later.json"
+    json.write_text('{"ゆうはく": ["幽白"]}', encoding="utf-8")
+    text = "幽白とｽﾏﾎと曖昧\n".encode()
+    assert run("--dict", csv, stdin=text).stdout.decode() == "幽遊白書とスマートフォンと曖昧\n"
+    assert run("--dict", csv, "--dict", json, stdin=text).stdout.decode() == "ゆうはくとスマートフォンと曖昧\n"
+    assert run("--dict", json, "--dict", csv, stdin=text).stdout.decode() == "幽遊白書とスマートフォンと曖昧\n"
+    sudachi = Normalizer().load_sudachi_synonyms(SYNONYMS).normalize("あいまい")
+    assert run("--sudachi", SYNONYMS, stdin="あいまい\n".encode()).stdout.decode() == sudachi + "\n"
+
+
+@pytest.mark.parametrize("jobs", [(), ("--jobs", "1"), ("--jobs", "2")], ids=["default", "1", "2"])
+def test_strict_writes_every_line_before_the_bad_one(tmp_path, jobs):
+    # Thousands of lines over several blocks, then one bad byte: none of the
+    # good lines may be held back, in any batch or thread.
+    lines = text_lines(30000)
+    data = ("\n".join(lines) + "\n").encode()
     path = tmp_path / "bad.txt"
-    path.write_bytes(b"ok\n\xff\xfe\n")
-    result = run(str(path))
+    path.write_bytes(data + b"good\xe3\x81start\nafter\n")
+    result = run(*jobs, path)
     assert result.returncode == 1
-    assert "bad.txt" in result.stderr.decode("utf-8")
+    assert result.stdout.decode().splitlines() == normalized(lines)
+    assert result.stderr.decode() == (
+        f"zenkor: {path}:30001: invalid UTF-8 at byte offset {len(data) + 4} (0xe3); the rest of this input is not read\n"
+    )
 
 
-def test_many_lines_in_several_batches(tmp_path):
-    lines = [f"ｶﾀｶﾅ{i}　" for i in range(5000)]
+def test_strict_on_standard_input_names_it():
+    result = run(stdin=b"ok\n\xff\n")
+    assert (result.returncode, result.stdout) == (1, b"ok\n")
+    assert result.stderr.decode().startswith("zenkor: <stdin>:2: invalid UTF-8 at byte offset 3 (0xff)")
+
+
+@pytest.mark.parametrize(
+    "errors, want, message",
+    [
+        ("replace", ["a", "b\ufffd\ufffdc", "d", "\ufffd", "e"], ""),
+        ("skip", ["a", "d", "e"], "zenkor: <stdin>: left out 2 lines of invalid UTF-8\n"),
+    ],
+)
+def test_replace_and_skip_read_on(errors, want, message):
+    result = run("--preset", "none", "--errors", errors, stdin=b"a\nb\xc0\xafc\r\nd\n\xff\ne")
+    assert result.returncode == 0
+    assert result.stdout.decode().splitlines() == want
+    assert result.stderr.decode() == message
+
+
+def test_unreadable_inputs_are_reported_and_the_rest_still_read(tmp_path):
+    good = tmp_path / "good.txt"
+    good.write_text("ｱ\n", encoding="utf-8")
+    bad = tmp_path / "bad.txt"
+    bad.write_bytes("ｲ\n".encode() + b"\xff\nlost\n")
+    result = run(good, tmp_path / "missing.txt", bad, tmp_path, good)
+    assert result.returncode == 1
+    assert result.stdout.decode() == "ア\nイ\nア\n"
+    assert result.stderr.decode().splitlines() == [
+        f"zenkor: {tmp_path / 'missing.txt'}: No such file or directory",
+        f"zenkor: {bad}:2: invalid UTF-8 at byte offset 4 (0xff); the rest of this input is not read",
+        f"zenkor: {tmp_path}: Is a directory",
+    ]
+
+
+def test_jobs_keep_the_output_in_order(tmp_path):
+    lines = text_lines(60000)
     path = tmp_path / "many.txt"
     path.write_text("\n".join(lines) + "\n", encoding="utf-8")
-    result = run(str(path), str(path))
+    want = normalized(lines)
+    for jobs in ("1", "2", "5"):
+        result = run("-j", jobs, path, path)
+        assert result.returncode == 0
+        assert result.stdout.decode().splitlines() == want * 2
+
+
+def test_output_file_is_written_whole_with_ordinary_permissions(tmp_path):
+    target = tmp_path / "out.txt"
+    result = run("-o", target, stdin="ｱ\n".encode())
+    assert (result.returncode, result.stdout, result.stderr) == (0, b"", b"")
+    assert target.read_text(encoding="utf-8") == "ア\n"
+    umask = os.umask(0)
+    os.umask(umask)
+    assert target.stat().st_mode & 0o777 == 0o666 & ~umask
+    # Replacing a file keeps its permissions; the output may be an input.
+    target.chmod(0o640)
+    assert run("--output", target, target).returncode == 0
+    assert target.read_text(encoding="utf-8") == "ア\n"
+    assert target.stat().st_mode & 0o777 == 0o640
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["out.txt"]
+    # A file named like an option is still a file when no value is set.
+    assert run("-o", "case", stdin=b"x\n", cwd=tmp_path).returncode == 0
+    assert (tmp_path / "case").read_text() == "x\n"
+
+
+def test_output_file_keeps_what_the_run_read_despite_input_errors(tmp_path):
+    target = tmp_path / "out.txt"
+    result = run("-o", target, tmp_path / "missing.txt", stdin=b"x\n")
+    assert result.returncode == 1
+    assert target.read_text() == ""
+
+
+def test_output_into_a_missing_folder_fails_cleanly(tmp_path):
+    result = run("-o", tmp_path / "no" / "out.txt", stdin=b"x\n")
+    assert result.returncode == 1
+    assert result.stderr.decode() == f"zenkor: cannot write {tmp_path / 'no' / 'out.txt'}: No such file or directory\n"
+
+
+def wait_until(condition, what, timeout=30):
+    deadline = time.monotonic() + timeout
+    while not condition():
+        assert time.monotonic() < deadline, f"timed out waiting for {what}"
+        time.sleep(0.02)
+
+
+@pytest.mark.parametrize("to_file", [False, True], ids=["stdout", "output file"])
+def test_ctrl_c_exits_130_with_one_line(tmp_path, to_file):
+    target = tmp_path / "out.txt"
+    target.write_text("before\n")
+    args = ["-o", str(target)] if to_file else []
+    proc = subprocess.Popen([*COMMAND, *args], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    try:
+        proc.stdin.write("ｱ\n".encode())
+        proc.stdin.flush()
+        # Interrupt while it waits for more input, once the first line is through.
+        if to_file:
+            wait_until(lambda: any(p.name != "out.txt" and p.stat().st_size for p in tmp_path.iterdir()), "output")
+        else:
+            assert select.select([proc.stdout], [], [], 30)[0], "no output"
+            assert proc.stdout.readline() == "ア\n".encode()
+        proc.send_signal(signal.SIGINT)
+        _, err = proc.communicate(timeout=30)
+    finally:
+        proc.kill()
+    assert proc.returncode == 130
+    assert err == b"zenkor: interrupted\n"
+    assert target.read_text() == "before\n"  # a run that did not finish replaces nothing
+    assert [p.name for p in tmp_path.iterdir()] == ["out.txt"]
+
+
+def test_a_reader_that_stops_early_ends_the_run_quietly(tmp_path):
+    path = tmp_path / "many.txt"
+    path.write_text("\n".join(text_lines(200000)) + "\n", encoding="utf-8")
+    proc = subprocess.Popen([*COMMAND, str(path)], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    assert proc.stdout.readline()  # `| head -1`
+    proc.stdout.close()
+    assert proc.wait(timeout=60) == 0
+    assert proc.stderr.read() == b""
+
+
+@pytest.mark.parametrize(
+    "redirect, message",
+    [
+        (">&-", "zenkor: standard output is closed\n"),
+        ("<&-", "zenkor: standard input is closed\n"),
+        (">/dev/full", "zenkor: cannot write standard output: No space left on device\n"),
+    ],
+)
+def test_closed_or_full_standard_streams_exit_1_without_a_traceback(redirect, message):
+    command = " ".join(COMMAND) + f" {redirect}"
+    result = subprocess.run(["sh", "-c", command], input=b"x\n", capture_output=True, timeout=60)
+    assert result.returncode == 1
+    assert result.stderr.decode() == message
+
+
+def run_with_terminal_stderr(*args, stdin=b""):
+    """Runs with standard error on a pseudo-terminal; returns what it showed."""
+    leader, follower = pty.openpty()
+    fcntl.ioctl(follower, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 100, 0, 0))
+    proc = subprocess.Popen([*COMMAND, *map(str, args)], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                            stderr=follower)
+    os.close(follower)
+    out, _ = proc.communicate(stdin, timeout=60)
+    shown = b""
+    while select.select([leader], [], [], 0.5)[0]:
+        try:
+            chunk = os.read(leader, 65536)
+        except OSError:  # the terminal closes with the process
+            break
+        if not chunk:
+            break
+        shown += chunk
+    os.close(leader)
+    assert proc.returncode == 0
+    return out, shown.decode(errors="replace")
+
+
+def test_progress_bar_on_a_terminal_only(tmp_path):
+    path = tmp_path / "in.txt"
+    path.write_text("\n".join(text_lines(20000)) + "\n", encoding="utf-8")
+    size_kib = path.stat().st_size / 1024
+    out, shown = run_with_terminal_stderr(path)
+    assert out.decode().splitlines() == normalized(text_lines(20000))
+    assert "100%" in shown and "B/s" in shown and f"{size_kib:.0f}k" in shown.replace("kB", "k")
+    out, shown = run_with_terminal_stderr("--no-progress", path)
+    assert shown == ""
+    assert run(path).stderr == b""  # standard error that is no terminal gets no bar
+
+
+def test_list_options_shows_every_option_with_each_preset_value():
+    result = run("--list-options")
     assert result.returncode == 0
-    assert result.stdout.decode("utf-8").splitlines() == [f"カタカナ{i}" for i in range(5000)] * 2
+    header, *rows = result.stdout.decode().splitlines()
+    presets = Normalizer.presets()
+    assert header.split() == ["option", "kind", *presets]
+    configs = {preset: Normalizer(preset).config for preset in presets}
+    assert [row.split()[0] for row in rows] == list(configs["none"])
+    for row in rows:
+        key, kind, *values = row.split()
+        assert kind == kind_of(key).name
+        # Each shown value, read back as -s reads it, is the preset's own value.
+        assert [kind_of(key).read(key, v) for v in values] == [configs[p][key] for p in presets], key
+    assert sum(kind == "bool" for _, kind, *_ in map(str.split, rows)) == 30
+
+
+def test_typed_lines_come_back_at_once():
+    leader, follower = pty.openpty()
+    proc = subprocess.Popen(COMMAND, stdin=follower, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    os.close(follower)
+    try:
+        for typed, want in [("ｱｲｳ\n", "アイウ\n"), ("ＡＢＣ\n", "ABC\n")]:
+            os.write(leader, typed.encode())
+            assert select.select([proc.stdout], [], [], 30)[0], "no answer before the next line"
+            assert proc.stdout.readline() == want.encode()
+        os.write(leader, b"\x04")  # end of input
+        assert proc.wait(timeout=30) == 0
+        assert proc.stderr.read() == b""
+    finally:
+        proc.kill()
+        os.close(leader)

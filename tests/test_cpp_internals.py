@@ -9,8 +9,14 @@ from pathlib import Path
 
 import pytest
 
+from shared_data import CORPUS
+
 ROOT = Path(__file__).resolve().parents[1]
 BUILD = ROOT / "build" / "cpp-tests"
+
+# The plan test compares the corpus too, a sample of it by default; without
+# the corpus it says so and compares its own texts only.
+ARGUMENTS = {"plan_test": ["--corpus", CORPUS]}
 
 
 def run(*command):
@@ -20,9 +26,12 @@ def run(*command):
 
 
 @pytest.mark.skipif(shutil.which("cmake") is None, reason="cmake not installed")
-@pytest.mark.parametrize("target", ["matcher_test", "case_test", "nfkc_test"])
+@pytest.mark.parametrize(
+    "target",
+    ["matcher_test", "case_test", "nfkc_test", "levenshtein_test", "plan_test", "arrow_column_test", "utf8_validate_test"],
+)
 def test_cpp_suite(target):
     generator = ["-G", "Ninja"] if shutil.which("ninja") and not (BUILD / "CMakeCache.txt").exists() else []
     run("cmake", "-S", ROOT, "-B", BUILD, "-DZENKOR_BUILD_TESTS=ON", *generator)
     run("cmake", "--build", BUILD, "--target", target)
-    assert run(BUILD / "tests" / "cpp" / target).strip().endswith(" 0 failed")
+    assert run(BUILD / "tests" / "cpp" / target, *ARGUMENTS.get(target, [])).strip().endswith(" 0 failed")

@@ -84,7 +84,7 @@ def run(*args, stdin):
     [
         (("--preset", "for_search", "--explain"), "ｻｰﾊﾞｰ\n変わらない\n",
          "ｻｰﾊﾞｰ\n  nfkc: サーバー\n  strip_trailing_prolonged: サーバ\n変わらない\n"),
-        (("--explain", "--preset", "none", "-o", "trim=True"), " a \n", " a \n  trim: a\n"),
+        (("--explain", "--preset", "none", "-s", "trim=true"), " a \n", " a \n  trim: a\n"),
     ],
 )
 def test_command_line_explains_line_by_line(args, stdin, want):

@@ -1,7 +1,10 @@
 """Character-level edit distance against the textbook two-row table."""
 
+import random
 import subprocess
 import sys
+import threading
+import time
 
 from hypothesis import given, settings
 from hypothesis import strategies as st
@@ -56,6 +59,50 @@ def test_equals_two_row_table(a, b):
 @given(st.text(max_size=300), st.text(max_size=300))
 def test_any_text_equals_two_row_table(a, b):
     assert levenshtein(a, b) == reference(a, b)
+
+
+@pytest.mark.parametrize("alphabet", ["ab", "abあ😀", "".join(chr(0x4E00 + i) for i in range(500)) + "😀🙂"])
+@pytest.mark.parametrize("length", [63, 64, 65, 127, 128, 129, 255, 256, 257])
+def test_equals_two_row_table_across_block_edges(alphabet, length):
+    # Unrelated texts, and the same text after a few edits (small distances,
+    # long runs of matches), with the pattern's length at a block's edge.
+    rng = random.Random(length)
+    a = "".join(rng.choice(alphabet) for _ in range(length))
+    b = "".join(rng.choice(alphabet) for _ in range(length + rng.randrange(40)))
+    close = a
+    for _ in range(6):
+        at = rng.randrange(len(close))
+        close = close[:at] + rng.choice(["", rng.choice(alphabet), rng.choice(alphabet) + close[at]]) + close[at + 1 :]
+    for x, y in [(a, b), (a, close)]:
+        assert levenshtein(x, y) == reference(x, y)
+
+
+def test_long_comparisons_let_other_threads_run():
+    # Comparing two 30,000-character texts takes tens of milliseconds; a
+    # thread that wakes every half millisecond gets turns meanwhile only if
+    # the comparison runs without the interpreter lock.
+    rng = random.Random(7)
+    a = "".join(chr(0x4E00 + rng.randrange(2000)) for _ in range(30_000))
+    b = "".join(chr(0x4E00 + rng.randrange(2000)) for _ in range(30_000))
+    ticks = []
+    stop = threading.Event()
+
+    def tick():
+        while not stop.is_set():
+            ticks.append(None)
+            time.sleep(0.0005)
+
+    ticker = threading.Thread(target=tick)
+    ticker.start()
+    try:
+        time.sleep(0.01)
+        before = len(ticks)
+        levenshtein(a, b)
+        during = len(ticks) - before
+    finally:
+        stop.set()
+        ticker.join()
+    assert during >= 5
 
 
 def test_memory_stays_linear_with_many_distinct_characters():

@@ -1,11 +1,12 @@
 from collections.abc import Iterable, Sequence
 from os import PathLike
-from typing import Any, TypeVar, final
+from typing import Any, Protocol, TypeVar, final, overload
 
 from _typeshed import structseq
 from typing_extensions import Self
 
 __version__: str
+"""The package version, as written in pyproject.toml."""
 
 # A dictionary file: a str or bytes path, or a path-like object.
 _Path = str | bytes | PathLike[str] | PathLike[bytes]
@@ -29,12 +30,50 @@ class ExplainStep(structseq[str], tuple[str, str]):
     def text(self) -> str:
         """The whole text after the step."""
 
-class Normalizer:
-    """Python に公開する Normalizer。"""
+# Data that exports the Arrow PyCapsule interface: a pyarrow Array or ChunkedArray, a polars
+# or pandas Series, and anything else with __arrow_c_array__ or __arrow_c_stream__.
+class _ArrowArrayExporter(Protocol):
+    def __arrow_c_array__(self, requested_schema: object | None = None) -> tuple[object, object]: ...
 
-    def __new__(cls, preset: str | None = None, **options: Any) -> Self: ...
-    def normalize(self, text: str) -> str: ...
-    def normalize_batch(self, texts: Sequence[str]) -> list[str]: ...
+class _ArrowStreamExporter(Protocol):
+    def __arrow_c_stream__(self, requested_schema: object | None = None) -> object: ...
+
+class _ArrowStringStream:
+    """Normalized Arrow strings, in the chunks of the input stream (not importable: only
+    normalize_arrow makes them). Each export shares the buffers, so it may be repeated."""
+
+    def __arrow_c_stream__(self, requested_schema: object | None = None) -> object: ...
+
+class _ArrowStringArray(_ArrowStringStream):
+    """A normalized Arrow string array: exports an array, or a stream of one chunk."""
+
+    def __arrow_c_array__(self, requested_schema: object | None = None) -> tuple[object, object]: ...
+
+class Normalizer:
+    """Normalizes Japanese text with one fixed set of options.
+
+    Build one from a preset and option keywords, then call `normalize` or
+    `normalize_batch`.  Normalizing releases the interpreter lock, so threads
+    may share one instance.  The dictionary methods replace the instance's
+    dictionary while no other thread uses it (otherwise RuntimeError
+    "Already borrowed"); to change the dictionary of a normalizer that other
+    threads use, build a new one and swap the reference.
+
+    Instances pickle and copy exactly, options and dictionary entries
+    included, so they can be sent to worker processes.
+    """
+
+    def __new__(cls, preset: str | None = None, **options: Any) -> Self:
+        """A normalizer from `preset` (default "neologdn_compat") with `options` applied in order.
+
+        Raises ValueError for an unknown preset or an option value out of
+        range, TypeError for an unknown option (with a "did you mean" note
+        when a close name exists) or a value of the wrong type.
+        """
+    def normalize(self, text: str) -> str:
+        """`text` normalized; the interpreter lock is released meanwhile."""
+    def normalize_batch(self, texts: Sequence[str]) -> list[str]:
+        """Each text normalized, in order, with one release of the interpreter lock."""
     def explain(self, text: str) -> list[ExplainStep]:
         """What each step of normalizing did to `text`.
 
@@ -58,19 +97,75 @@ class Normalizer:
         - A deleted character has no entry; it falls inside the span of the character before it.
         - `offsets` never decreases.
         """
-    @staticmethod
-    def preset(name: str) -> Normalizer: ...
-    @staticmethod
-    def presets() -> list[str]: ...
-    @property
-    def config(self) -> dict[str, Any]: ...
-    @property
-    def custom_dict_size(self) -> int: ...
-    def with_custom_dict(self, mapping: dict[str, _Variants]) -> Self: ...
-    def load_custom_dict_json(self, json: str) -> Self: ...
-    def load_custom_dict_file(self, path: _Path, format: str | None = None) -> Self: ...
-    def load_sudachi_synonyms(self, path: _Path) -> Self: ...
-    def clear_custom_dict(self) -> Self: ...
+    @overload
+    def normalize_arrow(self, data: _ArrowArrayExporter, jobs: int = 1) -> _ArrowStringArray:
+        """Normalize a column of Arrow strings without a Python object per value.
 
-def normalize(text: str, preset: str | None = None) -> str: ...
-def levenshtein(a: str, b: str) -> int: ...
+        `data` exports the Arrow PyCapsule interface (`__arrow_c_array__` or
+        `__arrow_c_stream__`) with values of type string, large_string or string_view. The
+        result exports the same interface (an array for an array, a stream for a stream), so
+        `pyarrow.array`, `pyarrow.chunked_array` and `polars.Series` take it without a copy.
+        It has the same type, length, chunks and nulls, and each value equals
+        `normalize(value)`; a sliced input comes back with offset 0. The interpreter lock is
+        released for the whole column, and `jobs` threads share a long one, in order.
+
+        Raises TypeError for data that is not a column of strings (naming its Arrow format),
+        ValueError for a malformed array (naming the row: offsets that decrease, a view out
+        of its buffer, bytes that are not UTF-8), and OverflowError when a string chunk's
+        normalized values no longer fit 32-bit offsets (2**31 - 1 bytes). The input is
+        only read.
+        """
+
+    @overload
+    def normalize_arrow(self, data: _ArrowStreamExporter, jobs: int = 1) -> _ArrowStringStream: ...
+    @staticmethod
+    def preset(name: str) -> Normalizer:
+        """The same as `Normalizer(name)`."""
+    @staticmethod
+    def presets() -> list[str]:
+        """The five preset names, from "none" to "for_compare"."""
+    @property
+    def config(self) -> dict[str, Any]:
+        """All 37 options as a dict accepted by the constructor as keywords.
+
+        `Normalizer(**n.config)` has the same options, except that a
+        `url_wrap` pair stored with `protect_urls` off comes back with it on;
+        `copy.copy(n)` reproduces every case exactly.
+        """
+    @property
+    def custom_dict_size(self) -> int:
+        """The number of dictionary entries, after their variants were normalized."""
+    def custom_dict_items(self) -> list[tuple[str, str]]:
+        """The dictionary entries as (variant, canonical) pairs.
+
+        Variants appear as they were stored: normalized with this
+        normalizer's options.  Entries come in the order they were given, a
+        variant given again counting as given last.
+        """
+    def with_custom_dict(self, mapping: dict[str, _Variants]) -> Self:
+        """Adds `{canonical: [variant, ...]}` to the dictionary and returns self.
+
+        Later entries win over earlier ones for the same variant.  On error
+        the dictionary is left as it was.
+        """
+    def load_custom_dict_json(self, json: str) -> Self:
+        """Adds entries from a JSON object `{"canonical": ["variant", ...]}` and returns self."""
+    def load_custom_dict_file(self, path: _Path, format: str | None = None) -> Self:
+        """Adds entries from a file and returns self.
+
+        `format` is "json", "csv" (`variant,canonical` per line), "tsv" or
+        "txt" (tab-separated); when None it comes from the file's extension.
+        """
+    def load_sudachi_synonyms(self, path: _Path) -> Self:
+        """Adds the groups of a Sudachi `synonyms.txt` file and returns self.
+
+        Each group's representative headword becomes the canonical form of
+        the others.  The file is not bundled; download it separately.
+        """
+    def clear_custom_dict(self) -> Self:
+        """Removes every dictionary entry and returns self."""
+
+def normalize(text: str, preset: str | None = None) -> str:
+    """`text` normalized with `preset` (default "neologdn_compat")."""
+def levenshtein(a: str, b: str) -> int:
+    """The edit distance between `a` and `b`, counted in characters."""

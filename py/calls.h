@@ -1,0 +1,85 @@
+// How the interpreter calls into the extension module: entry points that
+// turn C++ exceptions into Python ones, and argument binding.
+#pragma once
+
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <array>
+#include <cstddef>
+#include <new>
+#include <stdexcept>
+
+namespace zenkor::py {
+
+// Every entry point the interpreter calls goes through Guarded: memory
+// exhaustion comes back as MemoryError instead of ending the process, since no
+// C++ exception may reach the interpreter.  On the way out RAII gives back the
+// lock, borrows and references, and no object has been changed yet: each
+// entry point replaces state only once everything new is built.
+template <auto Function>
+struct Guarded;
+
+template <typename... Args, PyObject* (*Function)(Args...)>
+struct Guarded<Function> {
+  static PyObject* call(Args... args) noexcept {
+    try {
+      return Function(args...);
+    } catch (const std::bad_alloc&) {
+      return PyErr_NoMemory();
+    } catch (const std::length_error&) {
+      return PyErr_NoMemory();
+    }
+  }
+};
+
+// A guarded entry point as the method and slot tables take it.
+template <auto Function>
+PyCFunction method() {
+  return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&Guarded<Function>::call));
+}
+template <auto Function>
+void* slot() {
+  return reinterpret_cast<void*>(&Guarded<Function>::call);
+}
+
+// Binds the arguments of a METH_FASTCALL | METH_KEYWORDS function to its
+// positional-or-keyword parameters `names`, of which the first `required` must
+// be given (the others stay null when absent).  Errors are worded as the
+// interpreter words them for extension functions.
+template <std::size_t N>
+bool bind_arguments(const char* func, const std::array<const char*, N>& names, std::size_t required,
+                    PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, std::array<PyObject*, N>& out) {
+  out.fill(nullptr);
+  const Py_ssize_t nkw = kwnames ? PyTuple_GET_SIZE(kwnames) : 0;
+  if (nargs + nkw > static_cast<Py_ssize_t>(N)) {
+    PyErr_Format(PyExc_TypeError, "%s() takes at most %zu argument%s (%zd given)", func, N, N == 1 ? "" : "s",
+                 nargs + nkw);
+    return false;
+  }
+  for (Py_ssize_t i = 0; i < nargs; ++i) out[static_cast<std::size_t>(i)] = args[i];
+  for (Py_ssize_t k = 0; k < nkw; ++k) {
+    PyObject* name = PyTuple_GET_ITEM(kwnames, k);
+    std::size_t j = 0;
+    while (j < N && PyUnicode_CompareWithASCIIString(name, names[j]) != 0) ++j;
+    if (j == N) {
+      PyErr_Format(PyExc_TypeError, "'%U' is an invalid keyword argument for %s()", name, func);
+      return false;
+    }
+    if (out[j]) {
+      PyErr_Format(PyExc_TypeError, "argument for %s() given by name ('%s') and position (%zu)", func, names[j],
+                   j + 1);
+      return false;
+    }
+    out[j] = args[nargs + k];
+  }
+  for (std::size_t j = 0; j < required; ++j) {
+    if (!out[j]) {
+      PyErr_Format(PyExc_TypeError, "%s() missing required argument '%s' (pos %zu)", func, names[j], j + 1);
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace zenkor::py

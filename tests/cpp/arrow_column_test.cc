@@ -1,0 +1,144 @@
+// Arrow string columns assembled from pieces, exported, and read back, with a
+// small offset limit standing in for the 2^31 - 1 bytes of 32-bit offsets,
+// which Python tests cannot afford to fill.
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "py/arrow_column.h"
+#include "tests/cpp/check.h"
+
+namespace {
+
+using zenkor::arrow::ArrowError;
+using zenkor::arrow::Piece;
+using zenkor::arrow::StringArray;
+using zenkor::arrow::StringColumn;
+using zenkor::arrow::StringType;
+using Values = std::vector<std::optional<std::string>>;
+using Column = std::shared_ptr<const StringColumn>;
+
+std::vector<Piece> pieces_of(const std::vector<Values>& parts) {
+  std::vector<Piece> pieces;
+  for (const Values& part : parts) {
+    Piece& piece = pieces.emplace_back();
+    for (const auto& value : part) {
+      if (value) {
+        piece.append(*value);
+      } else {
+        piece.append_null();
+      }
+    }
+  }
+  return pieces;
+}
+
+std::variant<Column, ArrowError> assemble(StringType type, const std::vector<Values>& parts, std::uint64_t limit) {
+  return StringColumn::assemble(type, pieces_of(parts), limit);
+}
+
+// The values of an exported array, read back as an input array.
+std::optional<Values> read_back(const ArrowArray& array, StringType type) {
+  auto viewed = StringArray::view(type, array);
+  if (!std::holds_alternative<StringArray>(viewed)) return std::nullopt;
+  const StringArray& strings = std::get<StringArray>(viewed);
+  Values out;
+  const auto error = strings.read(0, strings.length(), 0, [&](std::optional<std::string_view> value) {
+    out.push_back(value ? std::optional<std::string>(std::string(*value)) : std::nullopt);
+  });
+  if (error) return std::nullopt;
+  return out;
+}
+
+void test_string_offsets_stop_at_the_limit() {
+  const std::vector<Values> fits = {{"abcd", std::nullopt}, {"efghij"}};
+  CHECK(std::holds_alternative<Column>(assemble(StringType::String, fits, 10)));
+  const auto too_large = assemble(StringType::String, {{"abcd", std::nullopt}, {"efghijk"}}, 10);
+  CHECK(std::holds_alternative<ArrowError>(too_large) &&
+        std::get<ArrowError>(too_large).kind == ArrowError::Kind::TooLarge &&
+        std::get<ArrowError>(too_large).message ==
+            "the values take 11 bytes, more than the 10 bytes that the offsets of string can address");
+}
+
+void test_views_open_a_new_buffer_before_the_limit() {
+  // Long values of 13 to 15 bytes with a limit of 20: no two share a buffer.
+  const std::vector<Values> parts = {
+      {"abcdefghijklm", "short", std::nullopt, "nopqrstuvwxyz", "0123456789ABCDE"},
+      {std::nullopt, "ＡＢＣＤＥ", ""},
+  };
+  const auto assembled = assemble(StringType::StringView, parts, 20);
+  if (!CHECK(std::holds_alternative<Column>(assembled))) return;
+  const Column column = std::get<Column>(assembled);
+  CHECK(column->length() == 8 && column->null_count() == 2);
+  const auto& buffers = column->buffers();
+  // validity, views, four data buffers, their sizes
+  if (!CHECK(buffers.size() == 7)) return;
+  const auto* sizes = static_cast<const std::int64_t*>(buffers[6]);
+  CHECK(sizes[0] == 13 && sizes[1] == 13 && sizes[2] == 15 && sizes[3] == 15);
+  const auto* validity = static_cast<const std::uint8_t*>(buffers[0]);
+  CHECK(validity[0] == 0b11011011);
+
+  ArrowArray array{};
+  zenkor::arrow::export_array(column, array);
+  const Values want = {"abcdefghijklm", "short", std::nullopt, "nopqrstuvwxyz", "0123456789ABCDE",
+                       std::nullopt, "ＡＢＣＤＥ", ""};
+  CHECK(read_back(array, StringType::StringView) == want);
+  array.release(&array);
+  CHECK(array.release == nullptr);
+
+  const auto too_long = assemble(StringType::StringView, {{"abcdefghijklmnopqrstu"}}, 20);
+  CHECK(std::holds_alternative<ArrowError>(too_long) &&
+        std::get<ArrowError>(too_long).message ==
+            "a value takes 21 bytes, more than the 20 bytes that the offsets of string_view can address");
+}
+
+void test_exports_share_the_column_until_released() {
+  const Column column = std::get<Column>(assemble(StringType::LargeString, {{"a", "b"}, {std::nullopt}}, 100));
+  ArrowArray first{}, second{};
+  zenkor::arrow::export_array(column, first);
+  zenkor::arrow::export_array(column, second);
+  CHECK(column.use_count() == 3);
+  CHECK(first.length == 3 && first.null_count == 1 && first.offset == 0 && first.n_buffers == 3);
+  first.release(&first);
+  CHECK(column.use_count() == 2);
+  CHECK(read_back(second, StringType::LargeString) == Values{"a", "b", std::nullopt});
+  second.release(&second);
+  CHECK(column.use_count() == 1);
+}
+
+void test_a_stream_hands_out_each_chunk_then_ends() {
+  std::vector<Column> chunks;
+  for (const Values& values : {Values{"x"}, Values{}, Values{"y", "z"}}) {
+    chunks.push_back(std::get<Column>(assemble(StringType::String, {values}, 100)));
+  }
+  ArrowArrayStream stream{};
+  zenkor::arrow::export_stream({StringType::String, "text", ARROW_FLAG_NULLABLE}, chunks, stream);
+  ArrowSchema schema{};
+  CHECK(stream.get_schema(&stream, &schema) == 0);
+  CHECK(std::string(schema.format) == "u" && std::string(schema.name) == "text" && schema.flags == ARROW_FLAG_NULLABLE);
+  schema.release(&schema);
+  std::vector<std::int64_t> lengths;
+  for (;;) {
+    ArrowArray array{};
+    if (!CHECK(stream.get_next(&stream, &array) == 0) || array.release == nullptr) break;
+    lengths.push_back(array.length);
+    array.release(&array);
+  }
+  CHECK(lengths == std::vector<std::int64_t>{1, 0, 2});
+  stream.release(&stream);
+  CHECK(stream.release == nullptr);
+  CHECK(chunks[0].use_count() == 1);
+}
+
+}  // namespace
+
+int main() {
+  test_string_offsets_stop_at_the_limit();
+  test_views_open_a_new_buffer_before_the_limit();
+  test_exports_share_the_column_until_released();
+  test_a_stream_hands_out_each_chunk_then_ends();
+  return zenkor::test::finish();
+}

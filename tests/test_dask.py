@@ -1,0 +1,78 @@
+"""The scale-out recipe in examples/ on a real cluster of worker processes."""
+
+import importlib.util
+import subprocess
+import sys
+from pathlib import Path
+
+import pytest
+from distributed import Client, LocalCluster
+
+from shared_data import CORPUS, SYNONYMS
+from zenkor import Normalizer
+
+ROOT = Path(__file__).resolve().parents[1]
+
+
+RECIPE = ROOT / "examples" / "dask_normalize.py"
+
+
+def load_recipe(client):
+    """The example as a module, here and on the workers (as a user's own
+    module of helpers would be shipped)."""
+    client.upload_file(str(RECIPE))
+    spec = importlib.util.spec_from_file_location(RECIPE.stem, RECIPE)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
+@pytest.fixture(scope="module")
+def client():
+    with LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None) as cluster:
+        with Client(cluster) as client:
+            yield client
+
+
+@pytest.fixture(scope="module")
+def inputs(tmp_path_factory):
+    folder = tmp_path_factory.mktemp("in")
+    for path in sorted(CORPUS.glob("*.txt")):
+        (folder / path.name).write_bytes(path.read_bytes())
+    # Line ends and edges the command line handles: CR LF, no final LF, an empty file.
+    (folder / "edges.txt").write_bytes("ｱ\r\n\n幽白　ＡＢＣ\r\nｽﾏﾎ".encode())
+    (folder / "empty.txt").write_bytes(b"")
+    return sorted(folder.iterdir())
+
+
+@pytest.fixture(scope="module")
+def dictionary(tmp_path_factory):
+    path = tmp_path_factory.mktemp("dict") / "words.csv"
+    path.write_text("幽白,幽遊白書\nｽﾏﾎ,スマートフォン\n", encoding="utf-8")
+    return path
+
+
+def single_process(paths, dictionary):
+    """What the command line writes for all of `paths` in one process."""
+    command = [sys.executable, "-m", "zenkor", "--preset", "for_search", "--sudachi", SYNONYMS, "--dict", dictionary]
+    return subprocess.run([*command, *paths], capture_output=True, check=True, timeout=120).stdout
+
+
+@pytest.mark.parametrize("blocksize", [None, "512KiB"], ids=["file per partition", "blocks"])
+def test_cluster_output_equals_a_single_process_run(client, inputs, dictionary, tmp_path, blocksize):
+    recipe = load_recipe(client)
+    normalizer = Normalizer("for_search").load_sudachi_synonyms(SYNONYMS).load_custom_dict_file(dictionary)
+    written = recipe.normalize_files(inputs, tmp_path, normalizer, blocksize=blocksize)
+    assert len(client.scheduler_info()["workers"]) == 2
+    if blocksize is None:
+        assert [Path(p).name for p in written] == [p.name for p in inputs]
+        for path, out in zip(inputs, written):
+            assert Path(out).read_bytes() == single_process([path], dictionary), path.name
+    else:
+        assert len(written) > len(inputs)  # the corpus files were split
+        assert b"".join(Path(p).read_bytes() for p in written) == single_process(inputs, dictionary)
+    # The dictionary reached the workers: it changes the output.
+    out = b"".join(Path(p).read_bytes() for p in written).decode()
+    assert "幽遊白書" in out and "スマートフォン" in out
+    assert out != "".join(line + "\n" for p in inputs for line in Normalizer("for_search").normalize_batch(
+        p.read_text(encoding="utf-8").replace("\r\n", "\n").splitlines()))
