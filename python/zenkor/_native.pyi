@@ -53,8 +53,8 @@ class Normalizer:
     """Normalizes Japanese text with one fixed set of options.
 
     Build one from a preset and option keywords, then call `normalize` or
-    `normalize_batch`.  Normalizing releases the interpreter lock, so threads
-    may share one instance.  The dictionary methods replace the instance's
+    `normalize_batch`.  Normalizing a text or batch of 128 characters or more
+    releases the interpreter lock, so threads may share one instance.  The dictionary methods replace the instance's
     dictionary while no other thread uses it (otherwise RuntimeError
     "Already borrowed"); to change the dictionary of a normalizer that other
     threads use, build a new one and swap the reference.
@@ -71,9 +71,11 @@ class Normalizer:
         when a close name exists) or a value of the wrong type.
         """
     def normalize(self, text: str) -> str:
-        """`text` normalized; the interpreter lock is released meanwhile."""
+        """`text` normalized (the same str when nothing changes); the interpreter
+        lock is released meanwhile for texts of 128 characters or more."""
     def normalize_batch(self, texts: Sequence[str]) -> list[str]:
-        """Each text normalized, in order, with one release of the interpreter lock."""
+        """Each text normalized, in order, with one release of the interpreter
+        lock for the whole batch (when it holds 128 characters or more)."""
     def explain(self, text: str) -> list[ExplainStep]:
         """What each step of normalizing did to `text`.
 
