@@ -1362,7 +1362,9 @@ int module_exec(PyObject* module) {
     explain_step_type = PyStructSequence_NewType(&explain_step_desc);
     if (!explain_step_type) return -1;
   }
-  if (PyModule_AddObjectRef(module, "ExplainStep", reinterpret_cast<PyObject*>(explain_step_type)) < 0) return -1;
+  // Under a private name: the module's public names are a fixed list; the
+  // package exports it as zenkor.ExplainStep.
+  if (PyModule_AddObjectRef(module, "_ExplainStep", reinterpret_cast<PyObject*>(explain_step_type)) < 0) return -1;
   Ref module_name(PyModule_GetNameObject(module));
   if (!module_name) return -1;
   for (PyMethodDef* def = module_functions; def->ml_name; ++def) {

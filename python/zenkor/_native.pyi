@@ -14,7 +14,7 @@ _Path = str | bytes | PathLike[str] | PathLike[bytes]
 _Variants = TypeVar("_Variants", bound=Iterable[str])
 
 @final
-class ExplainStep(structseq[str], tuple[str, str]):
+class _ExplainStep(structseq[str], tuple[str, str]):
     """One step of `Normalizer.explain`: a named tuple `(option, text)`.
 
     Compares equal to the plain tuple `(option, text)` and unpacks like one.
@@ -76,7 +76,7 @@ class Normalizer:
     def normalize_batch(self, texts: Sequence[str]) -> list[str]:
         """Each text normalized, in order, with one release of the interpreter
         lock for the whole batch (when it holds 128 characters or more)."""
-    def explain(self, text: str) -> list[ExplainStep]:
+    def explain(self, text: str) -> list[_ExplainStep]:
         """What each step of normalizing did to `text`.
 
         One `ExplainStep(option, text)` per step that changed the text, in the order the steps
