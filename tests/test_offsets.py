@@ -24,7 +24,7 @@ CONFIGS = [(preset, {}) for preset in Normalizer.presets()] + [
     ),
 ]
 # Real text: the corpus, or on a fresh clone without it the sample the benchmarks fall back on.
-TEXT_DIR = CORPUS if CORPUS.is_dir() else Path(__file__).resolve().parents[1] / "bench" / "data"
+TEXT_DIR = CORPUS
 DICTIONARY = {"幽遊白書": ["幽☆遊☆白書", "ゆうはく"], "": ["ぬ"]}
 
 
