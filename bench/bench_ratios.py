@@ -178,6 +178,14 @@ class Bench:
         for text in NOISY:
             self.ratio(what, text, target, per_call(with_dict.normalize), per_call(self.for_search.normalize))
 
+    def offsets_cost(self) -> None:
+        """What mapping back costs: normalize_with_offsets runs every step on its own and records
+        what each changed, which normalize never does."""
+        normalize = per_call(self.for_search.normalize)
+        with_offsets = per_call(self.for_search.normalize_with_offsets)
+        for text in NOISY:
+            self.ratio("for_search normalize_with_offsets / normalize", text, Target("<=", 3.0), with_offsets, normalize)
+
     def edit_distance(self) -> None:
         what = "rapidfuzz / zenkor.levenshtein"
         targets = {10: Target(">", 1.0), 100: Target(">", 1.0), 1_000: Target(">=", 1.0), 10_000: Target(">=", 1.0)}
@@ -274,6 +282,7 @@ class Bench:
         self.presets_against_ceiling()
         self.single_options()
         self.synonyms_cost()
+        self.offsets_cost()
         self.edit_distance()
         self.neologdn()
         self.bytes_left()

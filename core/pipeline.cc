@@ -53,42 +53,44 @@ void trim(std::vector<Segment>& segments) {
 
 }  // namespace
 
-void Normalizer::run_step(std::size_t i, std::string_view in, std::string& out) const {
+void Normalizer::run_step(std::size_t i, std::string_view in, std::string& out, EditLog* log) const {
   using namespace l1_char;
   using namespace l2_script;
   const Config& c = config_;
   switch (plan_.steps()[i]) {
-    case StepId::NormalizeNewlines: return cleanup::normalize_newlines(in, out);
-    case StepId::RemoveBidiControl: return cleanup::remove_bidi_control(in, out);
-    case StepId::RemoveZeroWidth: return cleanup::remove_zero_width(in, out);
-    case StepId::RemoveControl: return cleanup::remove_control(in, out);
-    case StepId::RemoveVariationSelectors: return kanji::remove_variation_selectors(in, out);
-    case StepId::ExpandCjkCompat: return cjk_compat::expand(in, out);
-    case StepId::Nfkc: return unicode::nfkc(in, out);
-    case StepId::KyujitaiToShinjitai: return kanji::map_table(in, out, kanji::KYUJITAI_TABLE);
-    case StepId::UnifyItaiji: return kanji::map_table(in, out, kanji::ITAIJI_TABLE);
-    case StepId::HalfwidthKanaToFullwidth: return width::halfwidth_kana_to_fullwidth(in, out);
-    case StepId::ExpandIterationMarks: return iteration::expand_iteration_marks(in, out);
-    case StepId::UnifyLoanwordKana: return loanword::unify_loanword_kana(in, out);
+    case StepId::NormalizeNewlines: return cleanup::normalize_newlines(in, out, log);
+    case StepId::RemoveBidiControl: return cleanup::remove_bidi_control(in, out, log);
+    case StepId::RemoveZeroWidth: return cleanup::remove_zero_width(in, out, log);
+    case StepId::RemoveControl: return cleanup::remove_control(in, out, log);
+    case StepId::RemoveVariationSelectors: return kanji::remove_variation_selectors(in, out, log);
+    case StepId::ExpandCjkCompat: return cjk_compat::expand(in, out, log);
+    case StepId::Nfkc: return unicode::nfkc(in, out, log);
+    case StepId::KyujitaiToShinjitai: return kanji::map_table(in, out, kanji::KYUJITAI_TABLE, log);
+    case StepId::UnifyItaiji: return kanji::map_table(in, out, kanji::ITAIJI_TABLE, log);
+    case StepId::HalfwidthKanaToFullwidth: return width::halfwidth_kana_to_fullwidth(in, out, log);
+    case StepId::ExpandIterationMarks: return iteration::expand_iteration_marks(in, out, log);
+    case StepId::UnifyLoanwordKana: return loanword::unify_loanword_kana(in, out, log);
     case StepId::HiraToKata: return kana::hira_to_kata(in, out);
     case StepId::KataToHira: return kana::kata_to_hira(in, out);
-    case StepId::UnifyQuotes: return quotes::unify(in, out);
-    case StepId::UnifySymbols: return symbols::unify(in, out, c.unify_hyphens, c.unify_tildes, c.unify_prolonged);
-    case StepId::CollapseProlongedRun: return prolonged::collapse(in, out);
+    case StepId::UnifyQuotes: return quotes::unify(in, out, log);
+    case StepId::UnifySymbols:
+      return symbols::unify(in, out, c.unify_hyphens, c.unify_tildes, c.unify_prolonged, log);
+    case StepId::CollapseProlongedRun: return prolonged::collapse(in, out, log);
     case StepId::StripTrailingProlonged:
-      return loanword::strip_trailing_prolonged(in, out, MIN_STRIPPED_WORD_LENGTH);
-    case StepId::Emoji: return l4_extra::emoji::process(in, out, c.emoji);
-    case StepId::KansujiToArabic: return numerals::kansuji_to_arabic(in, out);
-    case StepId::ArabicToKansuji: return numerals::arabic_to_kansuji(in, out);
-    case StepId::EraToWestern: return era::era_to_western(in, out);
-    case StepId::CanonicalizeNumbers: return numbers::canonicalize(in, out);
-    case StepId::RemoveCjkCompat: return strip::remove_cjk_compat(in, out);
-    case StepId::RemoveSymbols: return strip::remove_symbols(in, out);
-    case StepId::RepeatLimit: return repeat::shorten(in, out, static_cast<std::size_t>(c.repeat_limit.value_or(1)));
-    case StepId::Case: return case_::convert(in, out, c.case_action);
-    case StepId::CollapseSpaces: return spaces::collapse(in, out);
-    case StepId::CjkSpacing: return spacing::process(in, out, c.cjk_spacing);
-    case StepId::Synonyms: return synonyms_->apply(in, out);
+      return loanword::strip_trailing_prolonged(in, out, MIN_STRIPPED_WORD_LENGTH, log);
+    case StepId::Emoji: return l4_extra::emoji::process(in, out, c.emoji, log);
+    case StepId::KansujiToArabic: return numerals::kansuji_to_arabic(in, out, log);
+    case StepId::ArabicToKansuji: return numerals::arabic_to_kansuji(in, out, log);
+    case StepId::EraToWestern: return era::era_to_western(in, out, log);
+    case StepId::CanonicalizeNumbers: return numbers::canonicalize(in, out, log);
+    case StepId::RemoveCjkCompat: return strip::remove_cjk_compat(in, out, log);
+    case StepId::RemoveSymbols: return strip::remove_symbols(in, out, log);
+    case StepId::RepeatLimit:
+      return repeat::shorten(in, out, static_cast<std::size_t>(c.repeat_limit.value_or(1)), log);
+    case StepId::Case: return case_::convert(in, out, c.case_action, log);
+    case StepId::CollapseSpaces: return spaces::collapse(in, out, log);
+    case StepId::CjkSpacing: return spacing::process(in, out, c.cjk_spacing, log);
+    case StepId::Synonyms: return synonyms_->apply(in, out, log);
   }
 }
 

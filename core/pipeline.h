@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/config.h"
+#include "core/edit_log.h"
 #include "core/l3_lexical/synonym.h"
 #include "core/l4_extra/protect.h"
 #include "core/plan.h"
@@ -29,6 +30,22 @@ struct Segment {
 struct Normalized {
   std::string text;
   std::vector<Segment> segments;
+};
+
+// One step that changed a text, as explain reports it: the option that
+// switched it on, as users write it, and the text after it.
+struct ExplainedStep {
+  std::string option;
+  std::string text;
+};
+
+// The normalized text and, for each of its characters, the index of the
+// input character it came from (see core/origins.h), followed by the
+// input's length: output characters [i, j) map to input characters
+// [offsets[i], offsets[j]).  Indices count characters, not bytes.
+struct TextWithOffsets {
+  std::string text;
+  std::vector<std::size_t> offsets;
 };
 
 // The two buffers a call works in.  Reusing one across calls saves
@@ -92,12 +109,26 @@ class Normalizer {
   // REQUIRES: text is valid UTF-8.
   [[nodiscard]] std::string normalize_stage_by_stage(std::string_view text) const;
 
+  // The steps that change `text`, in pipeline order, each with the whole
+  // text after it; the last text is normalize(text), and a text no step
+  // changes gives none.  Wrapping URLs ("url_wrap"), trimming ("trim") and
+  // the dictionary ("custom_dict") are steps of their own; the symbol step
+  // is named by the options whose characters it wrote, joined by "+".
+  // REQUIRES: text is valid UTF-8.
+  [[nodiscard]] std::vector<ExplainedStep> explain(std::string_view text) const;
+
+  // normalize(text), with the input character each output character came
+  // from.  Slower than normalize: every step runs alone and records its
+  // edits.  REQUIRES: text is valid UTF-8.
+  [[nodiscard]] TextWithOffsets normalize_with_offsets(std::string_view text) const;
+
  private:
   // `dict` with every variant normalized by this Config, dictionary aside.
   [[nodiscard]] l3_lexical::synonym::SynonymDict prenormalized(const l3_lexical::synonym::SynonymDict& dict) const;
 
-  // Writes step `i` of the plan over `in` into `out`.
-  void run_step(std::size_t i, std::string_view in, std::string& out) const;
+  // Writes step `i` of the plan over `in` into `out`, recording what it
+  // changed in `log` when one is given.
+  void run_step(std::size_t i, std::string_view in, std::string& out, EditLog* log = nullptr) const;
 
   // Writes steps [first, last) of a fusible run (Plan::fusible_until), those
   // of `present`, over `in` into `out` in one pass.
@@ -108,6 +139,15 @@ class Normalizer {
   // a changed text triggers.  The result is `in` itself when no step
   // changed it, else it lies in space.work.
   [[nodiscard]] std::string_view run_steps(std::string_view in, Plan::Mask present, Workspace& space) const;
+
+  // What explain and normalize_with_offsets share: the steps run one at a
+  // time over the pieces of `text`, keeping each character's origin; the
+  // steps' texts are kept when `keep_steps`.  Defined in core/trace.cc.
+  struct Trace {
+    std::vector<ExplainedStep> steps;
+    TextWithOffsets result;
+  };
+  [[nodiscard]] Trace trace(std::string_view text, bool keep_steps) const;
 
   // The segments of `text` cut at `spans`, each plain piece normalized from
   // the steps of `steps` (the triggers of the whole text hold those of every piece).

@@ -13,6 +13,9 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
+
+#include "core/edit_log.h"
 
 namespace zenkor::utf8 {
 
@@ -95,6 +98,13 @@ inline void append(std::string& out, char32_t c) {
                          static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
     out.append(buf, 4);
   }
+}
+
+// Number of characters of `s`: the bytes that start one.
+[[nodiscard]] inline std::size_t length(std::string_view s) noexcept {
+  std::size_t n = 0;
+  for (const char b : s) n += !is_continuation(static_cast<unsigned char>(b));
+  return n;
 }
 
 // Decodes a whole text into scalar values, for stages that need random access.
@@ -240,7 +250,10 @@ class CharSet {
 // code point just read, may call replace(), drop() or insert_before(); a code
 // point it leaves alone is copied with the run around it.  finish() writes the
 // last run.  Only the stage's own decisions cost an append, so text that a
-// stage does not touch is copied in a handful of memcpy calls.
+// stage does not touch is copied in a handful of memcpy calls.  Given an
+// EditLog, it records each change there; with none, or a NoLog, it is what
+// it would be without the recording.
+template <typename Log = NoLog>
 class Rewriter {
  public:
   // Clears `out` and reserves the input's length, which most stages never exceed.
@@ -248,6 +261,7 @@ class Rewriter {
     out_.clear();
     out_.reserve(in.size());
   }
+  Rewriter(std::string_view in, std::string& out, Log& log) : Rewriter(in, out) { log_ = &log; }
 
   [[nodiscard]] bool done() const noexcept { return pos_ >= in_.size(); }
 
@@ -256,6 +270,10 @@ class Rewriter {
     start_ = pos_;
     return utf8::next(in_, pos_);
   }
+
+  // Decodes the next code point as part of the one just read, so that the
+  // replace() or drop() that follows covers both.  REQUIRES: !done().
+  char32_t take_next() noexcept { return utf8::next(in_, pos_); }
 
   // Moves past the ASCII bytes that follow, which stay as they are, and tells
   // whether there were any; for stages that never change ASCII.
@@ -298,23 +316,30 @@ class Rewriter {
   // Replace the code point just read by `text` or by `c`, or delete it.
   void replace(std::string_view text) {
     flush_to(start_);
+    const std::size_t written = out_.size();
     out_.append(text);
+    record(pos_, written);
     run_ = pos_;
   }
   void replace(char32_t c) {
     flush_to(start_);
+    const std::size_t written = out_.size();
     append(out_, c);
+    record(pos_, written);
     run_ = pos_;
   }
   void drop() {
     flush_to(start_);
+    record(pos_, out_.size());
     run_ = pos_;
   }
 
   // Writes `c` in front of the code point just read, which itself stays.
   void insert_before(char32_t c) {
     flush_to(start_);
+    const std::size_t written = out_.size();
     append(out_, c);
+    record(start_, written);
     run_ = start_;
   }
 
@@ -323,16 +348,24 @@ class Rewriter {
  private:
   void flush_to(std::size_t end) { out_.append(in_, run_, end - run_); }
 
+  // Input [start_, in_end) became output [written, out_.size()).
+  void record(std::size_t in_end, std::size_t written) {
+    if constexpr (!std::is_same_v<Log, NoLog>) log_->replace(start_, in_end, written, out_.size());
+  }
+
   std::string_view in_;
   std::string& out_;
+  Log* log_ = nullptr;
   std::size_t pos_ = 0;    // next byte to decode
   std::size_t start_ = 0;  // first byte of the code point just read
   std::size_t run_ = 0;    // first byte of the kept run not yet written
 };
 
-// Copies `in` into `out` without the code points of `dropped`.
-inline void drop_all(std::string_view in, std::string& out, const CharSet& dropped) {
-  Rewriter w(in, out);
+// Copies `in` into `out` without the code points of `dropped`, recording
+// the deletions in `log` (an EditLog or a NoLog).
+template <typename Log>
+void drop_all(std::string_view in, std::string& out, const CharSet& dropped, Log& log) {
+  Rewriter w(in, out, log);
   while (!w.done()) {
     w.skip_to(dropped);
     if (w.done()) break;

@@ -1,10 +1,16 @@
-"""Where the real text lives: shared/data beside the checkout (or beside the folder of work trees)."""
+"""Where the real text lives: shared/data beside the checkout (or beside the folder of work trees).
+
+On a clone without it, CORPUS is the licensed sample under bench/data and SYNONYMS a small file
+of our own in the same format; PUBLIC_SYNONYMS is only ever the public file, which may be absent.
+"""
 
 from pathlib import Path
 
+HERE = Path(__file__).resolve().parent
 DATA = next(
-    (p / "shared" / "data" for p in Path(__file__).resolve().parents[1:4] if (p / "shared" / "data").is_dir()),
+    (p / "shared" / "data" for p in HERE.parents[0:3] if (p / "shared" / "data").is_dir()),
     Path("shared-data-not-found"),
 )
-CORPUS = DATA / "corpus"
-SYNONYMS = DATA / "sudachi" / "synonyms.txt"
+CORPUS = DATA / "corpus" if (DATA / "corpus").is_dir() else HERE.parent / "bench" / "data"
+PUBLIC_SYNONYMS = DATA / "sudachi" / "synonyms.txt"
+SYNONYMS = PUBLIC_SYNONYMS if PUBLIC_SYNONYMS.is_file() else HERE / "data" / "synonyms_sample.txt"

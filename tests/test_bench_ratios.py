@@ -37,6 +37,8 @@ ROWS = [
     ("unicodedata NFKC / nfkc=True alone", "wiki sentences", ">= 1"),
     (SYNONYMS, "tweets", "<= 1.2"),
     (SYNONYMS, "wiki", "<= 1.2"),
+    ("for_search normalize_with_offsets / normalize", "tweets", "<= 3"),
+    ("for_search normalize_with_offsets / normalize", "wiki", "<= 3"),
     (LEVENSHTEIN, "10 chars", "> 1"),
     (LEVENSHTEIN, "100 chars", "> 1"),
     (LEVENSHTEIN, "1,000 chars", ">= 1"),

@@ -58,9 +58,13 @@ def single_process(paths, dictionary):
     return subprocess.run([*command, *paths], capture_output=True, check=True, timeout=120).stdout
 
 
-@pytest.mark.parametrize("blocksize", [None, "512KiB"], ids=["file per partition", "blocks"])
-def test_cluster_output_equals_a_single_process_run(client, inputs, dictionary, tmp_path, blocksize):
+@pytest.mark.parametrize("split", [False, True], ids=["file per partition", "blocks"])
+def test_cluster_output_equals_a_single_process_run(client, inputs, dictionary, tmp_path, split):
     recipe = load_recipe(client)
+    # Blocks small enough that the largest file is cut, whether it is the
+    # corpus or the sample of it.
+    largest = max(path.stat().st_size for path in inputs)
+    blocksize = f"{max(largest // 4, 4096)}B" if split else None
     normalizer = Normalizer("for_search").load_sudachi_synonyms(SYNONYMS).load_custom_dict_file(dictionary)
     written = recipe.normalize_files(inputs, tmp_path, normalizer, blocksize=blocksize)
     assert len(client.scheduler_info()["workers"]) == 2

@@ -17,6 +17,7 @@ from zenkor import Normalizer, _native
 def test_module_attributes_in_order():
     public = [name for name in vars(_native) if not name.startswith("_") or name == "__version__"]
     assert public == ["Normalizer", "normalize", "levenshtein", "__version__"]
+    assert zenkor.ExplainStep is _native._ExplainStep
     assert Normalizer.__module__ == "zenkor._native"
     assert Normalizer.__name__ == "Normalizer"
 

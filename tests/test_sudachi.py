@@ -5,7 +5,7 @@ import pytest
 
 from zenkor import Normalizer
 
-from shared_data import SYNONYMS
+from shared_data import PUBLIC_SYNONYMS as SYNONYMS
 
 
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "core/icu_edits.h"
 #include "core/utf8.h"
 
 namespace zenkor::l1_char::case_ {
@@ -66,9 +67,10 @@ void convert_ascii(char* begin, char* end, CaseAction action) {
 
 // Maps character by character: ASCII in place, and the case mapper only
 // for the characters it changes.  In the root locale only Σ depends on its
-// neighbours, and only when lower-cased (the final-sigma rule).
+// neighbours, and only when lower-cased (the final-sigma rule).  ASCII maps
+// one character for one, so only the mapper's characters go to the log.
 // REQUIRES: `in` holds no Σ when `action` is Lower.
-void convert_each(std::string_view in, std::string& out, CaseAction action) {
+void convert_each(std::string_view in, std::string& out, CaseAction action, EditLog* log) {
   out.clear();
   out.reserve(in.size());
   for (std::size_t pos = 0; pos < in.size();) {
@@ -79,44 +81,54 @@ void convert_each(std::string_view in, std::string& out, CaseAction action) {
     if (changed == in.size()) break;
     std::size_t next = changed;
     (void)utf8::next(in, next);
+    const std::size_t at = out.size();
     convert_one(in.substr(changed, next - changed), out, action);
+    if (log != nullptr) log->replace(changed, next, at, out.size());
     pos = next;
   }
 }
 
 }  // namespace
 
-void convert(std::string_view in, std::string& out, CaseAction action) {
+void convert(std::string_view in, std::string& out, CaseAction action, EditLog* log) {
   // Without a Σ to lower-case every character maps by itself, and most need no call of the
   // case mapper: 0.97 -> 2.0 times the speed of str.lower on Wikipedia text.
   if (action == CaseAction::Upper || (action == CaseAction::Lower && in.find(CAPITAL_SIGMA) == std::string_view::npos)) {
-    convert_each(in, out, action);
+    convert_each(in, out, action, log);
     return;
   }
-  convert_in_pieces(in, out, action, std::numeric_limits<std::int32_t>::max());
+  convert_in_pieces(in, out, action, std::numeric_limits<std::int32_t>::max(), log);
 }
 
-void convert_in_pieces(std::string_view in, std::string& out, CaseAction action, std::size_t max_piece) {
+void convert_in_pieces(std::string_view in, std::string& out, CaseAction action, std::size_t max_piece, EditLog* log) {
   out.clear();
   if (action == CaseAction::Keep) {
     out.assign(in);
     return;
   }
   out.reserve(in.size());
+  const std::size_t logged = log != nullptr ? log->size() : 0;
   icu::StringByteSink<std::string> sink(&out);
+  // The case mapper's own record of what it changed, in bytes of each piece.
+  icu::Edits edits;
+  icu::Edits* const wanted = log != nullptr ? &edits : nullptr;
   for (std::string_view rest = in; !rest.empty();) {
     const std::size_t length = utf8::piece_length(rest, max_piece, stops_case_context);
     const icu::StringPiece piece(rest.data(), static_cast<std::int32_t>(length));
+    const std::size_t piece_in = static_cast<std::size_t>(rest.data() - in.data());
+    const std::size_t piece_out = out.size();
     UErrorCode status = U_ZERO_ERROR;
     // The root locale "" gives the language-independent mappings, Final_Sigma included.
     if (action == CaseAction::Lower) {
-      icu::CaseMap::utf8ToLower("", 0, piece, sink, nullptr, status);
+      icu::CaseMap::utf8ToLower("", 0, piece, sink, wanted, status);
     } else {
-      icu::CaseMap::utf8ToUpper("", 0, piece, sink, nullptr, status);
+      icu::CaseMap::utf8ToUpper("", 0, piece, sink, wanted, status);
     }
+    if (log != nullptr && U_SUCCESS(status)) log_icu_changes(edits, piece_in, piece_out, *log);
     // Valid UTF-8 can only fail here by running out of memory; leave the text as it was.
     if (U_FAILURE(status)) {
       out.assign(in);
+      if (log != nullptr) log->truncate(logged);
       return;
     }
     rest.remove_prefix(length);

@@ -10,10 +10,11 @@
 #include <string_view>
 
 #include "core/config.h"
+#include "core/edit_log.h"
 
 namespace zenkor::l1_char::case_ {
 
-void convert(std::string_view in, std::string& out, CaseAction action);
+void convert(std::string_view in, std::string& out, CaseAction action, EditLog* log = nullptr);
 
 // The characters without which convert with `action` (not Keep) leaves a text
 // unchanged: those whose case mapping differs from themselves.
@@ -25,6 +26,7 @@ void convert(std::string_view in, std::string& out, CaseAction action);
 // reaches across, so the result is that of one call; only a piece with no such
 // character in its last MiB is cut at a plain character boundary.  Separate so that the cutting
 // can be tested on small pieces.  REQUIRES: max_piece >= 4.
-void convert_in_pieces(std::string_view in, std::string& out, CaseAction action, std::size_t max_piece);
+void convert_in_pieces(std::string_view in, std::string& out, CaseAction action, std::size_t max_piece,
+                       EditLog* log = nullptr);
 
 }  // namespace zenkor::l1_char::case_

@@ -6,9 +6,11 @@
 #include <string>
 #include <string_view>
 
+#include "core/edit_log.h"
+
 namespace zenkor::l1_char::cjk_compat {
 
-void expand(std::string_view in, std::string& out);
+void expand(std::string_view in, std::string& out, EditLog* log = nullptr);
 
 // What expand writes for `c`, or nothing when it keeps `c`.
 [[nodiscard]] std::string_view expansion(char32_t c) noexcept;

@@ -9,20 +9,22 @@
 #include <string>
 #include <string_view>
 
+#include "core/edit_log.h"
+
 namespace zenkor::l1_char::cleanup {
 
 // CR LF, a lone CR, U+0085, U+2028 and U+2029 each become one LF.
-void normalize_newlines(std::string_view in, std::string& out);
+void normalize_newlines(std::string_view in, std::string& out, EditLog* log = nullptr);
 
 // Deletes the directional marks, embeddings, overrides and isolates
 // (U+200E, U+200F, U+202A-U+202E, U+2066-U+2069).
-void remove_bidi_control(std::string_view in, std::string& out);
+void remove_bidi_control(std::string_view in, std::string& out, EditLog* log = nullptr);
 
 // Deletes U+200B, U+200C, U+2060 and U+FEFF.
-void remove_zero_width(std::string_view in, std::string& out);
+void remove_zero_width(std::string_view in, std::string& out, EditLog* log = nullptr);
 
 // Deletes the C0 controls except TAB and LF, DEL, and the C1 controls.
-void remove_control(std::string_view in, std::string& out);
+void remove_control(std::string_view in, std::string& out, EditLog* log = nullptr);
 
 // The characters without which each stage above leaves a text unchanged.
 [[nodiscard]] bool normalize_newlines_trigger(char32_t c) noexcept;

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/edit_log.h"
 #include "core/utf8.h"
 
 namespace zenkor::l1_char::kanji {
@@ -31,10 +32,10 @@ struct KanjiTable {
 extern const KanjiTable KYUJITAI_TABLE;  // 310 pairs
 extern const KanjiTable ITAIJI_TABLE;    // 27 pairs
 
-void remove_variation_selectors(std::string_view in, std::string& out);
+void remove_variation_selectors(std::string_view in, std::string& out, EditLog* log = nullptr);
 
 // REQUIRES: table.pairs is not empty.
-void map_table(std::string_view in, std::string& out, const KanjiTable& table);
+void map_table(std::string_view in, std::string& out, const KanjiTable& table, EditLog* log = nullptr);
 
 // What map_table writes for `c`: its target, or `c` itself.
 [[nodiscard]] char32_t map_char(const KanjiTable& table, char32_t c) noexcept;

@@ -7,10 +7,9 @@ namespace {
 
 constexpr bool is_collapsible_mark(char32_t c) { return c == 0x30FC || c == 0x301C; }
 
-}  // namespace
-
-void collapse(std::string_view in, std::string& out) {
-  utf8::Rewriter w(in, out);
+template <typename Log>
+void collapse_with_log(std::string_view in, std::string& out, Log& log) {
+  utf8::Rewriter w(in, out, log);
   char32_t prev = 0;  // the previous INPUT code point
   while (!w.done()) {
     const char32_t c = w.next();
@@ -18,6 +17,12 @@ void collapse(std::string_view in, std::string& out) {
     prev = c;
   }
   w.finish();
+}
+
+}  // namespace
+
+void collapse(std::string_view in, std::string& out, EditLog* log) {
+  with_log(log, [&](auto& l) { collapse_with_log(in, out, l); });
 }
 
 }  // namespace zenkor::l1_char::prolonged

@@ -6,8 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "core/edit_log.h"
+
 namespace zenkor::l1_char::prolonged {
 
-void collapse(std::string_view in, std::string& out);
+void collapse(std::string_view in, std::string& out, EditLog* log = nullptr);
 
 }  // namespace zenkor::l1_char::prolonged

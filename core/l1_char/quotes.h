@@ -8,9 +8,11 @@
 #include <string>
 #include <string_view>
 
+#include "core/edit_log.h"
+
 namespace zenkor::l1_char::quotes {
 
-void unify(std::string_view in, std::string& out);
+void unify(std::string_view in, std::string& out, EditLog* log = nullptr);
 
 // The characters without which unify leaves a text unchanged.
 [[nodiscard]] bool unify_trigger(char32_t c) noexcept;

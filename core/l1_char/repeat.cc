@@ -16,11 +16,10 @@ constexpr utf8::CharSet EXEMPT = {
     {0xFF3B, 0xFF3B}, {0xFF3D, 0xFF3D}, {0xFF5B, 0xFF5B}, {0xFF5D, 0xFF5D},
 };
 
-}  // namespace
-
-void shorten(std::string_view in, std::string& out, std::size_t limit) {
+template <typename Log>
+void shorten_with_log(std::string_view in, std::string& out, std::size_t limit, Log& log) {
   limit = std::max<std::size_t>(limit, 1);
-  utf8::Rewriter w(in, out);
+  utf8::Rewriter w(in, out, log);
   char32_t prev = 0;  // the previous INPUT code point of the current run
   bool in_run = false;
   std::size_t count = 0;
@@ -37,6 +36,12 @@ void shorten(std::string_view in, std::string& out, std::size_t limit) {
     }
   }
   w.finish();
+}
+
+}  // namespace
+
+void shorten(std::string_view in, std::string& out, std::size_t limit, EditLog* log) {
+  with_log(log, [&](auto& l) { shorten_with_log(in, out, limit, l); });
 }
 
 }  // namespace zenkor::l1_char::repeat

@@ -9,9 +9,11 @@
 #include <string>
 #include <string_view>
 
+#include "core/edit_log.h"
+
 namespace zenkor::l1_char::repeat {
 
 // A limit of 0 is taken as 1.
-void shorten(std::string_view in, std::string& out, std::size_t limit);
+void shorten(std::string_view in, std::string& out, std::size_t limit, EditLog* log = nullptr);
 
 }  // namespace zenkor::l1_char::repeat

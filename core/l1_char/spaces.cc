@@ -7,10 +7,9 @@ namespace {
 
 constexpr bool is_collapsible_space(char32_t c) { return c == U' ' || c == U'\t' || c == 0x3000; }
 
-}  // namespace
-
-void collapse(std::string_view in, std::string& out) {
-  utf8::Rewriter w(in, out);
+template <typename Log>
+void collapse_with_log(std::string_view in, std::string& out, Log& log) {
+  utf8::Rewriter w(in, out, log);
   bool after_space = false;  // whether the previous INPUT code point was a space
   while (!w.done()) {
     const char32_t c = w.next();
@@ -23,6 +22,12 @@ void collapse(std::string_view in, std::string& out) {
     after_space = space;
   }
   w.finish();
+}
+
+}  // namespace
+
+void collapse(std::string_view in, std::string& out, EditLog* log) {
+  with_log(log, [&](auto& l) { collapse_with_log(in, out, l); });
 }
 
 bool collapse_trigger(char32_t c) noexcept { return c == U'\t' || c == 0x3000; }

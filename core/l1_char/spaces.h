@@ -7,9 +7,11 @@
 #include <string>
 #include <string_view>
 
+#include "core/edit_log.h"
+
 namespace zenkor::l1_char::spaces {
 
-void collapse(std::string_view in, std::string& out);
+void collapse(std::string_view in, std::string& out, EditLog* log = nullptr);
 
 // The characters without which collapse leaves a text unchanged (it also changes
 // a run of spaces, which the caller looks for itself).

@@ -12,10 +12,11 @@
 #include <string_view>
 
 #include "core/config.h"
+#include "core/edit_log.h"
 
 namespace zenkor::l1_char::spacing {
 
-void process(std::string_view in, std::string& out, CjkSpacing mode);
+void process(std::string_view in, std::string& out, CjkSpacing mode, EditLog* log = nullptr);
 
 // The characters without which process with `mode` (not Keep) leaves a text
 // unchanged: the ASCII space for Remove, ASCII letters and digits for Insert.

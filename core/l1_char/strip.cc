@@ -33,10 +33,15 @@ bool starts_with_digits(std::string_view s, std::size_t n) {
 }  // namespace
 
 // 4.1 -> 2.5 ms over the corpus.
-void remove_cjk_compat(std::string_view in, std::string& out) { utf8::drop_all(in, out, CJK_COMPAT); }
+void remove_cjk_compat(std::string_view in, std::string& out, EditLog* log) {
+  with_log(log, [&](auto& l) { utf8::drop_all(in, out, CJK_COMPAT, l); });
+}
 
-void remove_symbols(std::string_view in, std::string& out) {
-  utf8::Rewriter w(in, out);
+namespace {
+
+template <typename Log>
+void remove_symbols_with_log(std::string_view in, std::string& out, Log& log) {
+  utf8::Rewriter w(in, out, log);
   // Neighbours are read from the INPUT: the code point before the symbol and
   // the bytes after it.
   while (!w.done()) {
@@ -55,6 +60,12 @@ void remove_symbols(std::string_view in, std::string& out) {
     }
   }
   w.finish();
+}
+
+}  // namespace
+
+void remove_symbols(std::string_view in, std::string& out, EditLog* log) {
+  with_log(log, [&](auto& l) { remove_symbols_with_log(in, out, l); });
 }
 
 bool remove_cjk_compat_trigger(char32_t c) noexcept { return CJK_COMPAT.contains(c); }

@@ -13,10 +13,12 @@
 #include <string>
 #include <string_view>
 
+#include "core/edit_log.h"
+
 namespace zenkor::l1_char::strip {
 
-void remove_cjk_compat(std::string_view in, std::string& out);
-void remove_symbols(std::string_view in, std::string& out);
+void remove_cjk_compat(std::string_view in, std::string& out, EditLog* log = nullptr);
+void remove_symbols(std::string_view in, std::string& out, EditLog* log = nullptr);
 
 // The characters without which each stage above leaves a text unchanged.
 [[nodiscard]] bool remove_cjk_compat_trigger(char32_t c) noexcept;

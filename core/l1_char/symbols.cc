@@ -42,10 +42,9 @@ constexpr utf8::CharSet TOUCHED = [] {
   return set;
 }();
 
-}  // namespace
-
-void unify(std::string_view in, std::string& out, bool hyphens, bool tildes, bool prolonged) {
-  utf8::Rewriter w(in, out);
+template <typename Log>
+void unify_with_log(std::string_view in, std::string& out, bool hyphens, bool tildes, bool prolonged, Log& log) {
+  utf8::Rewriter w(in, out, log);
   // A bar looks back at the OUTPUT: at the previous input code point, or at
   // what it became when this stage changed it, so a bar after a bar that
   // became ー sees ー: ア─── gives アーーー.
@@ -75,6 +74,12 @@ void unify(std::string_view in, std::string& out, bool hyphens, bool tildes, boo
     last_written = r;
   }
   w.finish();
+}
+
+}  // namespace
+
+void unify(std::string_view in, std::string& out, bool hyphens, bool tildes, bool prolonged, EditLog* log) {
+  with_log(log, [&](auto& l) { unify_with_log(in, out, hyphens, tildes, prolonged, l); });
 }
 
 bool unify_trigger(char32_t c, bool hyphens, bool tildes, bool prolonged) noexcept {

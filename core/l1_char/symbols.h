@@ -10,9 +10,11 @@
 #include <string>
 #include <string_view>
 
+#include "core/edit_log.h"
+
 namespace zenkor::l1_char::symbols {
 
-void unify(std::string_view in, std::string& out, bool hyphens, bool tildes, bool prolonged);
+void unify(std::string_view in, std::string& out, bool hyphens, bool tildes, bool prolonged, EditLog* log = nullptr);
 
 // The characters without which unify, with the same flags, leaves a text unchanged.
 [[nodiscard]] bool unify_trigger(char32_t c, bool hyphens, bool tildes, bool prolonged) noexcept;

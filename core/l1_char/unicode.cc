@@ -10,7 +10,9 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <type_traits>
 
+#include "core/icu_edits.h"
 #include "core/utf8.h"
 
 namespace zenkor::l1_char::unicode {
@@ -101,13 +103,52 @@ const utf8::CharSet& nfkc_sensitive() {
   return set;
 }
 
+// append_plain_nfkc, written once for a log and for none.
+template <typename Log>
+void append_plain(std::string_view text, std::string& out, std::size_t max_piece, Log& log, std::size_t text_begin) {
+  const icu::Normalizer2* normalizer = nfkc_instance();
+  const std::size_t before = out.size();
+  const std::size_t logged = log.size();
+  UErrorCode status = U_ZERO_ERROR;
+  if (normalizer != nullptr) {
+    icu::StringByteSink<std::string> sink(&out);
+    const auto boundary_before = [normalizer](char32_t c) {
+      return normalizer->hasBoundaryBefore(static_cast<UChar32>(c));
+    };
+    for (std::string_view rest = text; !rest.empty() && U_SUCCESS(status);) {
+      const std::size_t length = utf8::piece_length(rest, max_piece, boundary_before);
+      const icu::StringPiece piece(rest.data(), static_cast<std::int32_t>(length));
+      if constexpr (std::is_same_v<Log, EditLog>) {
+        // The normalizer's own record of what it changed, in bytes of the piece.
+        const std::size_t piece_in = text_begin + static_cast<std::size_t>(rest.data() - text.data());
+        const std::size_t piece_out = out.size();
+        icu::Edits edits;
+        normalizer->normalizeUTF8(0, piece, sink, &edits, status);
+        if (U_SUCCESS(status)) log_icu_changes(edits, piece_in, piece_out, log);
+      } else {
+        normalizer->normalizeUTF8(0, piece, sink, nullptr, status);
+      }
+      rest.remove_prefix(length);
+    }
+  }
+  // Only a missing ICU data file gets here; leave the text as it was rather than lose it.
+  if (normalizer == nullptr || U_FAILURE(status)) {
+    out.resize(before);
+    out.append(text);
+    log.truncate(logged);
+  }
+}
+
 // Appends nfkc of text[from, to), a stretch that starts and ends where no
 // normalization reaches across: each passthrough character, and each sound
 // mark that joins no kana (in its spacing form), is copied, and the pieces
 // between them are normalized one by one.  Returns false, `out` unfinished,
 // at a sound mark that joins a kana but is not yet in its joining form.
-// Looks back at `text` for the character before a mark.
-bool append_stretch(std::string_view text, std::size_t from, std::size_t to, std::string& out) {
+// Looks back at `text` for the character before a mark.  What is copied or
+// set aside stays one character for one, so only the normalized pieces go
+// to the log.
+template <typename Log>
+bool append_stretch(std::string_view text, std::size_t from, std::size_t to, std::string& out, Log& log) {
   std::size_t piece = from;
   for (std::size_t pos = from; pos < to;) {
     const std::size_t at = pos;
@@ -124,11 +165,11 @@ bool append_stretch(std::string_view text, std::size_t from, std::size_t to, std
     } else if (!NFKC_PASSTHROUGH.contains(c)) {
       continue;
     }
-    append_plain_nfkc(text.substr(piece, at - piece), out, std::numeric_limits<std::int32_t>::max());
+    append_plain(text.substr(piece, at - piece), out, std::numeric_limits<std::int32_t>::max(), log, piece);
     utf8::append(out, set_aside);
     piece = pos;
   }
-  append_plain_nfkc(text.substr(piece, to - piece), out, std::numeric_limits<std::int32_t>::max());
+  append_plain(text.substr(piece, to - piece), out, std::numeric_limits<std::int32_t>::max(), log, piece);
   return true;
 }
 
@@ -136,8 +177,11 @@ bool append_stretch(std::string_view text, std::size_t from, std::size_t to, std
 // `before` and then `run` in ASCII, which is its NFKC, and returns true; else
 // appends nothing.  Such a run needs no normalizer: ASCII composes with
 // neither the character before nor (not being sensitive) the one after.
-// It is the commonest run in Japanese text.
-bool append_if_fullwidth_ascii(std::string_view run, std::string& out, std::string_view before) {
+// It is the commonest run in Japanese text.  Each of its characters goes
+// to the log, with `run` at byte `run_begin` of the stage's input.
+template <typename Log>
+bool append_if_fullwidth_ascii(std::string_view run, std::string& out, std::string_view before, Log& log,
+                               std::size_t run_begin) {
   for (std::size_t pos = 0; pos < run.size(); pos += 3) {
     std::size_t at = pos;
     const char32_t c = run.size() - pos >= 3 ? utf8::next(run, at) : 0;
@@ -145,6 +189,7 @@ bool append_if_fullwidth_ascii(std::string_view run, std::string& out, std::stri
   }
   out.append(before);
   for (std::size_t pos = 0; pos < run.size();) {
+    log.replace(run_begin + pos, run_begin + pos + 3, out.size(), out.size() + 1);
     const char32_t c = utf8::next(run, pos);
     out.push_back(static_cast<char>(c == 0x3000 ? U' ' : c - 0xFEE0));
   }
@@ -155,7 +200,8 @@ bool append_if_fullwidth_ascii(std::string_view run, std::string& out, std::stri
 // runs of sensitive characters, each with the character before it (which
 // they may join), go through append_stretch; every other character is its
 // own NFKC and is copied.
-bool append_nfkc(std::string_view text, std::string& out) {
+template <typename Log>
+bool append_nfkc(std::string_view text, std::string& out, Log& log) {
   const utf8::CharSet& sensitive = nfkc_sensitive();
   std::size_t copied = 0;  // the text before this is in `out`
   for (std::size_t hit = sensitive.skip(text, 0); hit < text.size(); hit = sensitive.skip(text, copied)) {
@@ -167,12 +213,12 @@ bool append_nfkc(std::string_view text, std::string& out) {
       if (!sensitive.contains(utf8::next(text, next))) break;
       end = next;
     }
-    if (append_if_fullwidth_ascii(text.substr(hit, end - hit), out, text.substr(copied, hit - copied))) {
+    if (append_if_fullwidth_ascii(text.substr(hit, end - hit), out, text.substr(copied, hit - copied), log, hit)) {
       copied = end;
       continue;
     }
     out.append(text.substr(copied, start - copied));
-    if (!append_stretch(text, start, end, out)) return false;
+    if (!append_stretch(text, start, end, out, log)) return false;
     copied = end;
   }
   out.append(text.substr(copied));
@@ -199,37 +245,25 @@ std::string with_joining_marks(std::string_view text) {
 
 }  // namespace
 
-void append_plain_nfkc(std::string_view text, std::string& out, std::size_t max_piece) {
-  const icu::Normalizer2* normalizer = nfkc_instance();
-  const std::size_t before = out.size();
-  UErrorCode status = U_ZERO_ERROR;
-  if (normalizer != nullptr) {
-    icu::StringByteSink<std::string> sink(&out);
-    const auto boundary_before = [normalizer](char32_t c) {
-      return normalizer->hasBoundaryBefore(static_cast<UChar32>(c));
-    };
-    for (std::string_view rest = text; !rest.empty() && U_SUCCESS(status);) {
-      const std::size_t length = utf8::piece_length(rest, max_piece, boundary_before);
-      normalizer->normalizeUTF8(0, icu::StringPiece(rest.data(), static_cast<std::int32_t>(length)), sink, nullptr,
-                                status);
-      rest.remove_prefix(length);
-    }
-  }
-  // Only a missing ICU data file gets here; leave the text as it was rather than lose it.
-  if (normalizer == nullptr || U_FAILURE(status)) {
-    out.resize(before);
-    out.append(text);
-  }
+void append_plain_nfkc(std::string_view text, std::string& out, std::size_t max_piece, EditLog* log,
+                       std::size_t text_begin) {
+  with_log(log, [&](auto& l) { append_plain(text, out, max_piece, l, text_begin); });
 }
 
-void nfkc(std::string_view in, std::string& out) {
-  out.clear();
-  // One pass over the text, copying what NFKC keeps: 15.4 -> 4.6 ms over the corpus.
-  if (append_nfkc(in, out)) return;
-  // Rarely, a mark must first take the form that joins the kana before it;
-  // then no mark stops the second call.
-  out.clear();
-  (void)append_nfkc(with_joining_marks(in), out);
+void nfkc(std::string_view in, std::string& out, EditLog* log) {
+  with_log(log, [&](auto& l) {
+    out.clear();
+    const std::size_t logged = l.size();
+    // One pass over the text, copying what NFKC keeps: 15.4 -> 4.6 ms over the corpus.
+    if (append_nfkc(in, out, l)) return;
+    // Rarely, a mark must first take the form that joins the kana before it;
+    // then no mark stops the second call.  Every sound mark takes three bytes
+    // in each of its forms, so the joined text has the input's byte offsets
+    // and the log of the second call holds for the input.
+    out.clear();
+    l.truncate(logged);
+    (void)append_nfkc(with_joining_marks(in), out, l);
+  });
 }
 
 bool nfkc_trigger(char32_t c) noexcept {

@@ -68,12 +68,11 @@ template <std::size_t N>
   return 0;
 }
 
-}  // namespace
-
-void halfwidth_kana_to_fullwidth(std::string_view in, std::string& out) {
+template <typename Log>
+void halfwidth_kana_to_fullwidth_with_log(std::string_view in, std::string& out, Log& log) {
   // Each halfwidth character or pair (three bytes) becomes one three-byte
   // character, so the output never outgrows the input.
-  utf8::Rewriter w(in, out);
+  utf8::Rewriter w(in, out, log);
   while (!w.done()) {
     // Every halfwidth katakana and mark is U+FF61..U+FF9F, lead byte 0xEF.
     w.skip_to_lead(0xEF);
@@ -86,14 +85,19 @@ void halfwidth_kana_to_fullwidth(std::string_view in, std::string& out) {
     std::size_t after = 0;
     const char32_t composed = w.rest().empty() ? 0 : compose_with(base, utf8::next(w.rest(), after));
     if (composed != 0) {
-      w.drop();
-      w.next();
+      (void)w.take_next();
       w.replace(composed);
     } else {
       w.replace(base);
     }
   }
   w.finish();
+}
+
+}  // namespace
+
+void halfwidth_kana_to_fullwidth(std::string_view in, std::string& out, EditLog* log) {
+  with_log(log, [&](auto& l) { halfwidth_kana_to_fullwidth_with_log(in, out, l); });
 }
 
 bool halfwidth_kana_to_fullwidth_trigger(char32_t c) noexcept { return c >= kFirstHalfwidth && c <= kLastHalfwidth; }

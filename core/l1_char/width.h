@@ -8,9 +8,11 @@
 #include <string>
 #include <string_view>
 
+#include "core/edit_log.h"
+
 namespace zenkor::l1_char::width {
 
-void halfwidth_kana_to_fullwidth(std::string_view in, std::string& out);
+void halfwidth_kana_to_fullwidth(std::string_view in, std::string& out, EditLog* log = nullptr);
 
 // The characters without which halfwidth_kana_to_fullwidth leaves a text unchanged.
 [[nodiscard]] bool halfwidth_kana_to_fullwidth_trigger(char32_t c) noexcept;

@@ -135,7 +135,7 @@ std::optional<Match> match_any_era(std::string_view in, std::size_t s) noexcept 
 
 }  // namespace
 
-void era_to_western(std::string_view in, std::string& out) {
+void era_to_western(std::string_view in, std::string& out, EditLog* log) {
   out.clear();
   out.reserve(in.size());
   std::size_t copied = 0;  // in[0, copied) is already in `out`
@@ -158,10 +158,12 @@ void era_to_western(std::string_view in, std::string& out) {
       continue;
     }
     out.append(in, copied, pos - copied);
+    const std::size_t at = out.size();
     char digits[10];
     const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, m->western_year);
     out.append(digits, end);
     out.append("年");
+    if (log != nullptr) log->rewrite(in, pos, m->end, out, at);
     pos = copied = m->end;
   }
   out.append(in, copied);

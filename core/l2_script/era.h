@@ -8,9 +8,11 @@
 #include <string>
 #include <string_view>
 
+#include "core/edit_log.h"
+
 namespace zenkor::l2_script::era {
 
-void era_to_western(std::string_view in, std::string& out);
+void era_to_western(std::string_view in, std::string& out, EditLog* log = nullptr);
 
 // What can make era_to_western change a text: a 年, and before it a
 // character for which starts_era holds (the first of an era's name or its letter).

@@ -93,7 +93,7 @@ char32_t unvoice(char32_t c) noexcept {
   return c;
 }
 
-void expand_iteration_marks(std::string_view in, std::string& out) {
+void expand_iteration_marks(std::string_view in, std::string& out, EditLog* log) {
   out.clear();
   out.reserve(in.size());
   std::size_t copied = 0;  // in[0, copied) is already in `out`
@@ -113,7 +113,9 @@ void expand_iteration_marks(std::string_view in, std::string& out) {
     const char32_t written = is_kaomoji_arm(c, in.substr(pos)) ? c : expand(prev, c);
     if (written != c) {
       out.append(in, copied, start - copied);
+      const std::size_t at = out.size();
       utf8::append(out, written);
+      if (log != nullptr) log->replace(start, pos, at, out.size());
       copied = pos;
     }
     mark_end = pos;

@@ -11,9 +11,11 @@
 #include <string>
 #include <string_view>
 
+#include "core/edit_log.h"
+
 namespace zenkor::l2_script::iteration {
 
-void expand_iteration_marks(std::string_view in, std::string& out);
+void expand_iteration_marks(std::string_view in, std::string& out, EditLog* log = nullptr);
 
 // The characters without which expand_iteration_marks leaves a text unchanged.
 [[nodiscard]] bool expand_iteration_marks_trigger(char32_t c) noexcept;

@@ -4,6 +4,8 @@
 // iteration marks follow their script (ゝ ゞ <-> ヽ ヾ).  Characters without a
 // counterpart in the other block (ゟ, ヷ-ヺ, ヿ, small katakana U+31F0-U+31FF,
 // half-width katakana) and the prolonged sound mark ー are left alone.
+// Every character becomes one character in its place, so these stages have
+// nothing to tell an EditLog.
 #pragma once
 
 #include <string>

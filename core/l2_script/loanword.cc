@@ -81,9 +81,12 @@ bool is_katakana_word_char(char32_t c) noexcept {
   return (c >= U'ァ' && c <= U'ヺ') || c == U'ー' || (c >= 0x31F0 && c <= 0x31FF);
 }
 
+namespace {
+
 // Reads the input: the pair rules look at the character after the current one.
-void unify_loanword_kana(std::string_view in, std::string& out) {
-  utf8::Rewriter w(in, out);
+template <typename Log>
+void unify_loanword_kana_with_log(std::string_view in, std::string& out, Log& log) {
+  utf8::Rewriter w(in, out, log);
   while (!w.done()) {
     // Every rule starts with a katakana of U+30A6..U+30F4, three bytes long.
     // Seeking the next 0xE3 lead byte instead stops at nearly every kana:
@@ -94,9 +97,8 @@ void unify_loanword_kana(std::string_view in, std::string& out) {
     if (!starts_in_range(c)) continue;
     const char32_t d = first_char(w.rest());
     if (const PairRule* rule = find_pair(c, d)) {
+      (void)w.take_next();  // pairs never overlap: the scan resumes after the second character
       w.replace(rule->replacement);
-      w.next();  // pairs never overlap: the scan resumes after the second character
-      w.drop();
       continue;
     }
     // ヴャ ヴュ ヴョ become ビャ ビュ ビョ; the small kana is copied next.
@@ -106,9 +108,20 @@ void unify_loanword_kana(std::string_view in, std::string& out) {
   w.finish();
 }
 
+}  // namespace
+
+void unify_loanword_kana(std::string_view in, std::string& out, EditLog* log) {
+  with_log(log, [&](auto& l) { unify_loanword_kana_with_log(in, out, l); });
+}
+
+namespace {
+
 // Reads the input: a word ends where the next input character is no word
 // character, and starts after the last one before it that is none.
-void strip_trailing_prolonged(std::string_view in, std::string& out, std::size_t min_length) {
+
+}  // namespace
+
+void strip_trailing_prolonged(std::string_view in, std::string& out, std::size_t min_length, EditLog* log) {
   constexpr std::string_view CHOON = "ー";
   out.clear();
   out.reserve(in.size());
@@ -126,6 +139,7 @@ void strip_trailing_prolonged(std::string_view in, std::string& out, std::size_t
     }
     if (length < shortest) continue;
     out.append(in, copied, pos - copied);
+    if (log != nullptr) log->replace(pos, end, out.size(), out.size());
     copied = end;
   }
   out.append(in, copied);

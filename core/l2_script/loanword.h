@@ -10,11 +10,13 @@
 #include <string>
 #include <string_view>
 
+#include "core/edit_log.h"
+
 namespace zenkor::l2_script::loanword {
 
-void unify_loanword_kana(std::string_view in, std::string& out);
+void unify_loanword_kana(std::string_view in, std::string& out, EditLog* log = nullptr);
 
-void strip_trailing_prolonged(std::string_view in, std::string& out, std::size_t min_length);
+void strip_trailing_prolonged(std::string_view in, std::string& out, std::size_t min_length, EditLog* log = nullptr);
 
 // What can make each stage above change a text.  unify_loanword_kana: a
 // character for which unify_loanword_kana_trigger holds, or two in a row

@@ -120,7 +120,7 @@ std::size_t scan_plain_number(std::string_view r, std::string& out) {
 
 }  // namespace
 
-void canonicalize(std::string_view in, std::string& out) {
+void canonicalize(std::string_view in, std::string& out, EditLog* log) {
   out.clear();
   out.reserve(in.size());
   // When the date scan hands a chain of groups over (1-2-3.5), the plain scan
@@ -146,6 +146,7 @@ void canonicalize(std::string_view in, std::string& out) {
       continue;
     }
     const std::string_view rest = in.substr(pos);
+    const std::size_t at = out.size();
     std::size_t used = 0;
     if (pos >= handed_over_until) {
       std::size_t stop = 0;
@@ -153,6 +154,7 @@ void canonicalize(std::string_view in, std::string& out) {
       if (used == 0) handed_over_until = pos + stop;
     }
     if (used == 0) used = scan_plain_number(rest, out);
+    if (log != nullptr) log->rewrite(in, pos, pos + used, out, at);
     pos += used;
   }
 }

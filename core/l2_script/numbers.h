@@ -14,9 +14,11 @@
 #include <string>
 #include <string_view>
 
+#include "core/edit_log.h"
+
 namespace zenkor::l2_script::numbers {
 
-void canonicalize(std::string_view in, std::string& out);
+void canonicalize(std::string_view in, std::string& out, EditLog* log = nullptr);
 
 // The characters without which canonicalize leaves a text unchanged.
 [[nodiscard]] bool canonicalize_trigger(char32_t c) noexcept;

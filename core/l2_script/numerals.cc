@@ -282,7 +282,7 @@ std::optional<u128> parse_mixed_block(std::u32string_view block, u128 multiplier
   return product;
 }
 
-void kansuji_to_arabic(std::string_view in, std::string& out) {
+void kansuji_to_arabic(std::string_view in, std::string& out, EditLog* log) {
   out.clear();
   out.reserve(in.size());
   std::u32string run;
@@ -306,7 +306,9 @@ void kansuji_to_arabic(std::string_view in, std::string& out) {
     if (std::size_t p = pos; p < in.size()) next = utf8::next(in, p);
     if (const auto value = decide_run(run, prev, next)) {
       out.append(in, copied, start - copied);
+      const std::size_t at = out.size();
       append_decimal(out, *value);
+      if (log != nullptr) log->rewrite(in, start, pos, out, at);
       copied = pos;
     }
   }
@@ -363,7 +365,7 @@ constexpr u128 KANSUJI_LIMIT = pow10(20);
 
 }  // namespace
 
-void arabic_to_kansuji(std::string_view in, std::string& out) {
+void arabic_to_kansuji(std::string_view in, std::string& out, EditLog* log) {
   out.clear();
   out.reserve(in.size());
   std::size_t copied = 0;  // in[0, copied) is already in `out`
@@ -375,7 +377,9 @@ void arabic_to_kansuji(std::string_view in, std::string& out) {
     const auto value = parse_decimal(in.substr(start, pos - start));
     if (!value || *value >= KANSUJI_LIMIT) continue;
     out.append(in, copied, start - copied);
+    const std::size_t at = out.size();
     append_kansuji(out, *value);
+    if (log != nullptr) log->replace(start, pos, at, out.size());
     copied = pos;
   }
   out.append(in, copied);

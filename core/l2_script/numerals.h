@@ -19,15 +19,16 @@
 #include <string>
 #include <string_view>
 
+#include "core/edit_log.h"
 #include "core/l2_script/decimal.h"
 
 namespace zenkor::l2_script::numerals {
 
-void kansuji_to_arabic(std::string_view in, std::string& out);
+void kansuji_to_arabic(std::string_view in, std::string& out, EditLog* log = nullptr);
 
 // Values of 10^20 and above have no rendering in four-digit groups up to 京,
 // so those digit runs are copied unchanged, like runs that exceed 128 bits.
-void arabic_to_kansuji(std::string_view in, std::string& out);
+void arabic_to_kansuji(std::string_view in, std::string& out, EditLog* log = nullptr);
 
 // The characters without which each stage above leaves a text unchanged:
 // ASCII digits, and for kansuji_to_arabic the numeral kanji.

@@ -113,7 +113,7 @@ const matcher::Automaton* SynonymDict::automaton() const {
   return expected;
 }
 
-void SynonymDict::apply(std::string_view in, std::string& out) const {
+void SynonymDict::apply(std::string_view in, std::string& out, EditLog* log) const {
   out.clear();
   const matcher::Automaton* automaton = this->automaton();
   if (automaton == nullptr) {
@@ -124,7 +124,9 @@ void SynonymDict::apply(std::string_view in, std::string& out) const {
   std::size_t copied = 0;
   automaton->for_each_match(in, [&](const matcher::Match& m) {
     out.append(in.substr(copied, m.start - copied));
+    const std::size_t at = out.size();
     out.append(entries_[m.value].canonical);
+    if (log != nullptr) log->rewrite(in, m.start, m.end, out, at);
     copied = m.end;
   });
   out.append(in.substr(copied));

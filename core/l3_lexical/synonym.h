@@ -23,6 +23,8 @@
 #include <variant>
 #include <vector>
 
+#include "core/edit_log.h"
+
 namespace zenkor::l3_lexical::synonym {
 
 namespace matcher {
@@ -67,7 +69,7 @@ class SynonymDict {
   void extend(SynonymDict other);
 
   // Stage form: writes `in` with every variant replaced into `out`.
-  void apply(std::string_view in, std::string& out) const;
+  void apply(std::string_view in, std::string& out, EditLog* log = nullptr) const;
   [[nodiscard]] std::string apply(std::string_view text) const;
 
   [[nodiscard]] std::size_t size() const noexcept { return entries_.size(); }

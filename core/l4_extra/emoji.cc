@@ -19,15 +19,14 @@ constexpr utf8::CharSet EMOJI = {
     {0x1FA70, 0x1FAFF},  // symbols and pictographs extended-A
 };
 
-}  // namespace
-
-void process(std::string_view in, std::string& out, const EmojiAction& action) {
+template <typename Log>
+void process_with_log(std::string_view in, std::string& out, const EmojiAction& action, Log& log) {
   if (action.kind == EmojiAction::Kind::Keep) {
     out.assign(in);
     return;
   }
   const bool remove = action.kind == EmojiAction::Kind::Remove;
-  utf8::Rewriter w(in, out);
+  utf8::Rewriter w(in, out, log);
   while (!w.done()) {
     // Passing over everything but emoji: 4.7 -> 3.2 ms over the corpus.
     w.skip_to(EMOJI);
@@ -42,6 +41,12 @@ void process(std::string_view in, std::string& out, const EmojiAction& action) {
     }
   }
   w.finish();
+}
+
+}  // namespace
+
+void process(std::string_view in, std::string& out, const EmojiAction& action, EditLog* log) {
+  with_log(log, [&](auto& l) { process_with_log(in, out, action, l); });
 }
 
 bool process_trigger(char32_t c) noexcept { return EMOJI.contains(c); }

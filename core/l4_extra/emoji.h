@@ -11,10 +11,11 @@
 #include <string_view>
 
 #include "core/config.h"
+#include "core/edit_log.h"
 
 namespace zenkor::l4_extra::emoji {
 
-void process(std::string_view in, std::string& out, const EmojiAction& action);
+void process(std::string_view in, std::string& out, const EmojiAction& action, EditLog* log = nullptr);
 
 // The characters without which process leaves a text unchanged.
 [[nodiscard]] bool process_trigger(char32_t c) noexcept;

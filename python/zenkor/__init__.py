@@ -1,5 +1,6 @@
 """zenkor: fast, exact Japanese text normalization."""
 
 from ._native import Normalizer, __version__, levenshtein, normalize
+from ._native import _ExplainStep as ExplainStep
 
-__all__ = ["Normalizer", "normalize", "levenshtein", "__version__"]
+__all__ = ["Normalizer", "ExplainStep", "normalize", "levenshtein", "__version__"]

@@ -1,11 +1,13 @@
 """Command line: normalize UTF-8 text line by line.
 
     python -m zenkor [--preset NAME] [-s KEY=VALUE ...] [--dict FILE ...] [--sudachi FILE ...]
-                     [-o FILE] [--jobs N] [--errors strict|replace|skip] [--no-progress] [FILE ...]
+                     [-o FILE] [--jobs N] [--errors strict|replace|skip] [--no-progress]
+                     [--explain] [FILE ...]
     python -m zenkor --list-options
 
 Reads the files (or standard input when none is given, or for "-") and writes
-each line normalized to standard output or to the output file.
+each line normalized to standard output or to the output file; with --explain,
+each line followed by the steps that changed it.
 
 Exit status: 0 when every input was read whole; 1 when an input could not be
 read (whole) or the output could not be written; 2 for a bad preset, option
@@ -16,13 +18,14 @@ from __future__ import annotations
 
 import argparse
 import contextlib
+import functools
 import os
 import queue
 import stat
 import sys
 import tempfile
 import threading
-from collections.abc import Iterable, Iterator
+from collections.abc import Callable, Iterable, Iterator
 from concurrent.futures import Future, ThreadPoolExecutor
 from typing import Any, BinaryIO
 
@@ -83,6 +86,10 @@ def build_parser() -> argparse.ArgumentParser:
         "or leave the line out (skip)",
     )
     parser.add_argument("--no-progress", action="store_true", help="no progress bar on a terminal")
+    parser.add_argument(
+        "--explain", action="store_true",
+        help="write each line, then one indented line per step that changed it: 'OPTION: text after the step'",
+    )
     parser.add_argument("--list-options", action="store_true", help="list every option, its kind and preset values")
     parser.add_argument("--version", action="version", version=f"{PROG} {__version__}")
     return parser
@@ -218,10 +225,17 @@ class OrderedWriter:
         self._check()
 
 
-def normalize_blocks(pool: ThreadPoolExecutor, normalizer: Normalizer, blocks: Iterable[Block],
+def explain_batch(normalizer: Normalizer, lines: list[str]) -> list[str]:
+    """For --explain: each line, then an indented line per step that changed it."""
+    return [
+        "".join([line, *(f"\n  {step.option}: {step.text}" for step in normalizer.explain(line))]) for line in lines
+    ]
+
+
+def normalize_blocks(pool: ThreadPoolExecutor, work: Callable[[list[str]], list[str]], blocks: Iterable[Block],
                      writer: OrderedWriter) -> int:
-    """Normalizes the blocks on the pool's threads and hands them to the
-    writer in order; returns the number of lines skipped.  When the input
+    """Hands each block's lines to `work` (normalize_batch, or explain_batch)
+    on the pool's threads, and the results to the writer in order; returns the number of lines skipped.  When the input
     fails, every block before the failure is written first, then the
     InputError goes on."""
     skipped = 0
@@ -229,7 +243,7 @@ def normalize_blocks(pool: ThreadPoolExecutor, normalizer: Normalizer, blocks: I
         for block in blocks:
             skipped += block.skipped
             if block.lines:
-                writer.put(pool.submit(normalizer.normalize_batch, block.lines), block.size)
+                writer.put(pool.submit(work, block.lines), block.size)
             else:
                 writer.reporter.advance(block.size)
     except InputError:
@@ -253,13 +267,14 @@ def run(args: argparse.Namespace, normalizer: Normalizer, out: BinaryIO, reporte
     status = 0
     pool = ThreadPoolExecutor(max_workers=args.jobs)
     writer = OrderedWriter(out, reporter, window=2 * args.jobs)
+    work = functools.partial(explain_batch, normalizer) if args.explain else normalizer.normalize_batch
     try:
         for name in args.files or ["-"]:
             label = "<stdin>" if name == "-" else name
             try:
                 with input_stream(name) as stream:
                     blocks = read_blocks(stream, label, args.errors, interactive=stream.isatty())
-                    skipped = normalize_blocks(pool, normalizer, blocks, writer)
+                    skipped = normalize_blocks(pool, work, blocks, writer)
                 if skipped:
                     writer.drain()  # the message comes after the lines before it
                     reporter.warn(f"{label}: left out {skipped} line{'s' * (skipped != 1)} of invalid UTF-8")

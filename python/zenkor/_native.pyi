@@ -1,7 +1,8 @@
 from collections.abc import Iterable, Sequence
 from os import PathLike
-from typing import Any, Protocol, TypeVar, overload
+from typing import Any, Protocol, TypeVar, final, overload
 
+from _typeshed import structseq
 from typing_extensions import Self
 
 __version__: str
@@ -11,6 +12,23 @@ __version__: str
 _Path = str | bytes | PathLike[str] | PathLike[bytes]
 # The variants of one canonical form: any iterable of str but a str itself.
 _Variants = TypeVar("_Variants", bound=Iterable[str])
+
+@final
+class _ExplainStep(structseq[str], tuple[str, str]):
+    """One step of `Normalizer.explain`: a named tuple `(option, text)`.
+
+    Compares equal to the plain tuple `(option, text)` and unpacks like one.
+    """
+
+    @property
+    def option(self) -> str:
+        """The option that switched the step on, as written in `Normalizer(...)`: "nfkc", "kana",
+        "case", ...; "url_wrap" for wrapping URLs, "trim" for trimming, "custom_dict" for the
+        dictionary.  The symbol step is named by the options whose characters it wrote, joined by
+        "+" ("unify_hyphens+unify_prolonged")."""
+    @property
+    def text(self) -> str:
+        """The whole text after the step."""
 
 # Data that exports the Arrow PyCapsule interface: a pyarrow Array or ChunkedArray, a polars
 # or pandas Series, and anything else with __arrow_c_array__ or __arrow_c_stream__.
@@ -35,8 +53,8 @@ class Normalizer:
     """Normalizes Japanese text with one fixed set of options.
 
     Build one from a preset and option keywords, then call `normalize` or
-    `normalize_batch`.  Normalizing releases the interpreter lock, so threads
-    may share one instance.  The dictionary methods replace the instance's
+    `normalize_batch`.  Normalizing a text or batch of 128 characters or more
+    releases the interpreter lock, so threads may share one instance.  The dictionary methods replace the instance's
     dictionary while no other thread uses it (otherwise RuntimeError
     "Already borrowed"); to change the dictionary of a normalizer that other
     threads use, build a new one and swap the reference.
@@ -53,9 +71,34 @@ class Normalizer:
         when a close name exists) or a value of the wrong type.
         """
     def normalize(self, text: str) -> str:
-        """`text` normalized; the interpreter lock is released meanwhile."""
+        """`text` normalized (the same str when nothing changes); the interpreter
+        lock is released meanwhile for texts of 128 characters or more."""
     def normalize_batch(self, texts: Sequence[str]) -> list[str]:
-        """Each text normalized, in order, with one release of the interpreter lock."""
+        """Each text normalized, in order, with one release of the interpreter
+        lock for the whole batch (when it holds 128 characters or more)."""
+    def explain(self, text: str) -> list[_ExplainStep]:
+        """What each step of normalizing did to `text`.
+
+        One `ExplainStep(option, text)` per step that changed the text, in the order the steps
+        run, `text` being the whole text after that step; the last one equals
+        `self.normalize(text)`.  A text no step changes gives `[]`.
+        """
+    def normalize_with_offsets(self, text: str) -> tuple[str, list[int]]:
+        """`self.normalize(text)`, and where each of its characters came from in `text`.
+
+        Returns `(normalized, offsets)`: `offsets[i]` is the index in `text` of the character
+        that `normalized[i]` came from, and `offsets[-1] == len(text)`, so the span
+        `normalized[i:j]` came from `text[offsets[i]:offsets[j]]`.  Indices count characters
+        (code points), like `str` indexing.
+
+        - An unchanged character maps to itself.
+        - A replaced character maps to the start of what it replaced; when several characters
+          replace several, they spread over the replaced ones in order.
+        - A character a step inserted (a space, a placeholder, a URL wrapper) maps to where it
+          was inserted.
+        - A deleted character has no entry; it falls inside the span of the character before it.
+        - `offsets` never decreases.
+        """
     @overload
     def normalize_arrow(self, data: _ArrowArrayExporter, jobs: int = 1) -> _ArrowStringArray:
         """Normalize a column of Arrow strings without a Python object per value.
