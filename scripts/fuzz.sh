@@ -64,33 +64,39 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 (cd "$build/tests/cpp" && ctest --output-on-failure)
 
-# Seeds: the checked-in cases, and samples of the real text beside the checkout
-# (found as tests/shared_data.py finds it) when it is there.
+# Seeds: the checked-in cases, and samples of real text found as
+# tests/shared_data.py finds it: shared/data beside the checkout, or else the
+# corpus sample under bench/data and the tests' small synonym file.
 data=""
 for dir in "$root" "$root/.." "$root/../.."; do
   if [ -d "$dir/shared/data" ]; then data="$dir/shared/data" && break; fi
 done
+corpus="$root/bench/data"
+synonyms="$root/tests/data/synonyms_sample.txt"
+if [ -n "$data" ] && [ -d "$data/corpus" ]; then corpus="$data/corpus"; fi
+if [ -n "$data" ] && [ -f "$data/sudachi/synonyms.txt" ]; then synonyms="$data/sudachi/synonyms.txt"; fi
 seeds="$build/seeds"
 rm -rf "$seeds"
 cp -R "$root/tests/fuzz/seeds" "$seeds"
-if [ -n "$data" ]; then
-  # Every 400th line of each corpus file, one seed each; the levenshtein seeds
-  # are those lines cut in two.
-  for file in "$data"/corpus/*.txt; do
-    awk -v out="$seeds" -v name="$(basename "$file" .txt)" 'NR % 400 == 1 && length($0) < 4000 {
-      f = out "/normalizer_fuzz/" name "-" NR; print > f; close(f)
-      f = out "/levenshtein_fuzz/" name "-" NR; print > f; close(f)
-    }' "$file"
+# About a hundred lines of each corpus file, one seed each, for the normalizer
+# and for levenshtein (which cuts each in two).
+for file in "$corpus"/*.txt; do
+  [ -f "$file" ] || continue
+  step=$(($(wc -l <"$file") / 100 + 1))
+  awk -v out="$seeds" -v name="$(basename "$file" .txt)" -v step="$step" 'NR % step == 1 && length($0) < 4000 {
+    f = out "/normalizer_fuzz/" name "-" NR; print > f; close(f)
+    f = out "/levenshtein_fuzz/" name "-" NR; print > f; close(f)
+  }' "$file"
+done
+# Pieces of the synonym file for its reader (first byte 4) and for the
+# delimited reader (first byte 1).
+if [ -f "$synonyms" ]; then
+  for skip in 0 1 2 3 5 8 13 21 34 55 89 144 233 377 610; do
+    piece=$(dd if="$synonyms" bs=4000 skip="$skip" count=1 2>/dev/null)
+    [ -n "$piece" ] || break
+    printf '\004%s\n' "$piece" >"$seeds/parsers_fuzz/sudachi-$skip"
+    printf '\001%s\n' "$piece" >"$seeds/parsers_fuzz/delimited-$skip"
   done
-  # Pieces of the Sudachi synonyms, for its reader (first byte 4) and for the
-  # delimited reader (first byte 1), and as a dictionary for the normalizer.
-  if [ -f "$data/sudachi/synonyms.txt" ]; then
-    for skip in 0 1 2 3 5 8 13 21 34 55 89 144 233 377 610; do
-      piece=$(dd if="$data/sudachi/synonyms.txt" bs=4000 skip="$skip" count=1 2>/dev/null)
-      printf '\004%s\n' "$piece" >"$seeds/parsers_fuzz/sudachi-$skip"
-      printf '\001%s\n' "$piece" >"$seeds/parsers_fuzz/delimited-$skip"
-    done
-  fi
 fi
 
 findings="$build/findings"
