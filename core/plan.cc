@@ -9,6 +9,7 @@
 #include "core/l1_char/cleanup.h"
 #include "core/l1_char/kanji.h"
 #include "core/l1_char/quotes.h"
+#include "core/l1_char/repeat.h"
 #include "core/l1_char/spaces.h"
 #include "core/l1_char/spacing.h"
 #include "core/l1_char/strip.h"
@@ -75,19 +76,26 @@ bool triggers(StepId id, int variant, char32_t c) noexcept {
   return false;
 }
 
+// Characters below U+10000 and the blocks of 64 that hold them.
+struct BmpTriggers {
+  BmpSet set;
+  std::vector<std::uint16_t> blocks;
+};
+
 // The triggers of a step below U+10000, built at first use and kept for the
 // life of the process: each set costs 8 KiB and 65,536 calls of its test.
-const BmpSet& bmp_triggers(StepId id, int variant) {
+const BmpTriggers& bmp_triggers(StepId id, int variant) {
   static std::mutex mutex;
-  static std::array<std::unique_ptr<const BmpSet>, STEP_COUNT * VARIANTS> built;
+  static std::array<std::unique_ptr<const BmpTriggers>, STEP_COUNT * VARIANTS> built;
   const std::lock_guard<std::mutex> lock(mutex);
   auto& slot = built[static_cast<std::size_t>(id) * VARIANTS + static_cast<std::size_t>(variant)];
   if (!slot) {
-    auto set = std::make_unique<BmpSet>();
+    auto triggers_of = std::make_unique<BmpTriggers>();
     for (char32_t c = 0; c < 0x10000; ++c) {
-      if (triggers(id, variant, c)) set->add(c);
+      if (triggers(id, variant, c)) triggers_of->set.add(c);
     }
-    slot = std::move(set);
+    triggers_of->blocks = triggers_of->set.blocks();
+    slot = std::move(triggers_of);
   }
   return *slot;
 }
@@ -115,20 +123,21 @@ const BmpSet& era_starts() {
 
 // The characters that, after the right one, trigger a step: the second kana
 // of a loanword pair, the ー that may end a word, 年 and what starts an era.
-const BmpSet& second_characters() {
-  static const BmpSet set = [] {
-    BmpSet s;
+const BmpTriggers& second_characters() {
+  static const BmpTriggers seconds = [] {
+    BmpTriggers t;
     for (char32_t second = 0x30A0; second <= 0x30FF; ++second) {
       for (char32_t first = 0x30A0; first <= 0x30FF; ++first) {
-        if (l2_script::loanword::unify_loanword_kana_pair_trigger(first, second)) s.add(second);
+        if (l2_script::loanword::unify_loanword_kana_pair_trigger(first, second)) t.set.add(second);
       }
     }
-    s.add(CHOON);
-    s.add(NEN);
-    s.merge(era_starts());
-    return s;
+    t.set.add(CHOON);
+    t.set.add(NEN);
+    t.set.merge(era_starts());
+    t.blocks = t.set.blocks();
+    return t;
   }();
-  return set;
+  return seconds;
 }
 
 }  // namespace
@@ -191,7 +200,7 @@ Plan::Plan(const Config& c, const l3_lexical::synonym::SynonymDict* synonyms) {
   wrap_urls_ = c.protect_urls && c.url_wrap.has_value();
   if (wrap_urls_) any_.add(U':');
   // Surrogates (never in UTF-8 text) stop the scan of a str that holds one.
-  for (char32_t c = 0xD800; c <= 0xDFFF; ++c) any_.add(c);
+  any_.add_range(0xD800, 0xDFFF);
 }
 
 void Plan::add(bool on, StepId id, int variant) {
@@ -222,7 +231,7 @@ void Plan::add(bool on, StepId id, int variant) {
   }
   if (id == StepId::StripTrailingProlonged || id == StepId::UnifyLoanwordKana || id == StepId::EraToWestern) {
     seconds_ = true;
-    any_.merge(second_characters());
+    any_.merge(second_characters().set, second_characters().blocks);
   }
   switch (id) {
     case StepId::RemoveBidiControl:
@@ -241,18 +250,17 @@ void Plan::add(bool on, StepId id, int variant) {
     default:
       break;
   }
-  const BmpSet& bmp = id == StepId::Synonyms ? *synonym_bmp_ : bmp_triggers(id, variant);
-  bmp_.push_back(&bmp);
   // The dictionary's first characters are most kanji and kana: its step is
   // looked for on its own, so that they do not send every character through
   // the search for the step it triggers.
   if (id == StepId::Synonyms) {
     synonym_step_ = index;
+    bmp_.push_back(synonym_bmp_.get());
   } else {
-    any_.merge(bmp);
-    for (std::size_t block = 0; block < block_steps_.size(); ++block) {
-      if (bmp.any_in_block(block)) block_steps_[block] |= bit;
-    }
+    const BmpTriggers& triggers_of = bmp_triggers(id, variant);
+    bmp_.push_back(&triggers_of.set);
+    any_.merge(triggers_of.set, triggers_of.blocks);
+    for (const std::uint16_t block : triggers_of.blocks) block_steps_[block] |= bit;
   }
   // Every step but these may be triggered past U+FFFF: cased letters,
   // emoji, variation selectors, NFKC's letters, a variant kanji, dictionary words.
@@ -350,7 +358,7 @@ Plan::Found Plan::scan_source(Source source) const noexcept {
   Found result;
   Mask remaining = all_;  // steps whose triggers are not found yet
   const Mask synonyms = synonym_step_ >= 0 ? Mask{1} << synonym_step_ : 0;
-  const BmpSet& seconds = second_characters();
+  const BmpSet& seconds = second_characters().set;
   const BmpSet& starts = era_starts();
   const bool follows_context = repeat_step_ >= 0 || prolonged_step_ >= 0 || spaces_step_ >= 0 || seconds_;
   const auto bit = [](int step) { return step >= 0 ? Mask{1} << step : Mask{0}; };
@@ -361,7 +369,7 @@ Plan::Found Plan::scan_source(Source source) const noexcept {
     const char32_t c = source.next();
     if (c == prev) {
       ++run;
-      if (run > repeat_limit_) result.steps |= bit(repeat_step_);
+      if (run > repeat_limit_ && l1_char::repeat::shortens_runs_of(c)) result.steps |= bit(repeat_step_);
       if (c == 0x30FC || c == 0x301C) result.steps |= bit(prolonged_step_);
     } else {
       run = 1;

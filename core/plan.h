@@ -18,6 +18,7 @@
 // era_to_western (a 年 after the start of an era's name).
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -40,9 +41,29 @@ class BmpSet {
  public:
   void add(char32_t c) noexcept { words_[c >> 6] |= std::uint64_t{1} << (c & 63); }
   [[nodiscard]] bool contains(char32_t c) const noexcept { return ((words_[c >> 6] >> (c & 63)) & 1) != 0; }
-  [[nodiscard]] bool any_in_block(std::size_t block) const noexcept { return words_[block] != 0; }
+  // Every character of [first, last].
+  void add_range(char32_t first, char32_t last) noexcept {
+    for (char32_t c = first; c <= last;) {
+      const char32_t end = std::min<char32_t>(last, c | 63);  // the last of c's block
+      const unsigned width = end - c + 1;
+      words_[c >> 6] |= (width == 64 ? ~std::uint64_t{0} : ((std::uint64_t{1} << width) - 1)) << (c & 63);
+      c = end + 1;
+    }
+  }
   void merge(const BmpSet& other) noexcept {
     for (std::size_t i = 0; i < words_.size(); ++i) words_[i] |= other.words_[i];
+  }
+  // The blocks that hold a character: merging a set that knows them costs
+  // a few words instead of all 1,024.
+  [[nodiscard]] std::vector<std::uint16_t> blocks() const {
+    std::vector<std::uint16_t> held;
+    for (std::size_t i = 0; i < words_.size(); ++i) {
+      if (words_[i] != 0) held.push_back(static_cast<std::uint16_t>(i));
+    }
+    return held;
+  }
+  void merge(const BmpSet& other, const std::vector<std::uint16_t>& blocks) noexcept {
+    for (const std::uint16_t i : blocks) words_[i] |= other.words_[i];
   }
 
  private:

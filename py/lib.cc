@@ -493,42 +493,52 @@ PyObject* raise_encode_error(PyObject* str) {
   return nullptr;
 }
 
+// `text` itself, or for a subclass of str a plain str of its `units`.
+PyObject* unchanged_str(PyObject* text, const zenkor::CodeUnits& units) {
+  if (PyUnicode_CheckExact(text)) return Py_NewRef(text);
+  return PyUnicode_FromKindAndData(static_cast<int>(units.width), units.data, static_cast<Py_ssize_t>(units.length));
+}
+
+enum class Outcome { unchanged, changed, unencodable };
+
+// Normalizes the text of a str as it stores it, needing no interpreter
+// lock.  A changed result is left in `buffers.output` as a str will hold
+// it, described by `wide`.
+Outcome normalize_units(const Normalizer& normalizer, const zenkor::CodeUnits& units, ThreadBuffers& buffers,
+                        zenkor::WideText& wide) {
+  const zenkor::Plan::Found found = normalizer.scan(units);
+  if (!found.any()) return Outcome::unchanged;
+  if (!zenkor::to_utf8(units, buffers.input)) return Outcome::unencodable;
+  const std::string_view result = normalizer.normalize(buffers.input, found.steps, buffers.space);
+  if (result == buffers.input) return Outcome::unchanged;
+  wide = zenkor::from_utf8(result, buffers.output);
+  return Outcome::changed;
+}
+
 // `text` normalized by `normalizer`; null with an exception set.  `self` is
 // the object the normalizer belongs to, borrowed around any work done
 // without the interpreter lock; null for a normalizer nobody else can reach.
+// The scan too runs without the lock when the text is long, so that other
+// threads wait for the lock only while this one allocates.
 // REQUIRES: text is a str.
 PyObject* normalize_str(const Normalizer& normalizer, PyNormalizer* self, PyObject* text) {
 #if PY_VERSION_HEX < 0x030C0000
   if (PyUnicode_READY(text) < 0) return nullptr;
 #endif
   const zenkor::CodeUnits units = code_units(text);
-  const zenkor::Plan::Found found = normalizer.scan(units);
-  if (!found.any()) {
-    if (PyUnicode_CheckExact(text)) return Py_NewRef(text);
-    return PyUnicode_FromKindAndData(static_cast<int>(units.width), units.data, static_cast<Py_ssize_t>(units.length));
-  }
   ThreadBuffers& buffers = thread_buffers();
-  if (!zenkor::to_utf8(units, buffers.input)) return raise_encode_error(text);
-  // The result, unless it equals the input, is decoded as the str will
-  // hold it while the lock is free.
-  bool same = false;
   zenkor::WideText wide{};
-  const auto work = [&] {
-    const std::string_view result = normalizer.normalize(buffers.input, found.steps, buffers.space);
-    same = result == buffers.input;
-    if (!same) wide = zenkor::from_utf8(result, buffers.output);
-  };
+  Outcome outcome{};
   if (units.length < UNLOCKED_FROM_CHARS) {
-    work();
+    outcome = normalize_units(normalizer, units, buffers, wide);
   } else {
     SharedBorrow borrow(self);
     if (!borrow) return nullptr;
-    run_without_gil(work);
+    run_without_gil([&] { outcome = normalize_units(normalizer, units, buffers, wide); });
   }
-  PyObject* out = !same ? str_from_wide(wide)
-                  : PyUnicode_CheckExact(text) ? Py_NewRef(text)
-                                               : PyUnicode_FromKindAndData(static_cast<int>(units.width), units.data,
-                                                                           static_cast<Py_ssize_t>(units.length));
+  PyObject* out = outcome == Outcome::changed     ? str_from_wide(wide)
+                  : outcome == Outcome::unchanged ? unchanged_str(text, units)
+                                                  : raise_encode_error(text);
   buffers.shrink();
   return out;
 }
@@ -605,15 +615,14 @@ PyObject* Normalizer_normalize_batch(PyObject* obj, PyObject* const* args, Py_ss
   const auto work = [&] {
     ThreadBuffers& buffers = thread_buffers();
     for (std::size_t i = 0; i < n; ++i) {
-      const zenkor::Plan::Found found = self->inner->scan(texts[i]);
-      if (!found.any()) continue;
-      if (!zenkor::to_utf8(texts[i], buffers.input)) {
+      zenkor::WideText wide{};
+      const Outcome outcome = normalize_units(*self->inner, texts[i], buffers, wide);
+      if (outcome == Outcome::unencodable) {
         unencodable = i;
-        return;
+        break;
       }
-      const std::string_view result = self->inner->normalize(buffers.input, found.steps, buffers.space);
-      if (result == buffers.input) continue;
-      changed[i] = {joined.size(), zenkor::from_utf8(result, buffers.output)};
+      if (outcome == Outcome::unchanged) continue;
+      changed[i] = {joined.size(), wide};
       joined.append(buffers.output);
     }
     buffers.shrink();
@@ -632,11 +641,8 @@ PyObject* Normalizer_normalize_batch(PyObject* obj, PyObject* const* args, Py_ss
       zenkor::WideText text = changed[i].text;
       text.units.data = joined.data() + changed[i].offset;
       s = str_from_wide(text);
-    } else if (PyUnicode_CheckExact(item(i))) {
-      s = Py_NewRef(item(i));
     } else {
-      s = PyUnicode_FromKindAndData(static_cast<int>(texts[i].width), texts[i].data,
-                                    static_cast<Py_ssize_t>(texts[i].length));
+      s = unchanged_str(item(i), texts[i]);
     }
     if (!s) return nullptr;
     PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), s);

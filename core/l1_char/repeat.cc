@@ -40,6 +40,8 @@ void shorten_with_log(std::string_view in, std::string& out, std::size_t limit, 
 
 }  // namespace
 
+bool shortens_runs_of(char32_t c) noexcept { return !EXEMPT.contains(c); }
+
 void shorten(std::string_view in, std::string& out, std::size_t limit, EditLog* log) {
   with_log(log, [&](auto& l) { shorten_with_log(in, out, limit, l); });
 }

@@ -16,4 +16,8 @@ namespace zenkor::l1_char::repeat {
 // A limit of 0 is taken as 1.
 void shorten(std::string_view in, std::string& out, std::size_t limit, EditLog* log = nullptr);
 
+// Whether a run of `c` is shortened: a run of such a character longer than
+// the limit is what triggers shorten.
+[[nodiscard]] bool shortens_runs_of(char32_t c) noexcept;
+
 }  // namespace zenkor::l1_char::repeat
