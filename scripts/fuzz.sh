@@ -104,7 +104,7 @@ fi
 findings="$build/findings"
 mkdir -p "$findings"
 total=0
-for harness in normalizer_fuzz parsers_fuzz levenshtein_fuzz; do
+for harness in normalizer_fuzz parsers_fuzz levenshtein_fuzz arrow_fuzz; do
   corpus="$build/corpus/$harness"
   mkdir -p "$corpus"
   log="$build/$harness.log"
