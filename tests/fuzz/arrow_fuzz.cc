@@ -22,6 +22,7 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdint>
