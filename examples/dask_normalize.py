@@ -1,6 +1,6 @@
 """Normalize a folder of UTF-8 text files on a Dask cluster, in order, through Arrow memory.
 
-    pip install "zenkor[dask]" pyarrow pandas
+    pip install "zenkor[dask]"
     python examples/dask_normalize.py IN_DIR OUT_DIR [--preset NAME] [--dict FILE] [--sudachi FILE]
                                       [--scheduler ADDRESS] [--blocksize 256MiB]
 
