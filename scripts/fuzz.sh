@@ -11,9 +11,10 @@
 #   sh scripts/fuzz.sh [SECONDS_PER_HARNESS]      (default 30)
 #
 # CXX_FUZZ names the clang++ to use; FUZZ_BUILD_DIR another build folder than
-# build/fuzz, for instance to run the suite while a long run goes on.  The
-# corpus grows in the folder's corpus/ and is reused by later runs; findings
-# are written to its findings/.
+# build/fuzz, for instance to run the suite while a long run goes on;
+# FUZZ_JOBS how many harnesses run at once (default 1; one a core for a long
+# run).  The corpus grows in the folder's corpus/ and is reused by later
+# runs; findings are written to its findings/.
 # Exit status 77: clang could not be installed.
 set -eu
 
@@ -103,23 +104,43 @@ fi
 
 findings="$build/findings"
 mkdir -p "$findings"
-total=0
-for harness in normalizer_fuzz parsers_fuzz levenshtein_fuzz arrow_fuzz; do
-  corpus="$build/corpus/$harness"
-  mkdir -p "$corpus"
-  log="$build/$harness.log"
-  set +e
-  "$build/tests/fuzz/$harness" "$corpus" "$seeds/$harness" \
+jobs=${FUZZ_JOBS:-1}
+
+# Runs one harness for $seconds; its log is $build/HARNESS.log.
+run_harness() {
+  mkdir -p "$build/corpus/$1"
+  "$build/tests/fuzz/$1" "$build/corpus/$1" "$seeds/$1" \
     -max_total_time="$seconds" -timeout=20 -max_len=4096 -rss_limit_mb=2048 -print_final_stats=1 \
-    -artifact_prefix="$findings/$harness-" >"$log" 2>&1
-  status=$?
-  set -e
-  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | awk '{ n += $1 } END { print n + 0 }')
-  total=$((total + runs))
-  echo "$harness: $runs executions, exit status $status"
-  if [ "$status" -ne 0 ]; then
-    tail -n 60 "$log" >&2
-    exit 1
-  fi
+    -artifact_prefix="$findings/$1-" >"$build/$1.log" 2>&1
+}
+
+# The harnesses in groups of $jobs, each group's at the same time.
+total=0
+set -- normalizer_fuzz parsers_fuzz levenshtein_fuzz arrow_fuzz
+while [ $# -gt 0 ]; do
+  started=""  # harness:pid of each of the group
+  count=0
+  while [ $# -gt 0 ] && [ "$count" -lt "$jobs" ]; do
+    run_harness "$1" &
+    started="$started $1:$!"
+    count=$((count + 1))
+    shift
+  done
+  failed=0
+  for entry in $started; do
+    harness=${entry%:*}
+    set +e
+    wait "${entry#*:}"
+    status=$?
+    set -e
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$build/$harness.log" | awk '{ n += $1 } END { print n + 0 }')
+    total=$((total + runs))
+    echo "$harness: $runs executions, exit status $status"
+    if [ "$status" -ne 0 ]; then
+      tail -n 60 "$build/$harness.log" >&2
+      failed=1
+    fi
+  done
+  [ "$failed" -eq 0 ] || exit 1
 done
 echo "fuzz: $total executions in total, no findings"
