@@ -6,7 +6,8 @@
 // sets the exception and returns null, so that an entry point can end with
 // `return raise_error(...)`.  Errors the binding finds in its own arguments
 // (a wrong type, an unknown format name) are raised where the argument is
-// bound (py/calls.h); a borrow conflict is raised by the borrow (py/borrow.h).
+// read, worded as the interpreter words its own; a borrow conflict is
+// raised by the borrow (py/borrow.h).
 #pragma once
 
 #define PY_SSIZE_T_CLEAN
