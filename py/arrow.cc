@@ -13,6 +13,7 @@
 #include "py/arrow_column.h"
 #include "py/arrow_normalize.h"
 #include "py/calls.h"
+#include "py/errors.h"
 #include "py/references.h"
 
 namespace zenkor::py {
@@ -25,24 +26,7 @@ using arrow::Field;
 using arrow::Imported;
 using arrow::StringArray;
 using arrow::StringType;
-
-// ---------------------------------------------------------------------------
-// Errors, raised in one place.
-
-PyObject* raise_arrow_error(const ArrowError& error) {
-  switch (error.kind) {
-    case ArrowError::Kind::Malformed:
-      PyErr_SetString(PyExc_ValueError, ("normalize_arrow() got a malformed Arrow array: " + error.message).c_str());
-      break;
-    case ArrowError::Kind::TooLarge:
-      PyErr_SetString(PyExc_OverflowError,
-                      ("normalize_arrow() result does not fit its type: " + error.message +
-                       "; cast the column to large_string first")
-                          .c_str());
-      break;
-  }
-  return nullptr;
-}
+using arrow::normalize_arrays;
 
 // ---------------------------------------------------------------------------
 // The input: what the data's __arrow_c_array__ or __arrow_c_stream__ hands over.
@@ -316,12 +300,12 @@ PyObject* normalize_arrow(const Normalizer& normalizer, PyObject* const* args, P
   std::vector<StringArray> arrays;
   for (const ArrowArray* array : input.arrays) {
     auto viewed = StringArray::view(field.type, *array);
-    if (auto* error = std::get_if<ArrowError>(&viewed)) return raise_arrow_error(*error);
+    if (auto* error = std::get_if<ArrowError>(&viewed)) return raise_error(*error);
     arrays.push_back(std::get<StringArray>(viewed));
   }
   std::variant<Columns, ArrowError> result;
-  run_without_gil([&] { result = arrow::normalize_arrays(normalizer, field.type, arrays, jobs); });
-  if (auto* error = std::get_if<ArrowError>(&result)) return raise_arrow_error(*error);
+  run_without_gil([&] { result = normalize_arrays(normalizer, field.type, arrays, jobs); });
+  if (auto* error = std::get_if<ArrowError>(&result)) return raise_error(*error);
   PyTypeObject* type = input.is_array ? array_type : stream_type;
   auto output = std::make_unique<Output>(Output{std::move(field), std::move(std::get<Columns>(result))});
   auto* obj = reinterpret_cast<PyArrowStrings*>(type->tp_alloc(type, 0));

@@ -1,3 +1,6 @@
+// The rows cut into tasks, the threads that take them in turn, and the
+// pieces they produce assembled into one column per input array.
+
 #include "py/arrow_normalize.h"
 
 #include <algorithm>
@@ -56,6 +59,44 @@ std::vector<Task> cut_tasks(const std::vector<StringArray>& arrays, std::size_t 
   return tasks;
 }
 
+// Runs `work` on `count` threads, this one among them, and rethrows what
+// the first of them threw.  A thread that cannot be started leaves its share
+// to the others.
+template <typename Work>
+void run_on_threads(std::size_t count, const Work& work) {
+  std::vector<std::exception_ptr> thrown(count);
+  std::vector<std::thread> threads;
+  threads.reserve(thrown.size() - 1);
+  for (std::size_t k = 1; k < thrown.size(); ++k) {
+    try {
+      threads.emplace_back([&work, &slot = thrown[k]] { slot = work(); });
+    } catch (const std::exception&) {  // std::system_error, or std::bad_alloc for the thread's state
+      break;
+    }
+  }
+  thrown[0] = work();
+  for (std::thread& thread : threads) thread.join();
+  for (const std::exception_ptr& e : thrown) {
+    if (e) std::rethrow_exception(e);
+  }
+}
+
+// One column for each of the first `arrays` arrays, from the pieces of its
+// tasks in order.
+std::variant<Columns, ArrowError> assemble_columns(StringType type, std::size_t arrays, const std::vector<Task>& tasks,
+                                                   std::vector<Piece>& pieces) {
+  Columns columns;
+  std::size_t t = 0;
+  for (std::size_t a = 0; a < arrays; ++a) {
+    std::vector<Piece> own;
+    for (; t < tasks.size() && tasks[t].array == a; ++t) own.push_back(std::move(pieces[t]));
+    auto column = StringColumn::assemble(type, std::move(own), max_offset(type));
+    if (auto* error = std::get_if<ArrowError>(&column)) return std::move(*error);
+    columns.push_back(std::move(std::get<std::shared_ptr<const StringColumn>>(column)));
+  }
+  return columns;
+}
+
 }  // namespace
 
 std::variant<Columns, ArrowError> normalize_arrays(const Normalizer& normalizer, StringType type,
@@ -102,36 +143,12 @@ std::variant<Columns, ArrowError> normalize_arrays(const Normalizer& normalizer,
       return std::current_exception();
     }
   };
-  // This thread works too; a thread that cannot be started leaves its share
-  // to the others.
-  std::vector<std::exception_ptr> thrown(std::max<std::size_t>(1, std::min(jobs, tasks.size())));
-  std::vector<std::thread> threads;
-  threads.reserve(thrown.size() - 1);
-  for (std::size_t k = 1; k < thrown.size(); ++k) {
-    try {
-      threads.emplace_back([&work, &slot = thrown[k]] { slot = work(); });
-    } catch (const std::exception&) {  // std::system_error, or std::bad_alloc for the thread's state
-      break;
-    }
-  }
-  thrown[0] = work();
-  for (std::thread& thread : threads) thread.join();
-  for (const std::exception_ptr& e : thrown) {
-    if (e) std::rethrow_exception(e);
-  }
+  // This thread works too.
+  run_on_threads(std::max<std::size_t>(1, std::min(jobs, tasks.size())), work);
   for (std::optional<ArrowError>& error : errors) {
     if (error) return std::move(*error);
   }
-  Columns columns;
-  std::size_t t = 0;
-  for (std::size_t a = 0; a < arrays.size(); ++a) {
-    std::vector<Piece> own;
-    for (; t < tasks.size() && tasks[t].array == a; ++t) own.push_back(std::move(pieces[t]));
-    auto column = StringColumn::assemble(type, std::move(own), max_offset(type));
-    if (auto* error = std::get_if<ArrowError>(&column)) return std::move(*error);
-    columns.push_back(std::move(std::get<std::shared_ptr<const StringColumn>>(column)));
-  }
-  return columns;
+  return assemble_columns(type, arrays.size(), tasks, pieces);
 }
 
 }  // namespace zenkor::arrow

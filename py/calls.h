@@ -1,5 +1,7 @@
 // How the interpreter calls into the extension module: entry points that
-// turn C++ exceptions into Python ones, and argument binding.
+// turn C++ exceptions into Python ones, and argument binding.  The
+// TypeErrors for arguments of the wrong type are raised where the argument
+// is bound, worded as the interpreter words them.
 #pragma once
 
 #define PY_SSIZE_T_CLEAN
@@ -9,6 +11,9 @@
 #include <cstddef>
 #include <new>
 #include <stdexcept>
+#include <string_view>
+
+#include "py/strings.h"
 
 namespace zenkor::py {
 
@@ -80,6 +85,15 @@ bool bind_arguments(const char* func, const std::array<const char*, N>& names, s
     }
   }
   return true;
+}
+
+// Checks that argument `name` of function `func` is a str and reads it.
+inline bool str_argument(PyObject* obj, const char* func, const char* name, std::string_view& out) {
+  if (!PyUnicode_Check(obj)) {
+    PyErr_Format(PyExc_TypeError, "%s() argument '%s' must be str, not %.80s", func, name, Py_TYPE(obj)->tp_name);
+    return false;
+  }
+  return utf8_of(obj, out);
 }
 
 }  // namespace zenkor::py

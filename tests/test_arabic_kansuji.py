@@ -4,7 +4,6 @@ import pytest
 
 from zenkor import Normalizer
 
-PRESETS = Normalizer.presets()
 U128_MAX = 2**128 - 1
 
 
@@ -62,7 +61,6 @@ def test_leading_zeros_do_not_count_towards_the_limits():
     assert a2k("0" * 50 + "12") == "十二"
 
 
-@pytest.mark.parametrize("preset", PRESETS)
 def test_option_inside_every_preset(preset):
     text = "第3章に120人"
     on = Normalizer(preset, arabic_to_kansuji=True, kansuji_to_arabic=False).normalize(text)

@@ -17,12 +17,12 @@ import pytest
 from hypothesis import given, settings
 from hypothesis import strategies as st
 
+from shared_data import SAMPLE
 from zenkor import Normalizer
 
 pa = pytest.importorskip("pyarrow")
 pl = pytest.importorskip("polars")
 
-SAMPLE = Path(__file__).resolve().parents[1] / "bench" / "data"
 TYPES = [pa.string(), pa.large_string(), pa.string_view()]
 
 # Values that have tripped string code before: empty, inline and out-of-line views (12 bytes
@@ -412,7 +412,7 @@ values_or_nulls = st.lists(
 )
 
 
-@settings(max_examples=150, deadline=None)
+@settings(max_examples=150)
 @given(values=values_or_nulls, type_index=st.integers(0, 2), start=st.integers(0, 5), jobs=st.integers(1, 3))
 def test_any_column_comes_back_as_normalize_gives_each_value(values, type_index, start, jobs):
     n = Normalizer("for_search")
@@ -420,7 +420,7 @@ def test_any_column_comes_back_as_normalize_gives_each_value(values, type_index,
     assert pa.array(n.normalize_arrow(data, jobs=jobs)).to_pylist() == expected(n, values[start:])
 
 
-@settings(max_examples=200, deadline=None)
+@settings(max_examples=200)
 @given(st.lists(st.binary(max_size=6), min_size=1, max_size=8))
 def test_any_bytes_are_either_rejected_at_the_first_bad_row_or_normalized(rows):
     n = Normalizer("for_search")

@@ -47,7 +47,7 @@ def is_subsequence(small, big):
 
 
 @pytest.mark.parametrize("options", DELETING, ids=str)
-@settings(max_examples=150, deadline=None)
+@settings(max_examples=150)
 @given(text=TEXT)
 def test_deleting_stages_keep_a_subsequence(options, text):
     out = Normalizer("none", **options).normalize(text)
@@ -55,7 +55,7 @@ def test_deleting_stages_keep_a_subsequence(options, text):
 
 
 @pytest.mark.parametrize("options", IDEMPOTENT, ids=str)
-@settings(max_examples=150, deadline=None)
+@settings(max_examples=150)
 @given(text=TEXT)
 def test_second_run_changes_nothing(options, text):
     n = Normalizer("none", **options)

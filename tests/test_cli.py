@@ -7,7 +7,6 @@ import select
 import signal
 import subprocess
 import struct
-import sys
 import termios
 import time
 from pathlib import Path
@@ -19,11 +18,6 @@ from zenkor import Normalizer, __version__
 from zenkor._cli_options import kind_of
 
 SAMPLE = Path(__file__).resolve().parents[1] / "examples" / "sample.txt"
-COMMAND = [sys.executable, "-m", "zenkor"]
-
-
-def run(*args, stdin=b"", **kwargs):
-    return subprocess.run([*COMMAND, *map(str, args)], input=stdin, capture_output=True, timeout=60, **kwargs)
 
 
 def text_lines(n, start=0):
@@ -35,15 +29,15 @@ def normalized(lines, preset=None):
     return Normalizer(preset).normalize_batch(lines)
 
 
-def test_sample_file_matches_the_library():
+def test_sample_file_matches_the_library(run_cli):
     lines = SAMPLE.read_text(encoding="utf-8").splitlines()
-    result = run("--preset", "for_search", SAMPLE)
+    result = run_cli("--preset", "for_search", SAMPLE)
     assert result.returncode == 0, result.stderr
     assert result.stdout.decode("utf-8").splitlines() == normalized(lines, "for_search")
 
 
-def test_version_is_the_package_version():
-    assert run("--version").stdout.decode() == f"zenkor {__version__}\n"
+def test_version_is_the_package_version(run_cli):
+    assert run_cli("--version").stdout.decode() == f"zenkor {__version__}\n"
 
 
 @pytest.mark.parametrize(
@@ -67,8 +61,8 @@ def test_version_is_the_package_version():
         (("--preset", "for_search", "-s", "case=keep", "-"), "ABC\n", "ABC\n"),
     ],
 )
-def test_standard_input_and_options(args, stdin, want):
-    result = run(*args, stdin=stdin.encode("utf-8"))
+def test_standard_input_and_options(args, stdin, want, run_cli):
+    result = run_cli(*args, stdin=stdin.encode("utf-8"))
     assert result.returncode == 0, result.stderr
     assert result.stdout.decode("utf-8") == want
 
@@ -77,8 +71,8 @@ def test_standard_input_and_options(args, stdin, want):
     ("true", True), ("True", True), ("YES", True), ("on", True), ("1", True),
     ("false", False), ("no", False), ("Off", False), ("0", False),
 ])  # fmt: skip
-def test_booleans_are_shell_words(word, on):
-    result = run("--preset", "none", "-s", f"nfkc={word}", stdin="ＡＢＣ\n".encode())
+def test_booleans_are_shell_words(word, on, run_cli):
+    result = run_cli("--preset", "none", "-s", f"nfkc={word}", stdin="ＡＢＣ\n".encode())
     assert result.stdout.decode() == ("ABC\n" if on else "ＡＢＣ\n")
 
 
@@ -104,36 +98,34 @@ def test_booleans_are_shell_words(word, on):
         (("--sudachi", "missing.txt"), "cannot read missing.txt"),
     ],
 )
-def test_bad_settings_print_one_message_and_exit_2(args, message):
-    result = run(*args, stdin=b"x\n")
+def test_bad_settings_print_one_message_and_exit_2(args, message, run_cli):
+    result = run_cli(*args, stdin=b"x\n")
     assert result.returncode == 2
     assert message in result.stderr.decode("utf-8")
     assert b"Traceback" not in result.stderr
     assert result.stdout == b""
 
 
-def test_dictionaries_load_in_the_order_given(tmp_path):
-    csv = tmp_path / "words.csv"
-    csv.write_text("幽白,幽遊白書\nｽﾏﾎ,スマートフォン\n", encoding="utf-8")
-    json = tmp_path / "later.json"
-    json.write_text('{"ゆうはく": ["幽白"]}', encoding="utf-8")
+def test_dictionaries_load_in_the_order_given(dict_file, run_cli):
+    csv = dict_file("words.csv", "幽白,幽遊白書\nｽﾏﾎ,スマートフォン\n")
+    json = dict_file("later.json", '{"ゆうはく": ["幽白"]}')
     text = "幽白とｽﾏﾎと曖昧\n".encode()
-    assert run("--dict", csv, stdin=text).stdout.decode() == "幽遊白書とスマートフォンと曖昧\n"
-    assert run("--dict", csv, "--dict", json, stdin=text).stdout.decode() == "ゆうはくとスマートフォンと曖昧\n"
-    assert run("--dict", json, "--dict", csv, stdin=text).stdout.decode() == "幽遊白書とスマートフォンと曖昧\n"
+    assert run_cli("--dict", csv, stdin=text).stdout.decode() == "幽遊白書とスマートフォンと曖昧\n"
+    assert run_cli("--dict", csv, "--dict", json, stdin=text).stdout.decode() == "ゆうはくとスマートフォンと曖昧\n"
+    assert run_cli("--dict", json, "--dict", csv, stdin=text).stdout.decode() == "幽遊白書とスマートフォンと曖昧\n"
     sudachi = Normalizer().load_sudachi_synonyms(SYNONYMS).normalize("あいまい")
-    assert run("--sudachi", SYNONYMS, stdin="あいまい\n".encode()).stdout.decode() == sudachi + "\n"
+    assert run_cli("--sudachi", SYNONYMS, stdin="あいまい\n".encode()).stdout.decode() == sudachi + "\n"
 
 
 @pytest.mark.parametrize("jobs", [(), ("--jobs", "1"), ("--jobs", "2")], ids=["default", "1", "2"])
-def test_strict_writes_every_line_before_the_bad_one(tmp_path, jobs):
+def test_strict_writes_every_line_before_the_bad_one(tmp_path, jobs, run_cli):
     # Thousands of lines over several blocks, then one bad byte: none of the
     # good lines may be held back, in any batch or thread.
     lines = text_lines(30000)
     data = ("\n".join(lines) + "\n").encode()
     path = tmp_path / "bad.txt"
     path.write_bytes(data + b"good\xe3\x81start\nafter\n")
-    result = run(*jobs, path)
+    result = run_cli(*jobs, path)
     assert result.returncode == 1
     assert result.stdout.decode().splitlines() == normalized(lines)
     assert result.stderr.decode() == (
@@ -141,8 +133,8 @@ def test_strict_writes_every_line_before_the_bad_one(tmp_path, jobs):
     )
 
 
-def test_strict_on_standard_input_names_it():
-    result = run(stdin=b"ok\n\xff\n")
+def test_strict_on_standard_input_names_it(run_cli):
+    result = run_cli(stdin=b"ok\n\xff\n")
     assert (result.returncode, result.stdout) == (1, b"ok\n")
     assert result.stderr.decode().startswith("zenkor: <stdin>:2: invalid UTF-8 at byte offset 3 (0xff)")
 
@@ -154,19 +146,19 @@ def test_strict_on_standard_input_names_it():
         ("skip", ["a", "d", "e"], "zenkor: <stdin>: left out 2 lines of invalid UTF-8\n"),
     ],
 )
-def test_replace_and_skip_read_on(errors, want, message):
-    result = run("--preset", "none", "--errors", errors, stdin=b"a\nb\xc0\xafc\r\nd\n\xff\ne")
+def test_replace_and_skip_read_on(errors, want, message, run_cli):
+    result = run_cli("--preset", "none", "--errors", errors, stdin=b"a\nb\xc0\xafc\r\nd\n\xff\ne")
     assert result.returncode == 0
     assert result.stdout.decode().splitlines() == want
     assert result.stderr.decode() == message
 
 
-def test_unreadable_inputs_are_reported_and_the_rest_still_read(tmp_path):
+def test_unreadable_inputs_are_reported_and_the_rest_still_read(tmp_path, run_cli):
     good = tmp_path / "good.txt"
     good.write_text("ｱ\n", encoding="utf-8")
     bad = tmp_path / "bad.txt"
     bad.write_bytes("ｲ\n".encode() + b"\xff\nlost\n")
-    result = run(good, tmp_path / "missing.txt", bad, tmp_path, good)
+    result = run_cli(good, tmp_path / "missing.txt", bad, tmp_path, good)
     assert result.returncode == 1
     assert result.stdout.decode() == "ア\nイ\nア\n"
     assert result.stderr.decode().splitlines() == [
@@ -176,20 +168,20 @@ def test_unreadable_inputs_are_reported_and_the_rest_still_read(tmp_path):
     ]
 
 
-def test_jobs_keep_the_output_in_order(tmp_path):
+def test_jobs_keep_the_output_in_order(tmp_path, run_cli):
     lines = text_lines(60000)
     path = tmp_path / "many.txt"
     path.write_text("\n".join(lines) + "\n", encoding="utf-8")
     want = normalized(lines)
     for jobs in ("1", "2", "5"):
-        result = run("-j", jobs, path, path)
+        result = run_cli("-j", jobs, path, path)
         assert result.returncode == 0
         assert result.stdout.decode().splitlines() == want * 2
 
 
-def test_output_file_is_written_whole_with_ordinary_permissions(tmp_path):
+def test_output_file_is_written_whole_with_ordinary_permissions(tmp_path, run_cli):
     target = tmp_path / "out.txt"
-    result = run("-o", target, stdin="ｱ\n".encode())
+    result = run_cli("-o", target, stdin="ｱ\n".encode())
     assert (result.returncode, result.stdout, result.stderr) == (0, b"", b"")
     assert target.read_text(encoding="utf-8") == "ア\n"
     umask = os.umask(0)
@@ -197,24 +189,24 @@ def test_output_file_is_written_whole_with_ordinary_permissions(tmp_path):
     assert target.stat().st_mode & 0o777 == 0o666 & ~umask
     # Replacing a file keeps its permissions; the output may be an input.
     target.chmod(0o640)
-    assert run("--output", target, target).returncode == 0
+    assert run_cli("--output", target, target).returncode == 0
     assert target.read_text(encoding="utf-8") == "ア\n"
     assert target.stat().st_mode & 0o777 == 0o640
     assert sorted(p.name for p in tmp_path.iterdir()) == ["out.txt"]
     # A file named like an option is still a file when no value is set.
-    assert run("-o", "case", stdin=b"x\n", cwd=tmp_path).returncode == 0
+    assert run_cli("-o", "case", stdin=b"x\n", cwd=tmp_path).returncode == 0
     assert (tmp_path / "case").read_text() == "x\n"
 
 
-def test_output_file_keeps_what_the_run_read_despite_input_errors(tmp_path):
+def test_output_file_keeps_what_the_run_read_despite_input_errors(tmp_path, run_cli):
     target = tmp_path / "out.txt"
-    result = run("-o", target, tmp_path / "missing.txt", stdin=b"x\n")
+    result = run_cli("-o", target, tmp_path / "missing.txt", stdin=b"x\n")
     assert result.returncode == 1
     assert target.read_text() == ""
 
 
-def test_output_into_a_missing_folder_fails_cleanly(tmp_path):
-    result = run("-o", tmp_path / "no" / "out.txt", stdin=b"x\n")
+def test_output_into_a_missing_folder_fails_cleanly(tmp_path, run_cli):
+    result = run_cli("-o", tmp_path / "no" / "out.txt", stdin=b"x\n")
     assert result.returncode == 1
     assert result.stderr.decode() == f"zenkor: cannot write {tmp_path / 'no' / 'out.txt'}: No such file or directory\n"
 
@@ -227,11 +219,12 @@ def wait_until(condition, what, timeout=30):
 
 
 @pytest.mark.parametrize("to_file", [False, True], ids=["stdout", "output file"])
-def test_ctrl_c_exits_130_with_one_line(tmp_path, to_file):
+def test_ctrl_c_exits_130_with_one_line(tmp_path, to_file, cli_command):
     target = tmp_path / "out.txt"
     target.write_text("before\n")
     args = ["-o", str(target)] if to_file else []
-    proc = subprocess.Popen([*COMMAND, *args], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    proc = subprocess.Popen([*cli_command, *args], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE)
     try:
         proc.stdin.write("ｱ\n".encode())
         proc.stdin.flush()
@@ -251,10 +244,10 @@ def test_ctrl_c_exits_130_with_one_line(tmp_path, to_file):
     assert [p.name for p in tmp_path.iterdir()] == ["out.txt"]
 
 
-def test_a_reader_that_stops_early_ends_the_run_quietly(tmp_path):
+def test_a_reader_that_stops_early_ends_the_run_quietly(tmp_path, cli_command):
     path = tmp_path / "many.txt"
     path.write_text("\n".join(text_lines(200000)) + "\n", encoding="utf-8")
-    proc = subprocess.Popen([*COMMAND, str(path)], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    proc = subprocess.Popen([*cli_command, str(path)], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     assert proc.stdout.readline()  # `| head -1`
     proc.stdout.close()
     assert proc.wait(timeout=60) == 0
@@ -269,18 +262,18 @@ def test_a_reader_that_stops_early_ends_the_run_quietly(tmp_path):
         (">/dev/full", "zenkor: cannot write standard output: No space left on device\n"),
     ],
 )
-def test_closed_or_full_standard_streams_exit_1_without_a_traceback(redirect, message):
-    command = " ".join(COMMAND) + f" {redirect}"
+def test_closed_or_full_standard_streams_exit_1_without_a_traceback(redirect, message, cli_command):
+    command = " ".join(cli_command) + f" {redirect}"
     result = subprocess.run(["sh", "-c", command], input=b"x\n", capture_output=True, timeout=60)
     assert result.returncode == 1
     assert result.stderr.decode() == message
 
 
-def run_with_terminal_stderr(*args, stdin=b""):
-    """Runs with standard error on a pseudo-terminal; returns what it showed."""
+def run_with_terminal_stderr(command, *args, stdin=b""):
+    """Runs `command` with standard error on a pseudo-terminal; returns what it showed."""
     leader, follower = pty.openpty()
     fcntl.ioctl(follower, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 100, 0, 0))
-    proc = subprocess.Popen([*COMMAND, *map(str, args)], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+    proc = subprocess.Popen([*command, *map(str, args)], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                             stderr=follower)
     os.close(follower)
     out, _ = proc.communicate(stdin, timeout=60)
@@ -298,20 +291,20 @@ def run_with_terminal_stderr(*args, stdin=b""):
     return out, shown.decode(errors="replace")
 
 
-def test_progress_bar_on_a_terminal_only(tmp_path):
+def test_progress_bar_on_a_terminal_only(tmp_path, run_cli, cli_command):
     path = tmp_path / "in.txt"
     path.write_text("\n".join(text_lines(20000)) + "\n", encoding="utf-8")
     size_kib = path.stat().st_size / 1024
-    out, shown = run_with_terminal_stderr(path)
+    out, shown = run_with_terminal_stderr(cli_command, path)
     assert out.decode().splitlines() == normalized(text_lines(20000))
     assert "100%" in shown and "B/s" in shown and f"{size_kib:.0f}k" in shown.replace("kB", "k")
-    out, shown = run_with_terminal_stderr("--no-progress", path)
+    out, shown = run_with_terminal_stderr(cli_command, "--no-progress", path)
     assert shown == ""
-    assert run(path).stderr == b""  # standard error that is no terminal gets no bar
+    assert run_cli(path).stderr == b""  # standard error that is no terminal gets no bar
 
 
-def test_list_options_shows_every_option_with_each_preset_value():
-    result = run("--list-options")
+def test_list_options_shows_every_option_with_each_preset_value(run_cli):
+    result = run_cli("--list-options")
     assert result.returncode == 0
     header, *rows = result.stdout.decode().splitlines()
     presets = Normalizer.presets()
@@ -326,9 +319,9 @@ def test_list_options_shows_every_option_with_each_preset_value():
     assert sum(kind == "bool" for _, kind, *_ in map(str.split, rows)) == 30
 
 
-def test_typed_lines_come_back_at_once():
+def test_typed_lines_come_back_at_once(cli_command):
     leader, follower = pty.openpty()
-    proc = subprocess.Popen(COMMAND, stdin=follower, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    proc = subprocess.Popen(cli_command, stdin=follower, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     os.close(follower)
     try:
         for typed, want in [("ｱｲｳ\n", "アイウ\n"), ("ＡＢＣ\n", "ABC\n")]:

@@ -59,7 +59,7 @@ def reference_apply(mapping, text):
 WORDS = st.text(alphabet="ab幽𠮷", min_size=0, max_size=4)
 
 
-@settings(max_examples=300, deadline=None)
+@settings(max_examples=300)
 @given(st.dictionaries(WORDS, st.lists(WORDS, max_size=4), max_size=6), st.text(alphabet="ab幽𠮷c", max_size=30))
 def test_matches_a_reference_scan(mapping, text):
     assert plain(mapping).normalize(text) == reference_apply(mapping, text)

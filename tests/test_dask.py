@@ -1,8 +1,6 @@
 """The scale-out recipe in examples/ on a real cluster of worker processes."""
 
 import importlib.util
-import subprocess
-import sys
 from pathlib import Path
 
 import pandas as pd
@@ -53,14 +51,14 @@ def dictionary(tmp_path_factory):
     return path
 
 
-def single_process(paths, dictionary):
+def single_process(run_cli, paths, dictionary):
     """What the command line writes for all of `paths` in one process."""
-    command = [sys.executable, "-m", "zenkor", "--preset", "for_search", "--sudachi", SYNONYMS, "--dict", dictionary]
-    return subprocess.run([*command, *paths], capture_output=True, check=True, timeout=120).stdout
+    options = ["--preset", "for_search", "--sudachi", SYNONYMS, "--dict", dictionary]
+    return run_cli(*options, *paths, check=True, timeout=120).stdout
 
 
 @pytest.mark.parametrize("split", [False, True], ids=["file per partition", "blocks"])
-def test_cluster_output_equals_a_single_process_run(client, inputs, dictionary, tmp_path, split):
+def test_cluster_output_equals_a_single_process_run(client, inputs, dictionary, tmp_path, split, run_cli):
     recipe = load_recipe(client)
     # Blocks small enough that the largest file is cut, whether it is the
     # corpus or the sample of it.
@@ -72,10 +70,10 @@ def test_cluster_output_equals_a_single_process_run(client, inputs, dictionary, 
     if blocksize is None:
         assert [Path(p).name for p in written] == [p.name for p in inputs]
         for path, out in zip(inputs, written):
-            assert Path(out).read_bytes() == single_process([path], dictionary), path.name
+            assert Path(out).read_bytes() == single_process(run_cli, [path], dictionary), path.name
     else:
         assert len(written) > len(inputs)  # the corpus files were split
-        assert b"".join(Path(p).read_bytes() for p in written) == single_process(inputs, dictionary)
+        assert b"".join(Path(p).read_bytes() for p in written) == single_process(run_cli, inputs, dictionary)
     # The dictionary reached the workers: it changes the output.
     out = b"".join(Path(p).read_bytes() for p in written).decode()
     assert "幽遊白書" in out and "スマートフォン" in out

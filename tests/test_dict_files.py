@@ -32,24 +32,19 @@ def entries_after(n, probes):
         ("x,1\r\nx,2\r\n", {"x": "2"}),  # CRLF, later line wins
     ],
 )
-def test_csv_entries(tmp_path, content, probes):
-    path = tmp_path / "words.csv"
-    path.write_text(content, encoding="utf-8", newline="")
-    n = Normalizer("none").load_custom_dict_file(path)
+def test_csv_entries(dict_file, content, probes):
+    n = Normalizer("none").load_custom_dict_file(dict_file("words.csv", content))
     assert entries_after(n, probes) == probes
 
 
-def test_a_line_given_again_counts_as_given_last(tmp_path):
-    path = tmp_path / "words.csv"
-    path.write_text("ウ,A\nｳ,A\nウ,B\n", encoding="utf-8")
+def test_a_line_given_again_counts_as_given_last(dict_file):
+    path = dict_file("words.csv", "ウ,A\nｳ,A\nウ,B\n")
     assert Normalizer("neologdn_compat").load_custom_dict_file(path).normalize("ウ") == "B"
 
 
-def test_crlf_and_lf_give_the_same_entries(tmp_path):
+def test_crlf_and_lf_give_the_same_entries(dict_file):
     text = "幽白,幽遊白書\nゆうはく,幽遊白書\n"
-    lf, crlf = tmp_path / "lf.csv", tmp_path / "crlf.csv"
-    lf.write_bytes(text.encode())
-    crlf.write_bytes(text.replace("\n", "\r\n").encode())
+    lf, crlf = dict_file("lf.csv", text), dict_file("crlf.csv", text.replace("\n", "\r\n"))
     a = Normalizer("none").load_custom_dict_file(lf)
     b = Normalizer("none").load_custom_dict_file(crlf)
     assert a.custom_dict_size == b.custom_dict_size == 2
@@ -57,24 +52,21 @@ def test_crlf_and_lf_give_the_same_entries(tmp_path):
 
 
 @pytest.mark.parametrize("name", ["words.csv", "words.tsv", "words.json", "synonyms.txt"])
-def test_a_leading_byte_order_mark_is_not_part_of_the_first_entry(tmp_path, name):
+def test_a_leading_byte_order_mark_is_not_part_of_the_first_entry(dict_file, name):
     content = {
         "words.csv": "幽白,幽遊白書\n",
         "words.tsv": "幽白\t幽遊白書\n",
         "words.json": '{"幽遊白書": ["幽白"]}',
         "synonyms.txt": "1,1,1,1,0,0,0,(),幽遊白書,,\n1,1,1,1,0,0,0,(),幽白,,\n",
     }[name]
-    path = tmp_path / name
-    path.write_bytes(b"\xef\xbb\xbf" + content.encode())
+    path = dict_file(name, b"\xef\xbb\xbf" + content.encode())
     n = Normalizer("none")
     n = n.load_sudachi_synonyms(path) if name == "synonyms.txt" else n.load_custom_dict_file(path)
     assert n.normalize("幽白") == "幽遊白書"
 
 
-def test_delimited_keeps_self_mappings(tmp_path):
-    path = tmp_path / "words.csv"
-    path.write_text("a,a\n", encoding="utf-8")
-    assert Normalizer("none").load_custom_dict_file(path).custom_dict_size == 1
+def test_delimited_keeps_self_mappings(dict_file):
+    assert Normalizer("none").load_custom_dict_file(dict_file("words.csv", "a,a\n")).custom_dict_size == 1
 
 
 @pytest.mark.parametrize(
@@ -87,9 +79,8 @@ def test_delimited_keeps_self_mappings(tmp_path):
         ("x,y\n \t,z", 2),  # the variant is empty after trimming
     ],
 )
-def test_csv_invalid_rows(tmp_path, content, line):
-    path = tmp_path / "words.csv"
-    path.write_text(content, encoding="utf-8")
+def test_csv_invalid_rows(dict_file, content, line):
+    path = dict_file("words.csv", content)
     n = Normalizer("none").with_custom_dict({"K": ["k"]})
     with pytest.raises(ValueError) as info:
         n.load_custom_dict_file(path)
@@ -98,10 +89,8 @@ def test_csv_invalid_rows(tmp_path, content, line):
 
 
 @pytest.mark.parametrize("name", ["words.tsv", "words.txt", "words.TSV"])
-def test_tab_separated(tmp_path, name):
-    path = tmp_path / name
-    path.write_text("幽白\t幽遊白書\na,b\tc\n", encoding="utf-8")
-    n = Normalizer("none").load_custom_dict_file(path)
+def test_tab_separated(dict_file, name):
+    n = Normalizer("none").load_custom_dict_file(dict_file(name, "幽白\t幽遊白書\na,b\tc\n"))
     assert entries_after(n, ["幽白", "a,b"]) == {"幽白": "幽遊白書", "a,b": "c"}
 
 
@@ -208,9 +197,8 @@ def test_json_escapes(escaped, char):
         ("words.csv", "tsv", "v\tC"),
     ],
 )
-def test_format_by_extension_or_argument(tmp_path, name, fmt, content):
-    path = tmp_path / name
-    path.write_text(content, encoding="utf-8")
+def test_format_by_extension_or_argument(dict_file, name, fmt, content):
+    path = dict_file(name, content)
     n = Normalizer("none").load_custom_dict_file(str(path), format=fmt)
     assert n.normalize("v") == "C"
 
@@ -240,18 +228,16 @@ def test_format_must_be_str_or_none(tmp_path):
         Normalizer("none").load_custom_dict_file(tmp_path / "x.csv", format=1)
 
 
-def test_path_may_be_str_bytes_or_pathlike(tmp_path):
-    path = tmp_path / "words.csv"
-    path.write_text("v,C", encoding="utf-8")
+def test_path_may_be_str_bytes_or_pathlike(dict_file):
+    path = dict_file("words.csv", "v,C")
     for arg in (str(path), bytes(path), path):
         assert Normalizer("none").load_custom_dict_file(arg).normalize("v") == "C"
     with pytest.raises(TypeError):
         Normalizer("none").load_custom_dict_file(3)
 
 
-def test_invalid_json_file_names_the_path(tmp_path):
-    path = tmp_path / "words.json"
-    path.write_text("[]", encoding="utf-8")
+def test_invalid_json_file_names_the_path(dict_file):
+    path = dict_file("words.json", "[]")
     with pytest.raises(ValueError) as info:
         Normalizer("none").load_custom_dict_file(path)
     assert str(info.value) == f"invalid custom dict {path}: invalid json at char 0: expected top-level object"
@@ -283,19 +269,16 @@ def test_missing_file_and_directory(tmp_path, method):
 
 
 @pytest.mark.skipif(os.name != "posix" or os.geteuid() == 0, reason="root can read any file")
-def test_file_without_read_permission(tmp_path):
-    path = tmp_path / "secret.csv"
-    path.write_text("a,b", encoding="utf-8")
+def test_file_without_read_permission(dict_file):
+    path = dict_file("secret.csv", "a,b")
     path.chmod(0)
     check_unreadable(path, "Permission denied (os error 13)", kind=PermissionError, code=errno.EACCES)
 
 
 @pytest.mark.parametrize("method", ["load_custom_dict_file", "load_sudachi_synonyms"])
 @pytest.mark.parametrize("data", [b"a,b\n\xff\xfe", b"\xe5\xb9", b"a,\xed\xa0\x80", b"\xc0\xaf,x"])
-def test_file_that_is_not_utf8(tmp_path, method, data):
-    path = tmp_path / "words.csv"
-    path.write_bytes(data)
-    check_unreadable(path, "stream did not contain valid UTF-8", method)
+def test_file_that_is_not_utf8(dict_file, method, data):
+    check_unreadable(dict_file("words.csv", data), "stream did not contain valid UTF-8", method)
 
 
 @pytest.mark.parametrize("raw", [b"\xff", b"\xc3", b"\xe0\x80", b"\xf0\x90\x80x", b"\xed\xa0\x80", b"\xf4\x90"])
@@ -313,11 +296,9 @@ def test_path_with_nul_byte_is_an_os_error_with_the_whole_message(path, method):
     check_unreadable(path, "path contains a NUL byte", method)
 
 
-def test_empty_files_add_nothing(tmp_path):
+def test_empty_files_add_nothing(dict_file):
     for name, content in [("e.csv", ""), ("e.tsv", "\n\n"), ("e.json", "{}")]:
-        path = tmp_path / name
-        path.write_text(content, encoding="utf-8")
-        assert Normalizer("none").load_custom_dict_file(Path(path)).custom_dict_size == 0
+        assert Normalizer("none").load_custom_dict_file(dict_file(name, content)).custom_dict_size == 0
 
 
 # ----------------------------------------------------------------------------

@@ -1,13 +1,10 @@
 """Normalizer.explain, and the command line's --explain: which option did what."""
 
-import subprocess
-import sys
-
 import pytest
 from hypothesis import given, settings
 from hypothesis import strategies as st
 
-from test_offsets import CONFIGS, TEXT_DIR, TEXTS, normalizer
+from test_offsets import CONFIGS, TEXTS, normalizer
 from zenkor import ExplainStep, Normalizer
 from zenkor._native import __name__ as native
 
@@ -27,16 +24,15 @@ def check_explain(index, text):
         before = step.text
 
 
-@settings(max_examples=300, deadline=None)
+@settings(max_examples=300)
 @given(TEXTS.map("".join), st.integers(0, len(CONFIGS) - 1))
 def test_explain_ends_with_normalize_on_random_text(text, index):
     check_explain(index, text)
 
 
 @pytest.mark.parametrize("index", range(len(CONFIGS)), ids=[f"{p} {o}" for p, o in CONFIGS])
-def test_explain_ends_with_normalize_on_the_corpus(index):
-    lines = [line for path in sorted(TEXT_DIR.glob("*.txt")) for line in path.read_text(encoding="utf-8").splitlines()]
-    for line in lines[:: 2 if index < 5 else 8]:
+def test_explain_ends_with_normalize_on_the_corpus(index, corpus_lines):
+    for line in corpus_lines[:: 2 if index < 5 else 8]:
         check_explain(index, line)
 
 
@@ -75,10 +71,6 @@ def test_steps_are_named_tuples():
     assert type(step).__module__ == native and type(step).__name__ == "ExplainStep"
 
 
-def run(*args, stdin):
-    return subprocess.run([sys.executable, "-m", "zenkor", *args], input=stdin.encode(), capture_output=True, timeout=60)
-
-
 @pytest.mark.parametrize(
     "args, stdin, want",
     [
@@ -87,7 +79,7 @@ def run(*args, stdin):
         (("--explain", "--preset", "none", "-s", "trim=true"), " a \n", " a \n  trim: a\n"),
     ],
 )
-def test_command_line_explains_line_by_line(args, stdin, want):
-    result = run(*args, stdin=stdin)
+def test_command_line_explains_line_by_line(args, stdin, want, run_cli):
+    result = run_cli(*args, stdin=stdin.encode())
     assert result.returncode == 0, result.stderr
     assert result.stdout.decode("utf-8") == want

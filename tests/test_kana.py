@@ -4,8 +4,6 @@ import pytest
 
 from zenkor import Normalizer
 
-PRESETS = Normalizer.presets()
-
 
 def kana(action, text):
     return Normalizer("none", kana=action).normalize(text)
@@ -136,7 +134,6 @@ def test_every_voicing_pair(text, want):
     assert expand(text) == want
 
 
-@pytest.mark.parametrize("preset", PRESETS)
 def test_options_inside_every_preset(preset):
     assert Normalizer(preset, kana="hira_to_kata").normalize("ひらがな") == "ヒラガナ"
     assert Normalizer(preset, kana="kata_to_hira").normalize("カタカナ") == "かたかな"

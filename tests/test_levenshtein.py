@@ -49,13 +49,13 @@ def test_known_distances(a, b, want):
 texts = st.text(alphabet="abcあい😀", max_size=150)
 
 
-@settings(max_examples=300, deadline=None)
+@settings(max_examples=300)
 @given(texts, texts)
 def test_equals_two_row_table(a, b):
     assert levenshtein(a, b) == reference(a, b)
 
 
-@settings(max_examples=50, deadline=None)
+@settings(max_examples=50)
 @given(st.text(max_size=300), st.text(max_size=300))
 def test_any_text_equals_two_row_table(a, b):
     assert levenshtein(a, b) == reference(a, b)

@@ -4,8 +4,6 @@ import pytest
 
 from zenkor import Normalizer
 
-PRESETS = Normalizer.presets()
-
 
 def unify(text):
     return Normalizer("none", unify_loanword_kana=True).normalize(text)
@@ -69,7 +67,6 @@ def test_strip_trailing_prolonged(text, want):
     assert strip(text) == want
 
 
-@pytest.mark.parametrize("preset", PRESETS)
 def test_options_inside_every_preset(preset):
     assert Normalizer(preset, unify_loanword_kana=True).normalize("ヴァイオリン") == "バイオリン"
     assert Normalizer(preset, unify_loanword_kana=False).normalize("ヴァイオリン") == "ヴァイオリン"

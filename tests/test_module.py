@@ -251,3 +251,58 @@ def test_running_out_of_memory_while_normalizing_is_a_memory_error():
     done = subprocess.run([sys.executable, "-c", MEMORY_SCRIPT], capture_output=True, text=True, timeout=120)
     assert done.returncode == 0, done.stderr
     assert done.stdout.splitlines() == ["MemoryError", "MemoryError", "a" + "x" * 1000 + "b"]
+
+
+# Run in a separate process, which creates a subinterpreter and has it import
+# the module; the result comes back through a file, and the main interpreter
+# normalizes afterwards to show it was left intact.  test.support is the one
+# way to make a subinterpreter that both 3.12 and 3.13 offer.
+SUBINTERPRETER_SCRIPT = """
+import sys, unittest
+try:
+    from test import support
+except ImportError:
+    sys.exit("skip: this Python has no test.support")
+import zenkor
+
+result_path, own_gil = sys.argv[1], sys.argv[2] == "own"
+probe = f'''
+try:
+    import zenkor._native
+    result = "imported"
+except ImportError as error:
+    result = "ImportError: " + str(error)
+with open({result_path!r}, "w") as f:
+    f.write(result)
+'''
+try:
+    support.run_in_subinterp_with_config(
+        probe, own_gil=own_gil, use_main_obmalloc=not own_gil, allow_fork=True, allow_exec=True,
+        allow_threads=True, allow_daemon_threads=not own_gil, check_multi_interp_extensions=True,
+    )
+except unittest.SkipTest as why:
+    sys.exit(f"skip: {why}")
+with open(result_path) as f:
+    print(f.read())
+print(zenkor.normalize("ＡＢＣ"))
+"""
+
+
+@pytest.mark.skipif(sys.version_info < (3, 12), reason="interpreters check an extension's support from Python 3.12")
+# A subinterpreter with its own GIL refuses any module that does not declare
+# per-interpreter GIL support; one that shares the main GIL refuses the module
+# only because it declares that it supports no other interpreter (its class
+# objects are process-wide).
+@pytest.mark.parametrize("gil", ["shared", "own"])
+def test_importing_in_a_subinterpreter_fails_cleanly(tmp_path, gil):
+    done = subprocess.run(
+        [sys.executable, "-c", SUBINTERPRETER_SCRIPT, str(tmp_path / "result"), gil],
+        capture_output=True, text=True, timeout=120,
+    )
+    if done.returncode != 0 and done.stderr.startswith("skip: "):
+        pytest.skip(done.stderr.strip())
+    assert done.returncode == 0, done.stderr
+    assert done.stdout.splitlines() == [
+        "ImportError: module zenkor._native does not support loading in subinterpreters",
+        "ABC",
+    ]

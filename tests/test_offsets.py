@@ -1,13 +1,11 @@
 """Normalizer.normalize_with_offsets: where each output character came from."""
 
 import functools
-from pathlib import Path
 
 import pytest
 from hypothesis import given, settings
 from hypothesis import strategies as st
 
-from shared_data import CORPUS
 from zenkor import Normalizer
 
 # One configuration per preset, and options no preset turns on (or on in other ways), so that
@@ -23,8 +21,6 @@ CONFIGS = [(preset, {}) for preset in Normalizer.presets()] + [
          "protect_hashtags": True},
     ),
 ]
-# Real text: the corpus, or on a fresh clone without it the sample the benchmarks fall back on.
-TEXT_DIR = CORPUS
 DICTIONARY = {"幽遊白書": ["幽☆遊☆白書", "ゆうはく"], "": ["ぬ"]}
 
 
@@ -73,19 +69,17 @@ TRICKY += ["https://x.jp/a.", "a@b.jp", "@user", "#tag", "ｗｗｗｗ", "!!!!",
 TEXTS = st.lists(st.one_of(st.sampled_from(TRICKY), st.characters(blacklist_categories=("Cs",))), max_size=30)
 
 
-@settings(max_examples=300, deadline=None)
+@settings(max_examples=300)
 @given(TEXTS.map("".join), st.integers(0, len(CONFIGS) - 1))
 def test_offsets_hold_on_random_text(text, index):
     check_offsets(index, text)
 
 
 @pytest.mark.parametrize("index", range(len(CONFIGS)), ids=[f"{p} {o}" for p, o in CONFIGS])
-def test_offsets_hold_on_the_corpus(index):
-    lines = [line for path in sorted(TEXT_DIR.glob("*.txt")) for line in path.read_text(encoding="utf-8").splitlines()]
-    assert lines, f"no text under {TEXT_DIR}"
-    for line in lines[:: 1 if index < 5 else 4]:
+def test_offsets_hold_on_the_corpus(index, corpus_lines):
+    for line in corpus_lines[:: 1 if index < 5 else 4]:
         check_offsets(index, line)
-    check_offsets(index, "\n".join(lines[:2000]))  # long enough to run without the interpreter lock
+    check_offsets(index, "\n".join(corpus_lines[:2000]))  # long enough to run without the interpreter lock
 
 
 N = Normalizer

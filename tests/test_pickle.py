@@ -7,7 +7,7 @@ from concurrent.futures import ProcessPoolExecutor
 
 import pytest
 
-from shared_data import CORPUS, SYNONYMS
+from shared_data import SYNONYMS
 from zenkor import Normalizer, _native
 
 
@@ -21,11 +21,6 @@ COPIES = {
     "copy": copy.copy,
     "deepcopy": copy.deepcopy,
 }
-
-
-@pytest.fixture(scope="module")
-def corpus_lines():
-    return [line for path in sorted(CORPUS.glob("*.txt")) for line in path.read_text(encoding="utf-8").splitlines()]
 
 
 @pytest.mark.parametrize("with_sudachi", [False, True], ids=["plain", "sudachi"])

@@ -6,25 +6,22 @@ import pytest
 
 from zenkor import Normalizer
 
-from shared_data import CORPUS
-
 PRESETS = Normalizer.presets()
 
 WHITE_SPACE = "\t\n\x0b\x0c\r \x85\xa0\u1680\u2000\u2001\u2002\u2003\u2004\u2005\u2006\u2007\u2008\u2009\u200a\u2028\u2029\u202f\u205f\u3000"
 
 
-@pytest.mark.parametrize("preset", PRESETS)
 def test_empty_input_gives_empty_output(preset):
     assert Normalizer(preset).normalize("") == ""
 
 
-@settings(max_examples=200, deadline=None)
+@settings(max_examples=200)
 @given(st.text())
 def test_none_preset_is_identity(text):
     assert Normalizer("none").normalize(text) == text
 
 
-@settings(max_examples=200, deadline=None)
+@settings(max_examples=200)
 @given(st.text(alphabet=st.sampled_from(list(WHITE_SPACE) + ["a", "字", "\u200b"])))
 def test_trim_removes_every_outer_white_space(text):
     out = Normalizer("none", trim=True).normalize(text)
@@ -43,23 +40,9 @@ def test_trim_keeps_inner_white_space_and_near_misses():
     assert n.normalize("\u200b a \u180e") == "\u200b a \u180e"
 
 
-def corpus_lines(limit=400):
-    lines = []
-    for path in sorted(CORPUS.glob("*.txt")):
-        with path.open(encoding="utf-8") as f:
-            for i, line in enumerate(f):
-                if i >= limit:
-                    break
-                lines.append(line.rstrip("\n"))
-    return lines
-
-
-@pytest.mark.skipif(not CORPUS.is_dir(), reason="corpus not present")
-@pytest.mark.parametrize("preset", PRESETS)
-def test_real_text_is_stable_and_batch_equals_single(preset):
+def test_real_text_is_stable_and_batch_equals_single(preset, corpus_files):
     n = Normalizer(preset)
-    lines = corpus_lines()
-    assert lines
+    lines = [line for file_lines in corpus_files.values() for line in file_lines[:400]]
     out = n.normalize_batch(lines)
     assert out == [n.normalize(line) for line in lines]
     # Every output is valid text that round-trips through UTF-8.
@@ -94,7 +77,7 @@ interesting = st.text(
 )
 
 
-@settings(max_examples=300, deadline=None)
+@settings(max_examples=300)
 @given(interesting)
 def test_no_text_breaks_any_configuration(text):
     for n in EVERYTHING:

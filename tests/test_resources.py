@@ -90,9 +90,9 @@ FAILING_CALLS = [
 
 
 @pytest.mark.parametrize("call", FAILING_CALLS)
-def test_failing_calls_leak_nothing(tmp_path, call):
-    (tmp_path / "latin1.csv").write_bytes("x,caf\xe9\n".encode("latin-1"))
-    (tmp_path / "bad.csv").write_text("x,y\nno delimiter\n", encoding="utf-8")
+def test_failing_calls_leak_nothing(tmp_path, dict_file, call):
+    dict_file("latin1.csv", "x,caf\xe9\n".encode("latin-1"))
+    dict_file("bad.csv", "x,y\nno delimiter\n")
     grown, fds, entries = map(int, run(LEAK_LOOP, tmp_path, call))
     assert fds == 0
     assert grown < 1 << 20  # a leak of 10 bytes a call would show as 1 MB
@@ -124,21 +124,19 @@ print(peak - before, n.custom_dict_size)
 MB = 1 << 20
 
 
-def peak_of(tmp_path, document, how="json"):
-    path = tmp_path / "doc.json"
-    path.write_text(document, encoding="utf-8")
-    peak, entries = map(int, run(PEAK, path, how))
+def peak_of(dict_file, document, how="json"):
+    peak, entries = map(int, run(PEAK, dict_file("doc.json", document), how))
     return peak, entries
 
 
-def test_a_rejected_10_mb_document_costs_less_than_its_size(tmp_path):
+def test_a_rejected_10_mb_document_costs_less_than_its_size(dict_file):
     document = '{"c": [' + "1," * 5_000_000 + "]}"  # wrong at its first item, read to the end
-    peak, entries = peak_of(tmp_path, document)
+    peak, entries = peak_of(dict_file, document)
     assert entries == 0
     assert peak < len(document)  # it was 78 times the size with a tree of 4-byte characters
 
 
-def test_a_valid_10_mb_document_costs_what_its_entries_cost(tmp_path):
+def test_a_valid_10_mb_document_costs_what_its_entries_cost(dict_file):
     # 10 MB of Japanese words, five variants to a canonical form: half a million entries.  The
     # same entries given as a dict need no parsing, so reading the JSON may cost little more.
     rng = random.Random(7)
@@ -153,8 +151,8 @@ def test_a_valid_10_mb_document_costs_what_its_entries_cost(tmp_path):
             used += length
     document = json.dumps(mapping, ensure_ascii=False)
     size = len(document.encode())
-    from_json, entries = peak_of(tmp_path, document)
-    from_mapping, same_entries = peak_of(tmp_path, document, "mapping")
+    from_json, entries = peak_of(dict_file, document)
+    from_mapping, same_entries = peak_of(dict_file, document, "mapping")
     assert entries == same_entries > 400_000
     assert from_json < from_mapping + size
     assert from_json < 20 * size

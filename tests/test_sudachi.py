@@ -13,10 +13,8 @@ def row(group, headword, form=0, variant=0):
     return f"{group},1,0,1,{form},0,{variant},(),{headword},,"
 
 
-def load(tmp_path, lines):
-    path = tmp_path / "synonyms.txt"
-    path.write_text("\n".join(lines) + "\n", encoding="utf-8")
-    return Normalizer("none").load_sudachi_synonyms(path)
+def load(dict_file, lines):
+    return Normalizer("none").load_sudachi_synonyms(dict_file("synonyms.txt", "\n".join(lines) + "\n"))
 
 
 @pytest.mark.parametrize(
@@ -49,15 +47,15 @@ def load(tmp_path, lines):
         (["# comment", row(1, "a"), "#" + row(1, "z"), row(1, "b")], {"b": "a", "z": "z"}),
     ],
 )
-def test_groups(tmp_path, lines, expected):
-    n = load(tmp_path, lines)
+def test_groups(dict_file, lines, expected):
+    n = load(dict_file, lines)
     assert {word: n.normalize(word) for word in expected} == expected
 
 
-def test_headword_in_several_groups_follows_the_last_group(tmp_path):
-    n = load(tmp_path, [row(1, "a"), row(2, "p"), row(1, "shared"), row(2, "shared")])
+def test_headword_in_several_groups_follows_the_last_group(dict_file):
+    n = load(dict_file, [row(1, "a"), row(2, "p"), row(1, "shared"), row(2, "shared")])
     assert n.normalize("shared") == "p"
-    n = load(tmp_path, [row(2, "p"), row(1, "a"), row(2, "shared"), row(1, "shared")])
+    n = load(dict_file, [row(2, "p"), row(1, "a"), row(2, "shared"), row(1, "shared")])
     assert n.normalize("shared") == "a"
 
 
@@ -69,9 +67,8 @@ def test_headword_in_several_groups_follows_the_last_group(tmp_path):
         ([row(1, "a"), "a,b,c", "no commas here"], 3),
     ],
 )
-def test_line_without_comma_fails(tmp_path, lines, line):
-    path = tmp_path / "synonyms.txt"
-    path.write_text("\r\n".join(lines), encoding="utf-8")
+def test_line_without_comma_fails(dict_file, lines, line):
+    path = dict_file("synonyms.txt", "\r\n".join(lines))
     n = Normalizer("none").with_custom_dict({"K": ["k"]})
     with pytest.raises(ValueError) as info:
         n.load_sudachi_synonyms(path)
@@ -79,10 +76,9 @@ def test_line_without_comma_fails(tmp_path, lines, line):
     assert n.custom_dict_size == 1
 
 
-def test_merges_with_existing_entries(tmp_path):
+def test_merges_with_existing_entries(dict_file):
     n = Normalizer("none").with_custom_dict({"A": ["a", "x"]})
-    path = tmp_path / "synonyms.txt"
-    path.write_text(row(1, "B") + "\n" + row(1, "a") + "\n", encoding="utf-8")
+    path = dict_file("synonyms.txt", row(1, "B") + "\n" + row(1, "a") + "\n")
     n.load_sudachi_synonyms(str(path))
     assert n.custom_dict_size == 2
     assert n.normalize("ax") == "BA"

@@ -27,16 +27,14 @@ def dictionary_states():
     return states
 
 
-def test_eight_threads_share_one_normalizer(tmp_path):
+def test_eight_threads_share_one_normalizer(dict_file):
     results_by_state = dictionary_states()  # results of TEXTS -> entry count
     assert len(results_by_state) == 4  # every state tells itself apart
     sizes = set(results_by_state.values())
     per_text = [{results[i] for results in results_by_state} for i in range(len(TEXTS))]
 
-    a_csv = tmp_path / "a.csv"
-    a_csv.write_text("".join(f"{v},{k}\n" for k, vs in A.items() for v in vs), encoding="utf-8")
-    b_sudachi = tmp_path / "b.txt"
-    b_sudachi.write_text("1,1,0,1,0,0,0,(),乙,,\n1,1,0,1,0,0,1,(),b1,,\n", encoding="utf-8")
+    a_csv = dict_file("a.csv", "".join(f"{v},{k}\n" for k, vs in A.items() for v in vs))
+    b_sudachi = dict_file("b.txt", "1,1,0,1,0,0,0,(),乙,,\n1,1,0,1,0,0,1,(),b1,,\n")
     b_json = json.dumps(B)
 
     def slow_variants(variants):

@@ -1,0 +1,279 @@
+// The text-normalizing calls, around the engine's hot path: the thread
+// buffers, normalize_units (no interpreter lock needed) and normalize_str.
+
+#include "py/normalize_calls.h"
+
+#include <array>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/code_units.h"
+#include "core/config.h"
+#include "core/pipeline.h"
+#include "py/arrow.h"
+#include "py/borrow.h"
+#include "py/calls.h"
+#include "py/errors.h"
+#include "py/normalizer_object.h"
+#include "py/presets.h"
+#include "py/references.h"
+#include "py/strings.h"
+
+namespace zenkor::py {
+
+namespace {
+
+// Buffers a thread reuses from call to call.  A buffer grown by a long text
+// is given back afterwards, so a thread keeps little between calls.
+struct ThreadBuffers {
+  std::string input;
+  zenkor::Workspace space;
+  std::string output;  // the result as a str stores it
+
+  void shrink() {
+    constexpr std::size_t KEPT = std::size_t{1} << 20;
+    for (std::string* s : {&input, &space.work, &space.scratch, &output}) {
+      if (s->capacity() > KEPT) std::string().swap(*s);
+    }
+  }
+};
+
+ThreadBuffers& thread_buffers() {
+  thread_local ThreadBuffers buffers;
+  return buffers;
+}
+
+enum class Outcome { unchanged, changed, unencodable };
+
+// Normalizes the text of a str as it stores it, in which a scan found
+// `found`; needs no interpreter lock.  A changed result is left in
+// `buffers.output` as a str will hold it, described by `wide`.
+Outcome normalize_found(const Normalizer& normalizer, const zenkor::CodeUnits& units, zenkor::Plan::Found found,
+                        ThreadBuffers& buffers, zenkor::WideText& wide) {
+  if (!found.any()) return Outcome::unchanged;
+  if (!zenkor::to_utf8(units, buffers.input)) return Outcome::unencodable;
+  const std::string_view result = normalizer.normalize(buffers.input, found.steps, buffers.space);
+  if (result == buffers.input) return Outcome::unchanged;
+  wide = zenkor::from_utf8(result, buffers.output);
+  return Outcome::changed;
+}
+
+// The same, scanning the text first.
+Outcome normalize_units(const Normalizer& normalizer, const zenkor::CodeUnits& units, ThreadBuffers& buffers,
+                        zenkor::WideText& wide) {
+  return normalize_found(normalizer, units, normalizer.scan(units), buffers, wide);
+}
+
+// `text` normalized by `normalizer`; null with an exception set.  `self` is
+// the object the normalizer belongs to, borrowed around any work done
+// without the interpreter lock; null for a normalizer nobody else can reach.
+// A long text is scanned without the lock too, so that other threads wait
+// for it only while this one allocates; a short one that nothing changes
+// costs a scan alone.
+// REQUIRES: text is a str.
+PyObject* normalize_str(const Normalizer& normalizer, PyNormalizer* self, PyObject* text) {
+#if PY_VERSION_HEX < 0x030C0000
+  if (PyUnicode_READY(text) < 0) return nullptr;
+#endif
+  const zenkor::CodeUnits units = code_units(text);
+  zenkor::WideText wide{};
+  Outcome outcome{};
+  if (units.length < UNLOCKED_FROM_CHARS) {
+    const zenkor::Plan::Found found = normalizer.scan(units);
+    if (!found.any()) return unchanged_str(text, units);
+    outcome = normalize_found(normalizer, units, found, thread_buffers(), wide);
+  } else {
+    SharedBorrow borrow(self);
+    if (!borrow) return nullptr;
+    run_without_gil([&] { outcome = normalize_units(normalizer, units, thread_buffers(), wide); });
+  }
+  PyObject* out = outcome == Outcome::changed     ? str_from_wide(wide)
+                  : outcome == Outcome::unchanged ? unchanged_str(text, units)
+                                                  : raise_encode_error(text);
+  thread_buffers().shrink();
+  return out;
+}
+
+// Every changed text of a chunk of a batch goes into one string as a str
+// stores it, at `offset`; an unchanged one comes back as it is.
+constexpr std::size_t UNCHANGED = std::numeric_limits<std::size_t>::max();
+struct Changed {
+  std::size_t offset = UNCHANGED;
+  zenkor::WideText text{};
+};
+
+// The text of each str in the tuple `items` as it stores it, into `texts`,
+// and their total length; false with an exception set when one is no str.
+bool batch_texts(PyObject* items, std::vector<zenkor::CodeUnits>& texts, std::size_t& total) {
+  const auto item = [&](std::size_t i) { return PyTuple_GET_ITEM(items, static_cast<Py_ssize_t>(i)); };
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    if (!PyUnicode_Check(item(i))) {
+      PyErr_Format(PyExc_TypeError, "normalize_batch() items must be str, not %.80s", Py_TYPE(item(i))->tp_name);
+      return false;
+    }
+#if PY_VERSION_HEX < 0x030C0000
+    if (PyUnicode_READY(item(i)) < 0) return false;
+#endif
+    texts[i] = code_units(item(i));
+    total += texts[i].length;
+  }
+  return true;
+}
+
+// Normalizes texts[first, last), a chunk of a batch, into `changed` (by
+// index from `first`) and `joined`; needs no interpreter lock.  The index
+// of a text with a lone surrogate, or UNCHANGED.
+std::size_t normalize_chunk(const Normalizer& normalizer, const std::vector<zenkor::CodeUnits>& texts,
+                            std::size_t first, std::size_t last, std::vector<Changed>& changed, std::string& joined) {
+  ThreadBuffers& buffers = thread_buffers();
+  changed.assign(last - first, Changed{});
+  joined.clear();
+  std::size_t unencodable = UNCHANGED;
+  for (std::size_t i = first; i < last; ++i) {
+    zenkor::WideText wide{};
+    const Outcome outcome = normalize_units(normalizer, texts[i], buffers, wide);
+    if (outcome == Outcome::unencodable) {
+      unencodable = i;
+      break;
+    }
+    if (outcome == Outcome::unchanged) continue;
+    changed[i - first] = {joined.size(), wide};
+    joined.append(buffers.output);
+  }
+  buffers.shrink();
+  return unencodable;
+}
+
+// Puts into `list` the results of texts[first, last): a str of each changed
+// text, the item itself for each unchanged one.  False with an exception set.
+bool set_chunk_results(PyObject* list, PyObject* items, const std::vector<zenkor::CodeUnits>& texts,
+                       std::size_t first, const std::vector<Changed>& changed, const std::string& joined) {
+  for (std::size_t k = 0; k < changed.size(); ++k) {
+    const std::size_t i = first + k;
+    PyObject* s;
+    if (changed[k].offset != UNCHANGED) {
+      zenkor::WideText text = changed[k].text;
+      text.units.data = joined.data() + changed[k].offset;
+      s = str_from_wide(text);
+    } else {
+      s = unchanged_str(PyTuple_GET_ITEM(items, static_cast<Py_ssize_t>(i)), texts[i]);
+    }
+    if (!s) return false;
+    PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), s);
+  }
+  return true;
+}
+
+// The normalizer of each preset, built once: the module function would
+// otherwise compile a plan for every call.
+const Normalizer& preset_normalizer(Preset preset) {
+  static const std::array<Normalizer, zenkor::ALL_PRESETS.size()> normalizers = [] {
+    return std::array{Normalizer(Config::from_preset(Preset::None)), Normalizer(Config::from_preset(Preset::NeologdnCompat)),
+                      Normalizer(Config::from_preset(Preset::ForSearch)), Normalizer(Config::from_preset(Preset::ForDisplay)),
+                      Normalizer(Config::from_preset(Preset::ForCompare))};
+  }();
+  return normalizers[static_cast<std::size_t>(preset)];
+}
+
+}  // namespace
+
+PyObject* Normalizer_normalize(PyObject* obj, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  std::array<PyObject*, 1> bound;
+  if (!bind_arguments("normalize", std::array{"text"}, 1, args, nargs, kwnames, bound)) return nullptr;
+  PyObject* text_obj = bound[0];
+  auto* self = reinterpret_cast<PyNormalizer*>(obj);
+#ifdef Py_GIL_DISABLED
+  SharedBorrow borrow(self);
+  if (!borrow) return nullptr;
+  PyNormalizer* borrowed_by_call = nullptr;
+#else
+  // While this thread holds the interpreter lock no dictionary method can
+  // start, so a call that keeps the lock needs only to see that none is
+  // running; normalize_str borrows for work it does without the lock.
+  if (!not_mutably_borrowed(self)) return nullptr;
+  PyNormalizer* borrowed_by_call = self;
+#endif
+  if (!PyUnicode_Check(text_obj)) {
+    PyErr_Format(PyExc_TypeError, "normalize() argument 'text' must be str, not %.80s", Py_TYPE(text_obj)->tp_name);
+    return nullptr;
+  }
+  return normalize_str(*self->inner, borrowed_by_call, text_obj);
+}
+
+PyObject* Normalizer_normalize_batch(PyObject* obj, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  std::array<PyObject*, 1> bound;
+  if (!bind_arguments("normalize_batch", std::array{"texts"}, 1, args, nargs, kwnames, bound)) return nullptr;
+  PyObject* texts_obj = bound[0];
+  auto* self = reinterpret_cast<PyNormalizer*>(obj);
+  SharedBorrow borrow(self);
+  if (!borrow) return nullptr;
+  if (PyUnicode_Check(texts_obj)) {
+    PyErr_SetString(PyExc_TypeError, "argument 'texts': Can't extract `str` to `Vec`");
+    return nullptr;
+  }
+  if (!PySequence_Check(texts_obj) || PyDict_Check(texts_obj)) {
+    PyErr_Format(PyExc_TypeError, "argument 'texts': '%.80s' object is not an instance of 'Sequence'",
+                 Py_TYPE(texts_obj)->tp_name);
+    return nullptr;
+  }
+  // A tuple of the items holds a reference to each, so their text stays
+  // valid while the lock is released, even if another thread empties a list
+  // that was passed in.
+  Ref items(PySequence_Tuple(texts_obj));
+  if (!items) return nullptr;
+  const auto n = static_cast<std::size_t>(PyTuple_GET_SIZE(items.get()));
+  std::vector<zenkor::CodeUnits> texts(n);
+  std::size_t total = 0;
+  if (!batch_texts(items.get(), texts, total)) return nullptr;
+  Ref list(PyList_New(static_cast<Py_ssize_t>(n)));
+  if (!list) return nullptr;
+  // The texts go in chunks, each normalized without the lock and then made
+  // into str objects with it: another thread calling normalize_batch makes
+  // its objects while this one normalizes, instead of both waiting for the
+  // lock at the end.
+  std::vector<Changed> changed;
+  std::string joined;
+  for (std::size_t first = 0; first < n;) {
+    std::size_t last = first;  // one past the chunk's last text
+    std::size_t chars = 0;
+    while (last < n && (last == first || chars < BATCH_CHUNK_CHARS)) chars += texts[last++].length;
+    std::size_t unencodable = UNCHANGED;
+    const auto work = [&] { unencodable = normalize_chunk(*self->inner, texts, first, last, changed, joined); };
+    if (total < UNLOCKED_FROM_CHARS) {
+      work();
+    } else {
+      run_without_gil(work);
+    }
+    if (unencodable != UNCHANGED) {
+      return raise_encode_error(PyTuple_GET_ITEM(items.get(), static_cast<Py_ssize_t>(unencodable)));
+    }
+    if (!set_chunk_results(list.get(), items.get(), texts, first, changed, joined)) return nullptr;
+    first = last;
+  }
+  return list.release();
+}
+
+PyObject* Normalizer_normalize_arrow(PyObject* obj, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  auto* self = reinterpret_cast<PyNormalizer*>(obj);
+  SharedBorrow borrow(self);
+  if (!borrow) return nullptr;
+  return normalize_arrow(*self->inner, args, nargs, kwnames);
+}
+
+PyObject* module_normalize(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  std::array<PyObject*, 2> bound;
+  if (!bind_arguments("normalize", std::array{"text", "preset"}, 1, args, nargs, kwnames, bound)) return nullptr;
+  PyObject* text_obj = bound[0];
+  PyObject* preset_obj = bound[1];
+  if (!PyUnicode_Check(text_obj)) {
+    PyErr_Format(PyExc_TypeError, "normalize() argument 'text' must be str, not %.80s", Py_TYPE(text_obj)->tp_name);
+    return nullptr;
+  }
+  Preset preset;
+  if (!parse_preset(preset_obj, "normalize", preset)) return nullptr;
+  return normalize_str(preset_normalizer(preset), nullptr, text_obj);
+}
+
+}  // namespace zenkor::py

@@ -1,0 +1,109 @@
+// __reduce__ and the function that restores what it saved.
+
+#include "py/pickling.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "core/config.h"
+#include "core/l3_lexical/synonym.h"
+#include "core/pipeline.h"
+#include "py/borrow.h"
+#include "py/config_values.h"
+#include "py/dictionary_methods.h"
+#include "py/errors.h"
+#include "py/normalizer_object.h"
+#include "py/references.h"
+#include "py/strings.h"
+
+namespace zenkor::py {
+
+namespace {
+
+using l3_lexical::synonym::SynonymDict;
+
+// The entries saved by custom_dict_items_of, in their order.
+bool entries_argument(PyObject* items, SynonymDict& out) {
+  Ref iterator(PyObject_GetIter(items));
+  if (!iterator) return false;
+  while (Ref item{PyIter_Next(iterator.get())}) {
+    std::string_view variant, canonical;
+    if (!PyTuple_Check(item.get()) || PyTuple_GET_SIZE(item.get()) != 2 ||
+        !PyUnicode_Check(PyTuple_GET_ITEM(item.get(), 0)) || !PyUnicode_Check(PyTuple_GET_ITEM(item.get(), 1))) {
+      PyErr_SetString(PyExc_TypeError, "custom dict entries must be (variant, canonical) pairs of str");
+      return false;
+    }
+    if (!utf8_of(PyTuple_GET_ITEM(item.get(), 0), variant) || !utf8_of(PyTuple_GET_ITEM(item.get(), 1), canonical))
+      return false;
+    out.insert(std::string(variant), std::string(canonical));
+  }
+  return !PyErr_Occurred();
+}
+
+}  // namespace
+
+PyObject* Normalizer_reduce(PyObject* obj, PyObject*) {
+  auto* self = reinterpret_cast<PyNormalizer*>(obj);
+  SharedBorrow borrow(self);
+  if (!borrow) return nullptr;
+  Ref module(PyImport_ImportModule("zenkor._native"));
+  Ref restore(module ? PyObject_GetAttrString(module.get(), "_restore_normalizer") : nullptr);
+  Ref config(config_to_dict(self->inner->config()));
+  Ref items(custom_dict_items_of(*self->inner));
+  if (!restore || !config || !items) return nullptr;
+  Ref args(PyTuple_Pack(3, reinterpret_cast<PyObject*>(Py_TYPE(obj)), config.get(), items.get()));
+  if (!args) return nullptr;
+  Ref state(PyObject_GetAttrString(obj, "__dict__"));
+  if (!state) {
+    if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return nullptr;
+    PyErr_Clear();
+  }
+  if (state && PyDict_Check(state.get()) && PyDict_GET_SIZE(state.get()) > 0) {
+    return PyTuple_Pack(3, restore.get(), args.get(), state.get());
+  }
+  return PyTuple_Pack(2, restore.get(), args.get());
+}
+
+PyObject* module_restore_normalizer(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
+  if (nargs != 3) {
+    PyErr_Format(PyExc_TypeError, "_restore_normalizer() takes exactly 3 arguments (%zd given)", nargs);
+    return nullptr;
+  }
+  PyObject* cls = args[0];
+  if (!PyType_Check(cls) || !PyType_IsSubtype(reinterpret_cast<PyTypeObject*>(cls), normalizer_type)) {
+    PyErr_SetString(PyExc_TypeError, "_restore_normalizer() argument 'cls' must be a Normalizer class");
+    return nullptr;
+  }
+  if (!PyDict_Check(args[1])) {
+    PyErr_Format(PyExc_TypeError, "_restore_normalizer() argument 'config' must be dict, not %.80s",
+                 Py_TYPE(args[1])->tp_name);
+    return nullptr;
+  }
+  std::vector<std::pair<std::string, ConfigValue>> entries;
+  Py_ssize_t pos = 0;
+  PyObject* key_obj;
+  PyObject* value_obj;
+  while (PyDict_Next(args[1], &pos, &key_obj, &value_obj)) {
+    std::string_view key;
+    if (!PyUnicode_Check(key_obj)) {
+      PyErr_SetString(PyExc_TypeError, "keywords must be strings");
+      return nullptr;
+    }
+    ConfigValue value;
+    if (!utf8_of(key_obj, key) || !to_config_value(key, value_obj, value)) return nullptr;
+    entries.emplace_back(key, std::move(value));
+  }
+  auto config = Config::from_entries(std::move(entries));
+  if (auto* err = std::get_if<ConfigError>(&config)) return raise_error(*err);
+  SynonymDict dict;
+  if (!entries_argument(args[2], dict)) return nullptr;
+  auto normalizer = dict.empty() ? std::make_unique<Normalizer>(std::get<Config>(std::move(config)))
+                                 : std::make_unique<Normalizer>(std::get<Config>(std::move(config)), std::move(dict));
+  return wrap(reinterpret_cast<PyTypeObject*>(cls), std::move(normalizer));
+}
+
+}  // namespace zenkor::py
