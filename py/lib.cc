@@ -147,12 +147,12 @@ void raise_config_error(const ConfigError& err) {
 
 // Looks a preset up by name; ValueError for a name that is not one.
 bool preset_named(std::string_view name, Preset& out) {
-  auto parsed = zenkor::preset_from_str(name);
-  if (auto* err = std::get_if<zenkor::ParsePresetError>(&parsed)) {
-    PyErr_SetString(PyExc_ValueError, err->display().c_str());
+  const auto parsed = zenkor::preset_from_str(name);
+  if (!parsed.ok()) {
+    PyErr_SetString(PyExc_ValueError, parsed.error().display().c_str());
     return false;
   }
-  out = std::get<Preset>(parsed);
+  out = parsed.value();
   return true;
 }
 
@@ -384,15 +384,15 @@ PyObject* Normalizer_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
       any_option = true;
       ConfigValue value;
       if (!to_config_value(key, value_obj, value)) return nullptr;
-      if (auto err = config.set(key, std::move(value))) {
-        raise_config_error(*err);
+      if (const auto done = config.set(key, std::move(value)); !done.ok()) {
+        raise_config_error(done.error());
         return nullptr;
       }
     }
   }
   if (any_option) {
-    if (auto err = config.check_cross_options()) {
-      raise_config_error(*err);
+    if (const auto done = config.check_cross_options(); !done.ok()) {
+      raise_config_error(done.error());
       return nullptr;
     }
   }
@@ -861,11 +861,11 @@ PyObject* os_error_type(int errno_value) {
 // OSError's str() would print "[Errno N] ..." in place of the message.
 bool read_text_file(const FilePath& path, zenkor::text_file::Text& out) {
   auto read = zenkor::text_file::read(path.bytes);
-  if (auto* text = std::get_if<zenkor::text_file::Text>(&read)) {
-    out = std::move(*text);
+  if (read.ok()) {
+    out = std::move(read).value();
     return true;
   }
-  const auto& err = std::get<zenkor::text_file::ReadError>(read);
+  const auto& err = read.error();
   const bool from_system = err.kind == zenkor::text_file::ReadError::Kind::Os;
   PyObject* type = from_system ? os_error_type(err.os_code) : PyExc_OSError;
   if (!type) return false;
@@ -942,12 +942,12 @@ PyObject* Normalizer_load_custom_dict_json(PyObject* obj, PyObject* const* args,
   if (!borrow) return nullptr;
   std::string_view json;
   if (!str_argument(json_obj, "load_custom_dict_json", "json", json)) return nullptr;
-  auto loaded = SynonymDict::from_json_grouped(json);
-  if (auto* err = std::get_if<SynonymDictError>(&loaded)) {
-    PyErr_SetString(PyExc_ValueError, ("invalid custom dict json: " + err->display()).c_str());
+  const auto loaded = SynonymDict::from_json_grouped(json);
+  if (!loaded.ok()) {
+    PyErr_SetString(PyExc_ValueError, ("invalid custom dict json: " + loaded.error().display()).c_str());
     return nullptr;
   }
-  return merge_synonyms(obj, std::get<SynonymDict>(loaded));
+  return merge_synonyms(obj, loaded.value());
 }
 
 PyObject* Normalizer_load_custom_dict_file(PyObject* obj, PyObject* const* args, Py_ssize_t nargs,
@@ -991,11 +991,11 @@ PyObject* Normalizer_load_custom_dict_file(PyObject* obj, PyObject* const* args,
   if (!read_text_file(path, text)) return nullptr;
   auto loaded = delimiter == 0 ? SynonymDict::from_json_grouped(text.view())
                                : SynonymDict::from_delimited(text.view(), delimiter);
-  if (auto* err = std::get_if<SynonymDictError>(&loaded)) {
-    PyErr_SetString(PyExc_ValueError, ("invalid custom dict " + path.text + ": " + err->display()).c_str());
+  if (!loaded.ok()) {
+    PyErr_SetString(PyExc_ValueError, ("invalid custom dict " + path.text + ": " + loaded.error().display()).c_str());
     return nullptr;
   }
-  return merge_synonyms(obj, std::get<SynonymDict>(loaded));
+  return merge_synonyms(obj, loaded.value());
 }
 
 PyObject* Normalizer_load_sudachi_synonyms(PyObject* obj, PyObject* const* args, Py_ssize_t nargs,
@@ -1008,12 +1008,12 @@ PyObject* Normalizer_load_sudachi_synonyms(PyObject* obj, PyObject* const* args,
   FilePath path;
   zenkor::text_file::Text text;
   if (!path_argument(path_obj, path) || !read_text_file(path, text)) return nullptr;
-  auto loaded = zenkor::sudachi::load_sudachi_synonyms(text.view());
-  if (auto* err = std::get_if<zenkor::sudachi::SudachiParseError>(&loaded)) {
-    PyErr_SetString(PyExc_ValueError, ("invalid sudachi synonyms " + path.text + ": " + err->display()).c_str());
+  const auto loaded = zenkor::sudachi::load_sudachi_synonyms(text.view());
+  if (!loaded.ok()) {
+    PyErr_SetString(PyExc_ValueError, ("invalid sudachi synonyms " + path.text + ": " + loaded.error().display()).c_str());
     return nullptr;
   }
-  return merge_synonyms(obj, std::get<SynonymDict>(loaded));
+  return merge_synonyms(obj, loaded.value());
 }
 
 PyObject* Normalizer_clear_custom_dict(PyObject* obj, PyObject*) {
@@ -1143,14 +1143,14 @@ PyObject* module_restore_normalizer(PyObject*, PyObject* const* args, Py_ssize_t
     entries.emplace_back(key, std::move(value));
   }
   auto config = Config::from_entries(std::move(entries));
-  if (auto* err = std::get_if<ConfigError>(&config)) {
-    raise_config_error(*err);
+  if (!config.ok()) {
+    raise_config_error(config.error());
     return nullptr;
   }
   SynonymDict dict;
   if (!entries_argument(args[2], dict)) return nullptr;
-  auto normalizer = dict.empty() ? std::make_unique<Normalizer>(std::get<Config>(std::move(config)))
-                                 : std::make_unique<Normalizer>(std::get<Config>(std::move(config)), std::move(dict));
+  auto normalizer = dict.empty() ? std::make_unique<Normalizer>(std::move(config).value())
+                                 : std::make_unique<Normalizer>(std::move(config).value(), std::move(dict));
   return wrap(reinterpret_cast<PyTypeObject*>(cls), std::move(normalizer));
 }
 
