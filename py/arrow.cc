@@ -11,7 +11,6 @@
 #include <string_view>
 #include <thread>
 #include <utility>
-#include <variant>
 #include <vector>
 
 #include "py/arrow_column.h"
@@ -81,8 +80,8 @@ std::vector<Task> cut_tasks(const std::vector<StringArray>& arrays, std::size_t 
 // Every row of `arrays` normalized, one output column per array, in order;
 // or the error of the first malformed row, or of a column too large for its
 // type.  Up to `jobs` threads share the work.
-std::variant<Columns, ArrowError> normalize_arrays(const Normalizer& normalizer, StringType type,
-                                                   const std::vector<StringArray>& arrays, std::size_t jobs) {
+Result<Columns, ArrowError> normalize_arrays(const Normalizer& normalizer, StringType type,
+                                             const std::vector<StringArray>& arrays, std::size_t jobs) {
   const std::vector<Task> tasks = cut_tasks(arrays, jobs);
   std::vector<std::int64_t> first_rows;  // of each array, in the whole column
   std::int64_t rows = 0;
@@ -91,7 +90,7 @@ std::variant<Columns, ArrowError> normalize_arrays(const Normalizer& normalizer,
     rows += array.length();
   }
   std::vector<Piece> pieces(tasks.size());
-  std::vector<std::optional<ArrowError>> errors(tasks.size());
+  std::vector<Result<void, ArrowError>> reads(tasks.size());
   std::atomic<std::size_t> next{0};
   // Tasks past a failed one need not run: the error reported is the first
   // in row order, and every task before it has been taken already.
@@ -110,14 +109,14 @@ std::variant<Columns, ArrowError> normalize_arrays(const Normalizer& normalizer,
         Piece& piece = pieces[t];
         piece.lengths.reserve(static_cast<std::size_t>(task.end - task.begin));
         piece.data.reserve(std::min(array.bytes_hint(task.begin, task.end), MAX_RESERVE));
-        errors[t] = array.read(task.begin, task.end, first_rows[task.array], [&](std::optional<std::string_view> value) {
+        reads[t] = array.read(task.begin, task.end, first_rows[task.array], [&](std::optional<std::string_view> value) {
           if (value) {
             piece.append(normalizer.normalize(*value, space));
           } else {
             piece.append_null();
           }
         });
-        if (errors[t]) fail_from(t);
+        if (!reads[t].ok()) fail_from(t);
       }
       return nullptr;
     } catch (...) {
@@ -142,8 +141,8 @@ std::variant<Columns, ArrowError> normalize_arrays(const Normalizer& normalizer,
   for (const std::exception_ptr& e : thrown) {
     if (e) std::rethrow_exception(e);
   }
-  for (std::optional<ArrowError>& error : errors) {
-    if (error) return std::move(*error);
+  for (Result<void, ArrowError>& read : reads) {
+    if (!read.ok()) return std::move(read).error();
   }
   Columns columns;
   std::size_t t = 0;
@@ -151,8 +150,8 @@ std::variant<Columns, ArrowError> normalize_arrays(const Normalizer& normalizer,
     std::vector<Piece> own;
     for (; t < tasks.size() && tasks[t].array == a; ++t) own.push_back(std::move(pieces[t]));
     auto column = StringColumn::assemble(type, std::move(own), arrow::max_offset(type));
-    if (auto* error = std::get_if<ArrowError>(&column)) return std::move(*error);
-    columns.push_back(std::move(std::get<std::shared_ptr<const StringColumn>>(column)));
+    if (!column.ok()) return std::move(column).error();
+    columns.push_back(std::move(column).value());
   }
   return columns;
 }
@@ -447,14 +446,14 @@ PyObject* normalize_arrow(const Normalizer& normalizer, PyObject* const* args, P
   std::vector<StringArray> arrays;
   for (const ArrowArray* array : input.arrays) {
     auto viewed = StringArray::view(field.type, *array);
-    if (auto* error = std::get_if<ArrowError>(&viewed)) return raise_arrow_error(*error);
-    arrays.push_back(std::get<StringArray>(viewed));
+    if (!viewed.ok()) return raise_arrow_error(viewed.error());
+    arrays.push_back(viewed.value());
   }
-  std::variant<Columns, ArrowError> result;
-  run_without_gil([&] { result = normalize_arrays(normalizer, field.type, arrays, jobs); });
-  if (auto* error = std::get_if<ArrowError>(&result)) return raise_arrow_error(*error);
+  std::optional<Result<Columns, ArrowError>> result;  // set without the lock
+  run_without_gil([&] { result.emplace(normalize_arrays(normalizer, field.type, arrays, jobs)); });
+  if (!result->ok()) return raise_arrow_error(result->error());
   PyTypeObject* type = input.is_array ? array_type : stream_type;
-  auto output = std::make_unique<Output>(Output{std::move(field), std::move(std::get<Columns>(result))});
+  auto output = std::make_unique<Output>(Output{std::move(field), std::move(*result).value()});
   auto* obj = reinterpret_cast<PyArrowStrings*>(type->tp_alloc(type, 0));
   if (!obj) return nullptr;
   obj->output = output.release();
