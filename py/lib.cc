@@ -178,8 +178,12 @@ bool is_numpy_bool(PyObject* obj) {
   return type_name == "numpy.bool" || type_name == "numpy.bool_";
 }
 
-// Converts an option value, trying None, bool, int, str and a pair of str in
-// that order.  Returns false with an exception set.
+// Converts an option value to the ConfigValue its Python type maps to: None,
+// bool (tried before int, whose subclass it is), int, str, a pair of str.
+// The option's kind plays no part: Config::set checks the value against it
+// and writes that message.  Only a value no option takes fails here, with a
+// message about the value alone (a negative int, an unsupported type), even
+// for a key that is no option.  Returns false with an exception set.
 bool to_config_value(std::string_view key, PyObject* value, ConfigValue& out) {
   if (value == Py_None) {
     out = zenkor::NoneValue{};
