@@ -185,12 +185,12 @@ struct PresetValue {
   Type type = Type::Unset;
   bool on = false;
   std::string_view name;
-  std::uint64_t number = 0;
+  std::int64_t number = 0;
 
   constexpr PresetValue() = default;
   constexpr PresetValue(bool b) : type(Type::Bool), on(b) {}
   constexpr PresetValue(const char* n) : type(Type::Name), name(n) {}
-  constexpr PresetValue(int n) : type(Type::Number), number(static_cast<std::uint64_t>(n)) {}
+  constexpr PresetValue(int n) : type(Type::Number), number(n) {}
 
   [[nodiscard]] ConfigValue value() const;
 };
@@ -241,47 +241,49 @@ constexpr Option url_wrap_row(std::string_view key, Option::Presets presets) {
 }
 
 // Every option, in the order of Config::entries, of the config dict and of
-// the README's table.
+// the README's table.  The last five columns are the option's value in each
+// preset, in ALL_PRESETS order: none, neologdn_compat, for_search,
+// for_display, for_compare.
 // clang-format off
 inline constexpr std::array OPTIONS = {
-    //                                                                        none   neologdn_compat  for_search  for_display  for_compare
-    bool_row("normalize_newlines",          &Config::normalize_newlines,          {OFF,  ON,  ON,  OFF, ON}),
-    bool_row("remove_zero_width",           &Config::remove_zero_width,           {OFF,  ON,  ON,  OFF, ON}),
-    bool_row("remove_control",              &Config::remove_control,              {OFF,  ON,  ON,  OFF, ON}),
-    bool_row("remove_bidi_control",         &Config::remove_bidi_control,         {OFF,  ON,  ON,  OFF, ON}),
-    bool_row("kansuji_to_arabic",           &Config::kansuji_to_arabic,           {OFF,  OFF, OFF, OFF, ON}),
-    bool_row("arabic_to_kansuji",           &Config::arabic_to_kansuji,           {OFF,  OFF, OFF, OFF, OFF}),
-    bool_row("canonicalize_numbers",        &Config::canonicalize_numbers,        {OFF,  OFF, OFF, OFF, ON}),
-    bool_row("nfkc",                        &Config::nfkc,                        {OFF,  ON,  ON,  OFF, ON}),
-    bool_row("halfwidth_kana_to_fullwidth", &Config::halfwidth_kana_to_fullwidth, {OFF,  ON,  ON,  ON,  ON}),
-    choice_row("kana", &Config::kana, KANA_NAMES,                                 {"keep", "keep", "keep", "keep", "keep"}),
-    bool_row("kyujitai_to_shinjitai",       &Config::kyujitai_to_shinjitai,       {OFF,  OFF, ON,  OFF, ON}),
-    bool_row("unify_itaiji",                &Config::unify_itaiji,                {OFF,  OFF, ON,  OFF, ON}),
-    bool_row("remove_variation_selectors",  &Config::remove_variation_selectors,  {OFF,  OFF, ON,  OFF, ON}),
-    bool_row("expand_iteration_marks",      &Config::expand_iteration_marks,      {OFF,  OFF, ON,  OFF, ON}),
-    bool_row("unify_loanword_kana",         &Config::unify_loanword_kana,         {OFF,  OFF, ON,  OFF, ON}),
-    bool_row("strip_trailing_prolonged",    &Config::strip_trailing_prolonged,    {OFF,  OFF, ON,  OFF, ON}),
-    choice_row("case", &Config::case_action, CASE_NAMES,                          {"keep", "keep", "lower", "keep", "lower"}),
-    choice_row("cjk_spacing", &Config::cjk_spacing, CJK_SPACING_NAMES,            {"keep", "keep", "keep", "keep", "remove"}),
-    bool_row("era_to_western",              &Config::era_to_western,              {OFF,  OFF, ON,  OFF, ON}),
-    bool_row("unify_hyphens",               &Config::unify_hyphens,               {OFF,  ON,  ON,  OFF, ON}),
-    bool_row("unify_tildes",                &Config::unify_tildes,                {OFF,  ON,  ON,  OFF, ON}),
-    bool_row("unify_prolonged",             &Config::unify_prolonged,             {OFF,  ON,  ON,  ON,  ON}),
-    bool_row("collapse_prolonged_run",      &Config::collapse_prolonged_run,      {OFF,  ON,  ON,  OFF, ON}),
-    limit_row("repeat_limit",               &Config::repeat_limit,                {UNSET, UNSET, 2, UNSET, 2}),
-    bool_row("collapse_spaces",             &Config::collapse_spaces,             {OFF,  ON,  ON,  OFF, ON}),
-    bool_row("trim",                        &Config::trim,                        {OFF,  ON,  ON,  ON,  ON}),
-    bool_row("expand_cjk_compat",           &Config::expand_cjk_compat,           {OFF,  OFF, ON,  OFF, ON}),
-    bool_row("remove_symbols",              &Config::remove_symbols,              {OFF,  OFF, OFF, OFF, ON}),
-    bool_row("remove_cjk_compat",           &Config::remove_cjk_compat,           {OFF,  OFF, OFF, OFF, ON}),
-    bool_row("unify_quotes",                &Config::unify_quotes,                {OFF,  OFF, ON,  OFF, ON}),
-    bool_row("protect_urls",                &Config::protect_urls,                {OFF,  OFF, ON,  OFF, OFF}),
-    bool_row("protect_emails",              &Config::protect_emails,              {OFF,  OFF, ON,  OFF, OFF}),
-    bool_row("protect_mentions",            &Config::protect_mentions,            {OFF,  OFF, ON,  OFF, OFF}),
-    bool_row("protect_hashtags",            &Config::protect_hashtags,            {OFF,  OFF, ON,  OFF, OFF}),
-    emoji_row("emoji",                                                            {"keep", "keep", "remove", "keep", "remove"}),
-    emoji_placeholder_row("emoji_placeholder",                                    {UNSET, UNSET, UNSET, UNSET, UNSET}),
-    url_wrap_row("url_wrap",                                                      {UNSET, UNSET, UNSET, UNSET, UNSET}),
+    // key, field (and value names)                                                none      neologdn  search    display   compare
+    bool_row("normalize_newlines", &Config::normalize_newlines,                   {OFF,      ON,       ON,       OFF,      ON}),
+    bool_row("remove_zero_width", &Config::remove_zero_width,                     {OFF,      ON,       ON,       OFF,      ON}),
+    bool_row("remove_control", &Config::remove_control,                           {OFF,      ON,       ON,       OFF,      ON}),
+    bool_row("remove_bidi_control", &Config::remove_bidi_control,                 {OFF,      ON,       ON,       OFF,      ON}),
+    bool_row("kansuji_to_arabic", &Config::kansuji_to_arabic,                     {OFF,      OFF,      OFF,      OFF,      ON}),
+    bool_row("arabic_to_kansuji", &Config::arabic_to_kansuji,                     {OFF,      OFF,      OFF,      OFF,      OFF}),
+    bool_row("canonicalize_numbers", &Config::canonicalize_numbers,               {OFF,      OFF,      OFF,      OFF,      ON}),
+    bool_row("nfkc", &Config::nfkc,                                               {OFF,      ON,       ON,       OFF,      ON}),
+    bool_row("halfwidth_kana_to_fullwidth", &Config::halfwidth_kana_to_fullwidth, {OFF,      ON,       ON,       ON,       ON}),
+    choice_row("kana", &Config::kana, KANA_NAMES,                                 {"keep",   "keep",   "keep",   "keep",   "keep"}),
+    bool_row("kyujitai_to_shinjitai", &Config::kyujitai_to_shinjitai,             {OFF,      OFF,      ON,       OFF,      ON}),
+    bool_row("unify_itaiji", &Config::unify_itaiji,                               {OFF,      OFF,      ON,       OFF,      ON}),
+    bool_row("remove_variation_selectors", &Config::remove_variation_selectors,   {OFF,      OFF,      ON,       OFF,      ON}),
+    bool_row("expand_iteration_marks", &Config::expand_iteration_marks,           {OFF,      OFF,      ON,       OFF,      ON}),
+    bool_row("unify_loanword_kana", &Config::unify_loanword_kana,                 {OFF,      OFF,      ON,       OFF,      ON}),
+    bool_row("strip_trailing_prolonged", &Config::strip_trailing_prolonged,       {OFF,      OFF,      ON,       OFF,      ON}),
+    choice_row("case", &Config::case_action, CASE_NAMES,                          {"keep",   "keep",   "lower",  "keep",   "lower"}),
+    choice_row("cjk_spacing", &Config::cjk_spacing, CJK_SPACING_NAMES,            {"keep",   "keep",   "keep",   "keep",   "remove"}),
+    bool_row("era_to_western", &Config::era_to_western,                           {OFF,      OFF,      ON,       OFF,      ON}),
+    bool_row("unify_hyphens", &Config::unify_hyphens,                             {OFF,      ON,       ON,       OFF,      ON}),
+    bool_row("unify_tildes", &Config::unify_tildes,                               {OFF,      ON,       ON,       OFF,      ON}),
+    bool_row("unify_prolonged", &Config::unify_prolonged,                         {OFF,      ON,       ON,       ON,       ON}),
+    bool_row("collapse_prolonged_run", &Config::collapse_prolonged_run,           {OFF,      ON,       ON,       OFF,      ON}),
+    limit_row("repeat_limit", &Config::repeat_limit,                              {UNSET,    UNSET,    2,        UNSET,    2}),
+    bool_row("collapse_spaces", &Config::collapse_spaces,                         {OFF,      ON,       ON,       OFF,      ON}),
+    bool_row("trim", &Config::trim,                                               {OFF,      ON,       ON,       ON,       ON}),
+    bool_row("expand_cjk_compat", &Config::expand_cjk_compat,                     {OFF,      OFF,      ON,       OFF,      ON}),
+    bool_row("remove_symbols", &Config::remove_symbols,                           {OFF,      OFF,      OFF,      OFF,      ON}),
+    bool_row("remove_cjk_compat", &Config::remove_cjk_compat,                     {OFF,      OFF,      OFF,      OFF,      ON}),
+    bool_row("unify_quotes", &Config::unify_quotes,                               {OFF,      OFF,      ON,       OFF,      ON}),
+    bool_row("protect_urls", &Config::protect_urls,                               {OFF,      OFF,      ON,       OFF,      OFF}),
+    bool_row("protect_emails", &Config::protect_emails,                           {OFF,      OFF,      ON,       OFF,      OFF}),
+    bool_row("protect_mentions", &Config::protect_mentions,                       {OFF,      OFF,      ON,       OFF,      OFF}),
+    bool_row("protect_hashtags", &Config::protect_hashtags,                       {OFF,      OFF,      ON,       OFF,      OFF}),
+    emoji_row("emoji",                                                            {"keep",   "keep",   "remove", "keep",   "remove"}),
+    emoji_placeholder_row("emoji_placeholder",                                    {UNSET,    UNSET,    UNSET,    UNSET,    UNSET}),
+    url_wrap_row("url_wrap",                                                      {UNSET,    UNSET,    UNSET,    UNSET,    UNSET}),
 };
 // clang-format on
 

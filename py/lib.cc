@@ -1014,7 +1014,8 @@ PyObject* Normalizer_load_sudachi_synonyms(PyObject* obj, PyObject* const* args,
   if (!path_argument(path_obj, path) || !read_text_file(path, text)) return nullptr;
   const auto loaded = zenkor::sudachi::load_sudachi_synonyms(text.view());
   if (!loaded.ok()) {
-    PyErr_SetString(PyExc_ValueError, ("invalid sudachi synonyms " + path.text + ": " + loaded.error().display()).c_str());
+    PyErr_SetString(PyExc_ValueError,
+                    ("invalid sudachi synonyms " + path.text + ": " + loaded.error().display()).c_str());
     return nullptr;
   }
   return merge_synonyms(obj, loaded.value());
