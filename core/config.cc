@@ -270,7 +270,7 @@ Config Config::from_preset(Preset p) {
   // Preset values go through set as a user's would; the table's
   // static_assert holds each to its option's kind, so set accepts them all.
   // That takes 0.6 us a preset, so each is built once and then copied, in
-  // about 10 ns, as fast as assigning the fields was.
+  // about 10 ns (assigning the fields one by one took 5).
   static const std::array<Config, ALL_PRESETS.size()> presets = [] {
     std::array<Config, ALL_PRESETS.size()> built;
     for (std::size_t i = 0; i < built.size(); ++i) {
