@@ -1,27 +1,40 @@
-// The complete option set of one Normalizer, its presets and its errors.
+// The options of one Normalizer: their values (Config), the presets, and
+// OPTIONS, the one table that declares every option.
+//
+// An option is a field of Config plus a row of OPTIONS: its key, the kind of
+// value it takes, the field, and its value in each preset.  Everything else
+// about options follows from the table: KEYS and the order of entries(),
+// the presets, get, set and their checks, the Python config dict, and the
+// README's option table (a test compares it with the table).
 //
 // A Config is never built field by field by callers: it starts from a Preset
 // and is changed one option at a time by name with Config::set, which takes a
-// tagged ConfigValue and validates it.  Config::entries reads every option
-// back in KEYS order; replaying that list through Config::set rebuilds an
-// equal Config, except that a url_wrap pair stored with protect_urls off comes
-// back with protection on (url_wrap turns it on and comes later in KEYS);
-// Config::from_entries rebuilds that one exactly too.
-// Option names, their order and every message are part of the public
-// interface; KEYS below is the one list of the names.
+// tagged ConfigValue and checks it by its option's kind.  Config::entries
+// reads every option back in table order; replaying that list through
+// Config::set rebuilds an equal Config, except that a url_wrap pair stored
+// with protect_urls off comes back with protection on (url_wrap turns it on
+// and comes later in the table); Config::from_entries rebuilds that one
+// exactly too.  Option names, their order and every message are part of the
+// public interface.
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <variant>
 #include <vector>
 
+#include "core/result.h"
+
 namespace zenkor {
 
+// Enums of the choice options: values number from 0 in the order of the
+// names their table rows give.
 enum class KanaAction : std::uint8_t { Keep = 0, HiraToKata = 1, KataToHira = 2 };
 enum class CaseAction : std::uint8_t { Keep = 0, Lower = 1, Upper = 2 };
 enum class CjkSpacing : std::uint8_t { Keep = 0, Remove = 1, Insert = 2 };
@@ -36,30 +49,17 @@ struct EmojiAction {
   friend bool operator==(const EmojiAction&, const EmojiAction&) = default;
 };
 
-// The 37 option names, in the order of Config::entries.
-inline constexpr std::array<std::string_view, 37> KEYS = {
-    "normalize_newlines",   "remove_zero_width",     "remove_control",
-    "remove_bidi_control",  "kansuji_to_arabic",     "arabic_to_kansuji",
-    "canonicalize_numbers", "nfkc",                  "halfwidth_kana_to_fullwidth",
-    "kana",                 "kyujitai_to_shinjitai", "unify_itaiji",
-    "remove_variation_selectors", "expand_iteration_marks", "unify_loanword_kana",
-    "strip_trailing_prolonged", "case",              "cjk_spacing",
-    "era_to_western",       "unify_hyphens",         "unify_tildes",
-    "unify_prolonged",      "collapse_prolonged_run", "repeat_limit",
-    "collapse_spaces",      "trim",                  "expand_cjk_compat",
-    "remove_symbols",       "remove_cjk_compat",     "unify_quotes",
-    "protect_urls",         "protect_emails",        "protect_mentions",
-    "protect_hashtags",     "emoji",                 "emoji_placeholder",
-    "url_wrap",
-};
+// The (prefix, suffix) written around protected URLs.
+using PrefixSuffix = std::pair<std::string, std::string>;
 
 // The tagged value exchanged by Config::get, Config::set and Config::entries.
 struct NoneValue {
   friend bool operator==(NoneValue, NoneValue) = default;
 };
-using ConfigValue = std::variant<bool, std::uint64_t, std::string, std::pair<std::string, std::string>, NoneValue>;
+using ConfigValue = std::variant<bool, std::uint64_t, std::string, PrefixSuffix, NoneValue>;
 
-// Error of Config::set.  display() is the fixed text users see.
+// Error of Config::set.  display() is the fixed text users see; for an
+// unknown key the binding writes a message of its own, with a suggestion.
 struct ConfigError {
   enum class Kind : std::uint8_t { UnknownKey, TypeMismatch, Invalid };
   Kind kind;
@@ -80,11 +80,13 @@ struct ParsePresetError {
 };
 
 [[nodiscard]] std::string_view preset_name(Preset p) noexcept;
-[[nodiscard]] std::variant<Preset, ParsePresetError> preset_from_str(std::string_view name);
+[[nodiscard]] Result<Preset, ParsePresetError> preset_from_str(std::string_view name);
 
 // Q(s): s in double quotes with backslash escapes, as every message writes names.
 [[nodiscard]] std::string quoted(std::string_view s);
 
+// One field per option (two options, emoji and emoji_placeholder, share
+// one), in table order.  A field without a row in OPTIONS is no option.
 struct Config {
   bool normalize_newlines = false;
   bool remove_zero_width = false;
@@ -121,7 +123,7 @@ struct Config {
   bool protect_mentions = false;
   bool protect_hashtags = false;
   EmojiAction emoji;
-  std::optional<std::pair<std::string, std::string>> url_wrap;
+  std::optional<PrefixSuffix> url_wrap;
 
   // With no preset given, callers use Preset::NeologdnCompat.
   [[nodiscard]] static Config from_preset(Preset p);
@@ -130,9 +132,9 @@ struct Config {
   [[nodiscard]] std::optional<ConfigValue> get(std::string_view key) const;
 
   // Sets option `key`.  On error the Config is unchanged.
-  [[nodiscard]] std::optional<ConfigError> set(std::string_view key, ConfigValue value);
+  [[nodiscard]] Result<void, ConfigError> set(std::string_view key, ConfigValue value);
 
-  // All 37 options as (name, value) in KEYS order.
+  // Every option as (name, value) in KEYS order.
   [[nodiscard]] std::vector<std::pair<std::string_view, ConfigValue>> entries() const;
 
   // The Config whose entries() are `entries`, exactly: options not listed
@@ -141,11 +143,11 @@ struct Config {
   // off comes back with protection off; this is how a saved Config is read
   // back.  Fails on the first value set() rejects or when the numeral
   // directions clash.
-  [[nodiscard]] static std::variant<Config, ConfigError> from_entries(
+  [[nodiscard]] static Result<Config, ConfigError> from_entries(
       std::vector<std::pair<std::string, ConfigValue>> entries);
 
   // kansuji_to_arabic and arabic_to_kansuji must not both be on.
-  [[nodiscard]] std::optional<ConfigError> check_cross_options() const;
+  [[nodiscard]] Result<void, ConfigError> check_cross_options() const;
 
   [[nodiscard]] bool protects_any() const noexcept {
     return protect_urls || protect_emails || protect_mentions || protect_hashtags;
@@ -153,5 +155,178 @@ struct Config {
 
   friend bool operator==(const Config&, const Config&) = default;
 };
+
+// ---------------------------------------------------------------------------
+// The option table.
+
+// The kinds of value an option takes.  Each is checked in one place, its
+// setter in config.cc, which also writes its messages.
+enum class OptionKind : std::uint8_t {
+  Bool,              // True or False
+  Choice,            // one of the row's names, stored as the enum value of that index
+  Limit,             // an int >= 1, or None for no limit
+  Emoji,             // "keep" or "remove": the action of the emoji field
+  EmojiPlaceholder,  // a str, or None: the emoji field's placeholder
+  UrlWrap,           // a (prefix, suffix) pair, or None; a pair turns protect_urls on
+};
+
+// The field a choice option is stored in.  A choice option over a new enum
+// adds its field type here.
+using ChoiceField = std::variant<KanaAction Config::*, CaseAction Config::*, CjkSpacing Config::*>;
+
+// The field an option is stored in.
+using OptionField = std::variant<bool Config::*, ChoiceField, std::optional<std::uint64_t> Config::*,
+                                 EmojiAction Config::*, std::optional<PrefixSuffix> Config::*>;
+
+// A preset's value of an option, as users write it: True or False, a name,
+// a number, or UNSET (None).
+struct PresetValue {
+  enum class Type : std::uint8_t { Unset, Bool, Name, Number };
+  Type type = Type::Unset;
+  bool on = false;
+  std::string_view name;
+  std::int64_t number = 0;
+
+  constexpr PresetValue() = default;
+  constexpr PresetValue(bool b) : type(Type::Bool), on(b) {}
+  constexpr PresetValue(const char* n) : type(Type::Name), name(n) {}
+  constexpr PresetValue(int n) : type(Type::Number), number(n) {}
+
+  [[nodiscard]] ConfigValue value() const;
+};
+
+inline constexpr bool ON = true;
+inline constexpr bool OFF = false;
+inline constexpr PresetValue UNSET{};
+
+// One row: an option and everything about it.
+struct Option {
+  using Presets = std::array<PresetValue, ALL_PRESETS.size()>;  // in ALL_PRESETS order
+
+  std::string_view key;
+  OptionKind kind;
+  OptionField field;
+  std::span<const std::string_view> names;  // Choice and Emoji: the values users write, in enum order
+  Presets presets;
+};
+
+// The names of the choice options' values, in the order of their enums.
+inline constexpr std::array<std::string_view, 3> KANA_NAMES = {"keep", "hira_to_kata", "kata_to_hira"};
+inline constexpr std::array<std::string_view, 3> CASE_NAMES = {"keep", "lower", "upper"};
+inline constexpr std::array<std::string_view, 3> CJK_SPACING_NAMES = {"keep", "remove", "insert"};
+// EmojiAction::Kind's Keep and Remove; a placeholder is set by its own key.
+inline constexpr std::array<std::string_view, 2> EMOJI_NAMES = {"keep", "remove"};
+
+// A row of each kind.
+constexpr Option bool_row(std::string_view key, bool Config::*field, Option::Presets presets) {
+  return {key, OptionKind::Bool, field, {}, presets};
+}
+template <typename Enum, std::size_t N>
+constexpr Option choice_row(std::string_view key, Enum Config::*field, const std::array<std::string_view, N>& names,
+                            Option::Presets presets) {
+  return {key, OptionKind::Choice, ChoiceField(field), names, presets};
+}
+constexpr Option limit_row(std::string_view key, std::optional<std::uint64_t> Config::*field,
+                           Option::Presets presets) {
+  return {key, OptionKind::Limit, field, {}, presets};
+}
+constexpr Option emoji_row(std::string_view key, Option::Presets presets) {
+  return {key, OptionKind::Emoji, &Config::emoji, EMOJI_NAMES, presets};
+}
+constexpr Option emoji_placeholder_row(std::string_view key, Option::Presets presets) {
+  return {key, OptionKind::EmojiPlaceholder, &Config::emoji, {}, presets};
+}
+constexpr Option url_wrap_row(std::string_view key, Option::Presets presets) {
+  return {key, OptionKind::UrlWrap, &Config::url_wrap, {}, presets};
+}
+
+// Every option, in the order of Config::entries, of the config dict and of
+// the README's table.  The last five columns are the option's value in each
+// preset, in ALL_PRESETS order: none, neologdn_compat, for_search,
+// for_display, for_compare.
+// clang-format off
+inline constexpr std::array OPTIONS = {
+    // key, field (and value names)                                                none      neologdn  search    display   compare
+    bool_row("normalize_newlines", &Config::normalize_newlines,                   {OFF,      ON,       ON,       OFF,      ON}),
+    bool_row("remove_zero_width", &Config::remove_zero_width,                     {OFF,      ON,       ON,       OFF,      ON}),
+    bool_row("remove_control", &Config::remove_control,                           {OFF,      ON,       ON,       OFF,      ON}),
+    bool_row("remove_bidi_control", &Config::remove_bidi_control,                 {OFF,      ON,       ON,       OFF,      ON}),
+    bool_row("kansuji_to_arabic", &Config::kansuji_to_arabic,                     {OFF,      OFF,      OFF,      OFF,      ON}),
+    bool_row("arabic_to_kansuji", &Config::arabic_to_kansuji,                     {OFF,      OFF,      OFF,      OFF,      OFF}),
+    bool_row("canonicalize_numbers", &Config::canonicalize_numbers,               {OFF,      OFF,      OFF,      OFF,      ON}),
+    bool_row("nfkc", &Config::nfkc,                                               {OFF,      ON,       ON,       OFF,      ON}),
+    bool_row("halfwidth_kana_to_fullwidth", &Config::halfwidth_kana_to_fullwidth, {OFF,      ON,       ON,       ON,       ON}),
+    choice_row("kana", &Config::kana, KANA_NAMES,                                 {"keep",   "keep",   "keep",   "keep",   "keep"}),
+    bool_row("kyujitai_to_shinjitai", &Config::kyujitai_to_shinjitai,             {OFF,      OFF,      ON,       OFF,      ON}),
+    bool_row("unify_itaiji", &Config::unify_itaiji,                               {OFF,      OFF,      ON,       OFF,      ON}),
+    bool_row("remove_variation_selectors", &Config::remove_variation_selectors,   {OFF,      OFF,      ON,       OFF,      ON}),
+    bool_row("expand_iteration_marks", &Config::expand_iteration_marks,           {OFF,      OFF,      ON,       OFF,      ON}),
+    bool_row("unify_loanword_kana", &Config::unify_loanword_kana,                 {OFF,      OFF,      ON,       OFF,      ON}),
+    bool_row("strip_trailing_prolonged", &Config::strip_trailing_prolonged,       {OFF,      OFF,      ON,       OFF,      ON}),
+    choice_row("case", &Config::case_action, CASE_NAMES,                          {"keep",   "keep",   "lower",  "keep",   "lower"}),
+    choice_row("cjk_spacing", &Config::cjk_spacing, CJK_SPACING_NAMES,            {"keep",   "keep",   "keep",   "keep",   "remove"}),
+    bool_row("era_to_western", &Config::era_to_western,                           {OFF,      OFF,      ON,       OFF,      ON}),
+    bool_row("unify_hyphens", &Config::unify_hyphens,                             {OFF,      ON,       ON,       OFF,      ON}),
+    bool_row("unify_tildes", &Config::unify_tildes,                               {OFF,      ON,       ON,       OFF,      ON}),
+    bool_row("unify_prolonged", &Config::unify_prolonged,                         {OFF,      ON,       ON,       ON,       ON}),
+    bool_row("collapse_prolonged_run", &Config::collapse_prolonged_run,           {OFF,      ON,       ON,       OFF,      ON}),
+    limit_row("repeat_limit", &Config::repeat_limit,                              {UNSET,    UNSET,    2,        UNSET,    2}),
+    bool_row("collapse_spaces", &Config::collapse_spaces,                         {OFF,      ON,       ON,       OFF,      ON}),
+    bool_row("trim", &Config::trim,                                               {OFF,      ON,       ON,       ON,       ON}),
+    bool_row("expand_cjk_compat", &Config::expand_cjk_compat,                     {OFF,      OFF,      ON,       OFF,      ON}),
+    bool_row("remove_symbols", &Config::remove_symbols,                           {OFF,      OFF,      OFF,      OFF,      ON}),
+    bool_row("remove_cjk_compat", &Config::remove_cjk_compat,                     {OFF,      OFF,      OFF,      OFF,      ON}),
+    bool_row("unify_quotes", &Config::unify_quotes,                               {OFF,      OFF,      ON,       OFF,      ON}),
+    bool_row("protect_urls", &Config::protect_urls,                               {OFF,      OFF,      ON,       OFF,      OFF}),
+    bool_row("protect_emails", &Config::protect_emails,                           {OFF,      OFF,      ON,       OFF,      OFF}),
+    bool_row("protect_mentions", &Config::protect_mentions,                       {OFF,      OFF,      ON,       OFF,      OFF}),
+    bool_row("protect_hashtags", &Config::protect_hashtags,                       {OFF,      OFF,      ON,       OFF,      OFF}),
+    emoji_row("emoji",                                                            {"keep",   "keep",   "remove", "keep",   "remove"}),
+    emoji_placeholder_row("emoji_placeholder",                                    {UNSET,    UNSET,    UNSET,    UNSET,    UNSET}),
+    url_wrap_row("url_wrap",                                                      {UNSET,    UNSET,    UNSET,    UNSET,    UNSET}),
+};
+// clang-format on
+
+// Whether a preset value is one that the option's setter accepts: the table
+// is checked when it is compiled, so a misspelt or mistyped preset value
+// fails the build rather than the first Normalizer.
+constexpr bool fits_kind(const Option& option, const PresetValue& value) {
+  using Type = PresetValue::Type;
+  switch (option.kind) {
+    case OptionKind::Bool: return value.type == Type::Bool;
+    case OptionKind::Choice:
+    case OptionKind::Emoji:
+      for (const std::string_view name : option.names)
+        if (value.type == Type::Name && value.name == name) return true;
+      return false;
+    case OptionKind::Limit: return value.type == Type::Unset || (value.type == Type::Number && value.number >= 1);
+    case OptionKind::EmojiPlaceholder:
+    case OptionKind::UrlWrap: break;
+  }
+  return value.type == Type::Unset;
+}
+
+static_assert([] {
+  for (std::size_t i = 0; i < OPTIONS.size(); ++i) {
+    for (std::size_t j = 0; j < i; ++j)
+      if (OPTIONS[j].key == OPTIONS[i].key) return false;
+    for (const PresetValue& value : OPTIONS[i].presets)
+      if (!fits_kind(OPTIONS[i], value)) return false;
+  }
+  return true;
+}(), "every option has a key of its own and preset values of its kind");
+
+static_assert([] {
+  for (std::size_t i = 0; i < ALL_PRESETS.size(); ++i)
+    if (static_cast<std::size_t>(ALL_PRESETS[i]) != i) return false;
+  return true;
+}(), "a preset's value of an option is found at the preset's number");
+
+// The option names, in table order.
+inline constexpr std::array<std::string_view, OPTIONS.size()> KEYS = [] {
+  std::array<std::string_view, OPTIONS.size()> keys{};
+  for (std::size_t i = 0; i < OPTIONS.size(); ++i) keys[i] = OPTIONS[i].key;
+  return keys;
+}();
 
 }  // namespace zenkor

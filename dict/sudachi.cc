@@ -57,7 +57,7 @@ std::string SudachiParseError::display() const {
   return "sudachi synonyms: too few columns at line " + std::to_string(line);
 }
 
-std::variant<SynonymDict, SudachiParseError> load_sudachi_synonyms(std::string_view text) {
+Result<SynonymDict, SudachiParseError> load_sudachi_synonyms(std::string_view text) {
   std::vector<Group> groups;  // in order of first appearance
   std::unordered_map<std::string_view, std::size_t> group_index;  // keys view into `text`
   std::size_t bad_line = 0;

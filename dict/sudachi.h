@@ -12,9 +12,9 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <variant>
 
 #include "core/l3_lexical/synonym.h"
+#include "core/result.h"
 
 namespace zenkor::sudachi {
 
@@ -25,7 +25,6 @@ struct SudachiParseError {
 };
 
 // REQUIRES: text is valid UTF-8.  No I/O.
-[[nodiscard]] std::variant<l3_lexical::synonym::SynonymDict, SudachiParseError> load_sudachi_synonyms(
-    std::string_view text);
+[[nodiscard]] Result<l3_lexical::synonym::SynonymDict, SudachiParseError> load_sudachi_synonyms(std::string_view text);
 
 }  // namespace zenkor::sudachi

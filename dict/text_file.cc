@@ -49,7 +49,7 @@ std::string ReadError::display() const {
   return "stream did not contain valid UTF-8";
 }
 
-std::variant<Text, ReadError> read(std::string_view path, std::size_t max_bytes) {
+Result<Text, ReadError> read(std::string_view path, std::size_t max_bytes) {
   if (path.find('\0') != std::string_view::npos) return ReadError{ReadError::Kind::NulInPath};
   const Descriptor file(::open(std::string(path).c_str(), O_RDONLY | O_CLOEXEC));
   if (file.get() < 0) return os_error(errno);

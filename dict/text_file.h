@@ -11,7 +11,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <variant>
+
+#include "core/result.h"
 
 namespace zenkor::text_file {
 
@@ -41,7 +42,7 @@ class Text {
   [[nodiscard]] std::string_view view() const noexcept { return {data_.get() + start_, size_ - start_}; }
 
  private:
-  friend std::variant<Text, ReadError> read(std::string_view path, std::size_t max_bytes);
+  friend Result<Text, ReadError> read(std::string_view path, std::size_t max_bytes);
   struct Free {
     void operator()(char* p) const noexcept { std::free(p); }
   };
@@ -54,6 +55,6 @@ class Text {
 // without a leading byte-order mark.  Files of more than `max_bytes` bytes
 // fail with TooLarge; at most max_bytes + 1 bytes are ever held.
 // Throws only std::bad_alloc.
-[[nodiscard]] std::variant<Text, ReadError> read(std::string_view path, std::size_t max_bytes = kMaxBytes);
+[[nodiscard]] Result<Text, ReadError> read(std::string_view path, std::size_t max_bytes = kMaxBytes);
 
 }  // namespace zenkor::text_file

@@ -7,7 +7,6 @@
 #include <string>
 #include <string_view>
 #include <utility>
-#include <variant>
 #include <vector>
 
 #include "py/arrow_column.h"
@@ -300,14 +299,14 @@ PyObject* normalize_arrow(const Normalizer& normalizer, PyObject* const* args, P
   std::vector<StringArray> arrays;
   for (const ArrowArray* array : input.arrays) {
     auto viewed = StringArray::view(field.type, *array);
-    if (auto* error = std::get_if<ArrowError>(&viewed)) return raise_error(*error);
-    arrays.push_back(std::get<StringArray>(viewed));
+    if (!viewed.ok()) return raise_error(viewed.error());
+    arrays.push_back(viewed.value());
   }
-  std::variant<Columns, ArrowError> result;
-  run_without_gil([&] { result = normalize_arrays(normalizer, field.type, arrays, jobs); });
-  if (auto* error = std::get_if<ArrowError>(&result)) return raise_error(*error);
+  std::optional<Result<Columns, ArrowError>> result;  // set without the lock
+  run_without_gil([&] { result.emplace(normalize_arrays(normalizer, field.type, arrays, jobs)); });
+  if (!result->ok()) return raise_error(result->error());
   PyTypeObject* type = input.is_array ? array_type : stream_type;
-  auto output = std::make_unique<Output>(Output{std::move(field), std::move(std::get<Columns>(result))});
+  auto output = std::make_unique<Output>(Output{std::move(field), std::move(*result).value()});
   auto* obj = reinterpret_cast<PyArrowStrings*>(type->tp_alloc(type, 0));
   if (!obj) return nullptr;
   obj->output = output.release();

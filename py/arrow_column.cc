@@ -59,7 +59,7 @@ ArrowError malformed_row(std::int64_t row, const std::string& what) {
   return malformed("row " + std::to_string(row) + " " + what);
 }
 
-std::variant<StringArray, ArrowError> StringArray::view(StringType type, const ArrowArray& array) {
+Result<StringArray, ArrowError> StringArray::view(StringType type, const ArrowArray& array) {
   if (array.length < 0) return malformed("negative length (" + std::to_string(array.length) + ")");
   if (array.offset < 0 || array.offset > std::numeric_limits<std::int64_t>::max() - array.length) {
     return malformed("offset " + std::to_string(array.offset) + " out of range");
@@ -131,9 +131,9 @@ std::uint64_t StringArray::bytes_hint(std::int64_t begin, std::int64_t end) cons
   return 0;
 }
 
-std::variant<std::shared_ptr<const StringColumn>, ArrowError> StringColumn::assemble(StringType type,
-                                                                                     std::vector<Piece> pieces,
-                                                                                     std::uint64_t limit) {
+Result<std::shared_ptr<const StringColumn>, ArrowError> StringColumn::assemble(StringType type,
+                                                                               std::vector<Piece> pieces,
+                                                                               std::uint64_t limit) {
   // Built in place, since the buffer list points into the column's members.
   std::shared_ptr<StringColumn> column(new StringColumn());
   column->type_ = type;
@@ -174,7 +174,7 @@ std::variant<std::shared_ptr<const StringColumn>, ArrowError> StringColumn::asse
   } else {
     column->assemble_offsets(pieces);
   }
-  return column;
+  return std::shared_ptr<const StringColumn>(std::move(column));
 }
 
 template <typename Offset>

@@ -27,6 +27,7 @@
 #include <variant>
 #include <vector>
 
+#include "core/result.h"
 #include "core/utf8.h"
 #include "core/utf8_validate.h"
 #include "py/arrow_abi.h"
@@ -60,7 +61,7 @@ class StringArray {
   // The array's layout checked: its length and offset, the number of buffers
   // the type has, and the buffers that a non-empty array needs.
   // REQUIRES: `array` stays alive and unchanged while the result is used.
-  [[nodiscard]] static std::variant<StringArray, ArrowError> view(StringType type, const ArrowArray& array);
+  [[nodiscard]] static Result<StringArray, ArrowError> view(StringType type, const ArrowArray& array);
 
   [[nodiscard]] std::int64_t length() const noexcept { return length_; }
 
@@ -75,8 +76,8 @@ class StringArray {
   // and returns its error, naming it as row `first_row + i`.
   // REQUIRES: 0 <= begin <= end <= length().
   template <typename Visit>
-  [[nodiscard]] std::optional<ArrowError> read(std::int64_t begin, std::int64_t end, std::int64_t first_row,
-                                               Visit&& visit) const;
+  [[nodiscard]] Result<void, ArrowError> read(std::int64_t begin, std::int64_t end, std::int64_t first_row,
+                                              Visit&& visit) const;
 
  private:
   StringArray() = default;
@@ -88,11 +89,11 @@ class StringArray {
   }
 
   template <typename Offset, typename Visit>
-  [[nodiscard]] std::optional<ArrowError> read_offsets(std::int64_t begin, std::int64_t end, std::int64_t first_row,
-                                                       Visit& visit) const;
+  [[nodiscard]] Result<void, ArrowError> read_offsets(std::int64_t begin, std::int64_t end, std::int64_t first_row,
+                                                      Visit& visit) const;
   template <typename Visit>
-  [[nodiscard]] std::optional<ArrowError> read_views(std::int64_t begin, std::int64_t end, std::int64_t first_row,
-                                                     Visit& visit) const;
+  [[nodiscard]] Result<void, ArrowError> read_views(std::int64_t begin, std::int64_t end, std::int64_t first_row,
+                                                    Visit& visit) const;
 
   StringType type_ = StringType::String;
   std::int64_t length_ = 0;
@@ -109,8 +110,8 @@ class StringArray {
 [[nodiscard]] ArrowError malformed_row(std::int64_t row, const std::string& what);
 
 template <typename Visit>
-std::optional<ArrowError> StringArray::read(std::int64_t begin, std::int64_t end, std::int64_t first_row,
-                                            Visit&& visit) const {
+Result<void, ArrowError> StringArray::read(std::int64_t begin, std::int64_t end, std::int64_t first_row,
+                                           Visit&& visit) const {
   switch (type_) {
     case StringType::String:
       return read_offsets<std::int32_t>(begin, end, first_row, visit);
@@ -119,7 +120,7 @@ std::optional<ArrowError> StringArray::read(std::int64_t begin, std::int64_t end
     case StringType::StringView:
       return read_views(begin, end, first_row, visit);
   }
-  return std::nullopt;
+  return {};
 }
 
 // Whether a value read from outside is UTF-8: 32 bytes at a time from a
@@ -129,9 +130,9 @@ std::optional<ArrowError> StringArray::read(std::int64_t begin, std::int64_t end
 }
 
 template <typename Offset, typename Visit>
-std::optional<ArrowError> StringArray::read_offsets(std::int64_t begin, std::int64_t end, std::int64_t first_row,
-                                                    Visit& visit) const {
-  if (begin == end) return std::nullopt;
+Result<void, ArrowError> StringArray::read_offsets(std::int64_t begin, std::int64_t end, std::int64_t first_row,
+                                                   Visit& visit) const {
+  if (begin == end) return {};
   const Offset* offsets = static_cast<const Offset*>(index_) + offset_;
   // The offsets first.  They must rise even under nulls: a consumer may take
   // any two as a range.
@@ -180,7 +181,7 @@ std::optional<ArrowError> StringArray::read_offsets(std::int64_t begin, std::int
     }
     visit(std::optional<std::string_view>(value));
   }
-  return std::nullopt;
+  return {};
 }
 
 // A view: the value's length, then either the value itself (up to 12 bytes,
@@ -190,11 +191,11 @@ inline constexpr std::size_t VIEW_SIZE = 16;
 inline constexpr std::int32_t VIEW_INLINE = 12;
 
 template <typename Visit>
-std::optional<ArrowError> StringArray::read_views(std::int64_t begin, std::int64_t end, std::int64_t first_row,
-                                                  Visit& visit) const {
+Result<void, ArrowError> StringArray::read_views(std::int64_t begin, std::int64_t end, std::int64_t first_row,
+                                                 Visit& visit) const {
   // An empty array may have no views buffer, and no pointer may be moved
   // from null, even by nothing read.
-  if (begin == end) return std::nullopt;
+  if (begin == end) return {};
   const auto* views = static_cast<const unsigned char*>(index_) + static_cast<std::size_t>(offset_) * VIEW_SIZE;
   for (std::int64_t i = begin; i < end; ++i) {
     // A null's view may hold anything: it is never read.
@@ -233,7 +234,7 @@ std::optional<ArrowError> StringArray::read_views(std::int64_t begin, std::int64
     if (!is_utf8(value)) return malformed_row(first_row + i, "is not valid UTF-8");
     visit(std::optional<std::string_view>(value));
   }
-  return std::nullopt;
+  return {};
 }
 
 // The values of consecutive rows of an output column, as one thread produces
@@ -256,7 +257,7 @@ class StringColumn {
  public:
   // The pieces' rows, in order, as one column of `type`.  TooLarge when
   // its values need offsets past `limit` (max_offset(type) but in tests).
-  [[nodiscard]] static std::variant<std::shared_ptr<const StringColumn>, ArrowError> assemble(
+  [[nodiscard]] static Result<std::shared_ptr<const StringColumn>, ArrowError> assemble(
       StringType type, std::vector<Piece> pieces, std::uint64_t limit);
 
   [[nodiscard]] StringType type() const noexcept { return type_; }

@@ -83,24 +83,24 @@ void run_on_threads(std::size_t count, const Work& work) {
 
 // One column for each of the first `arrays` arrays, from the pieces of its
 // tasks in order.
-std::variant<Columns, ArrowError> assemble_columns(StringType type, std::size_t arrays, const std::vector<Task>& tasks,
-                                                   std::vector<Piece>& pieces) {
+Result<Columns, ArrowError> assemble_columns(StringType type, std::size_t arrays, const std::vector<Task>& tasks,
+                                             std::vector<Piece>& pieces) {
   Columns columns;
   std::size_t t = 0;
   for (std::size_t a = 0; a < arrays; ++a) {
     std::vector<Piece> own;
     for (; t < tasks.size() && tasks[t].array == a; ++t) own.push_back(std::move(pieces[t]));
     auto column = StringColumn::assemble(type, std::move(own), max_offset(type));
-    if (auto* error = std::get_if<ArrowError>(&column)) return std::move(*error);
-    columns.push_back(std::move(std::get<std::shared_ptr<const StringColumn>>(column)));
+    if (!column.ok()) return std::move(column).error();
+    columns.push_back(std::move(column).value());
   }
   return columns;
 }
 
 }  // namespace
 
-std::variant<Columns, ArrowError> normalize_arrays(const Normalizer& normalizer, StringType type,
-                                                   const std::vector<StringArray>& arrays, std::size_t jobs) {
+Result<Columns, ArrowError> normalize_arrays(const Normalizer& normalizer, StringType type,
+                                             const std::vector<StringArray>& arrays, std::size_t jobs) {
   const std::vector<Task> tasks = cut_tasks(arrays, jobs);
   std::vector<std::int64_t> first_rows;  // of each array, in the whole column
   std::int64_t rows = 0;
@@ -109,7 +109,7 @@ std::variant<Columns, ArrowError> normalize_arrays(const Normalizer& normalizer,
     rows += array.length();
   }
   std::vector<Piece> pieces(tasks.size());
-  std::vector<std::optional<ArrowError>> errors(tasks.size());
+  std::vector<Result<void, ArrowError>> reads(tasks.size());
   std::atomic<std::size_t> next{0};
   // Tasks past a failed one need not run: the error reported is the first
   // in row order, and every task before it has been taken already.
@@ -128,14 +128,14 @@ std::variant<Columns, ArrowError> normalize_arrays(const Normalizer& normalizer,
         Piece& piece = pieces[t];
         piece.lengths.reserve(static_cast<std::size_t>(task.end - task.begin));
         piece.data.reserve(std::min(array.bytes_hint(task.begin, task.end), MAX_RESERVE));
-        errors[t] = array.read(task.begin, task.end, first_rows[task.array], [&](std::optional<std::string_view> value) {
+        reads[t] = array.read(task.begin, task.end, first_rows[task.array], [&](std::optional<std::string_view> value) {
           if (value) {
             piece.append(normalizer.normalize(*value, space));
           } else {
             piece.append_null();
           }
         });
-        if (errors[t]) fail_from(t);
+        if (!reads[t].ok()) fail_from(t);
       }
       return nullptr;
     } catch (...) {
@@ -145,8 +145,8 @@ std::variant<Columns, ArrowError> normalize_arrays(const Normalizer& normalizer,
   };
   // This thread works too.
   run_on_threads(std::max<std::size_t>(1, std::min(jobs, tasks.size())), work);
-  for (std::optional<ArrowError>& error : errors) {
-    if (error) return std::move(*error);
+  for (Result<void, ArrowError>& read : reads) {
+    if (!read.ok()) return std::move(read).error();
   }
   return assemble_columns(type, arrays.size(), tasks, pieces);
 }

@@ -6,10 +6,10 @@
 
 #include <cstddef>
 #include <memory>
-#include <variant>
 #include <vector>
 
 #include "core/pipeline.h"
+#include "core/result.h"
 #include "py/arrow_column.h"
 
 namespace zenkor::arrow {
@@ -21,8 +21,7 @@ using Columns = std::vector<std::shared_ptr<const StringColumn>>;
 // has any), or of a column too large for its type.  Up to `jobs` threads
 // share the work.  Throws only what allocating or starting a thread throws.
 // REQUIRES: jobs >= 1, and every array of `type`.
-[[nodiscard]] std::variant<Columns, ArrowError> normalize_arrays(const Normalizer& normalizer, StringType type,
-                                                               const std::vector<StringArray>& arrays,
-                                                               std::size_t jobs);
+[[nodiscard]] Result<Columns, ArrowError> normalize_arrays(const Normalizer& normalizer, StringType type,
+                                                         const std::vector<StringArray>& arrays, std::size_t jobs);
 
 }  // namespace zenkor::arrow

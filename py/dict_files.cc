@@ -80,11 +80,11 @@ bool format_argument(PyObject* format_obj, const FilePath& path, char32_t& delim
 
 bool read_text_file(const FilePath& path, text_file::Text& out) {
   auto read = text_file::read(path.bytes);
-  if (auto* text = std::get_if<text_file::Text>(&read)) {
-    out = std::move(*text);
+  if (read.ok()) {
+    out = std::move(read).value();
     return true;
   }
-  raise_error(std::get<text_file::ReadError>(read), path.text);
+  raise_error(read.error(), path.text);
   return false;
 }
 

@@ -107,8 +107,8 @@ PyObject* Normalizer_load_custom_dict_json(PyObject* obj, PyObject* const* args,
   std::string_view json;
   if (!str_argument(json_obj, "load_custom_dict_json", "json", json)) return nullptr;
   auto loaded = SynonymDict::from_json_grouped(json);
-  if (auto* err = std::get_if<SynonymDictError>(&loaded)) return raise_error(*err, "json");
-  return merge_synonyms(obj, std::get<SynonymDict>(loaded));
+  if (!loaded.ok()) return raise_error(loaded.error(), "json");
+  return merge_synonyms(obj, loaded.value());
 }
 
 PyObject* Normalizer_load_custom_dict_file(PyObject* obj, PyObject* const* args, Py_ssize_t nargs,
@@ -127,8 +127,8 @@ PyObject* Normalizer_load_custom_dict_file(PyObject* obj, PyObject* const* args,
   if (!read_text_file(path, text)) return nullptr;
   auto loaded = delimiter == 0 ? SynonymDict::from_json_grouped(text.view())
                                : SynonymDict::from_delimited(text.view(), delimiter);
-  if (auto* err = std::get_if<SynonymDictError>(&loaded)) return raise_error(*err, path.text);
-  return merge_synonyms(obj, std::get<SynonymDict>(loaded));
+  if (!loaded.ok()) return raise_error(loaded.error(), path.text);
+  return merge_synonyms(obj, loaded.value());
 }
 
 PyObject* Normalizer_load_sudachi_synonyms(PyObject* obj, PyObject* const* args, Py_ssize_t nargs,
@@ -142,8 +142,8 @@ PyObject* Normalizer_load_sudachi_synonyms(PyObject* obj, PyObject* const* args,
   text_file::Text text;
   if (!path_argument(path_obj, path) || !read_text_file(path, text)) return nullptr;
   auto loaded = sudachi::load_sudachi_synonyms(text.view());
-  if (auto* err = std::get_if<sudachi::SudachiParseError>(&loaded)) return raise_error(*err, path.text);
-  return merge_synonyms(obj, std::get<SynonymDict>(loaded));
+  if (!loaded.ok()) return raise_error(loaded.error(), path.text);
+  return merge_synonyms(obj, loaded.value());
 }
 
 PyObject* Normalizer_clear_custom_dict(PyObject* obj, PyObject*) {

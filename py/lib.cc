@@ -91,14 +91,14 @@ bool set_options(PyObject* kwargs, Config& config) {
     any_option = true;
     ConfigValue value;
     if (!to_config_value(key, value_obj, value)) return false;
-    if (auto err = config.set(key, std::move(value))) {
-      raise_error(*err);
+    if (const auto done = config.set(key, std::move(value)); !done.ok()) {
+      raise_error(done.error());
       return false;
     }
   }
   if (any_option) {
-    if (auto err = config.check_cross_options()) {
-      raise_error(*err);
+    if (const auto done = config.check_cross_options(); !done.ok()) {
+      raise_error(done.error());
       return false;
     }
   }

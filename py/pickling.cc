@@ -98,11 +98,11 @@ PyObject* module_restore_normalizer(PyObject*, PyObject* const* args, Py_ssize_t
     entries.emplace_back(key, std::move(value));
   }
   auto config = Config::from_entries(std::move(entries));
-  if (auto* err = std::get_if<ConfigError>(&config)) return raise_error(*err);
+  if (!config.ok()) return raise_error(config.error());
   SynonymDict dict;
   if (!entries_argument(args[2], dict)) return nullptr;
-  auto normalizer = dict.empty() ? std::make_unique<Normalizer>(std::get<Config>(std::move(config)))
-                                 : std::make_unique<Normalizer>(std::get<Config>(std::move(config)), std::move(dict));
+  auto normalizer = dict.empty() ? std::make_unique<Normalizer>(std::move(config).value())
+                                 : std::make_unique<Normalizer>(std::move(config).value(), std::move(dict));
   return wrap(reinterpret_cast<PyTypeObject*>(cls), std::move(normalizer));
 }
 

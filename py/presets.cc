@@ -14,12 +14,12 @@
 namespace zenkor::py {
 
 bool preset_named(std::string_view name, Preset& out) {
-  auto parsed = preset_from_str(name);
-  if (auto* err = std::get_if<ParsePresetError>(&parsed)) {
-    raise_error(*err);
+  const auto parsed = preset_from_str(name);
+  if (!parsed.ok()) {
+    raise_error(parsed.error());
     return false;
   }
-  out = std::get<Preset>(parsed);
+  out = parsed.value();
   return true;
 }
 

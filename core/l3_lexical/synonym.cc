@@ -106,8 +106,8 @@ const matcher::Automaton* SynonymDict::automaton() const {
     patterns.emplace_back(entries_[i].variant, static_cast<std::uint32_t>(i));
   }
   auto built = matcher::Automaton::build(patterns);
-  if (!built) return nullptr;
-  auto mine = std::make_unique<const matcher::Automaton>(std::move(*built));
+  if (!built.ok()) return nullptr;
+  auto mine = std::make_unique<const matcher::Automaton>(std::move(built).value());
   const matcher::Automaton* expected = nullptr;
   if (automaton_.compare_exchange_strong(expected, mine.get(), std::memory_order_acq_rel)) return mine.release();
   return expected;

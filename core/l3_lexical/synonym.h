@@ -20,10 +20,10 @@
 #include <string>
 #include <string_view>
 #include <utility>
-#include <variant>
 #include <vector>
 
 #include "core/edit_log.h"
+#include "core/result.h"
 
 namespace zenkor::l3_lexical::synonym {
 
@@ -42,7 +42,7 @@ struct SynonymDictError {
 };
 
 class SynonymDict;
-using LoadResult = std::variant<SynonymDict, SynonymDictError>;
+using LoadResult = Result<SynonymDict, SynonymDictError>;
 
 class SynonymDict {
  public:

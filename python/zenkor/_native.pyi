@@ -128,7 +128,7 @@ class Normalizer:
         """The five preset names, from "none" to "for_compare"."""
     @property
     def config(self) -> dict[str, Any]:
-        """All 37 options as a dict accepted by the constructor as keywords.
+        """Every option as a dict accepted by the constructor as keywords.
 
         `Normalizer(**n.config)` has the same options, except that a
         `url_wrap` pair stored with `protect_urls` off comes back with it on;

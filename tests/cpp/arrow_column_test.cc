@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <optional>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include "py/arrow_column.h"
@@ -36,30 +35,29 @@ std::vector<Piece> pieces_of(const std::vector<Values>& parts) {
   return pieces;
 }
 
-std::variant<Column, ArrowError> assemble(StringType type, const std::vector<Values>& parts, std::uint64_t limit) {
+zenkor::Result<Column, ArrowError> assemble(StringType type, const std::vector<Values>& parts, std::uint64_t limit) {
   return StringColumn::assemble(type, pieces_of(parts), limit);
 }
 
 // The values of an exported array, read back as an input array.
 std::optional<Values> read_back(const ArrowArray& array, StringType type) {
-  auto viewed = StringArray::view(type, array);
-  if (!std::holds_alternative<StringArray>(viewed)) return std::nullopt;
-  const StringArray& strings = std::get<StringArray>(viewed);
+  const auto viewed = StringArray::view(type, array);
+  if (!viewed.ok()) return std::nullopt;
+  const StringArray& strings = viewed.value();
   Values out;
-  const auto error = strings.read(0, strings.length(), 0, [&](std::optional<std::string_view> value) {
+  const auto read = strings.read(0, strings.length(), 0, [&](std::optional<std::string_view> value) {
     out.push_back(value ? std::optional<std::string>(std::string(*value)) : std::nullopt);
   });
-  if (error) return std::nullopt;
+  if (!read.ok()) return std::nullopt;
   return out;
 }
 
 void test_string_offsets_stop_at_the_limit() {
   const std::vector<Values> fits = {{"abcd", std::nullopt}, {"efghij"}};
-  CHECK(std::holds_alternative<Column>(assemble(StringType::String, fits, 10)));
+  CHECK(assemble(StringType::String, fits, 10).ok());
   const auto too_large = assemble(StringType::String, {{"abcd", std::nullopt}, {"efghijk"}}, 10);
-  CHECK(std::holds_alternative<ArrowError>(too_large) &&
-        std::get<ArrowError>(too_large).kind == ArrowError::Kind::TooLarge &&
-        std::get<ArrowError>(too_large).message ==
+  CHECK(!too_large.ok() && too_large.error().kind == ArrowError::Kind::TooLarge &&
+        too_large.error().message ==
             "the values take 11 bytes, more than the 10 bytes that the offsets of string can address");
 }
 
@@ -70,8 +68,8 @@ void test_views_open_a_new_buffer_before_the_limit() {
       {std::nullopt, "ＡＢＣＤＥ", ""},
   };
   const auto assembled = assemble(StringType::StringView, parts, 20);
-  if (!CHECK(std::holds_alternative<Column>(assembled))) return;
-  const Column column = std::get<Column>(assembled);
+  if (!CHECK(assembled.ok())) return;
+  const Column column = assembled.value();
   CHECK(column->length() == 8 && column->null_count() == 2);
   const auto& buffers = column->buffers();
   // validity, views, four data buffers, their sizes
@@ -90,13 +88,12 @@ void test_views_open_a_new_buffer_before_the_limit() {
   CHECK(array.release == nullptr);
 
   const auto too_long = assemble(StringType::StringView, {{"abcdefghijklmnopqrstu"}}, 20);
-  CHECK(std::holds_alternative<ArrowError>(too_long) &&
-        std::get<ArrowError>(too_long).message ==
+  CHECK(!too_long.ok() && too_long.error().message ==
             "a value takes 21 bytes, more than the 20 bytes that the offsets of string_view can address");
 }
 
 void test_exports_share_the_column_until_released() {
-  const Column column = std::get<Column>(assemble(StringType::LargeString, {{"a", "b"}, {std::nullopt}}, 100));
+  const Column column = assemble(StringType::LargeString, {{"a", "b"}, {std::nullopt}}, 100).value();
   ArrowArray first{}, second{};
   zenkor::arrow::export_array(column, first);
   zenkor::arrow::export_array(column, second);
@@ -112,7 +109,7 @@ void test_exports_share_the_column_until_released() {
 void test_a_stream_hands_out_each_chunk_then_ends() {
   std::vector<Column> chunks;
   for (const Values& values : {Values{"x"}, Values{}, Values{"y", "z"}}) {
-    chunks.push_back(std::get<Column>(assemble(StringType::String, {values}, 100)));
+    chunks.push_back(assemble(StringType::String, {values}, 100).value());
   }
   ArrowArrayStream stream{};
   zenkor::arrow::export_stream({StringType::String, "text", ARROW_FLAG_NULLABLE}, chunks, stream);
@@ -139,10 +136,10 @@ void test_an_empty_slice_of_views_reads_nothing() {
   const void* buffers[3] = {nullptr, nullptr, nullptr};
   const ArrowArray array{0, 0, 3, 3, 0, buffers, nullptr, nullptr, nullptr, nullptr};
   auto viewed = StringArray::view(StringType::StringView, array);
-  if (!CHECK(std::holds_alternative<StringArray>(viewed))) return;
+  if (!CHECK(viewed.ok())) return;
   int visits = 0;
-  const auto error = std::get<StringArray>(viewed).read(0, 0, 0, [&](std::optional<std::string_view>) { ++visits; });
-  CHECK(!error && visits == 0);
+  const auto read = viewed.value().read(0, 0, 0, [&](std::optional<std::string_view>) { ++visits; });
+  CHECK(read.ok() && visits == 0);
 }
 
 }  // namespace

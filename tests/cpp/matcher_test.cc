@@ -20,6 +20,7 @@
 namespace {
 
 using zenkor::l3_lexical::synonym::matcher::Automaton;
+using zenkor::l3_lexical::synonym::matcher::BuildError;
 using zenkor::l3_lexical::synonym::matcher::Match;
 using zenkor::l3_lexical::synonym::matcher::Pattern;
 using zenkor::l3_lexical::synonym::matcher::Spelling;
@@ -78,8 +79,8 @@ bool same_as_naive(const std::vector<std::string>& words, const std::string& tex
                    std::optional<Spelling> spelling = std::nullopt) {
   const auto automaton =
       spelling ? Automaton::build(to_patterns(words), *spelling) : Automaton::build(to_patterns(words));
-  if (!automaton) return false;
-  const auto got = find_all(*automaton, text);
+  if (!automaton.ok()) return false;
+  const auto got = find_all(automaton.value(), text);
   const auto want = naive(words, text);
   if (got != want) {
     if (text.size() > 200) {
@@ -115,9 +116,9 @@ void fixed_cases() {
   for (const Case& c : cases) CHECK(same_as_naive(c.words, c.text));
 
   const auto a = Automaton::build(to_patterns({"ab", "abcd"}));
-  CHECK(a && find_all(*a, "abcde") == std::vector<Match>{{0, 4, 1}});
+  CHECK(a.ok() && find_all(a.value(), "abcde") == std::vector<Match>{{0, 4, 1}});
   const auto dup = Automaton::build(to_patterns({"ab", "x", "ab"}));
-  CHECK(dup && find_all(*dup, "ab") == std::vector<Match>{{0, 2, 2}});
+  CHECK(dup.ok() && find_all(dup.value(), "ab") == std::vector<Match>{{0, 2, 2}});
 }
 
 // `filler` distinct characters, each more frequent in the patterns than any
@@ -158,10 +159,11 @@ void random_cases(int rounds, std::size_t filler, std::optional<Spelling> spelli
 
 void limits() {
   const std::vector<std::string> words = {"abc", "abd", "xyz"};
-  CHECK(!Automaton::build(to_patterns(words), 4).has_value());
+  const auto too_small = Automaton::build(to_patterns(words), 4);
+  CHECK(!too_small.ok() && too_small.error().kind == BuildError::Kind::TooManySlots);
   const auto built = Automaton::build(to_patterns(words));
-  CHECK(built.has_value());
-  if (built) CHECK(Automaton::build(to_patterns(words), built->slot_count()).has_value());
+  CHECK(built.ok());
+  if (built.ok()) CHECK(Automaton::build(to_patterns(words), built.value().slot_count()).ok());
 }
 
 // Texts of several chunks (the matcher collects starts a chunk at a time),
@@ -183,7 +185,7 @@ void long_texts() {
   words.push_back(text.substr(start, end - start));
   CHECK(same_as_naive(words, text));
   const auto automaton = Automaton::build(to_patterns(words));
-  const auto matches = automaton ? find_all(*automaton, text) : std::vector<Match>{};
+  const auto matches = automaton.ok() ? find_all(automaton.value(), text) : std::vector<Match>{};
   CHECK(std::find(matches.begin(), matches.end(), Match{start, end, 6}) != matches.end());
 }
 
@@ -214,8 +216,8 @@ void large_dictionary() {
     }
   }
   const auto automaton = Automaton::build(to_patterns(words));
-  if (!CHECK(automaton.has_value())) return;
-  CHECK(slots_per_byte(words, *automaton) < 0.5);
+  if (!CHECK(automaton.ok())) return;
+  CHECK(slots_per_byte(words, automaton.value()) < 0.5);
 
   std::map<std::string, std::uint32_t> value;
   for (std::size_t i = 0; i < words.size(); ++i) value[words[i]] = static_cast<std::uint32_t>(i);
@@ -242,7 +244,7 @@ void large_dictionary() {
         (void)zenkor::utf8::next(text, pos);
       }
     }
-    if (!CHECK(find_all(*automaton, text) == want)) return;
+    if (!CHECK(find_all(automaton.value(), text) == want)) return;
   }
 }
 
@@ -264,13 +266,13 @@ std::vector<std::string> two_kanji_words(unsigned seed, std::size_t count, unsig
 void wide_alphabet() {
   const std::vector<std::string> words = two_kanji_words(11, 100000, 6000);
   const auto automaton = Automaton::build(to_patterns(words));
-  if (!CHECK(automaton.has_value())) return;
-  CHECK(slots_per_byte(words, *automaton) < 1.2);
+  if (!CHECK(automaton.ok())) return;
+  CHECK(slots_per_byte(words, automaton.value()) < 1.2);
   // Which takes the narrow alphabet: the wide one spreads children further.
   const auto wide = Automaton::build(to_patterns(words), Spelling::Wide);
-  CHECK(wide && wide->slot_count() > 2 * automaton->slot_count());
+  CHECK(wide.ok() && wide.value().slot_count() > 2 * automaton.value().slot_count());
   const std::string text = words[3] + words[7] + "x" + words[3].substr(3);
-  CHECK(find_all(*automaton, text) == std::vector<Match>{{0, 6, 3}, {6, 12, 7}});
+  CHECK(find_all(automaton.value(), text) == std::vector<Match>{{0, 6, 3}, {6, 12, 7}});
 }
 
 // Two-kanji words drawn evenly from 900 kanji, each spelled with one symbol
@@ -282,10 +284,10 @@ void sparse_in_wide_alphabet() {
   const auto chosen = Automaton::build(patterns);
   const auto narrow = Automaton::build(patterns, Spelling::Narrow);
   const auto wide = Automaton::build(patterns, Spelling::Wide);
-  if (!CHECK(chosen && narrow && wide)) return;
-  std::printf("%zu slots, %zu in the wide alphabet\n", chosen->slot_count(), wide->slot_count());
-  CHECK(chosen->slot_count() == narrow->slot_count());
-  CHECK(narrow->slot_count() < wide->slot_count());
+  if (!CHECK(chosen.ok() && narrow.ok() && wide.ok())) return;
+  std::printf("%zu slots, %zu in the wide alphabet\n", chosen.value().slot_count(), wide.value().slot_count());
+  CHECK(chosen.value().slot_count() == narrow.value().slot_count());
+  CHECK(narrow.value().slot_count() < wide.value().slot_count());
 }
 
 }  // namespace

@@ -112,13 +112,13 @@ std::vector<ConfigValue> values_besides_off(std::string_view key) {
 }
 
 Config with(Config config, std::string_view key, ConfigValue value) {
-  const auto error = config.set(key, value);
-  if (!CHECK(!error.has_value())) std::fprintf(stderr, "  %s\n", error->display().c_str());
+  const auto done = config.set(key, value);
+  if (!CHECK(done.ok())) std::fprintf(stderr, "  %s\n", done.error().display().c_str());
   return config;
 }
 
 Normalizer build(const Config& config) {
-  CHECK(!config.check_cross_options().has_value());
+  CHECK(config.check_cross_options().ok());
   return Normalizer(config);
 }
 
@@ -161,7 +161,7 @@ std::vector<NamedNormalizer> configurations(std::size_t mixtures) {
       values.push_back(*none.get(key));
       config = with(config, key, values[rng() % values.size()]);
     }
-    if (config.check_cross_options()) config = with(config, "arabic_to_kansuji", false);
+    if (!config.check_cross_options().ok()) config = with(config, "arabic_to_kansuji", false);
     add("random mixture " + std::to_string(i + 1), config);
   }
 

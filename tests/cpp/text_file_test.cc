@@ -7,15 +7,11 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
-#include <variant>
 
 #include "dict/text_file.h"
 #include "tests/cpp/check.h"
 
 namespace {
-
-using zenkor::text_file::ReadError;
-using zenkor::text_file::Text;
 
 std::string temp_file(const std::string& content) {
   char name[] = "/tmp/zenkor-text-file-XXXXXX";
@@ -27,9 +23,9 @@ std::string temp_file(const std::string& content) {
 
 // The text read, or "error: " and the reason.
 std::string read(const std::string& path, std::size_t max_bytes) {
-  auto result = zenkor::text_file::read(path, max_bytes);
-  if (const auto* err = std::get_if<ReadError>(&result)) return "error: " + err->display();
-  return std::string(std::get<Text>(result).view());
+  const auto result = zenkor::text_file::read(path, max_bytes);
+  if (!result.ok()) return "error: " + result.error().display();
+  return std::string(result.value().view());
 }
 
 void test_limit_to_the_byte() {

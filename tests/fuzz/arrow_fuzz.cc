@@ -32,7 +32,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
 #include "core/config.h"
@@ -443,15 +442,15 @@ void check_columns(const Columns& columns, StringType type, const Normalizer& no
     zenkor::arrow::export_array(column, exported);
     FUZZ_CHECK(exported.offset == 0 && exported.length == column->length() && exported.release != nullptr);
     auto viewed = StringArray::view(type, exported);
-    FUZZ_CHECK(std::holds_alternative<StringArray>(viewed));
+    FUZZ_CHECK(viewed.ok());
     std::size_t i = 0;
-    const auto error = std::get<StringArray>(viewed).read(0, exported.length, 0, [&](std::optional<std::string_view> value) {
+    const auto read = viewed.value().read(0, exported.length, 0, [&](std::optional<std::string_view> value) {
       FUZZ_CHECK(i < rows.size());
       const Row& row = rows[i++];
       FUZZ_CHECK(value.has_value() == !row.null);
       if (value) FUZZ_CHECK(*value == normalizer.normalize(row.value));
     });
-    FUZZ_CHECK(!error && i == rows.size());
+    FUZZ_CHECK(read.ok() && i == rows.size());
     exported.release(&exported);
     FUZZ_CHECK(exported.release == nullptr);
   }
@@ -485,14 +484,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<StringArray> viewed;
   for (const Built& built : arrays) {
     auto result = StringArray::view(type, built.array);
-    if (const auto* error = std::get_if<ArrowError>(&result)) {
-      FUZZ_CHECK(built.layout_broken && error->kind == ArrowError::Kind::Malformed && !error->message.empty());
-      FUZZ_CHECK(!row_named(error->message));
+    if (!result.ok()) {
+      const ArrowError& error = result.error();
+      FUZZ_CHECK(built.layout_broken && error.kind == ArrowError::Kind::Malformed && !error.message.empty());
+      FUZZ_CHECK(!row_named(error.message));
       FUZZ_CHECK(snapshot(arrays) == before);
       return 0;
     }
     FUZZ_CHECK(!built.layout_broken);
-    viewed.push_back(std::get<StringArray>(result));
+    viewed.push_back(result.value());
   }
 
   std::vector<Expected> expected;
@@ -507,12 +507,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const std::size_t threads : {std::size_t{1}, jobs}) {
     const auto result = zenkor::arrow::normalize_arrays(normalizer, type, viewed, threads);
     FUZZ_CHECK(snapshot(arrays) == before);
-    if (const auto* error = std::get_if<ArrowError>(&result)) {
+    if (!result.ok()) {
       FUZZ_CHECK(any_malformed);
-      check_error(*error, arrays, expected);
+      check_error(result.error(), arrays, expected);
     } else {
       FUZZ_CHECK(!any_malformed);
-      check_columns(std::get<Columns>(result), type, normalizer, arrays, expected);
+      check_columns(result.value(), type, normalizer, arrays, expected);
     }
   }
   return 0;

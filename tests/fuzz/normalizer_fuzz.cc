@@ -71,10 +71,10 @@ Config config_from(FuzzedDataProvider& in) {
     const std::string key =
         pick < zenkor::KEYS.size() ? std::string(zenkor::KEYS[pick]) : valid_text(in.ConsumeRandomLengthString(12));
     const Config before = config;
-    if (const auto err = config.set(key, any_value(in))) {
+    if (const auto done = config.set(key, any_value(in)); !done.ok()) {
       FUZZ_CHECK(config == before);
-      FUZZ_CHECK((err->kind == ConfigError::Kind::UnknownKey) == !is_option(key));
-      FUZZ_CHECK(!err->display().empty());
+      FUZZ_CHECK((done.error().kind == ConfigError::Kind::UnknownKey) == !is_option(key));
+      FUZZ_CHECK(!done.error().display().empty());
     }
   }
   return config;
@@ -84,7 +84,7 @@ Config config_from(FuzzedDataProvider& in) {
 // url_wrap pair kept with protection off is the one documented exception.
 void check_entries_rebuild(const Config& config) {
   Config rebuilt = Config::from_preset(Preset::None);
-  for (const auto& [key, value] : config.entries()) FUZZ_CHECK(!rebuilt.set(key, value));
+  for (const auto& [key, value] : config.entries()) FUZZ_CHECK(rebuilt.set(key, value).ok());
   if (config.url_wrap && !config.protect_urls) rebuilt.protect_urls = false;
   FUZZ_CHECK(rebuilt == config);
 }
@@ -96,12 +96,12 @@ std::optional<SynonymDict> dictionary_from(FuzzedDataProvider& in) {
   const std::string text = valid_text(in.ConsumeRandomLengthString(512));
   if (loader == 4) {
     auto loaded = zenkor::sudachi::load_sudachi_synonyms(text);
-    if (auto* dict = std::get_if<SynonymDict>(&loaded)) return std::move(*dict);
+    if (loaded.ok()) return std::move(loaded).value();
     return std::nullopt;
   }
   auto loaded = loader == 3 ? SynonymDict::from_json_grouped(text)
                             : SynonymDict::from_delimited(text, loader == 1 ? U',' : U'\t');
-  if (auto* dict = std::get_if<SynonymDict>(&loaded)) return std::move(*dict);
+  if (loaded.ok()) return std::move(loaded).value();
   return std::nullopt;
 }
 
@@ -152,8 +152,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const zenkor::fuzz::CpuBudget budget;
   FuzzedDataProvider in(data, size);
   Config config = config_from(in);
-  if (const auto err = config.check_cross_options()) {
-    FUZZ_CHECK(err->kind == ConfigError::Kind::Invalid && config.kansuji_to_arabic && config.arabic_to_kansuji);
+  if (const auto checked = config.check_cross_options(); !checked.ok()) {
+    FUZZ_CHECK(checked.error().kind == ConfigError::Kind::Invalid && config.kansuji_to_arabic &&
+               config.arabic_to_kansuji);
     return 0;  // such a config never makes a Normalizer
   }
   check_entries_rebuild(config);

@@ -64,23 +64,24 @@ void check_dictionary(const SynonymDict& dict, std::string_view text, bool self_
 
 void check_json(std::string_view text) {
   const LoadResult loaded = SynonymDict::from_json_grouped(text);
-  if (const auto* err = std::get_if<SynonymDictError>(&loaded)) {
-    FUZZ_CHECK(err->kind == SynonymDictError::Kind::InvalidJson);
-    FUZZ_CHECK(std::find(kJsonMessages.begin(), kJsonMessages.end(), err->message) != kJsonMessages.end());
-    FUZZ_CHECK(err->position <= count_chars(text));
+  if (!loaded.ok()) {
+    const SynonymDictError& err = loaded.error();
+    FUZZ_CHECK(err.kind == SynonymDictError::Kind::InvalidJson);
+    FUZZ_CHECK(std::find(kJsonMessages.begin(), kJsonMessages.end(), err.message) != kJsonMessages.end());
+    FUZZ_CHECK(err.position <= count_chars(text));
     return;
   }
-  check_dictionary(std::get<SynonymDict>(loaded), text, true);
+  check_dictionary(loaded.value(), text, true);
 }
 
 void check_delimited(std::string_view text, char32_t delimiter) {
   const LoadResult loaded = SynonymDict::from_delimited(text, delimiter);
-  if (const auto* err = std::get_if<SynonymDictError>(&loaded)) {
-    FUZZ_CHECK(err->kind == SynonymDictError::Kind::InvalidRow);
-    FUZZ_CHECK(err->position >= 1 && err->position <= count_lines(text));
+  if (!loaded.ok()) {
+    FUZZ_CHECK(loaded.error().kind == SynonymDictError::Kind::InvalidRow);
+    FUZZ_CHECK(loaded.error().position >= 1 && loaded.error().position <= count_lines(text));
     return;
   }
-  const auto& dict = std::get<SynonymDict>(loaded);
+  const auto& dict = loaded.value();
   for (const auto& entry : dict.entries()) {
     FUZZ_CHECK(entry.variant.find('\n') == std::string::npos && entry.canonical.find('\n') == std::string::npos);
     FUZZ_CHECK(zenkor::utf8::trim_white_space(entry.variant) == entry.variant);
@@ -90,11 +91,11 @@ void check_delimited(std::string_view text, char32_t delimiter) {
 
 void check_sudachi(std::string_view text) {
   const auto loaded = zenkor::sudachi::load_sudachi_synonyms(text);
-  if (const auto* err = std::get_if<zenkor::sudachi::SudachiParseError>(&loaded)) {
-    FUZZ_CHECK(err->line >= 1 && err->line <= count_lines(text));
+  if (!loaded.ok()) {
+    FUZZ_CHECK(loaded.error().line >= 1 && loaded.error().line <= count_lines(text));
     return;
   }
-  check_dictionary(std::get<SynonymDict>(loaded), text, true);
+  check_dictionary(loaded.value(), text, true);
 }
 
 }  // namespace

@@ -82,7 +82,8 @@ class GroupedReader final : public json::Visitor {
 
 LoadResult SynonymDict::from_json_grouped(std::string_view text) {
   GroupedReader reader;
-  if (auto e = json::read(text, reader)) return SynonymDictError{SynonymDictError::Kind::InvalidJson, e->pos, e->msg};
+  const auto read = json::read(text, reader);
+  if (!read.ok()) return SynonymDictError{SynonymDictError::Kind::InvalidJson, read.error().pos, read.error().msg};
   return std::move(reader).finish();
 }
 

@@ -37,6 +37,8 @@ constexpr char simple_escape(char e) noexcept {
 constexpr bool is_high_surrogate(char32_t u) noexcept { return u >= 0xD800 && u <= 0xDBFF; }
 constexpr bool is_low_surrogate(char32_t u) noexcept { return u >= 0xDC00 && u <= 0xDFFF; }
 
+using Done = Result<void, Error>;
+
 constexpr std::string_view kLoneHigh = "lone high surrogate in \\u escape";
 
 // One pass of recursive descent over the bytes; `pos_` is a byte offset and
@@ -46,22 +48,22 @@ class Reader {
  public:
   Reader(std::string_view text, Visitor& visitor) noexcept : text_(text), visitor_(visitor) {}
 
-  std::optional<Error> document() {
+  Done document() {
     skip_whitespace();
-    if (auto e = value(0)) return e;
+    if (auto done = value(0); !done.ok()) return done;
     skip_whitespace();
     if (!at_end()) return error_here("trailing characters after top-level value");
-    return std::nullopt;
+    return {};
   }
 
  private:
-  std::optional<Error> value(std::size_t depth) {
+  Done value(std::size_t depth) {
     if (at_end()) return error_here("unexpected end of input");
     const char c = text_[pos_];
     if (c == '"') {
-      if (auto e = string(buffer_)) return e;
+      if (auto done = string(); !done.ok()) return done;
       visitor_.value(depth, Kind::Str, buffer_);
-      return std::nullopt;
+      return {};
     }
     buffer_.clear();
     if (c == '[' || c == '{') {
@@ -72,24 +74,24 @@ class Reader {
     }
     while (!at_end() && !ends_bare_token(text_[pos_])) ++pos_;
     visitor_.value(depth, Kind::Scalar, buffer_);
-    return std::nullopt;
+    return {};
   }
 
   // After "[".  Trailing commas are accepted: "]" may follow a ",".
-  std::optional<Error> array(std::size_t depth) {
+  Done array(std::size_t depth) {
     for (;;) {
       skip_whitespace();
       if (next_is(']')) {
         ++pos_;
-        return std::nullopt;
+        return {};
       }
-      if (auto e = value(depth)) return e;
+      if (auto done = value(depth); !done.ok()) return done;
       skip_whitespace();
       if (next_is(',')) {
         ++pos_;
       } else if (next_is(']')) {
         ++pos_;
-        return std::nullopt;
+        return {};
       } else {
         return error_here("expected ',' or ']'");
       }
@@ -97,34 +99,35 @@ class Reader {
   }
 
   // After "{".
-  std::optional<Error> object(std::size_t depth) {
+  Done object(std::size_t depth) {
     for (;;) {
       skip_whitespace();
       if (next_is('}')) {
         ++pos_;
-        return std::nullopt;
+        return {};
       }
-      if (auto e = string(buffer_)) return e;
+      if (auto done = string(); !done.ok()) return done;
       visitor_.member_name(depth, buffer_);
       skip_whitespace();
       if (!next_is(':')) return error_here("expected ':' after object key");
       ++pos_;
       skip_whitespace();
-      if (auto e = value(depth)) return e;
+      if (auto done = value(depth); !done.ok()) return done;
       skip_whitespace();
       if (next_is(',')) {
         ++pos_;
       } else if (next_is('}')) {
         ++pos_;
-        return std::nullopt;
+        return {};
       } else {
         return error_here("expected ',' or '}'");
       }
     }
   }
 
-  // Decodes the string at `pos_` into `out`, copying runs without escapes whole.
-  std::optional<Error> string(std::string& out) {
+  // Decodes the string at `pos_` into buffer_, copying runs without escapes whole.
+  Done string() {
+    std::string& out = buffer_;
     out.clear();
     if (!next_is('"')) return error_here("expected string");
     ++pos_;
@@ -133,12 +136,12 @@ class Reader {
       out.append(text_, pos_, stop - pos_);
       pos_ = stop;
       if (at_end()) return error_here("unterminated string");
-      if (text_[pos_++] == '"') return std::nullopt;
+      if (text_[pos_++] == '"') return {};
       if (at_end()) return error_here("unterminated escape");
       const char e = text_[pos_];
       if (e == 'u') {
         ++pos_;
-        if (auto err = unicode_escape(out)) return err;
+        if (auto done = unicode_escape(); !done.ok()) return done;
       } else if (const char unescaped = simple_escape(e)) {
         ++pos_;
         out.push_back(unescaped);
@@ -149,34 +152,36 @@ class Reader {
     }
   }
 
-  // After "\u": one code unit, or a UTF-16 surrogate pair written as two escapes.
-  std::optional<Error> unicode_escape(std::string& out) {
-    char32_t unit = 0;
-    if (auto e = hex4(unit)) return e;
-    if (is_low_surrogate(unit)) return error_here("invalid \\u escape (lone surrogate)");
-    if (!is_high_surrogate(unit)) {
-      utf8::append(out, unit);
-      return std::nullopt;
+  // After "\u": one code unit, or a UTF-16 surrogate pair written as two
+  // escapes, appended to buffer_.
+  Done unicode_escape() {
+    const Result<char32_t, Error> unit = hex4();
+    if (!unit.ok()) return unit.error();
+    if (is_low_surrogate(unit.value())) return error_here("invalid \\u escape (lone surrogate)");
+    if (!is_high_surrogate(unit.value())) {
+      utf8::append(buffer_, unit.value());
+      return {};
     }
     if (!next_is('\\')) return error_here(kLoneHigh);
     if (pos_ + 1 >= text_.size() || text_[pos_ + 1] != 'u') return error_here(kLoneHigh);
     pos_ += 2;
-    char32_t low = 0;
-    if (auto e = hex4(low)) return e;
-    if (!is_low_surrogate(low)) return error_here(kLoneHigh);
-    utf8::append(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-    return std::nullopt;
+    const Result<char32_t, Error> low = hex4();
+    if (!low.ok()) return low.error();
+    if (!is_low_surrogate(low.value())) return error_here(kLoneHigh);
+    utf8::append(buffer_, 0x10000 + ((unit.value() - 0xD800) << 10) + (low.value() - 0xDC00));
+    return {};
   }
 
-  std::optional<Error> hex4(char32_t& out) {
-    out = 0;
+  // The code unit of the four hex digits at `pos_`.
+  Result<char32_t, Error> hex4() {
+    char32_t unit = 0;
     for (int i = 0; i < 4; ++i) {
       const int digit = at_end() ? -1 : hex_value(text_[pos_]);
       if (digit < 0) return error_here("expected 4 hex digits after \\u");
-      out = (out << 4) | static_cast<char32_t>(digit);
+      unit = (unit << 4) | static_cast<char32_t>(digit);
       ++pos_;
     }
-    return std::nullopt;
+    return unit;
   }
 
   void skip_whitespace() noexcept {
@@ -201,6 +206,6 @@ class Reader {
 
 }  // namespace
 
-std::optional<Error> read(std::string_view text, Visitor& visitor) { return Reader(text, visitor).document(); }
+Result<void, Error> read(std::string_view text, Visitor& visitor) { return Reader(text, visitor).document(); }
 
 }  // namespace zenkor::l3_lexical::synonym::json

@@ -12,9 +12,10 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <string_view>
+
+#include "core/result.h"
 
 namespace zenkor::l3_lexical::synonym::json {
 
@@ -47,6 +48,6 @@ class Visitor {
 // and returns the first error, if any.  The visitor has been told about
 // everything before the error.
 // REQUIRES: text is valid UTF-8.
-[[nodiscard]] std::optional<Error> read(std::string_view text, Visitor& visitor);
+[[nodiscard]] Result<void, Error> read(std::string_view text, Visitor& visitor);
 
 }  // namespace zenkor::l3_lexical::synonym::json

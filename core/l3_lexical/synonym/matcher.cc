@@ -62,7 +62,8 @@ class Builder {
   // `ranked`: the characters of the patterns, most frequent first.
   // `slots_per_symbol`, when not 0, lowers max_slots to that many slots per
   // symbol of the patterns.
-  bool run(const std::vector<Pattern>& patterns, const std::vector<Ranked>& ranked, std::size_t slots_per_symbol);
+  Result<void, BuildError> run(const std::vector<Pattern>& patterns, const std::vector<Ranked>& ranked,
+                               std::size_t slots_per_symbol);
 
  private:
   static constexpr std::uint32_t kNone = Automaton::kNone;
@@ -328,10 +329,11 @@ bool Builder::place(const Node& node) {
   return true;
 }
 
-bool Builder::run(const std::vector<Pattern>& patterns, const std::vector<Ranked>& ranked,
-                  std::size_t slots_per_symbol) {
+Result<void, BuildError> Builder::run(const std::vector<Pattern>& patterns, const std::vector<Ranked>& ranked,
+                                      std::size_t slots_per_symbol) {
+  constexpr BuildError kTooManySlots{BuildError::Kind::TooManySlots};
   build_alphabet(ranked);
-  if (!encode_keys(patterns)) return false;
+  if (!encode_keys(patterns)) return BuildError{BuildError::Kind::PatternsTooLong};
   if (slots_per_symbol != 0) max_slots_ = std::min(max_slots_, slots_per_symbol * codes_.size() + alphabet_.radix);
   a_.pattern_value_.reserve(keys_.size());
   a_.pattern_bytes_.reserve(keys_.size());
@@ -340,41 +342,41 @@ bool Builder::run(const std::vector<Pattern>& patterns, const std::vector<Ranked
     a_.pattern_bytes_.push_back(k.bytes);
     a_.longest_pattern_bytes_ = std::max<std::size_t>(a_.longest_pattern_bytes_, k.bytes);
   }
-  if (!grow(1)) return false;
+  if (!grow(1)) return kTooManySlots;
   take(0);
   a_.slots_[0].check = 0;  // the root is its own parent: no slot ever names it as a child
-  if (keys_.empty()) return true;
+  if (keys_.empty()) return {};
   queue_.push_back({0, 0, 0, static_cast<std::uint32_t>(keys_.size())});
   while (!queue_.empty()) {
     const Node node = queue_.front();
     queue_.pop_front();
-    if (!place(node)) return false;
+    if (!place(node)) return kTooManySlots;
   }
-  return true;
+  return {};
 }
 
 namespace {
 
-std::optional<Automaton> build_spelled(const std::vector<Pattern>& patterns, const std::vector<Ranked>& ranked,
-                                       Alphabet alphabet, std::size_t max_slots, std::size_t slots_per_symbol) {
+Result<Automaton, BuildError> build_spelled(const std::vector<Pattern>& patterns, const std::vector<Ranked>& ranked,
+                                            Alphabet alphabet, std::size_t max_slots, std::size_t slots_per_symbol) {
   Automaton a;
   Builder builder(a, alphabet, std::min(max_slots, kMaxSlots));
-  if (!builder.run(patterns, ranked, slots_per_symbol)) return std::nullopt;
+  if (auto built = builder.run(patterns, ranked, slots_per_symbol); !built.ok()) return std::move(built).error();
   return a;
 }
 
 }  // namespace
 
-std::optional<Automaton> Automaton::build(const std::vector<Pattern>& patterns, std::size_t max_slots) {
+Result<Automaton, BuildError> Automaton::build(const std::vector<Pattern>& patterns, std::size_t max_slots) {
   const std::vector<Ranked> ranked = rank_characters(patterns);
   if (suits_wide(ranked)) {
-    if (auto wide = build_spelled(patterns, ranked, kWide, max_slots, kWideSlotsPerSymbol)) return wide;
+    if (auto wide = build_spelled(patterns, ranked, kWide, max_slots, kWideSlotsPerSymbol); wide.ok()) return wide;
   }
   return build_spelled(patterns, ranked, kNarrow, max_slots, 0);
 }
 
-std::optional<Automaton> Automaton::build(const std::vector<Pattern>& patterns, Spelling spelling,
-                                          std::size_t max_slots) {
+Result<Automaton, BuildError> Automaton::build(const std::vector<Pattern>& patterns, Spelling spelling,
+                                               std::size_t max_slots) {
   return build_spelled(patterns, rank_characters(patterns), spelling == Spelling::Wide ? kWide : kNarrow, max_slots, 0);
 }
 

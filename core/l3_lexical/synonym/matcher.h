@@ -42,11 +42,11 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "core/result.h"
 #include "core/utf8.h"
 
 namespace zenkor::l3_lexical::synonym::matcher {
@@ -71,18 +71,27 @@ inline constexpr std::size_t kMaxSlots = 0x7FFFFFFF;
 // The alphabet characters are spelled in (see above).
 enum class Spelling : std::uint8_t { Wide, Narrow };
 
+// Why Automaton::build gave up.
+struct BuildError {
+  enum class Kind : std::uint8_t {
+    TooManySlots,     // the double array would need more than max_slots slots
+    PatternsTooLong,  // the patterns' symbols together pass 32-bit offsets
+  };
+  Kind kind;
+};
+
 class Automaton {
  public:
-  // Builds the automaton, or returns nothing when it would need more than
-  // `max_slots` slots.  Empty patterns are ignored; when the same pattern is
-  // given twice, the later value wins.
+  // Builds the automaton; fails when it would need more than `max_slots`
+  // slots.  Empty patterns are ignored; when the same pattern is given twice,
+  // the later value wins.
   // REQUIRES: every pattern is valid UTF-8.
-  [[nodiscard]] static std::optional<Automaton> build(const std::vector<Pattern>& patterns,
-                                                      std::size_t max_slots = kMaxSlots);
+  [[nodiscard]] static Result<Automaton, BuildError> build(const std::vector<Pattern>& patterns,
+                                                           std::size_t max_slots = kMaxSlots);
 
   // The same with the given alphabet only, however sparse the array.
-  [[nodiscard]] static std::optional<Automaton> build(const std::vector<Pattern>& patterns, Spelling spelling,
-                                                      std::size_t max_slots = kMaxSlots);
+  [[nodiscard]] static Result<Automaton, BuildError> build(const std::vector<Pattern>& patterns, Spelling spelling,
+                                                           std::size_t max_slots = kMaxSlots);
 
   // Calls `visit(match)` for the non-overlapping leftmost-longest matches of
   // `text`, left to right: the match that starts first wins, the longest
