@@ -4,7 +4,7 @@
 #include <cstring>
 #include <algorithm>
 
-#include "core/utf8.h"
+#include "core/text/utf8.h"
 
 namespace zenkor {
 namespace {
@@ -66,7 +66,7 @@ std::size_t decode(std::string_view text, Unit* out) {
       *p++ = b;
       ++pos;
     } else {
-      *p++ = static_cast<Unit>(utf8::next(text, pos));
+      *p++ = static_cast<Unit>(text::utf8::next(text, pos));
     }
   }
   return static_cast<std::size_t>(p - out);

@@ -24,7 +24,8 @@
 #include "core/l2_script/numerals.h"
 #include "core/l4_extra/emoji.h"
 #include "core/l4_extra/protect.h"
-#include "core/utf8.h"
+#include "core/text/rewriter.h"
+#include "core/text/white_space.h"
 
 namespace zenkor {
 namespace {
@@ -32,9 +33,9 @@ namespace {
 // Katakana words shorter than this keep their final ー (カー, ビール).
 constexpr std::size_t MIN_STRIPPED_WORD_LENGTH = 4;
 
-void trim_front(std::string& s) { s.erase(0, s.size() - utf8::trim_white_space_front(s).size()); }
+void trim_front(std::string& s) { s.erase(0, s.size() - text::trim_white_space_front(s).size()); }
 
-void trim_back(std::string& s) { s.resize(utf8::trim_white_space_back(s).size()); }
+void trim_back(std::string& s) { s.resize(text::trim_white_space_back(s).size()); }
 
 // Trims the outer ends of the output, stopping at the first protected segment
 // from either side.
@@ -97,7 +98,7 @@ void Normalizer::run_step(std::size_t i, std::string_view in, std::string& out, 
 void Normalizer::run_fused(std::size_t first, std::size_t last, Plan::Mask present, std::string_view in,
                            std::string& out) const {
   using namespace l1_char;
-  utf8::Rewriter w(in, out);
+  text::Rewriter w(in, out);
   while (!w.done()) {
     const char32_t c = w.next();
     for (std::size_t i = first; i < last; ++i) {
@@ -201,7 +202,7 @@ std::string_view Normalizer::normalize(std::string_view text, Plan::Mask steps, 
   // One plain piece: its segment list would hold a single string, so the
   // stages' result is trimmed and returned as it is, without joining.
   const std::string_view result = run_steps(text, steps, space);
-  return c.trim ? utf8::trim_white_space(result) : result;
+  return c.trim ? text::trim_white_space(result) : result;
 }
 
 Normalized Normalizer::segments(std::string_view text, const std::vector<l4_extra::protect::Span>& spans,

@@ -24,7 +24,8 @@
 #include "core/l2_script/numerals.h"
 #include "core/l3_lexical/synonym.h"
 #include "core/l4_extra/emoji.h"
-#include "core/utf8.h"
+#include "core/text/utf8.h"
+#include "core/text/white_space.h"
 
 namespace zenkor {
 namespace {
@@ -180,7 +181,7 @@ Plan::Plan(const Config& c, const l3_lexical::synonym::SynonymDict* synonyms) {
     auto astral = std::make_shared<std::vector<char32_t>>();
     for (const auto& entry : synonyms->entries()) {
       std::size_t pos = 0;
-      const char32_t first = utf8::next(entry.variant, pos);
+      const char32_t first = text::utf8::next(entry.variant, pos);
       if (first < 0x10000) {
         bmp->add(first);
       } else {
@@ -322,10 +323,10 @@ class Utf8Source {
  public:
   explicit Utf8Source(std::string_view text) : text_(text) {}
   [[nodiscard]] bool more() const noexcept { return pos_ < text_.size(); }
-  char32_t next() noexcept { return utf8::next(text_, pos_); }
+  char32_t next() noexcept { return text::utf8::next(text_, pos_); }
   [[nodiscard]] char32_t peek() const noexcept {
     std::size_t at = pos_;
-    return at < text_.size() ? utf8::next(text_, at) : NO_CHAR;
+    return at < text_.size() ? text::utf8::next(text_, at) : NO_CHAR;
   }
 
  private:
@@ -418,7 +419,7 @@ Plan::Found Plan::scan(CodeUnits text) const noexcept {
       default: return static_cast<const std::uint32_t*>(text.data)[k];
     }
   };
-  if (trim_ && (utf8::is_white_space(unit(0)) || utf8::is_white_space(unit(text.length - 1)))) found.other = true;
+  if (trim_ && (text::is_white_space(unit(0)) || text::is_white_space(unit(text.length - 1)))) found.other = true;
   return found;
 }
 

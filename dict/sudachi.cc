@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/l3_lexical/synonym/lines.h"
-#include "core/utf8.h"
+#include "core/text/white_space.h"
 
 namespace zenkor::sudachi {
 
@@ -28,7 +28,7 @@ struct Group {
 
 // A decimal 0-255 with an optional "+"; anything else reads as 0.
 std::uint8_t read_type(std::string_view field) {
-  field = utf8::trim_white_space(field);
+  field = text::trim_white_space(field);
   if (!field.empty() && field.front() == '+') field.remove_prefix(1);
   if (field.empty()) return 0;
   unsigned value = 0;
@@ -79,8 +79,8 @@ std::variant<SynonymDict, SudachiParseError> load_sudachi_synonyms(std::string_v
       bad_line = number;
       return false;
     }
-    const std::string_view group_key = utf8::trim_white_space(fields[kGroupField]);
-    const std::string_view headword = strip_parentheses(utf8::trim_white_space(fields[kHeadwordField]));
+    const std::string_view group_key = text::trim_white_space(fields[kGroupField]);
+    const std::string_view headword = strip_parentheses(text::trim_white_space(fields[kHeadwordField]));
     if (group_key.empty() || headword.empty()) return true;
 
     const auto [it, added] = group_index.try_emplace(group_key, groups.size());

@@ -32,7 +32,7 @@
 #include "core/l3_lexical/synonym.h"
 #include "core/levenshtein.h"
 #include "core/pipeline.h"
-#include "core/utf8.h"
+#include "core/text/utf8_validate.h"
 #include "dict/sudachi.h"
 #include "dict/text_file.h"
 #include "py/arrow.h"
@@ -825,7 +825,7 @@ bool path_argument(PyObject* obj, FilePath& out) {
   Py_ssize_t size = 0;
   if (PyBytes_AsStringAndSize(encoded.get(), &data, &size) < 0) return false;
   out.bytes.assign(data, static_cast<std::size_t>(size));
-  out.text = zenkor::utf8::to_valid_lossy(out.bytes);
+  out.text = zenkor::text::utf8::to_valid_lossy(out.bytes);
   return true;
 }
 
@@ -843,7 +843,7 @@ std::string_view extension_of(std::string_view path) {
   const std::size_t dot = name.rfind('.');
   if (dot == std::string_view::npos || dot == 0) return {};
   const std::string_view extension = name.substr(dot + 1);
-  return zenkor::utf8::is_valid(extension) ? extension : std::string_view();
+  return zenkor::text::utf8::is_valid(extension) ? extension : std::string_view();
 }
 
 // The subclass of OSError the interpreter raises for `errno_value` (a

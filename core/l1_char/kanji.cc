@@ -3,7 +3,8 @@
 #include <array>
 #include <cstddef>
 
-#include "core/utf8.h"
+#include "core/text/char_set.h"
+#include "core/text/rewriter.h"
 
 namespace zenkor::l1_char::kanji {
 namespace {
@@ -111,7 +112,7 @@ static_assert(sorted_by_source(kItaiji), "ITAIJI_TABLE must be strictly ascendin
 static_assert(targets_are_final(kKyujitai) && targets_are_final(kItaiji), "a kanji target is also a source");
 static_assert(shares_no_source_with_kyujitai(kItaiji), "the two kanji tables share a source");
 
-constexpr utf8::CharSet VARIATION_SELECTORS = {{0xFE00, 0xFE0E}, {0xE0100, 0xE01EF}};
+constexpr text::CharSet VARIATION_SELECTORS = {{0xFE00, 0xFE0E}, {0xE0100, 0xE01EF}};
 
 // Halving search: after the loop `base` is the last pair whose source is not
 // greater than c (or the first pair), so one comparison settles the match.
@@ -141,14 +142,14 @@ constinit const KanjiTable ITAIJI_TABLE = with_filter(kItaiji);
 
 void remove_variation_selectors(std::string_view in, std::string& out, EditLog* log) {
   // 3.8 -> 2.5 ms over the corpus
-  with_log(log, [&](auto& l) { utf8::drop_all(in, out, VARIATION_SELECTORS, l); });
+  with_log(log, [&](auto& l) { text::drop_all(in, out, VARIATION_SELECTORS, l); });
 }
 
 namespace {
 
 template <typename Log>
 void map_table_with_log(std::string_view in, std::string& out, const KanjiTable& table, Log& log) {
-  utf8::Rewriter w(in, out, log);
+  text::Rewriter w(in, out, log);
   while (!w.done()) {
     // Passing over what the filter rules out: 10.4 ms -> 2.6 ms over the
     // corpus for KYUJITAI_TABLE, 6.4 ms -> 2.7 ms for ITAIJI_TABLE.

@@ -1,6 +1,6 @@
 #include "core/l1_char/prolonged.h"
 
-#include "core/utf8.h"
+#include "core/text/rewriter.h"
 
 namespace zenkor::l1_char::prolonged {
 namespace {
@@ -9,7 +9,7 @@ constexpr bool is_collapsible_mark(char32_t c) { return c == 0x30FC || c == 0x30
 
 template <typename Log>
 void collapse_with_log(std::string_view in, std::string& out, Log& log) {
-  utf8::Rewriter w(in, out, log);
+  text::Rewriter w(in, out, log);
   char32_t prev = 0;  // the previous INPUT code point
   while (!w.done()) {
     const char32_t c = w.next();

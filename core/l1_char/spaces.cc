@@ -1,6 +1,6 @@
 #include "core/l1_char/spaces.h"
 
-#include "core/utf8.h"
+#include "core/text/rewriter.h"
 
 namespace zenkor::l1_char::spaces {
 namespace {
@@ -9,7 +9,7 @@ constexpr bool is_collapsible_space(char32_t c) { return c == U' ' || c == U'\t'
 
 template <typename Log>
 void collapse_with_log(std::string_view in, std::string& out, Log& log) {
-  utf8::Rewriter w(in, out, log);
+  text::Rewriter w(in, out, log);
   bool after_space = false;  // whether the previous INPUT code point was a space
   while (!w.done()) {
     const char32_t c = w.next();

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <array>
 
-#include "core/utf8.h"
+#include "core/text/char_set.h"
+#include "core/text/rewriter.h"
 
 namespace zenkor::l1_char::symbols {
 namespace {
@@ -35,8 +36,8 @@ constexpr bool is_kana_before_bar(char32_t c) {
 }
 
 // Every character unify may change.
-constexpr utf8::CharSet TOUCHED = [] {
-  utf8::CharSet set{{kHalfwidthProlongedMark, kHalfwidthProlongedMark}, {0x2500, 0x2501}};
+constexpr text::CharSet TOUCHED = [] {
+  text::CharSet set{{kHalfwidthProlongedMark, kHalfwidthProlongedMark}, {0x2500, 0x2501}};
   for (const char32_t c : kHyphens) set.add(c);
   for (const char32_t c : kTildes) set.add(c);
   return set;
@@ -44,7 +45,7 @@ constexpr utf8::CharSet TOUCHED = [] {
 
 template <typename Log>
 void unify_with_log(std::string_view in, std::string& out, bool hyphens, bool tildes, bool prolonged, Log& log) {
-  utf8::Rewriter w(in, out, log);
+  text::Rewriter w(in, out, log);
   // A bar looks back at the OUTPUT: at the previous input code point, or at
   // what it became when this stage changed it, so a bar after a bar that
   // became ー sees ー: ア─── gives アーーー.

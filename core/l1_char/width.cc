@@ -4,7 +4,8 @@
 #include <array>
 #include <cstddef>
 
-#include "core/utf8.h"
+#include "core/text/rewriter.h"
+#include "core/text/utf8.h"
 
 namespace zenkor::l1_char::width {
 namespace {
@@ -72,7 +73,7 @@ template <typename Log>
 void halfwidth_kana_to_fullwidth_with_log(std::string_view in, std::string& out, Log& log) {
   // Each halfwidth character or pair (three bytes) becomes one three-byte
   // character, so the output never outgrows the input.
-  utf8::Rewriter w(in, out, log);
+  text::Rewriter w(in, out, log);
   while (!w.done()) {
     // Every halfwidth katakana and mark is U+FF61..U+FF9F, lead byte 0xEF.
     w.skip_to_lead(0xEF);
@@ -83,7 +84,7 @@ void halfwidth_kana_to_fullwidth_with_log(std::string_view in, std::string& out,
     // Looks ahead in the input for a mark to join; a mark that does not
     // compose is read next round and stays as it is.
     std::size_t after = 0;
-    const char32_t composed = w.rest().empty() ? 0 : compose_with(base, utf8::next(w.rest(), after));
+    const char32_t composed = w.rest().empty() ? 0 : compose_with(base, text::utf8::next(w.rest(), after));
     if (composed != 0) {
       (void)w.take_next();
       w.replace(composed);

@@ -1,6 +1,6 @@
 #include "core/l2_script/kana.h"
 
-#include "core/utf8.h"
+#include "core/text/utf8.h"
 
 namespace zenkor::l2_script::kana {
 namespace {
@@ -17,8 +17,9 @@ constexpr char32_t KANA_OFFSET = 0x60;
 template <typename Map>
 void map_each(std::string_view in, std::string& out, Map map) {
   out.assign(in);
-  for (std::size_t pos = utf8::next_three_byte(in, 0); pos < in.size(); pos = utf8::next_three_byte(in, pos)) {
-    const char32_t mapped = map(utf8::next(in, pos));
+  for (std::size_t pos = text::utf8::next_three_byte(in, 0); pos < in.size();
+       pos = text::utf8::next_three_byte(in, pos)) {
+    const char32_t mapped = map(text::utf8::next(in, pos));
     out[pos - 2] = static_cast<char>(0x80 | ((mapped >> 6) & 0x3F));
     out[pos - 1] = static_cast<char>(0x80 | (mapped & 0x3F));
   }

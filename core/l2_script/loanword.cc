@@ -4,7 +4,8 @@
 #include <array>
 #include <functional>
 
-#include "core/utf8.h"
+#include "core/text/rewriter.h"
+#include "core/text/utf8.h"
 
 namespace zenkor::l2_script::loanword {
 namespace {
@@ -70,7 +71,7 @@ char32_t map_single(char32_t c) noexcept {
 // The first character of `s`, or U+0000 when it is empty (no rule involves U+0000).
 char32_t first_char(std::string_view s) noexcept {
   std::size_t pos = 0;
-  return s.empty() ? U'\0' : utf8::next(s, pos);
+  return s.empty() ? U'\0' : text::utf8::next(s, pos);
 }
 
 bool is_small_ya_yu_yo(char32_t c) noexcept { return c == U'ャ' || c == U'ュ' || c == U'ョ'; }
@@ -86,7 +87,7 @@ namespace {
 // Reads the input: the pair rules look at the character after the current one.
 template <typename Log>
 void unify_loanword_kana_with_log(std::string_view in, std::string& out, Log& log) {
-  utf8::Rewriter w(in, out, log);
+  text::Rewriter w(in, out, log);
   while (!w.done()) {
     // Every rule starts with a katakana of U+30A6..U+30F4, three bytes long.
     // Seeking the next 0xE3 lead byte instead stops at nearly every kana:
@@ -129,13 +130,13 @@ void strip_trailing_prolonged(std::string_view in, std::string& out, std::size_t
   std::size_t copied = 0;  // in[0, copied) is already in `out`
   // Only a ー can go, so the stage seeks each ー and looks around it:
   // 5.5 ms -> 1.5 ms over the corpus.
-  for (std::size_t pos = utf8::find_char(in, CHOON, 0); pos != std::string_view::npos;
-       pos = utf8::find_char(in, CHOON, pos + CHOON.size())) {
+  for (std::size_t pos = text::utf8::find_char(in, CHOON, 0); pos != std::string_view::npos;
+       pos = text::utf8::find_char(in, CHOON, pos + CHOON.size())) {
     const std::size_t end = pos + CHOON.size();
     if (is_katakana_word_char(first_char(in.substr(end)))) continue;  // not the word's last character
     std::size_t length = 1;  // the word's characters, counted back only as far as `shortest`
     for (std::size_t k = pos; length < shortest && k > 0; ++length) {
-      if (!is_katakana_word_char(utf8::prev(in, k))) break;
+      if (!is_katakana_word_char(text::utf8::prev(in, k))) break;
     }
     if (length < shortest) continue;
     out.append(in, copied, pos - copied);

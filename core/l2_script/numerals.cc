@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/utf8.h"
+#include "core/text/utf8.h"
 
 namespace zenkor::l2_script::numerals {
 namespace {
@@ -108,7 +108,7 @@ std::size_t delimit_run(std::string_view in, std::size_t start, std::u32string& 
   std::size_t pos = start;
   while (pos < in.size()) {
     std::size_t after = pos;
-    const char32_t c = utf8::next(in, after);
+    const char32_t c = text::utf8::next(in, after);
     bool take = starts_run(c);
     if (!take && !run.empty() && is_ascii_digit(run.back())) {
       if (c == U'.') take = after < in.size() && is_ascii_digit(static_cast<unsigned char>(in[after]));
@@ -290,7 +290,7 @@ void kansuji_to_arabic(std::string_view in, std::string& out, EditLog* log) {
   std::size_t pos = 0;
   while (pos < in.size()) {
     const std::size_t start = pos;
-    if (!starts_run(utf8::next(in, pos))) continue;
+    if (!starts_run(text::utf8::next(in, pos))) continue;
     if (const std::size_t idiom = idiom_at(in.substr(start)); idiom != 0) {
       pos = start + idiom;
       continue;
@@ -302,8 +302,8 @@ void kansuji_to_arabic(std::string_view in, std::string& out, EditLog* log) {
     if (is_ascii_digit(run.front()) && continues_number(in.substr(0, start))) continue;
     char32_t prev = NO_CHAR;
     char32_t next = NO_CHAR;
-    if (std::size_t p = start; p > 0) prev = utf8::prev(in, p);
-    if (std::size_t p = pos; p < in.size()) next = utf8::next(in, p);
+    if (std::size_t p = start; p > 0) prev = text::utf8::prev(in, p);
+    if (std::size_t p = pos; p < in.size()) next = text::utf8::next(in, p);
     if (const auto value = decide_run(run, prev, next)) {
       out.append(in, copied, start - copied);
       const std::size_t at = out.size();
@@ -340,22 +340,22 @@ void append_group(std::string& out, unsigned q) {
   for (const auto& [unit, marker] : UNITS) {
     const unsigned d = (q % (unit * 10)) / unit;
     if (d == 0) continue;
-    if (d >= 2) utf8::append(out, KANJI_DIGITS[d]);
-    utf8::append(out, marker);
+    if (d >= 2) text::utf8::append(out, KANJI_DIGITS[d]);
+    text::utf8::append(out, marker);
   }
-  if (q % 10 != 0) utf8::append(out, KANJI_DIGITS[q % 10]);
+  if (q % 10 != 0) text::utf8::append(out, KANJI_DIGITS[q % 10]);
 }
 
 void append_kansuji(std::string& out, u128 value) {
   if (value == 0) {
-    utf8::append(out, KANJI_DIGITS[0]);
+    text::utf8::append(out, KANJI_DIGITS[0]);
     return;
   }
   for (const Group& g : GROUPS) {
     if (value < g.divisor) continue;
     const u128 q = value / g.divisor;
     append_group(out, static_cast<unsigned>(q));
-    if (g.marker != NO_CHAR) utf8::append(out, g.marker);
+    if (g.marker != NO_CHAR) text::utf8::append(out, g.marker);
     value -= q * g.divisor;
   }
 }

@@ -9,7 +9,8 @@
 #include "core/l3_lexical/synonym.h"
 #include "core/l3_lexical/synonym/json.h"
 #include "core/l3_lexical/synonym/lines.h"
-#include "core/utf8.h"
+#include "core/text/utf8.h"
+#include "core/text/white_space.h"
 
 namespace zenkor::l3_lexical::synonym {
 
@@ -22,17 +23,17 @@ std::string SynonymDictError::display() const {
 
 LoadResult SynonymDict::from_delimited(std::string_view text, char32_t delimiter) {
   std::string delim;
-  utf8::append(delim, delimiter);
+  text::utf8::append(delim, delimiter);
   SynonymDict dict;
   std::size_t bad_line = 0;
   lines::for_each_entry_line(text, [&](std::size_t number, std::string_view line) {
     const std::size_t cut = line.find(delim);
-    const std::string_view variant = cut == std::string_view::npos ? "" : utf8::trim_white_space(line.substr(0, cut));
+    const std::string_view variant = cut == std::string_view::npos ? "" : text::trim_white_space(line.substr(0, cut));
     if (variant.empty()) {
       bad_line = number;
       return false;
     }
-    dict.insert(std::string(variant), std::string(utf8::trim_white_space(line.substr(cut + delim.size()))));
+    dict.insert(std::string(variant), std::string(text::trim_white_space(line.substr(cut + delim.size()))));
     return true;
   });
   if (bad_line != 0) return SynonymDictError{SynonymDictError::Kind::InvalidRow, bad_line, {}};

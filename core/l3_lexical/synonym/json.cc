@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/utf8.h"
+#include "core/text/utf8.h"
 
 namespace zenkor::l3_lexical::synonym::json {
 
@@ -143,7 +143,7 @@ class Reader {
         ++pos_;
         out.push_back(unescaped);
       } else {
-        (void)utf8::next(text_, pos_);  // the error points just after the whole character
+        (void)text::utf8::next(text_, pos_);  // the error points just after the whole character
         return error_here("invalid escape sequence");
       }
     }
@@ -155,7 +155,7 @@ class Reader {
     if (auto e = hex4(unit)) return e;
     if (is_low_surrogate(unit)) return error_here("invalid \\u escape (lone surrogate)");
     if (!is_high_surrogate(unit)) {
-      utf8::append(out, unit);
+      text::utf8::append(out, unit);
       return std::nullopt;
     }
     if (!next_is('\\')) return error_here(kLoneHigh);
@@ -164,7 +164,7 @@ class Reader {
     char32_t low = 0;
     if (auto e = hex4(low)) return e;
     if (!is_low_surrogate(low)) return error_here(kLoneHigh);
-    utf8::append(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+    text::utf8::append(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
     return std::nullopt;
   }
 
@@ -188,8 +188,9 @@ class Reader {
 
   // The character index of `pos_`: the number of characters that start before it.
   [[nodiscard]] Error error_here(std::string_view msg) const noexcept {
-    const auto starts = std::count_if(text_.begin(), text_.begin() + static_cast<std::ptrdiff_t>(pos_),
-                                      [](char b) { return !utf8::is_continuation(static_cast<unsigned char>(b)); });
+    const auto starts = std::count_if(text_.begin(), text_.begin() + static_cast<std::ptrdiff_t>(pos_), [](char b) {
+      return !text::utf8::is_continuation(static_cast<unsigned char>(b));
+    });
     return {static_cast<std::size_t>(starts), msg};
   }
 

@@ -4,7 +4,7 @@
 #include <deque>
 #include <string_view>
 
-#include "core/utf8.h"
+#include "core/text/utf8.h"
 
 namespace zenkor::l3_lexical::synonym::matcher {
 
@@ -142,7 +142,7 @@ namespace {
 std::vector<Ranked> rank_characters(const std::vector<Pattern>& patterns) {
   std::vector<char32_t> chars;
   for (const auto& [text, value] : patterns) {
-    for (std::size_t pos = 0; pos < text.size();) chars.push_back(utf8::next(text, pos));
+    for (std::size_t pos = 0; pos < text.size();) chars.push_back(text::utf8::next(text, pos));
   }
   std::sort(chars.begin(), chars.end());
   std::vector<Ranked> ranked;
@@ -205,7 +205,8 @@ bool Builder::encode_keys(const std::vector<Pattern>& patterns) {
     if (codes_.size() + 3 * text.size() >= kNone) return false;  // at most three symbols a byte
     const auto offset = static_cast<std::uint32_t>(codes_.size());
     for (std::size_t pos = text.size(); pos > 0;) {
-      for (std::uint32_t word = a_.symbols_of(utf8::prev(text, pos)); word != 0; word >>= Automaton::kSymbolBits) {
+      for (std::uint32_t word = a_.symbols_of(text::utf8::prev(text, pos)); word != 0;
+           word >>= Automaton::kSymbolBits) {
         codes_.push_back(static_cast<char16_t>(word & Automaton::kSymbolMask));
       }
     }
@@ -384,7 +385,7 @@ void Automaton::find_starts(std::string_view text, std::size_t from, std::size_t
   // pattern is the longest one that starts at pos.
   std::uint32_t state = 0;
   for (std::size_t pos = scan_end; pos > from;) {
-    std::uint32_t symbols = symbols_of(utf8::prev(text, pos));
+    std::uint32_t symbols = symbols_of(text::utf8::prev(text, pos));
     if (symbols == 0) {
       state = 0;
       continue;

@@ -47,7 +47,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/utf8.h"
+#include "core/text/utf8.h"
 
 namespace zenkor::l3_lexical::synonym::matcher {
 
@@ -176,9 +176,9 @@ void Automaton::for_each_match(std::string_view text, Visit&& visit) const {
   std::vector<Start> starts;
   std::size_t resume = 0;
   for (std::size_t from = 0; from < text.size();) {
-    const std::size_t to = utf8::boundary_at_or_after(text, from + chunk);
+    const std::size_t to = text::utf8::boundary_at_or_after(text, from + chunk);
     starts.clear();
-    find_starts(text, from, to, utf8::boundary_at_or_after(text, to + longest_pattern_bytes_), starts);
+    find_starts(text, from, to, text::utf8::boundary_at_or_after(text, to + longest_pattern_bytes_), starts);
     // Left to right over the starts: take the first one at or past the end
     // of the previous match, which may lie in an earlier chunk.
     for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
