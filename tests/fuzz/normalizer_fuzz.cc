@@ -22,7 +22,7 @@
 #include "core/l3_lexical/synonym.h"
 #include "core/l4_extra/protect.h"
 #include "core/pipeline.h"
-#include "core/utf8.h"
+#include "core/text/utf8_validate.h"
 #include "dict/sudachi.h"
 #include "tests/fuzz/check.h"
 
@@ -166,7 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::string text = valid_text(in.ConsumeRemainingBytesAsString());
   const Normalized out = normalizer.normalize_with_segments(text);
-  FUZZ_CHECK(zenkor::utf8::is_valid(out.text));
+  FUZZ_CHECK(zenkor::text::utf8::is_valid(out.text));
   check_paths_agree(normalizer, text, out);
   check_protected_spans(config, text, out);
 
