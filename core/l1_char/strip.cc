@@ -3,14 +3,13 @@
 #include <cstddef>
 
 #include "core/text/char_set.h"
+#include "core/text/chars.h"
 #include "core/text/rewriter.h"
 
 namespace zenkor::l1_char::strip {
 namespace {
 
 constexpr text::CharSet CJK_COMPAT = {{0x2460, 0x24FF}, {0x3200, 0x33FF}, {0xF900, 0xFAFF}};
-
-constexpr bool is_ascii_digit(char32_t c) { return c >= U'0' && c <= U'9'; }
 
 // ASCII punctuation and the ASCII controls but TAB, LF, FF and CR; general
 // punctuation (its spaces included); CJK punctuation and marks but not 〇;
@@ -26,7 +25,7 @@ constexpr text::CharSet SYMBOLS = {
 bool starts_with_digits(std::string_view s, std::size_t n) {
   if (s.size() < n) return false;
   for (std::size_t i = 0; i < n; ++i) {
-    if (!is_ascii_digit(static_cast<unsigned char>(s[i]))) return false;
+    if (!text::is_ascii_digit(static_cast<unsigned char>(s[i]))) return false;
   }
   return true;
 }
@@ -52,7 +51,7 @@ void remove_symbols_with_log(std::string_view in, std::string& out, Log& log) {
     const char32_t c = w.next();
     if (!SYMBOLS.contains(c)) continue;
     const std::string_view after = w.rest();
-    if (!is_ascii_digit(w.previous()) || !starts_with_digits(after, 1)) {  // previous() is 0 at the start
+    if (!text::is_ascii_digit(w.previous()) || !starts_with_digits(after, 1)) {  // previous() is 0 at the start
       w.drop();
     } else if (c == U',' && starts_with_digits(after, 3) && !starts_with_digits(after.substr(3), 1)) {
       w.drop();  // a thousands separator

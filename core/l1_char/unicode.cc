@@ -14,6 +14,7 @@
 
 #include "core/icu_edits.h"
 #include "core/text/char_set.h"
+#include "core/text/chars.h"
 #include "core/text/pieces.h"
 #include "core/text/rewriter.h"
 #include "core/text/utf8.h"
@@ -32,28 +33,21 @@ constexpr text::CharSet NFKC_PASSTHROUGH = {
     {0xFE76, 0xFE7E}, {0xFFE3, 0xFFE3},
 };
 
-constexpr char32_t kCombiningVoiced = 0x3099;
-constexpr char32_t kCombiningSemiVoiced = 0x309A;
-constexpr char32_t kSpacingVoiced = 0x309B;
-constexpr char32_t kSpacingSemiVoiced = 0x309C;
-constexpr char32_t kHalfwidthVoiced = 0xFF9E;
-constexpr char32_t kHalfwidthSemiVoiced = 0xFF9F;
-
 [[nodiscard]] constexpr bool is_voiced_mark(char32_t c) noexcept {
-  return c == kCombiningVoiced || c == kSpacingVoiced || c == kHalfwidthVoiced;
+  return c == text::COMBINING_VOICED_MARK || c == text::SPACING_VOICED_MARK || c == text::HALFWIDTH_VOICED_MARK;
 }
 
 // The voiced and semi-voiced marks in their three forms.
 constexpr text::CharSet SOUND_MARKS = {
-    {kCombiningVoiced, kSpacingSemiVoiced},
-    {kHalfwidthVoiced, kHalfwidthSemiVoiced},
+    {text::COMBINING_VOICED_MARK, text::SPACING_SEMI_VOICED_MARK},
+    {text::HALFWIDTH_VOICED_MARK, text::HALFWIDTH_SEMI_VOICED_MARK},
 };
 
 // Kana a sound mark may follow: hiragana, katakana, their iteration marks,
 // and the small katakana of Ainu (U+31F0-U+31FF), which have no precomposed
 // voiced forms but take the combining mark (ㇷ゚ is U+31F7 U+309A).
 [[nodiscard]] constexpr bool is_kana_base(char32_t c) noexcept {
-  return (c >= 0x3041 && c <= 0x3096) || (c >= 0x309D && c <= 0x309E) || (c >= 0x30A1 && c <= 0x30FA) ||
+  return text::is_hiragana_letter(c) || (c >= 0x309D && c <= 0x309E) || text::is_katakana_letter(c) ||
          (c >= 0x30FD && c <= 0x30FE) || (c >= 0x31F0 && c <= 0x31FF);
 }
 
@@ -68,9 +62,9 @@ constexpr text::CharSet SOUND_MARKS = {
 // halfwidth pair itself; every other mark becomes the combining mark of its
 // kind.  REQUIRES: mark_joins(before).
 [[nodiscard]] constexpr char32_t joining_form(char32_t before, char32_t mark) noexcept {
-  const bool halfwidth_pair =
-      is_halfwidth_katakana(before) && (mark == kHalfwidthVoiced || mark == kHalfwidthSemiVoiced);
-  return halfwidth_pair ? mark : is_voiced_mark(mark) ? kCombiningVoiced : kCombiningSemiVoiced;
+  const bool halfwidth_pair = is_halfwidth_katakana(before) &&
+                              (mark == text::HALFWIDTH_VOICED_MARK || mark == text::HALFWIDTH_SEMI_VOICED_MARK);
+  return halfwidth_pair ? mark : is_voiced_mark(mark) ? text::COMBINING_VOICED_MARK : text::COMBINING_SEMI_VOICED_MARK;
 }
 
 const icu::Normalizer2* nfkc_instance() {
@@ -164,7 +158,7 @@ bool append_stretch(std::string_view text, std::size_t from, std::size_t to, std
         if (joining_form(before, c) != c) return false;
         continue;
       }
-      set_aside = is_voiced_mark(c) ? kSpacingVoiced : kSpacingSemiVoiced;
+      set_aside = is_voiced_mark(c) ? text::SPACING_VOICED_MARK : text::SPACING_SEMI_VOICED_MARK;
     } else if (!NFKC_PASSTHROUGH.contains(c)) {
       continue;
     }

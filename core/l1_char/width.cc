@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 
+#include "core/text/chars.h"
 #include "core/text/rewriter.h"
 #include "core/text/utf8.h"
 
@@ -12,8 +13,6 @@ namespace {
 
 constexpr char32_t kFirstHalfwidth = 0xFF61;  // ｡
 constexpr char32_t kLastHalfwidth = 0xFF9D;   // ﾝ
-constexpr char32_t kHalfwidthVoiced = 0xFF9E;
-constexpr char32_t kHalfwidthSemiVoiced = 0xFF9F;
 
 // The narrow decomposition of U+FF61..U+FF9D, indexed by code point - U+FF61.
 // Generated, not edited by hand:
@@ -64,8 +63,8 @@ template <std::size_t N>
 
 // The composed kana of `base` followed by `mark`, or 0 when they do not compose.
 [[nodiscard]] char32_t compose_with(char32_t base, char32_t mark) noexcept {
-  if (mark == kHalfwidthVoiced) return compose(VOICED, base);
-  if (mark == kHalfwidthSemiVoiced) return compose(SEMI_VOICED, base);
+  if (mark == text::HALFWIDTH_VOICED_MARK) return compose(VOICED, base);
+  if (mark == text::HALFWIDTH_SEMI_VOICED_MARK) return compose(SEMI_VOICED, base);
   return 0;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "core/text/chars.h"
 #include "core/text/utf8.h"
 
 namespace zenkor::l2_script::era {
@@ -37,10 +38,6 @@ struct Match {
   std::size_t end;  // byte position after 年
 };
 
-bool is_ascii_digit(char b) noexcept { return b >= '0' && b <= '9'; }
-
-bool is_ascii_alnum(char b) noexcept { return is_ascii_digit(b) || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z'); }
-
 // 1-9 for 一 … 九, 0 for anything else.
 std::uint32_t kanji_digit(char32_t c) noexcept {
   constexpr std::array<char32_t, 9> DIGITS = {U'一', U'二', U'三', U'四', U'五', U'六', U'七', U'八', U'九'};
@@ -59,7 +56,7 @@ char32_t peek(std::string_view in, std::size_t pos) noexcept {
 std::optional<std::uint32_t> ascii_year(std::string_view in, std::size_t& pos) noexcept {
   std::uint32_t year = 0;
   std::size_t k = pos;
-  while (k < in.size() && is_ascii_digit(in[k])) {
+  while (k < in.size() && text::is_ascii_digit(in[k])) {
     if (k - pos == 2) return std::nullopt;
     year = year * 10 + static_cast<std::uint32_t>(in[k] - '0');
     ++k;
@@ -107,12 +104,12 @@ std::optional<Match> match_era(const Era& era, std::string_view in, std::size_t 
     if (std::size_t k = pos; text::utf8::next(in, k) == U'元') {
       year = 1;
       pos = k;
-    } else if (is_ascii_digit(in[pos])) {
+    } else if (text::is_ascii_digit(in[pos])) {
       year = ascii_year(in, pos);
     } else {
       year = kanji_year(in, pos);
     }
-  } else if (in[s] == era.letter && (s == 0 || !is_ascii_alnum(in[s - 1]))) {
+  } else if (in[s] == era.letter && (s == 0 || !text::is_ascii_alnum(in[s - 1]))) {
     pos = s + 1;
     if (pos == in.size()) return std::nullopt;
     year = ascii_year(in, pos);

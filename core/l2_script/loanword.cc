@@ -4,6 +4,7 @@
 #include <array>
 #include <functional>
 
+#include "core/text/chars.h"
 #include "core/text/rewriter.h"
 #include "core/text/utf8.h"
 
@@ -79,7 +80,7 @@ bool is_small_ya_yu_yo(char32_t c) noexcept { return c == U'ャ' || c == U'ュ' 
 }  // namespace
 
 bool is_katakana_word_char(char32_t c) noexcept {
-  return (c >= U'ァ' && c <= U'ヺ') || c == U'ー' || (c >= 0x31F0 && c <= 0x31FF);
+  return text::is_katakana_letter(c) || c == text::PROLONGED_SOUND_MARK || (c >= 0x31F0 && c <= 0x31FF);
 }
 
 namespace {

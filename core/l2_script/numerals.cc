@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/text/chars.h"
 #include "core/text/utf8.h"
 
 namespace zenkor::l2_script::numerals {
@@ -89,7 +90,7 @@ constexpr std::array<std::uint64_t, 16> NUMERAL_FILTER = [] {
 
 bool starts_run(char32_t c) noexcept {
   const bool may_be_numeral = NUMERAL_FILTER[(c >> 6) & 15] >> (c & 63) & 1;
-  return is_ascii_digit(c) || (may_be_numeral && find_numeral(c) != nullptr);
+  return text::is_ascii_digit(c) || (may_be_numeral && find_numeral(c) != nullptr);
 }
 
 // Byte length of the idiom that starts `rest`, or 0.
@@ -110,8 +111,8 @@ std::size_t delimit_run(std::string_view in, std::size_t start, std::u32string& 
     std::size_t after = pos;
     const char32_t c = text::utf8::next(in, after);
     bool take = starts_run(c);
-    if (!take && !run.empty() && is_ascii_digit(run.back())) {
-      if (c == U'.') take = after < in.size() && is_ascii_digit(static_cast<unsigned char>(in[after]));
+    if (!take && !run.empty() && text::is_ascii_digit(run.back())) {
+      if (c == U'.') take = after < in.size() && text::is_ascii_digit(static_cast<unsigned char>(in[after]));
       if (c == U',') take = is_thousands_group(in, after);
     }
     if (!take) break;
@@ -131,7 +132,7 @@ std::optional<u128> sum_units(std::u32string_view s, bool mixed) {
   for (const char32_t c : s) {
     if (mixed && c == U',') continue;
     const Numeral* n = find_numeral(c);
-    if (mixed && is_ascii_digit(c)) {
+    if (mixed && text::is_ascii_digit(c)) {
       if (!push_decimal_digit(cur, static_cast<unsigned>(c - U'0'))) return std::nullopt;
       seen = true;
     } else if (n != nullptr && n->kind == NumeralKind::Digit) {
@@ -161,7 +162,7 @@ std::optional<u128> decimal_times(std::u32string_view block, std::size_t dot, u1
   for (std::size_t k = 0; k < block.size(); ++k) {
     const char32_t c = block[k];
     if (c == U',' || k == dot) continue;
-    if (!is_ascii_digit(c)) return std::nullopt;
+    if (!text::is_ascii_digit(c)) return std::nullopt;
     ++(k < dot ? int_len : frac_len);
   }
   if (int_len == 0 || frac_len == 0 || frac_len > 38) return std::nullopt;  // 10^39 exceeds 128 bits
@@ -263,9 +264,9 @@ std::optional<u128> decide_mixed_run(std::u32string_view run) {
 std::optional<u128> decide_run(std::u32string_view run, char32_t prev, char32_t next) {
   const bool has_kanji = std::any_of(run.begin(), run.end(), [](char32_t c) { return find_numeral(c) != nullptr; });
   if (!has_kanji) return std::nullopt;  // 2024, 3.14, 1,000
-  const bool has_ascii = std::any_of(run.begin(), run.end(), [](char32_t c) { return is_ascii_digit(c); });
+  const bool has_ascii = std::any_of(run.begin(), run.end(), text::is_ascii_digit);
   if (!has_ascii) return decide_kanji_run(run, prev, next);
-  if (is_ascii_digit(run.front())) return decide_mixed_run(run);
+  if (text::is_ascii_digit(run.front())) return decide_mixed_run(run);
   return std::nullopt;  // 二0二4
 }
 
@@ -299,7 +300,7 @@ void kansuji_to_arabic(std::string_view in, std::string& out, EditLog* log) {
     // Digits that continue a number the run did not take (.5万, 0,5万) are
     // left as they are: reading them as a new number would misplace their
     // magnitude.  Reads the input before the run.
-    if (is_ascii_digit(run.front()) && continues_number(in.substr(0, start))) continue;
+    if (text::is_ascii_digit(run.front()) && continues_number(in.substr(0, start))) continue;
     char32_t prev = NO_CHAR;
     char32_t next = NO_CHAR;
     if (std::size_t p = start; p > 0) prev = text::utf8::prev(in, p);
@@ -373,7 +374,7 @@ void arabic_to_kansuji(std::string_view in, std::string& out, EditLog* log) {
   // runs over bytes, eight at a time: 2.6 ms -> 1.7 ms over the corpus.
   for (std::size_t pos = find_ascii_digit(in, 0); pos < in.size(); pos = find_ascii_digit(in, pos)) {
     const std::size_t start = pos;
-    while (pos < in.size() && is_ascii_digit(static_cast<unsigned char>(in[pos]))) ++pos;
+    while (pos < in.size() && text::is_ascii_digit(static_cast<unsigned char>(in[pos]))) ++pos;
     const auto value = parse_decimal(in.substr(start, pos - start));
     if (!value || *value >= KANSUJI_LIMIT) continue;
     out.append(in, copied, start - copied);
@@ -386,6 +387,6 @@ void arabic_to_kansuji(std::string_view in, std::string& out, EditLog* log) {
 }
 
 bool kansuji_to_arabic_trigger(char32_t c) noexcept { return starts_run(c); }
-bool arabic_to_kansuji_trigger(char32_t c) noexcept { return is_ascii_digit(c); }
+bool arabic_to_kansuji_trigger(char32_t c) noexcept { return text::is_ascii_digit(c); }
 
 }  // namespace zenkor::l2_script::numerals

@@ -12,6 +12,8 @@ namespace zenkor::text {
 [[nodiscard]] constexpr bool is_ascii_alnum(char32_t c) noexcept {
   return is_ascii_digit(c) || (c >= U'A' && c <= U'Z') || (c >= U'a' && c <= U'z');
 }
+// What continues an identifier, a mention or a hashtag: letters, digits and "_".
+[[nodiscard]] constexpr bool is_ascii_word(char32_t c) noexcept { return is_ascii_alnum(c) || c == U'_'; }
 
 // ぁ-ゖ and ァ-ヺ: the letters of the two kana blocks, small ones included,
 // without their iteration marks, the prolonged sound mark or ゟ and ヿ.
