@@ -6,22 +6,22 @@
 
 #include "core/l1_char/case.h"
 #include "core/l1_char/cjk_compat.h"
+#include "core/l1_char/cjk_spacing.h"
 #include "core/l1_char/cleanup.h"
 #include "core/l1_char/kanji.h"
+#include "core/l1_char/nfkc.h"
 #include "core/l1_char/quotes.h"
+#include "core/l1_char/removal.h"
 #include "core/l1_char/repeat.h"
-#include "core/l1_char/spaces.h"
-#include "core/l1_char/spacing.h"
-#include "core/l1_char/strip.h"
+#include "core/l1_char/space_runs.h"
 #include "core/l1_char/symbols.h"
-#include "core/l1_char/unicode.h"
 #include "core/l1_char/width.h"
+#include "core/l2_script/ascii_numbers.h"
 #include "core/l2_script/era.h"
 #include "core/l2_script/iteration.h"
 #include "core/l2_script/kana.h"
+#include "core/l2_script/kansuji.h"
 #include "core/l2_script/loanword.h"
-#include "core/l2_script/numbers.h"
-#include "core/l2_script/numerals.h"
 #include "core/l3_lexical/synonym.h"
 #include "core/l4_extra/emoji.h"
 #include "core/text/utf8.h"
@@ -47,7 +47,7 @@ bool triggers(StepId id, int variant, char32_t c) noexcept {
     case StepId::RemoveControl: return cleanup::remove_control_trigger(c);
     case StepId::RemoveVariationSelectors: return kanji::remove_variation_selectors_trigger(c);
     case StepId::ExpandCjkCompat: return cjk_compat::expand_trigger(c);
-    case StepId::Nfkc: return unicode::nfkc_trigger(c);
+    case StepId::Nfkc: return nfkc::normalize_trigger(c);
     case StepId::KyujitaiToShinjitai: return kanji::map_table_trigger(kanji::KYUJITAI_TABLE, c);
     case StepId::UnifyItaiji: return kanji::map_table_trigger(kanji::ITAIJI_TABLE, c);
     case StepId::HalfwidthKanaToFullwidth: return width::halfwidth_kana_to_fullwidth_trigger(c);
@@ -59,14 +59,14 @@ bool triggers(StepId id, int variant, char32_t c) noexcept {
     case StepId::UnifySymbols:
       return symbols::unify_trigger(c, (variant & 1) != 0, (variant & 2) != 0, (variant & 4) != 0);
     case StepId::Emoji: return l4_extra::emoji::process_trigger(c);
-    case StepId::KansujiToArabic: return numerals::kansuji_to_arabic_trigger(c);
-    case StepId::ArabicToKansuji: return numerals::arabic_to_kansuji_trigger(c);
-    case StepId::CanonicalizeNumbers: return numbers::canonicalize_trigger(c);
-    case StepId::RemoveCjkCompat: return strip::remove_cjk_compat_trigger(c);
-    case StepId::RemoveSymbols: return strip::remove_symbols_trigger(c);
+    case StepId::KansujiToArabic: return kansuji::kansuji_to_arabic_trigger(c);
+    case StepId::ArabicToKansuji: return kansuji::arabic_to_kansuji_trigger(c);
+    case StepId::CanonicalizeNumbers: return ascii_numbers::canonicalize_trigger(c);
+    case StepId::RemoveCjkCompat: return removal::remove_cjk_compat_trigger(c);
+    case StepId::RemoveSymbols: return removal::remove_symbols_trigger(c);
     case StepId::Case: return case_::convert_trigger(c, static_cast<CaseAction>(variant));
-    case StepId::CollapseSpaces: return spaces::collapse_trigger(c);
-    case StepId::CjkSpacing: return spacing::process_trigger(c, static_cast<CjkSpacing>(variant));
+    case StepId::CollapseSpaces: return space_runs::collapse_trigger(c);
+    case StepId::CjkSpacing: return cjk_spacing::process_trigger(c, static_cast<CjkSpacing>(variant));
     case StepId::StripTrailingProlonged:
     case StepId::EraToWestern:
     case StepId::CollapseProlongedRun:

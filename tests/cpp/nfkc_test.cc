@@ -8,16 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "core/l1_char/unicode.h"
+#include "core/l1_char/nfkc.h"
 #include "tests/cpp/check.h"
 
 namespace {
 
-using zenkor::l1_char::unicode::append_plain_nfkc;
+using zenkor::l1_char::nfkc::append_plain;
 
 std::string nfkc(const std::string& text, std::size_t max_piece) {
   std::string out = "kept:";  // the function appends
-  append_plain_nfkc(text, out, max_piece);
+  append_plain(text, out, max_piece);
   return out;
 }
 

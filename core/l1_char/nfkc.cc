@@ -1,4 +1,4 @@
-#include "core/l1_char/unicode.h"
+#include "core/l1_char/nfkc.h"
 
 #include <unicode/bytestream.h>
 #include <unicode/normalizer2.h>
@@ -19,7 +19,7 @@
 #include "core/text/rewriter.h"
 #include "core/text/utf8.h"
 
-namespace zenkor::l1_char::unicode {
+namespace zenkor::l1_char::nfkc {
 namespace {
 
 // Characters nfkc copies unchanged: mostly those whose compatibility
@@ -89,7 +89,7 @@ const text::CharSet& nfkc_sensitive() {
     const icu::Normalizer2* normalizer = nfkc_instance();
     for (char32_t c = 0; c < 0x10000; ++c) {
       const auto cp = static_cast<UChar32>(c);
-      // Without ICU's data nothing is normalized (see append_plain_nfkc).
+      // Without ICU's data nothing is normalized (see append_plain).
       const bool kept = normalizer == nullptr || (normalizer->hasBoundaryBefore(cp) &&
                                                   u_getIntPropertyValue(cp, UCHAR_NFKC_QUICK_CHECK) == UNORM_YES);
       if (!kept || SOUND_MARKS.contains(c) || NFKC_PASSTHROUGH.contains(c)) sensitive.add(c);
@@ -100,9 +100,10 @@ const text::CharSet& nfkc_sensitive() {
   return set;
 }
 
-// append_plain_nfkc, written once for a log and for none.
+// append_plain, written once for a log and for none.
 template <typename Log>
-void append_plain(std::string_view text, std::string& out, std::size_t max_piece, Log& log, std::size_t text_begin) {
+void append_plain_with_log(std::string_view text, std::string& out, std::size_t max_piece, Log& log,
+                           std::size_t text_begin) {
   const icu::Normalizer2* normalizer = nfkc_instance();
   const std::size_t before = out.size();
   const std::size_t logged = log.size();
@@ -162,11 +163,11 @@ bool append_stretch(std::string_view text, std::size_t from, std::size_t to, std
     } else if (!NFKC_PASSTHROUGH.contains(c)) {
       continue;
     }
-    append_plain(text.substr(piece, at - piece), out, std::numeric_limits<std::int32_t>::max(), log, piece);
+    append_plain_with_log(text.substr(piece, at - piece), out, std::numeric_limits<std::int32_t>::max(), log, piece);
     text::utf8::append(out, set_aside);
     piece = pos;
   }
-  append_plain(text.substr(piece, to - piece), out, std::numeric_limits<std::int32_t>::max(), log, piece);
+  append_plain_with_log(text.substr(piece, to - piece), out, std::numeric_limits<std::int32_t>::max(), log, piece);
   return true;
 }
 
@@ -242,12 +243,12 @@ std::string with_joining_marks(std::string_view text) {
 
 }  // namespace
 
-void append_plain_nfkc(std::string_view text, std::string& out, std::size_t max_piece, EditLog* log,
-                       std::size_t text_begin) {
-  with_log(log, [&](auto& l) { append_plain(text, out, max_piece, l, text_begin); });
+void append_plain(std::string_view text, std::string& out, std::size_t max_piece, EditLog* log,
+                  std::size_t text_begin) {
+  with_log(log, [&](auto& l) { append_plain_with_log(text, out, max_piece, l, text_begin); });
 }
 
-void nfkc(std::string_view in, std::string& out, EditLog* log) {
+void normalize(std::string_view in, std::string& out, EditLog* log) {
   with_log(log, [&](auto& l) {
     out.clear();
     const std::size_t logged = l.size();
@@ -263,7 +264,7 @@ void nfkc(std::string_view in, std::string& out, EditLog* log) {
   });
 }
 
-bool nfkc_trigger(char32_t c) noexcept {
+bool normalize_trigger(char32_t c) noexcept {
   if (c >= 0x10000) {
     const icu::Normalizer2* normalizer = nfkc_instance();
     const auto cp = static_cast<UChar32>(c);
@@ -273,4 +274,4 @@ bool nfkc_trigger(char32_t c) noexcept {
   return nfkc_sensitive().contains(c) && !NFKC_PASSTHROUGH.contains(c);
 }
 
-}  // namespace zenkor::l1_char::unicode
+}  // namespace zenkor::l1_char::nfkc

@@ -1,4 +1,4 @@
-#include "core/l2_script/numerals.h"
+#include "core/l2_script/kansuji.h"
 
 #include <algorithm>
 #include <array>
@@ -8,7 +8,7 @@
 #include "core/text/chars.h"
 #include "core/text/utf8.h"
 
-namespace zenkor::l2_script::numerals {
+namespace zenkor::l2_script::kansuji {
 namespace {
 
 enum class NumeralKind : unsigned char { Digit, SmallUnit, BigUnit };
@@ -389,4 +389,4 @@ void arabic_to_kansuji(std::string_view in, std::string& out, EditLog* log) {
 bool kansuji_to_arabic_trigger(char32_t c) noexcept { return starts_run(c); }
 bool arabic_to_kansuji_trigger(char32_t c) noexcept { return text::is_ascii_digit(c); }
 
-}  // namespace zenkor::l2_script::numerals
+}  // namespace zenkor::l2_script::kansuji

@@ -1,4 +1,4 @@
-#include "core/l1_char/spacing.h"
+#include "core/l1_char/cjk_spacing.h"
 
 #include <cstddef>
 
@@ -6,7 +6,7 @@
 #include "core/text/rewriter.h"
 #include "core/text/utf8.h"
 
-namespace zenkor::l1_char::spacing {
+namespace zenkor::l1_char::cjk_spacing {
 namespace {
 
 // CJK punctuation, kana, ideographs (plane 2 included), compatibility
@@ -102,4 +102,4 @@ bool process_trigger(char32_t c, CjkSpacing mode) noexcept {
   return mode == CjkSpacing::Remove ? c == U' ' : mode == CjkSpacing::Insert && ALPHANUMERICS.contains(c);
 }
 
-}  // namespace zenkor::l1_char::spacing
+}  // namespace zenkor::l1_char::cjk_spacing

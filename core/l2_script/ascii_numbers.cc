@@ -1,4 +1,4 @@
-#include "core/l2_script/numbers.h"
+#include "core/l2_script/ascii_numbers.h"
 
 #include <array>
 #include <cstddef>
@@ -6,7 +6,7 @@
 #include "core/l2_script/decimal.h"
 #include "core/text/chars.h"
 
-namespace zenkor::l2_script::numbers {
+namespace zenkor::l2_script::ascii_numbers {
 namespace {
 
 // End of the run of digits that starts at `pos`.
@@ -156,4 +156,4 @@ void canonicalize(std::string_view in, std::string& out, EditLog* log) {
 
 bool canonicalize_trigger(char32_t c) noexcept { return text::is_ascii_digit(c); }
 
-}  // namespace zenkor::l2_script::numbers
+}  // namespace zenkor::l2_script::ascii_numbers

@@ -1,4 +1,4 @@
-#include "core/l1_char/strip.h"
+#include "core/l1_char/removal.h"
 
 #include <cstddef>
 
@@ -6,7 +6,7 @@
 #include "core/text/chars.h"
 #include "core/text/rewriter.h"
 
-namespace zenkor::l1_char::strip {
+namespace zenkor::l1_char::removal {
 namespace {
 
 constexpr text::CharSet CJK_COMPAT = {{0x2460, 0x24FF}, {0x3200, 0x33FF}, {0xF900, 0xFAFF}};
@@ -71,4 +71,4 @@ void remove_symbols(std::string_view in, std::string& out, EditLog* log) {
 bool remove_cjk_compat_trigger(char32_t c) noexcept { return CJK_COMPAT.contains(c); }
 bool remove_symbols_trigger(char32_t c) noexcept { return SYMBOLS.contains(c); }
 
-}  // namespace zenkor::l1_char::strip
+}  // namespace zenkor::l1_char::removal
