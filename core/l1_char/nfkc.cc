@@ -13,6 +13,7 @@
 #include <type_traits>
 
 #include "core/icu_edits.h"
+#include "core/l1_char/nfkc_passthrough.h"
 #include "core/text/char_set.h"
 #include "core/text/chars.h"
 #include "core/text/pieces.h"
@@ -21,17 +22,6 @@
 
 namespace zenkor::l1_char::nfkc {
 namespace {
-
-// Characters nfkc copies unchanged: mostly those whose compatibility
-// decomposition starts with U+0020 SPACE (the spacing ゛ and ゜ excepted, they
-// have rules of their own), plus U+FE77, U+FE79, U+FE7B and U+FE7D.
-constexpr text::CharSet NFKC_PASSTHROUGH = {
-    {0x00A8, 0x00A8}, {0x00AF, 0x00AF}, {0x00B4, 0x00B4}, {0x00B8, 0x00B8}, {0x02D8, 0x02DD},
-    {0x037A, 0x037A}, {0x0384, 0x0385}, {0x1FBD, 0x1FBD}, {0x1FBF, 0x1FC1}, {0x1FCD, 0x1FCF},
-    {0x1FDD, 0x1FDF}, {0x1FED, 0x1FEE}, {0x1FFD, 0x1FFE}, {0x2017, 0x2017}, {0x203E, 0x203E},
-    {0xFC5E, 0xFC63}, {0xFE49, 0xFE4C}, {0xFE70, 0xFE70}, {0xFE72, 0xFE72}, {0xFE74, 0xFE74},
-    {0xFE76, 0xFE7E}, {0xFFE3, 0xFFE3},
-};
 
 [[nodiscard]] constexpr bool is_voiced_mark(char32_t c) noexcept {
   return c == text::COMBINING_VOICED_MARK || c == text::SPACING_VOICED_MARK || c == text::HALFWIDTH_VOICED_MARK;

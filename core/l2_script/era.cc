@@ -15,8 +15,8 @@ namespace {
 struct Era {
   std::string_view name;
   char letter;
-  std::uint32_t first_year;
-  std::uint32_t last_year;  // last valid year of the era
+  std::uint32_t first_western_year;  // the Western year of the era's year 1 (元年)
+  std::uint32_t last_era_year;       // the era's last year as the era counts it (平成31); 99 for the present one
 };
 
 constexpr std::array<Era, 5> ERAS = {{
@@ -119,8 +119,8 @@ std::optional<Match> match_era(const Era& era, std::string_view in, std::size_t 
   if (!year || peek(in, pos) != U'年') return std::nullopt;
   pos += text::utf8::encoded_length(U'年');
   if (const char32_t after = peek(in, pos); after == U'代' || after == U'間') return std::nullopt;
-  if (*year < 1 || *year > era.last_year) return std::nullopt;
-  return Match{*year + era.first_year - 1, pos};
+  if (*year < 1 || *year > era.last_era_year) return std::nullopt;
+  return Match{*year + era.first_western_year - 1, pos};
 }
 
 std::optional<Match> match_any_era(std::string_view in, std::size_t s) noexcept {
