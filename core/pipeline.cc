@@ -87,7 +87,7 @@ void Normalizer::run_step(std::size_t i, std::string_view in, std::string& out, 
     case StepId::RemoveCjkCompat: return removal::remove_cjk_compat(in, out, log);
     case StepId::RemoveSymbols: return removal::remove_symbols(in, out, log);
     case StepId::RepeatLimit:
-      return repeat::shorten(in, out, static_cast<std::size_t>(c.repeat_limit.value_or(1)), log);
+      return repeat::shorten(in, out, static_cast<std::size_t>(*c.repeat_limit), log);  // planned only with a limit
     case StepId::Case: return case_::convert(in, out, c.case_action, log);
     case StepId::CollapseSpaces: return space_runs::collapse(in, out, log);
     case StepId::CjkSpacing: return cjk_spacing::process(in, out, c.cjk_spacing, log);

@@ -12,7 +12,7 @@
 
 #include "core/text/utf8_validate.h"
 
-namespace zenkor::text_file {
+namespace zenkor::dict::text_file {
 
 namespace {
 
@@ -96,4 +96,4 @@ std::variant<Text, ReadError> read(std::string_view path, std::size_t max_bytes)
   return text;
 }
 
-}  // namespace zenkor::text_file
+}  // namespace zenkor::dict::text_file

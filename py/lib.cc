@@ -859,14 +859,14 @@ PyObject* os_error_type(int errno_value) {
 // interpreter picks for its errno (FileNotFoundError, PermissionError,
 // IsADirectoryError, ...) with `errno` set.  `filename` stays unset: with it,
 // OSError's str() would print "[Errno N] ..." in place of the message.
-bool read_text_file(const FilePath& path, zenkor::text_file::Text& out) {
-  auto read = zenkor::text_file::read(path.bytes);
-  if (auto* text = std::get_if<zenkor::text_file::Text>(&read)) {
+bool read_text_file(const FilePath& path, zenkor::dict::text_file::Text& out) {
+  auto read = zenkor::dict::text_file::read(path.bytes);
+  if (auto* text = std::get_if<zenkor::dict::text_file::Text>(&read)) {
     out = std::move(*text);
     return true;
   }
-  const auto& err = std::get<zenkor::text_file::ReadError>(read);
-  const bool from_system = err.kind == zenkor::text_file::ReadError::Kind::Os;
+  const auto& err = std::get<zenkor::dict::text_file::ReadError>(read);
+  const bool from_system = err.kind == zenkor::dict::text_file::ReadError::Kind::Os;
   PyObject* type = from_system ? os_error_type(err.os_code) : PyExc_OSError;
   if (!type) return false;
   // Built from the whole message: a NUL in the path must not cut it short.
@@ -987,7 +987,7 @@ PyObject* Normalizer_load_custom_dict_file(PyObject* obj, PyObject* const* args,
                     ("unknown custom dict format " + zenkor::quoted(format) + " (expected json, csv, tsv)").c_str());
     return nullptr;
   }
-  zenkor::text_file::Text text;
+  zenkor::dict::text_file::Text text;
   if (!read_text_file(path, text)) return nullptr;
   auto loaded = delimiter == 0 ? SynonymDict::from_json_grouped(text.view())
                                : SynonymDict::from_delimited(text.view(), delimiter);
@@ -1006,10 +1006,10 @@ PyObject* Normalizer_load_sudachi_synonyms(PyObject* obj, PyObject* const* args,
   ExclusiveBorrow borrow(reinterpret_cast<PyNormalizer*>(obj));
   if (!borrow) return nullptr;
   FilePath path;
-  zenkor::text_file::Text text;
+  zenkor::dict::text_file::Text text;
   if (!path_argument(path_obj, path) || !read_text_file(path, text)) return nullptr;
-  auto loaded = zenkor::sudachi::load_sudachi_synonyms(text.view());
-  if (auto* err = std::get_if<zenkor::sudachi::SudachiParseError>(&loaded)) {
+  auto loaded = zenkor::dict::sudachi::load_sudachi_synonyms(text.view());
+  if (auto* err = std::get_if<zenkor::dict::sudachi::SudachiParseError>(&loaded)) {
     PyErr_SetString(PyExc_ValueError, ("invalid sudachi synonyms " + path.text + ": " + err->display()).c_str());
     return nullptr;
   }

@@ -1,7 +1,5 @@
 #include "core/l1_char/repeat.h"
 
-#include <algorithm>
-
 #include "core/text/char_set.h"
 #include "core/text/rewriter.h"
 
@@ -19,7 +17,6 @@ constexpr text::CharSet EXEMPT = {
 
 template <typename Log>
 void shorten_with_log(std::string_view in, std::string& out, std::size_t limit, Log& log) {
-  limit = std::max<std::size_t>(limit, 1);
   text::Rewriter w(in, out, log);
   char32_t prev = 0;  // the previous INPUT code point of the current run
   bool in_run = false;

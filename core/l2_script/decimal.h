@@ -25,12 +25,13 @@ __extension__ typedef unsigned __int128 u128;
 // Tests eight bytes at a time: XOR with '0' turns digits into bytes 0-9, and
 // adding 0x76 to the low seven bits sets the top bit of every byte from 10 up.
 [[nodiscard]] inline std::size_t find_ascii_digit(std::string_view s, std::size_t pos) noexcept {
-  constexpr std::uint64_t kEach = 0x0101010101010101ULL;
+  constexpr std::uint64_t EVERY_BYTE = 0x0101010101010101ULL;
   for (; pos + 8 <= s.size(); pos += 8) {
     std::uint64_t word;
     std::memcpy(&word, s.data() + pos, 8);
-    const std::uint64_t x = word ^ ('0' * kEach);
-    if (~(((x & (0x7F * kEach)) + 0x76 * kEach) | x) & (0x80 * kEach)) break;  // a digit among these eight
+    const std::uint64_t x = word ^ ('0' * EVERY_BYTE);
+    // A digit among these eight?
+    if (~(((x & (0x7F * EVERY_BYTE)) + 0x76 * EVERY_BYTE) | x) & (0x80 * EVERY_BYTE)) break;
   }
   while (pos < s.size() && !text::is_ascii_digit(static_cast<unsigned char>(s[pos]))) ++pos;
   return pos;

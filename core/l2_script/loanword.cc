@@ -116,13 +116,8 @@ void unify_loanword_kana(std::string_view in, std::string& out, EditLog* log) {
   with_log(log, [&](auto& l) { unify_loanword_kana_with_log(in, out, l); });
 }
 
-namespace {
-
 // Reads the input: a word ends where the next input character is no word
 // character, and starts after the last one before it that is none.
-
-}  // namespace
-
 void strip_trailing_prolonged(std::string_view in, std::string& out, std::size_t min_length, EditLog* log) {
   constexpr std::string_view CHOON = "ー";
   out.clear();

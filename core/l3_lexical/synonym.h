@@ -70,7 +70,6 @@ class SynonymDict {
 
   // Stage form: writes `in` with every variant replaced into `out`.
   void apply(std::string_view in, std::string& out, EditLog* log = nullptr) const;
-  [[nodiscard]] std::string apply(std::string_view text) const;
 
   [[nodiscard]] std::size_t size() const noexcept { return entries_.size(); }
   [[nodiscard]] bool empty() const noexcept { return entries_.empty(); }
@@ -84,7 +83,7 @@ class SynonymDict {
   [[nodiscard]] static LoadResult from_json_grouped(std::string_view text);
 
  private:
-  static constexpr std::uint32_t kEmptySlot = 0xFFFFFFFF;
+  static constexpr std::uint32_t EMPTY_SLOT = 0xFFFFFFFF;
 
   // The compiled matcher, or null for an empty dictionary or a failed build
   // (which the next call retries).
@@ -96,7 +95,7 @@ class SynonymDict {
 
   std::vector<Entry> entries_;
   std::uint64_t next_stamp_ = 0;
-  // Open-addressing index into entries_ by variant; kEmptySlot marks a free slot.
+  // Open-addressing index into entries_ by variant; EMPTY_SLOT marks a free slot.
   std::vector<std::uint32_t> index_;
   mutable std::atomic<const matcher::Automaton*> automaton_{nullptr};
 };

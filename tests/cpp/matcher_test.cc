@@ -132,8 +132,8 @@ void random_cases(int rounds, std::size_t filler, std::optional<Spelling> spelli
   };
   std::string rare;
   for (std::size_t i = 0; i < filler; ++i) zenkor::text::utf8::append(rare, static_cast<char32_t>(0x4E00 + i));
-  constexpr int kMaxWords = 25;
-  constexpr int kMaxWordLength = 7;
+  constexpr int MAX_WORDS = 25;
+  constexpr int MAX_WORD_LENGTH = 7;
   for (int round = 0; round < rounds; ++round) {
     const auto& alphabet = alphabets[round % 3];
     const auto pick = [&](int max_len) {
@@ -142,13 +142,13 @@ void random_cases(int rounds, std::size_t filler, std::optional<Spelling> spelli
       for (int i = 0; i < len; ++i) s += alphabet[rng() % alphabet.size()];
       return s;
     };
-    std::vector<std::string> words(std::uniform_int_distribution<int>(1, kMaxWords)(rng));
-    for (auto& w : words) w = pick(kMaxWordLength);
+    std::vector<std::string> words(std::uniform_int_distribution<int>(1, MAX_WORDS)(rng));
+    for (auto& w : words) w = pick(MAX_WORD_LENGTH);
     if (filler > 0) {
-      constexpr int kCopies = kMaxWords * kMaxWordLength + 1;
-      words.insert(words.begin(), kCopies, rare);
+      constexpr int COPIES = MAX_WORDS * MAX_WORD_LENGTH + 1;
+      words.insert(words.begin(), COPIES, rare);
       std::string frequent;
-      for (int i = 0; i < 2 * kCopies; ++i) frequent += alphabet[0];
+      for (int i = 0; i < 2 * COPIES; ++i) frequent += alphabet[0];
       words.push_back(frequent);
     }
     const std::string text = pick(80);

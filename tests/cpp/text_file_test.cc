@@ -14,8 +14,8 @@
 
 namespace {
 
-using zenkor::text_file::ReadError;
-using zenkor::text_file::Text;
+using zenkor::dict::text_file::ReadError;
+using zenkor::dict::text_file::Text;
 
 std::string temp_file(const std::string& content) {
   char name[] = "/tmp/zenkor-text-file-XXXXXX";
@@ -27,7 +27,7 @@ std::string temp_file(const std::string& content) {
 
 // The text read, or "error: " and the reason.
 std::string read(const std::string& path, std::size_t max_bytes) {
-  auto result = zenkor::text_file::read(path, max_bytes);
+  auto result = zenkor::dict::text_file::read(path, max_bytes);
   if (const auto* err = std::get_if<ReadError>(&result)) return "error: " + err->display();
   return std::string(std::get<Text>(result).view());
 }

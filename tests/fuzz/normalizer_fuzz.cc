@@ -39,7 +39,7 @@ using zenkor::l3_lexical::synonym::SynonymDict;
 namespace protect = zenkor::l4_extra::protect;
 
 // Option values the options accept, so that valid settings are common.
-constexpr std::array<std::string_view, 9> kWords = {
+constexpr std::array<std::string_view, 9> WORDS = {
     "keep", "lower", "upper", "remove", "insert", "hira_to_kata", "kata_to_hira", "", "<絵>"};
 
 ConfigValue any_value(FuzzedDataProvider& in) {
@@ -49,7 +49,7 @@ ConfigValue any_value(FuzzedDataProvider& in) {
     case 1:
       return in.ConsumeBool() ? in.ConsumeIntegralInRange<std::uint64_t>(0, 4) : in.ConsumeIntegral<std::uint64_t>();
     case 2:
-      return std::string(in.PickValueInArray(kWords));
+      return std::string(in.PickValueInArray(WORDS));
     case 3:
       return valid_text(in.ConsumeRandomLengthString(16));
     case 4: {
@@ -95,7 +95,7 @@ std::optional<SynonymDict> dictionary_from(FuzzedDataProvider& in) {
   if (loader == 0) return std::nullopt;
   const std::string text = valid_text(in.ConsumeRandomLengthString(512));
   if (loader == 4) {
-    auto loaded = zenkor::sudachi::load_sudachi_synonyms(text);
+    auto loaded = zenkor::dict::sudachi::load_sudachi_synonyms(text);
     if (auto* dict = std::get_if<SynonymDict>(&loaded)) return std::move(*dict);
     return std::nullopt;
   }

@@ -26,7 +26,7 @@ using zenkor::l3_lexical::synonym::SynonymDict;
 using zenkor::l3_lexical::synonym::SynonymDictError;
 
 // The messages the JSON reader may give, and no other.
-constexpr std::array<std::string_view, 16> kJsonMessages = {
+constexpr std::array<std::string_view, 16> JSON_MESSAGES = {
     "unexpected end of input",
     "nesting too deep",
     "expected ',' or ']'",
@@ -58,17 +58,20 @@ void check_dictionary(const SynonymDict& dict, std::string_view text, bool self_
     FUZZ_CHECK(zenkor::text::utf8::is_valid(entry.variant) && zenkor::text::utf8::is_valid(entry.canonical));
     if (self_mappings_dropped) FUZZ_CHECK(entry.variant != entry.canonical);
   }
-  const std::string rewritten = dict.apply(text);
+  std::string rewritten;
+  dict.apply(text, rewritten);
   FUZZ_CHECK(zenkor::text::utf8::is_valid(rewritten));
   const SynonymDict copy = dict;
-  FUZZ_CHECK(copy.apply(text) == rewritten);
+  std::string rewritten_by_copy;
+  copy.apply(text, rewritten_by_copy);
+  FUZZ_CHECK(rewritten_by_copy == rewritten);
 }
 
 void check_json(std::string_view text) {
   const LoadResult loaded = SynonymDict::from_json_grouped(text);
   if (const auto* err = std::get_if<SynonymDictError>(&loaded)) {
     FUZZ_CHECK(err->kind == SynonymDictError::Kind::InvalidJson);
-    FUZZ_CHECK(std::find(kJsonMessages.begin(), kJsonMessages.end(), err->message) != kJsonMessages.end());
+    FUZZ_CHECK(std::find(JSON_MESSAGES.begin(), JSON_MESSAGES.end(), err->message) != JSON_MESSAGES.end());
     FUZZ_CHECK(err->position <= count_chars(text));
     return;
   }
@@ -91,8 +94,8 @@ void check_delimited(std::string_view text, char32_t delimiter) {
 }
 
 void check_sudachi(std::string_view text) {
-  const auto loaded = zenkor::sudachi::load_sudachi_synonyms(text);
-  if (const auto* err = std::get_if<zenkor::sudachi::SudachiParseError>(&loaded)) {
+  const auto loaded = zenkor::dict::sudachi::load_sudachi_synonyms(text);
+  if (const auto* err = std::get_if<zenkor::dict::sudachi::SudachiParseError>(&loaded)) {
     FUZZ_CHECK(err->line >= 1 && err->line <= count_lines(text));
     return;
   }

@@ -37,7 +37,7 @@ constexpr char simple_escape(char e) noexcept {
 constexpr bool is_high_surrogate(char32_t u) noexcept { return u >= 0xD800 && u <= 0xDBFF; }
 constexpr bool is_low_surrogate(char32_t u) noexcept { return u >= 0xDC00 && u <= 0xDFFF; }
 
-constexpr std::string_view kLoneHigh = "lone high surrogate in \\u escape";
+constexpr std::string_view LONE_HIGH = "lone high surrogate in \\u escape";
 
 // One pass of recursive descent over the bytes; `pos_` is a byte offset and
 // always at a character boundary.  Every token that ends a construct is
@@ -65,7 +65,7 @@ class Reader {
     }
     buffer_.clear();
     if (c == '[' || c == '{') {
-      if (depth == kMaxDepth) return error_here("nesting too deep");
+      if (depth == MAX_DEPTH) return error_here("nesting too deep");
       ++pos_;
       visitor_.value(depth, c == '[' ? Kind::Array : Kind::Object, buffer_);
       return c == '[' ? array(depth + 1) : object(depth + 1);
@@ -158,12 +158,12 @@ class Reader {
       text::utf8::append(out, unit);
       return std::nullopt;
     }
-    if (!next_is('\\')) return error_here(kLoneHigh);
-    if (pos_ + 1 >= text_.size() || text_[pos_ + 1] != 'u') return error_here(kLoneHigh);
+    if (!next_is('\\')) return error_here(LONE_HIGH);
+    if (pos_ + 1 >= text_.size() || text_[pos_ + 1] != 'u') return error_here(LONE_HIGH);
     pos_ += 2;
     char32_t low = 0;
     if (auto e = hex4(low)) return e;
-    if (!is_low_surrogate(low)) return error_here(kLoneHigh);
+    if (!is_low_surrogate(low)) return error_here(LONE_HIGH);
     text::utf8::append(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
     return std::nullopt;
   }
