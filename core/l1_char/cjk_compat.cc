@@ -15,6 +15,7 @@ struct Expansion {
 };
 
 // Sorted by code point.  The parentheses of the replacements are ASCII.
+// Source: curated by the team (circled 1-20, parenthesized ideographs, squared units, ten variant kanji).
 constexpr std::array<Expansion, 44> CJK_COMPAT_EXPANSIONS = {{
     {U'\u2460', "1"},       {U'\u2461', "2"},        {U'\u2462', "3"},       {U'\u2463', "4"},
     {U'\u2464', "5"},       {U'\u2465', "6"},        {U'\u2466', "7"},       {U'\u2467', "8"},

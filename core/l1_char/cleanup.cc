@@ -6,11 +6,14 @@
 namespace zenkor::l1_char::cleanup {
 namespace {
 
+// Source: the Bidi_Control property of PropList.txt, but U+061C ARABIC LETTER MARK.
 constexpr text::CharSet BIDI_CONTROLS = {{0x200E, 0x200F}, {0x202A, 0x202E}, {0x2066, 0x2069}};
 
+// Source: curated by the team: the zero width space and non-joiner, the word joiner, the byte order mark.
 constexpr text::CharSet ZERO_WIDTH = {{0x200B, 0x200C}, {0x2060, 0x2060}, {0xFEFF, 0xFEFF}};
 
 // The C0 controls but TAB and LF, DEL and the C1 controls.
+// Source: General_Category Cc of UnicodeData.txt, but TAB and LF.
 constexpr text::CharSet CONTROLS = {{0x00, 0x08}, {0x0B, 0x1F}, {0x7F, 0x9F}};
 
 template <typename Log>

@@ -9,6 +9,8 @@
 namespace zenkor::l1_char::kanji {
 namespace {
 
+// Traditional forms (kyūjitai) and the standard forms the postwar script reform replaced them with.
+// Source: curated by the team.
 constexpr auto KYUJITAI_PAIRS = std::to_array<KanjiPair>({
     {U'乘', U'乗'}, {U'亂', U'乱'}, {U'亞', U'亜'}, {U'佛', U'仏'}, {U'來', U'来'}, {U'假', U'仮'},
     {U'傳', U'伝'}, {U'僞', U'偽'}, {U'價', U'価'}, {U'儉', U'倹'}, {U'兒', U'児'}, {U'兩', U'両'},
@@ -65,6 +67,8 @@ constexpr auto KYUJITAI_PAIRS = std::to_array<KanjiPair>({
 });
 static_assert(KYUJITAI_PAIRS.size() == 310);
 
+// Variant forms common in names (髙, 﨑, 邉, 𠮷, ...) and their usual forms.
+// Source: curated by the team.
 constexpr auto ITAIJI_PAIRS = std::to_array<KanjiPair>({
     {U'冨', U'富'}, {U'圡', U'土'}, {U'增', U'増'}, {U'峯', U'峰'}, {U'嵜', U'崎'}, {U'嶋', U'島'},
     {U'嶌', U'島'}, {U'戶', U'戸'}, {U'曻', U'昇'}, {U'曾', U'曽'}, {U'桝', U'枡'}, {U'楳', U'梅'},

@@ -7,6 +7,7 @@ namespace zenkor::l1_char::quotes {
 namespace {
 
 // ‘ ’ ‚ ‛ “ ” „ ‟, ＂ and ＇.
+// Source: curated by the team from General Punctuation and the fullwidth forms.
 constexpr text::CharSet QUOTES = {{0x2018, 0x201F}, {0xFF02, 0xFF02}, {0xFF07, 0xFF07}};
 
 // Of QUOTES, the single ones; the others are double.

@@ -9,11 +9,13 @@
 namespace zenkor::l1_char::removal {
 namespace {
 
+// Source: whole blocks of Blocks.txt (Enclosed Alphanumerics and CJK Letters, CJK Compatibility and Ideographs).
 constexpr text::CharSet CJK_COMPAT = {{0x2460, 0x24FF}, {0x3200, 0x33FF}, {0xF900, 0xFAFF}};
 
 // ASCII punctuation and the ASCII controls but TAB, LF, FF and CR; general
 // punctuation (its spaces included); CJK punctuation and marks but not 〇;
 // fullwidth and halfwidth punctuation.
+// Source: curated by the team from the ASCII, General Punctuation, CJK and fullwidth punctuation blocks.
 constexpr text::CharSet SYMBOLS = {
     {0x00, 0x08},     {0x0B, 0x0B},     {0x0E, 0x1F},     {0x21, 0x2F},     {0x3A, 0x40},
     {0x5B, 0x60},     {0x7B, 0x7F},     {0x2000, 0x206F}, {0x3001, 0x3006}, {0x3008, 0x303F},

@@ -8,7 +8,7 @@ namespace {
 
 // ASCII letters and digits; ( ) . < > [ ] { }, 〈 〉 《 》 「 」 『 』 【 】 and
 // （ ） ［ ］ ｛ ｝.  One bit test instead of a search for every character:
-// 7.6 -> 3.3 ms over the corpus.
+// 7.6 -> 3.3 ms over the corpus.  Source: curated by the team.
 constexpr text::CharSet EXEMPT = {
     {U'0', U'9'}, {U'A', U'Z'}, {U'a', U'z'}, {U'(', U')'}, {U'.', U'.'}, {U'<', U'<'}, {U'>', U'>'},
     {U'[', U'['}, {U']', U']'}, {U'{', U'{'}, {U'}', U'}'}, {0x3008, 0x3011}, {0xFF08, 0xFF09},

@@ -10,6 +10,8 @@
 namespace zenkor::l1_char::symbols {
 namespace {
 
+// Characters that look like a hyphen or minus, and like a tilde or wave dash.
+// Source: curated by the team.
 constexpr std::array<char32_t, 12> HYPHENS = {0x00AD, 0x058A, 0x2010, 0x2011, 0x2012, 0x2013,
                                               0x2014, 0x2015, 0x2212, 0xFE58, 0xFE63, 0xFF0D};
 constexpr std::array<char32_t, 8> TILDES = {0x007E, 0x02DC, 0x2053, 0x223C, 0x223D, 0x223E, 0x301C, 0xFF5E};

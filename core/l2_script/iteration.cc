@@ -11,7 +11,7 @@ namespace zenkor::l2_script::iteration {
 namespace {
 
 // Hiragana whose voiced form is the next code point; katakana are these plus
-// text::KANA_OFFSET.
+// text::KANA_OFFSET.  Source: the Hiragana block of the Unicode Standard.
 constexpr std::array<char32_t, 20> VOICEABLE = {U'か', U'き', U'く', U'け', U'こ', U'さ', U'し',
                                                 U'す', U'せ', U'そ', U'た', U'ち', U'つ', U'て',
                                                 U'と', U'は', U'ひ', U'ふ', U'へ', U'ほ'};

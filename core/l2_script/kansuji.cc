@@ -25,7 +25,7 @@ constexpr u128 pow10(unsigned k) noexcept {
   return v;
 }
 
-// The eighteen numeral kanji, sorted by code point.
+// The eighteen numeral kanji, sorted by code point.  Source: curated by the team.
 constexpr std::array<Numeral, 18> NUMERALS = {{
     {U'〇', NumeralKind::Digit, 0},          {U'一', NumeralKind::Digit, 1},
     {U'七', NumeralKind::Digit, 7},          {U'万', NumeralKind::BigUnit, pow10(4)},
@@ -40,13 +40,14 @@ constexpr std::array<Numeral, 18> NUMERALS = {{
 static_assert(std::is_sorted(NUMERALS.begin(), NUMERALS.end(),
                              [](const Numeral& a, const Numeral& b) { return a.ch <= b.ch; }));
 
-// Counters after which a single numeral kanji is a quantity (一人, 三つ).
+// Counters after which a single numeral kanji is a quantity (一人, 三つ).  Source: curated by the team.
 constexpr std::array<char32_t, 15> COUNTER_SUFFIXES = {U'つ', U'人', U'位', U'個', U'円', U'回', U'年', U'度',
                                                        U'才', U'日', U'月', U'枚', U'歳', U'番', U'章'};
 static_assert(std::is_sorted(COUNTER_SUFFIXES.begin(), COUNTER_SUFFIXES.end(),
                              [](char32_t a, char32_t b) { return a <= b; }));
 
 // Words that start like a number but are not one; tried only where a run starts.
+// Source: curated by the team.
 constexpr std::array<std::string_view, 16> IDIOM_EXCEPTIONS = {
     "八百屋",   "八百長",   "八百万",   "百人一首", "十八番",   "一石二鳥", "四六時中", "千差万別",
     "千載一遇", "一期一会", "十人十色", "七転八倒", "五月雨",   "五月蝿",   "五十嵐",   "千歳",

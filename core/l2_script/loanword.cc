@@ -18,6 +18,7 @@ struct PairRule {
   std::string_view replacement;
 };
 
+// Source: curated by the team from the variant spellings of foreign sounds in katakana.
 constexpr std::array<PairRule, 11> PAIR_RULES = {{
     {U'ウ', U'ィ', "ウイ"},
     {U'ウ', U'ェ', "ウエ"},
@@ -41,6 +42,7 @@ struct SingleRule {
   char32_t to;
 };
 
+// Source: curated by the team: obsolete or rare kana and their plain spellings.
 constexpr std::array<SingleRule, 5> SINGLE_RULES = {{
     {U'ヂ', U'ジ'},
     {U'ヅ', U'ズ'},

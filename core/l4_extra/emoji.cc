@@ -9,6 +9,7 @@ namespace {
 // The joiner, the variation selectors, regional indicators, skin tones and
 // the pictographic blocks.  Signs that some platforms draw as emoji (©, ⭐,
 // the keycap mark U+20E3, tag characters, ...) are deliberately not here.
+// Source: blocks of Unicode's Blocks.txt, chosen by the team (not the Emoji property of emoji-data.txt).
 constexpr text::CharSet EMOJI = {
     {0x200D, 0x200D},    // zero width joiner
     {0x2600, 0x27BF},    // miscellaneous symbols, dingbats
