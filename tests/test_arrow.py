@@ -17,12 +17,12 @@ import pytest
 from hypothesis import given, settings
 from hypothesis import strategies as st
 
+from shared_data import SAMPLE, corpus_lines
 from zenkor import Normalizer
 
 pa = pytest.importorskip("pyarrow")
 pl = pytest.importorskip("polars")
 
-SAMPLE = Path(__file__).resolve().parents[1] / "bench" / "data"
 TYPES = [pa.string(), pa.large_string(), pa.string_view()]
 
 # Values that have tripped string code before: empty, inline and out-of-line views (12 bytes
@@ -34,7 +34,7 @@ TRICKY = [
 
 
 def sample_lines():
-    return [line for path in sorted(SAMPLE.glob("*.txt")) for line in path.read_text(encoding="utf-8").splitlines()]
+    return corpus_lines(SAMPLE)
 
 
 def expected(normalizer, values):

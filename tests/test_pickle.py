@@ -7,7 +7,8 @@ from concurrent.futures import ProcessPoolExecutor
 
 import pytest
 
-from shared_data import CORPUS, SYNONYMS
+import shared_data
+from shared_data import SYNONYMS
 from zenkor import Normalizer, _native
 
 
@@ -25,7 +26,7 @@ COPIES = {
 
 @pytest.fixture(scope="module")
 def corpus_lines():
-    return [line for path in sorted(CORPUS.glob("*.txt")) for line in path.read_text(encoding="utf-8").splitlines()]
+    return shared_data.corpus_lines()
 
 
 @pytest.mark.parametrize("with_sudachi", [False, True], ids=["plain", "sudachi"])
