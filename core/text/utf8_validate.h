@@ -59,7 +59,8 @@ namespace zenkor::text::utf8 {
     for (auto lead = static_cast<unsigned char>(s[pos]);
          s.size() - pos >= 3 && (lead & 0xF0) == 0xE0 && lead != 0xE0 && lead != 0xED;
          lead = static_cast<unsigned char>(s[pos])) {
-      if (!is_continuation(static_cast<unsigned char>(s[pos + 1])) |
+      // Bitwise on purpose: both bytes are tested, and one branch is taken.
+      if (static_cast<unsigned>(!is_continuation(static_cast<unsigned char>(s[pos + 1]))) |
           !is_continuation(static_cast<unsigned char>(s[pos + 2]))) {
         return false;
       }
