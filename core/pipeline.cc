@@ -137,14 +137,12 @@ std::string_view Normalizer::run_steps(std::string_view in, Plan::Mask present, 
     std::swap(space.work, space.scratch);
     current = space.work;
     // The new text may hold triggers of later steps; a step that only
-    // deletes can add none but by bringing characters together.
+    // deletes can add none but by bringing characters together.  A scan
+    // for those costs less than running the context steps it rules out.
     const Plan::Mask later = plan_.after(i);
     if ((present & later) == later) continue;
-    if ((ran & ~plan_.deleting_steps()) == 0) {
-      present |= later & plan_.context_steps();
-    } else {
-      present = (present & ~later) | (plan_.scan(current) & later);
-    }
+    const Plan::Mask sought = (ran & ~plan_.deleting_steps()) == 0 ? later & plan_.context_steps() & ~present : later;
+    if (sought != 0) present = (present & ~sought) | (plan_.scan(current) & sought);
   }
   return current;
 }

@@ -1,17 +1,23 @@
-"""Normalize a folder of UTF-8 text files on a Dask cluster, in order.
+"""Normalize a folder of UTF-8 text files on a Dask cluster, in order, through Arrow memory.
 
     pip install "zenkor[dask]"
     python examples/dask_normalize.py IN_DIR OUT_DIR [--preset NAME] [--dict FILE] [--sudachi FILE]
                                       [--scheduler ADDRESS] [--blocksize 256MiB]
 
-Each partition (a file, or a block of one with --blocksize) goes through one
-normalize_batch call on a worker.  The normalizer, custom dictionary included,
-is sent to each worker once, pickled.  Lines end at LF, as on the command line
-(`python -m zenkor`), and the output matches what it writes: one output file
-per input file with the same name, or with --blocksize numbered parts
-(part-00000.txt, ...) that, concatenated in order, give the inputs' output
-concatenated in name order.  Without --scheduler a local cluster with one
-worker process per core is started.
+The files become a Dask dataframe with one column, "text", of pyarrow-backed
+strings: a row per line, a partition per file (or per block of one with
+--blocksize).  Each partition goes through one normalize_arrow call on a
+worker (zenkor.arrow.normalize_pandas), so no line becomes a Python str on
+the way in, through, or out.  The normalizer, custom dictionary included, is
+sent to each worker once, pickled.
+
+Lines end at LF, as on the command line (`python -m zenkor`): a CR before the
+LF belongs to the line break, and a last line without one is a line too.  The
+output matches what the command line writes: one output file per input file
+with the same name, or with --blocksize numbered parts (part-00000.txt, ...)
+that, concatenated in order, give the inputs' output concatenated in name
+order.  Without --scheduler a local cluster with one worker process per core
+is started.
 
 Run as a script, its functions travel to the workers with the tasks.  Imported
 from code of your own, the module must be importable on the workers: install
@@ -24,33 +30,86 @@ import argparse
 from pathlib import Path
 
 import dask
-import dask.bag as db
+import dask.dataframe as dd
+import pandas as pd
+import pyarrow as pa
+import pyarrow.compute as pc
+from dask.bytes import read_bytes
 
 import zenkor
+from zenkor.arrow import normalize_pandas
+
+TEXT = "string[pyarrow]"
+META = pd.DataFrame({"text": pd.Series([], dtype=TEXT)})
+
+# A line break: LF with the CR before it, if any, and a CR that ends the
+# file, which the command line reads as a CR LF since it ends the last line
+# with an LF.  (Blocks other than a file's last end at an LF, so `$` is the
+# end of a file.)
+LINE_BREAK = r"\r?\n|\r$"
 
 
-def normalize_partition(lines: list[str], normalizer: zenkor.Normalizer) -> list[str]:
-    """One partition's lines, as read_text gives them (with their LF), as one
-    normalized text: a single element, so that to_textfiles writes it as is."""
-    texts = [line.removesuffix("\n").removesuffix("\r") for line in lines]
-    return ["".join(text + "\n" for text in normalizer.normalize_batch(texts))]
+def read_lines(block: bytes) -> pd.DataFrame:
+    """A block of whole lines, as read_bytes cuts a file at LF, as a frame
+    with a row per line.
+
+    A line-splitting kernel rather than read_csv: a CSV reader with a
+    separator that "never occurs" still drops the text after that separator
+    when it does, reads "NA" as a null, fails on an empty file, and takes a
+    lone CR for a line end.
+    """
+    # The block's UTF-8 is checked here, once, by the cast.
+    text = pa.array([block], pa.large_binary()).cast(pa.large_string())
+    lines = pc.list_flatten(pc.split_pattern_regex(text, LINE_BREAK))
+    # What follows the last line break is a line only when it holds something.
+    if not block or block.endswith((b"\n", b"\r")):
+        lines = lines.slice(0, len(lines) - 1)
+    return pd.DataFrame({"text": pd.array(lines, dtype=TEXT)})
+
+
+def normalize_frame(frame: pd.DataFrame, normalizer: zenkor.Normalizer) -> pd.DataFrame:
+    return frame.assign(text=normalize_pandas(normalizer, frame["text"]))
+
+
+def write_lines(frame: pd.DataFrame, path: str) -> str:
+    """Writes the frame's lines to `path`, each ended by an LF; returns `path`."""
+    column = pa.array(frame["text"])
+    with open(path, "wb") as out:
+        for chunk in column.chunks if isinstance(column, pa.ChunkedArray) else [column]:
+            if len(chunk) == 0:
+                continue
+            # The chunk's values as one list, joined by LF in one Arrow
+            # kernel: a single value whose bytes are written as they are.
+            lines = pa.LargeListArray.from_arrays([0, len(chunk)], chunk)
+            joined = pc.binary_join(lines, pa.scalar("\n", chunk.type))[0]
+            out.write(joined.as_buffer())
+            out.write(b"\n")
+    return path
+
+
+def read_files(paths: list[Path], blocksize: str | None = None) -> dd.DataFrame:
+    """The lines of `paths` in order as a dataframe of one column, "text": a
+    partition per file, or per block of about `blocksize` bytes."""
+    _, blocks = read_bytes([str(p) for p in paths], delimiter=b"\n", blocksize=blocksize, sample=False)
+    parts = [dask.delayed(read_lines)(block) for file_blocks in blocks for block in file_blocks]
+    return dd.from_delayed(parts, meta=META)
 
 
 def normalize_files(paths: list[Path], out_dir: Path, normalizer: zenkor.Normalizer,
                     blocksize: str | None = None) -> list[str]:
     """Writes the normalized text of `paths` into `out_dir`; returns the files
     written, in order.  Runs on the current Dask client (or scheduler)."""
-    bag = db.read_text([str(p) for p in paths], blocksize=blocksize, linedelimiter="\n", encoding="utf-8")
+    frame = read_files(paths, blocksize)
     # One copy of the normalizer in the task graph, whatever the number of partitions.
-    shared = dask.delayed(normalizer)
-    texts = bag.map_partitions(normalize_partition, shared)
-    out_dir.mkdir(parents=True, exist_ok=True)
+    normalized = frame.map_partitions(normalize_frame, dask.delayed(normalizer), meta=META)
     if blocksize is None:
         names = [p.name for p in paths]
-        name = names.__getitem__
     else:
-        name = "part-{:05d}.txt".format
-    return texts.to_textfiles(str(out_dir / "*"), name_function=name, encoding="utf-8", last_endline=False)
+        names = [f"part-{i:05d}.txt" for i in range(normalized.npartitions)]
+    out_dir.mkdir(parents=True, exist_ok=True)
+    writes = [dask.delayed(write_lines)(part, str(out_dir / name))
+              for part, name in zip(normalized.to_delayed(), names, strict=True)]
+    return list(dask.compute(*writes))
 
 
 def main() -> None:

@@ -1,20 +1,17 @@
 #include "py/arrow.h"
 
-#include <algorithm>
 #include <array>
-#include <atomic>
 #include <cstdint>
-#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <utility>
 #include <variant>
 #include <vector>
 
 #include "py/arrow_column.h"
+#include "py/arrow_normalize.h"
 #include "py/calls.h"
 #include "py/references.h"
 
@@ -23,139 +20,11 @@ namespace zenkor::py {
 namespace {
 
 using arrow::ArrowError;
+using arrow::Columns;
 using arrow::Field;
 using arrow::Imported;
-using arrow::Piece;
 using arrow::StringArray;
-using arrow::StringColumn;
 using arrow::StringType;
-
-using Columns = std::vector<std::shared_ptr<const StringColumn>>;
-
-// ---------------------------------------------------------------------------
-// Normalizing arrays: no Python here, and no interpreter lock held.
-
-// Rows [begin, end) of one array: what one thread normalizes at a time.
-struct Task {
-  std::size_t array;
-  std::int64_t begin;
-  std::int64_t end;
-};
-
-// With jobs > 1 the rows are cut into tasks of about equal bytes, a few per
-// thread so that threads that finish early take over the rest, and none
-// under 16 KB: starting a thread costs about as much as normalizing that.
-constexpr std::uint64_t TASKS_PER_JOB = 4;
-constexpr std::uint64_t MIN_TASK_BYTES = 16 * 1024;
-
-// Buffers are reserved from the input's size, up to this much: offsets not
-// yet checked may claim anything.
-constexpr std::uint64_t MAX_RESERVE = std::uint64_t{1} << 28;
-
-std::vector<Task> cut_tasks(const std::vector<StringArray>& arrays, std::size_t jobs) {
-  std::vector<Task> tasks;
-  if (jobs == 1) {
-    for (std::size_t a = 0; a < arrays.size(); ++a) tasks.push_back({a, 0, arrays[a].length()});
-    return tasks;
-  }
-  std::uint64_t total = 0;
-  for (const StringArray& array : arrays) total += array.bytes_hint(0, array.length());
-  const std::uint64_t target = std::max(total / (jobs * TASKS_PER_JOB), MIN_TASK_BYTES);
-  for (std::size_t a = 0; a < arrays.size(); ++a) {
-    const std::int64_t length = arrays[a].length();
-    std::int64_t begin = 0;
-    std::uint64_t bytes = 0;
-    for (std::int64_t i = 0; i < length; ++i) {
-      bytes += arrays[a].bytes_hint(i, i + 1);
-      if (bytes >= target) {
-        tasks.push_back({a, begin, i + 1});
-        begin = i + 1;
-        bytes = 0;
-      }
-    }
-    if (begin < length || length == 0) tasks.push_back({a, begin, length});
-  }
-  return tasks;
-}
-
-// Every row of `arrays` normalized, one output column per array, in order;
-// or the error of the first malformed row, or of a column too large for its
-// type.  Up to `jobs` threads share the work.
-std::variant<Columns, ArrowError> normalize_arrays(const Normalizer& normalizer, StringType type,
-                                                   const std::vector<StringArray>& arrays, std::size_t jobs) {
-  const std::vector<Task> tasks = cut_tasks(arrays, jobs);
-  std::vector<std::int64_t> first_rows;  // of each array, in the whole column
-  std::int64_t rows = 0;
-  for (const StringArray& array : arrays) {
-    first_rows.push_back(rows);
-    rows += array.length();
-  }
-  std::vector<Piece> pieces(tasks.size());
-  std::vector<std::optional<ArrowError>> errors(tasks.size());
-  std::atomic<std::size_t> next{0};
-  // Tasks past a failed one need not run: the error reported is the first
-  // in row order, and every task before it has been taken already.
-  std::atomic<std::size_t> first_failed{tasks.size()};
-  const auto fail_from = [&](std::size_t t) {
-    std::size_t seen = first_failed.load();
-    while (t < seen && !first_failed.compare_exchange_weak(seen, t)) {
-    }
-  };
-  const auto work = [&]() noexcept -> std::exception_ptr {
-    try {
-      Workspace space;
-      for (std::size_t t = next++; t < tasks.size() && t < first_failed.load(); t = next++) {
-        const Task& task = tasks[t];
-        const StringArray& array = arrays[task.array];
-        Piece& piece = pieces[t];
-        piece.lengths.reserve(static_cast<std::size_t>(task.end - task.begin));
-        piece.data.reserve(std::min(array.bytes_hint(task.begin, task.end), MAX_RESERVE));
-        errors[t] = array.read(task.begin, task.end, first_rows[task.array], [&](std::optional<std::string_view> value) {
-          if (value) {
-            piece.append(normalizer.normalize(*value, space));
-          } else {
-            piece.append_null();
-          }
-        });
-        if (errors[t]) fail_from(t);
-      }
-      return nullptr;
-    } catch (...) {
-      fail_from(0);  // the others stop soon: this call fails anyway
-      return std::current_exception();
-    }
-  };
-  // This thread works too; a thread that cannot be started leaves its share
-  // to the others.
-  std::vector<std::exception_ptr> thrown(std::max<std::size_t>(1, std::min(jobs, tasks.size())));
-  std::vector<std::thread> threads;
-  threads.reserve(thrown.size() - 1);
-  for (std::size_t k = 1; k < thrown.size(); ++k) {
-    try {
-      threads.emplace_back([&work, &slot = thrown[k]] { slot = work(); });
-    } catch (const std::exception&) {  // std::system_error, or std::bad_alloc for the thread's state
-      break;
-    }
-  }
-  thrown[0] = work();
-  for (std::thread& thread : threads) thread.join();
-  for (const std::exception_ptr& e : thrown) {
-    if (e) std::rethrow_exception(e);
-  }
-  for (std::optional<ArrowError>& error : errors) {
-    if (error) return std::move(*error);
-  }
-  Columns columns;
-  std::size_t t = 0;
-  for (std::size_t a = 0; a < arrays.size(); ++a) {
-    std::vector<Piece> own;
-    for (; t < tasks.size() && tasks[t].array == a; ++t) own.push_back(std::move(pieces[t]));
-    auto column = StringColumn::assemble(type, std::move(own), arrow::max_offset(type));
-    if (auto* error = std::get_if<ArrowError>(&column)) return std::move(*error);
-    columns.push_back(std::move(std::get<std::shared_ptr<const StringColumn>>(column)));
-  }
-  return columns;
-}
 
 // ---------------------------------------------------------------------------
 // Errors, raised in one place.
@@ -451,7 +320,7 @@ PyObject* normalize_arrow(const Normalizer& normalizer, PyObject* const* args, P
     arrays.push_back(std::get<StringArray>(viewed));
   }
   std::variant<Columns, ArrowError> result;
-  run_without_gil([&] { result = normalize_arrays(normalizer, field.type, arrays, jobs); });
+  run_without_gil([&] { result = arrow::normalize_arrays(normalizer, field.type, arrays, jobs); });
   if (auto* error = std::get_if<ArrowError>(&result)) return raise_arrow_error(*error);
   PyTypeObject* type = input.is_array ? array_type : stream_type;
   auto output = std::make_unique<Output>(Output{std::move(field), std::move(std::get<Columns>(result))});

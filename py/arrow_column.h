@@ -144,6 +144,16 @@ std::optional<ArrowError> StringArray::read_offsets(std::int64_t begin, std::int
                                               std::to_string(offsets[i + 1]) + ")");
     }
   }
+  // Rising offsets of some of the rows say nothing of where the data ends,
+  // which is at the array's last offset: rows read in parts (by several
+  // threads) must end there too.
+  const Offset data_end = offsets[length_];
+  if (offsets[end] > data_end) {
+    std::int64_t i = begin;
+    while (offsets[i + 1] <= data_end) ++i;
+    return malformed_row(first_row + i, "lies outside the data (bytes " + std::to_string(offsets[i]) + " to " +
+                                            std::to_string(offsets[i + 1]) + " of " + std::to_string(data_end) + ")");
+  }
   // Then the bytes of all the rows in one check, far quicker than one per
   // value: when they are UTF-8, a value is exactly when it starts and ends
   // at a character boundary of them.  Bytes under nulls may be anything and
@@ -182,6 +192,9 @@ inline constexpr std::int32_t VIEW_INLINE = 12;
 template <typename Visit>
 std::optional<ArrowError> StringArray::read_views(std::int64_t begin, std::int64_t end, std::int64_t first_row,
                                                   Visit& visit) const {
+  // An empty array may have no views buffer, and no pointer may be moved
+  // from null, even by nothing read.
+  if (begin == end) return std::nullopt;
   const auto* views = static_cast<const unsigned char*>(index_) + static_cast<std::size_t>(offset_) * VIEW_SIZE;
   for (std::int64_t i = begin; i < end; ++i) {
     // A null's view may hold anything: it is never read.

@@ -8,7 +8,7 @@
 # reports no input that merely waited).  Installs clang and libFuzzer with
 # apt-get when they are missing.
 #
-#   sh scripts/fuzz.sh [SECONDS_PER_HARNESS]      (default 40)
+#   sh scripts/fuzz.sh [SECONDS_PER_HARNESS]      (default 30)
 #
 # CXX_FUZZ names the clang++ to use; FUZZ_BUILD_DIR another build folder than
 # build/fuzz, for instance to run the suite while a long run goes on.  The
@@ -17,7 +17,7 @@
 # Exit status 77: clang could not be installed.
 set -eu
 
-seconds=${1:-40}
+seconds=${1:-30}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FUZZ_BUILD_DIR:-$root/build/fuzz}
 cxx=${CXX_FUZZ:-clang++}
@@ -71,14 +71,16 @@ eval "$(python3 "$root/tests/shared_data.py")"
 seeds="$build/seeds"
 rm -rf "$seeds"
 cp -R "$root/tests/fuzz/seeds" "$seeds"
-# About a hundred lines of each corpus file, one seed each, for the normalizer
-# and for levenshtein (which cuts each in two).
+# About a hundred lines of each corpus file, one seed each, for the normalizer,
+# for levenshtein (which cuts each in two) and for the Arrow harness (which
+# takes its values from the front of the input and its choices from the end).
 for file in "$corpus"/*.txt; do
   [ -f "$file" ] || continue
   step=$(($(wc -l <"$file") / 100 + 1))
   awk -v out="$seeds" -v name="$(basename "$file" .txt)" -v step="$step" 'NR % step == 1 && length($0) < 4000 {
     f = out "/normalizer_fuzz/" name "-" NR; print > f; close(f)
     f = out "/levenshtein_fuzz/" name "-" NR; print > f; close(f)
+    f = out "/arrow_fuzz/" name "-" NR; print > f; close(f)
   }' "$file"
 done
 # Pieces of the synonym file for its reader (first byte 4) and for the
@@ -95,7 +97,7 @@ fi
 findings="$build/findings"
 mkdir -p "$findings"
 total=0
-for harness in normalizer_fuzz parsers_fuzz levenshtein_fuzz; do
+for harness in normalizer_fuzz parsers_fuzz levenshtein_fuzz arrow_fuzz; do
   corpus="$build/corpus/$harness"
   mkdir -p "$corpus"
   log="$build/$harness.log"

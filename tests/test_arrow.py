@@ -349,6 +349,27 @@ def test_malformed_layouts_are_value_errors(for_search, made, message):
         for_search.normalize_arrow(made)
 
 
+# An offset that claims the most its type can address, then one that falls back to the end of
+# the data: with several jobs the claim makes a task of its own row, whose offsets rise, and the
+# row must still be found to end past the data (whose size is the last offset).
+@pytest.mark.parametrize(
+    "fmt, huge",
+    [("u", 2**31 - 1), ("U", 2**63 - 1)],
+    ids=["string", "large_string"],
+)
+@pytest.mark.parametrize(
+    "jobs, message",
+    [
+        (1, r"row 1 has offsets that decrease \(from {huge} to 3\)"),
+        (2, r"row 0 lies outside the data \(bytes 0 to {huge} of 3\)"),
+    ],
+)
+def test_an_offset_past_the_data_is_an_error_however_rows_are_shared(for_search, fmt, huge, jobs, message):
+    made = HandMade(fmt, 2, [None, offsets(0, huge, 3, fmt="<i" if fmt == "u" else "<q"), b"abc"])
+    with pytest.raises(ValueError, match=message.format(huge=huge)):
+        for_search.normalize_arrow(made, jobs=jobs)
+
+
 def test_hand_made_arrays_that_are_well_formed_read_as_pyarrow_reads_them(for_search):
     # An empty array needs no buffers; a view's data may sit in its second data buffer.
     assert pa.array(for_search.normalize_arrow(HandMade("u", 0, [None, None, None]))).to_pylist() == []

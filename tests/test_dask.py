@@ -5,6 +5,7 @@ import subprocess
 import sys
 from pathlib import Path
 
+import pandas as pd
 import pytest
 from distributed import Client, LocalCluster
 
@@ -80,3 +81,77 @@ def test_cluster_output_equals_a_single_process_run(client, inputs, dictionary, 
     assert "幽遊白書" in out and "スマートフォン" in out
     assert out != "".join(line + "\n" for p in inputs for line in Normalizer("for_search").normalize_batch(
         p.read_text(encoding="utf-8").replace("\r\n", "\n").splitlines()))
+
+
+# Lines a CSV reader or a str-based splitter gets wrong: quotes, commas, tabs, separators of
+# every kind, words read as nulls or comments, empty and blank lines, characters outside the
+# BMP, a CR that is not a line break, and a last line without an LF.
+AWKWARD = [
+    '"quoted", then a comma',
+    'a "quote" inside',
+    '"',
+    "tab\tseparated\tＡＢＣ",
+    "",
+    "   ",
+    "NA",
+    "null",
+    "#not a comment",
+    "unit\x1fseparator",
+    "a lone\rCR",
+    "𠮷野家で🍣を食べた",
+    "ｶﾞｷﾞｸﾞ、「ｱｲｳ」",
+    "x" * 300,
+]
+
+
+def lines_as_the_command_line_reads(data: bytes) -> list[str]:
+    text = data.decode("utf-8")
+    if text and not text.endswith("\n"):
+        text += "\n"
+    return text.replace("\r\n", "\n").split("\n")[:-1]
+
+
+@pytest.fixture(scope="module")
+def awkward_inputs(tmp_path_factory):
+    folder = tmp_path_factory.mktemp("awkward")
+    body = "\n".join(AWKWARD * 5)
+    (folder / "a-lf.txt").write_text(body + "\n", encoding="utf-8", newline="")
+    (folder / "b-crlf-unterminated.txt").write_text(body.replace("\n", "\r\n") + "\r", encoding="utf-8", newline="")
+    (folder / "c-blank.txt").write_bytes(b"\n\n")
+    (folder / "d-empty.txt").write_bytes(b"")
+    return sorted(folder.iterdir())
+
+
+@pytest.mark.parametrize("preset", ["none", "for_search"])
+@pytest.mark.parametrize("blocksize", [None, "256B"], ids=["file per partition", "blocks"])
+def test_awkward_lines_come_out_one_each_in_order(client, awkward_inputs, tmp_path, preset, blocksize):
+    recipe = load_recipe(client)
+    normalizer = Normalizer(preset)
+    written = recipe.normalize_files(awkward_inputs, tmp_path, normalizer, blocksize=blocksize)
+    lines = [line for path in awkward_inputs for line in lines_as_the_command_line_reads(path.read_bytes())]
+    assert len(lines) == 2 * 5 * len(AWKWARD) + 2
+    want = "".join(normalizer.normalize(line) + "\n" for line in lines)
+    assert b"".join(Path(p).read_bytes() for p in written).decode("utf-8") == want
+    if blocksize is None:
+        assert [Path(p).name for p in written] == [p.name for p in awkward_inputs]
+    else:
+        assert len(written) > len(awkward_inputs)
+
+
+def test_partitions_hold_the_lines_as_arrow_strings(client, awkward_inputs):
+    recipe = load_recipe(client)
+    frame = recipe.read_files(awkward_inputs, blocksize="256B").compute()
+    assert isinstance(frame["text"].array, pd.arrays.ArrowStringArray)
+    lines = [line for path in awkward_inputs for line in lines_as_the_command_line_reads(path.read_bytes())]
+    assert frame["text"].tolist() == lines
+
+
+def test_command_line_on_a_running_scheduler(client, awkward_inputs, dictionary, tmp_path):
+    command = [sys.executable, RECIPE, awkward_inputs[0].parent, tmp_path, "--preset", "for_search",
+               "--sudachi", SYNONYMS, "--dict", dictionary, "--blocksize", "1KiB",
+               "--scheduler", client.scheduler.address]
+    done = subprocess.run(command, capture_output=True, text=True, timeout=300)
+    assert done.returncode == 0, done.stderr[-4000:]
+    written = done.stdout.split()
+    assert [Path(p).parent for p in written] == [tmp_path] * len(written) and len(written) > 1
+    assert b"".join(Path(p).read_bytes() for p in written) == single_process(awkward_inputs, dictionary)

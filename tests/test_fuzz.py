@@ -1,7 +1,7 @@
 """Runs scripts/fuzz.sh: the C++ unit tests and the libFuzzer harnesses, built with clang under
 AddressSanitizer and UndefinedBehaviorSanitizer (the script installs clang when it is missing).
 
-Each harness runs ZENKOR_FUZZ_SECONDS seconds (default 40, about two minutes in all).
+Each harness runs ZENKOR_FUZZ_SECONDS seconds (default 30: four harnesses, about two minutes in all).
 """
 
 import os
@@ -15,7 +15,7 @@ CANNOT_INSTALL_CLANG = 77
 
 
 def test_harnesses_and_cpp_tests_find_nothing_under_sanitizers():
-    seconds = int(os.environ.get("ZENKOR_FUZZ_SECONDS", "40"))
+    seconds = int(os.environ.get("ZENKOR_FUZZ_SECONDS", "30"))
     done = subprocess.run(
         ["sh", str(ROOT / "scripts" / "fuzz.sh"), str(seconds)],
         capture_output=True,

@@ -149,6 +149,24 @@ def test_batch_keeps_order_and_accepts_any_sequence():
     assert n.normalize_batch(range(0)) == []
 
 
+def test_batch_over_many_chunks_matches_per_text_calls():
+    # Batches are normalized in chunks of some 65,536 characters: texts of
+    # every width, unchanged ones and subclasses across chunk boundaries.
+    class Text(str):
+        pass
+
+    n = Normalizer("for_search")
+    kinds = ["ｱｲｳ ABC", "already clean", "ＡＢＣ😀ﾃﾞｽ", "é ｶﾞ", "x" * 3000, Text("ｷｬ")]
+    texts = [kinds[i % len(kinds)] + str(i) for i in range(400)]
+    assert sum(map(len, texts)) > 3 * 65536
+    out = n.normalize_batch(texts)
+    assert out == [n.normalize(t) for t in texts]
+    assert all(type(o) is str for o in out)
+    with pytest.raises(UnicodeEncodeError):
+        n.normalize_batch(texts + ["\ud800"])
+    assert n.normalize_batch(texts[:2]) == out[:2]
+
+
 def test_very_long_input_is_not_truncated():
     n = Normalizer("none")
     text = "ｱいう😀\n" * (4 * 1024 * 1024)  # 48 MiB of UTF-8

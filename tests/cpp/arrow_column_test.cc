@@ -133,6 +133,18 @@ void test_a_stream_hands_out_each_chunk_then_ends() {
   CHECK(chunks[0].use_count() == 1);
 }
 
+void test_an_empty_slice_of_views_reads_nothing() {
+  // A producer may hand over an empty array with no buffers, sliced: the
+  // reader must not even move a pointer from null (UBSan, in scripts/fuzz.sh).
+  const void* buffers[3] = {nullptr, nullptr, nullptr};
+  const ArrowArray array{0, 0, 3, 3, 0, buffers, nullptr, nullptr, nullptr, nullptr};
+  auto viewed = StringArray::view(StringType::StringView, array);
+  if (!CHECK(std::holds_alternative<StringArray>(viewed))) return;
+  int visits = 0;
+  const auto error = std::get<StringArray>(viewed).read(0, 0, 0, [&](std::optional<std::string_view>) { ++visits; });
+  CHECK(!error && visits == 0);
+}
+
 }  // namespace
 
 int main() {
@@ -140,5 +152,6 @@ int main() {
   test_views_open_a_new_buffer_before_the_limit();
   test_exports_share_the_column_until_released();
   test_a_stream_hands_out_each_chunk_then_ends();
+  test_an_empty_slice_of_views_reads_nothing();
   return zenkor::test::finish();
 }

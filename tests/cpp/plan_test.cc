@@ -5,7 +5,8 @@
 //   (b) where may_change says a text cannot change, in any width of code
 //       units the text fits, the stages indeed leave it as it is;
 //   (c) to_utf8 gives back the text's UTF-8 in every such width, and fails
-//       exactly for texts holding a lone surrogate.
+//       exactly for texts holding a lone surrogate; from_utf8 gives back
+//       the text in the narrowest width it fits.
 // Texts are the corpus lines, single characters, and random strings over
 // the characters the stages touch.
 //
@@ -25,6 +26,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -370,6 +372,18 @@ void check_conversion(const std::u32string& text, Tally& tally) {
     fail(tally, "to_utf8, width " + std::to_string(form.width) + ": " + (ok ? "converted" : "failed") + "\n  text " +
                     (surrogate ? std::string("with a surrogate") : zenkor::quoted(want)) + "\n  got  " +
                     zenkor::quoted(got));
+  }
+  if (surrogate) return;
+  std::string buffer;
+  const zenkor::WideText back = zenkor::from_utf8(want, buffer);
+  const zenkor::CodeUnits& narrowest = stored.forms.front();
+  const std::size_t bytes = narrowest.length * narrowest.width;
+  if (back.units.width == narrowest.width && back.units.length == narrowest.length &&
+      (bytes == 0 || std::memcmp(back.units.data, narrowest.data, bytes) == 0)) {
+    pass();
+  } else {
+    fail(tally, "from_utf8 of " + zenkor::quoted(want) + ": width " + std::to_string(back.units.width) + ", length " +
+                    std::to_string(back.units.length));
   }
 }
 

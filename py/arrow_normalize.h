@@ -1,0 +1,28 @@
+// Normalizing columns of Arrow strings: every row of some input arrays, on up
+// to `jobs` threads, into output columns of the same type.  No Python here,
+// so that normalize_arrow runs it without the interpreter lock and the fuzz
+// harness runs it without an interpreter.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <variant>
+#include <vector>
+
+#include "core/pipeline.h"
+#include "py/arrow_column.h"
+
+namespace zenkor::arrow {
+
+using Columns = std::vector<std::shared_ptr<const StringColumn>>;
+
+// Every row of `arrays` normalized, one output column per array, in order;
+// or the error of a malformed row (of the first array, or part of one, that
+// has any), or of a column too large for its type.  Up to `jobs` threads
+// share the work.  Throws only what allocating or starting a thread throws.
+// REQUIRES: jobs >= 1, and every array of `type`.
+[[nodiscard]] std::variant<Columns, ArrowError> normalize_arrays(const Normalizer& normalizer, StringType type,
+                                                               const std::vector<StringArray>& arrays,
+                                                               std::size_t jobs);
+
+}  // namespace zenkor::arrow
