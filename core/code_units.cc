@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "core/utf8.h"
+#include "core/text/utf8.h"
 
 namespace zenkor {
 namespace {
@@ -99,7 +99,7 @@ std::size_t decode(std::string_view text, Unit* out) {
         pos += 3;
       } while (pos < size && s[pos] >= 0xE0 && s[pos] < 0xF0);
     } else {
-      *p++ = static_cast<Unit>(utf8::next(text, pos));
+      *p++ = static_cast<Unit>(text::utf8::next(text, pos));
     }
   }
   return static_cast<std::size_t>(p - out);

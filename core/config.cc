@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <type_traits>
 
-#include "core/utf8.h"
+#include "core/text/utf8.h"
 
 namespace zenkor {
 namespace {
@@ -198,7 +198,7 @@ std::string quoted(std::string_view s) {
   out.reserve(s.size() + 2);
   out.push_back('"');
   for (std::size_t pos = 0; pos < s.size();) {
-    const char32_t c = utf8::next(s, pos);
+    const char32_t c = text::utf8::next(s, pos);
     switch (c) {
       case U'"': out += "\\\""; break;
       case U'\\': out += "\\\\"; break;
@@ -208,7 +208,7 @@ std::string quoted(std::string_view s) {
       case U'\0': out += "\\0"; break;
       default:
         if (shown_as_is(c)) {
-          utf8::append(out, c);
+          text::utf8::append(out, c);
         } else {
           char buf[16];
           std::snprintf(buf, sizeof buf, "\\u{%x}", static_cast<unsigned>(c));

@@ -6,7 +6,7 @@
 // from the input character in its place.  So a character replaced by
 // exactly one other may go unrecorded (kana, ASCII case): it maps to the
 // character it replaced either way.  Normalizing passes no log; stages that
-// rewrite through utf8::Rewriter then run as a NoLog instantiation, the
+// rewrite through text::Rewriter then run as a NoLog instantiation, the
 // same code as without recording, and the others pay one pointer test per
 // edit.
 #pragma once

@@ -31,7 +31,7 @@ struct Carry {
 };
 
 // Row 0 of the table grows by one per column: a positive delta enters block 0.
-constexpr Carry<std::uint64_t> kTopRow{1, 0};
+constexpr Carry<std::uint64_t> TOP_ROW{1, 0};
 
 // The vertical deltas of one block of rows (or of one per lane) in the
 // current column.
@@ -87,7 +87,7 @@ template <typename Value>
 class CharMap {
  public:
   // Room for `expected` characters without growing.
-  explicit CharMap(std::size_t expected) { reset(std::bit_ceil(std::max<std::size_t>(16, kSlotsPerKey * expected))); }
+  explicit CharMap(std::size_t expected) { reset(std::bit_ceil(std::max<std::size_t>(16, SLOTS_PER_KEY * expected))); }
   CharMap(const CharMap&) = delete;
   CharMap& operator=(const CharMap&) = delete;
 
@@ -97,7 +97,7 @@ class CharMap {
 
   // The value of `c`, inserted as 0 when absent.
   Value& insert(char32_t c) {
-    if (kSlotsPerKey * (size_ + 1) > mask_ + 1) grow();
+    if (SLOTS_PER_KEY * (size_ + 1) > mask_ + 1) grow();
     const std::size_t slot = slot_of(c);
     const bool fresh = keys_[slot] != c;
     keys_[slot] = c;
@@ -108,16 +108,16 @@ class CharMap {
   [[nodiscard]] std::size_t size() const noexcept { return size_; }
 
  private:
-  static constexpr std::size_t kSlotsPerKey = 4;
-  static constexpr std::size_t kInline = 256;
-  static constexpr char32_t kEmpty = 0xFFFFFFFF;  // never a scalar value
+  static constexpr std::size_t SLOTS_PER_KEY = 4;
+  static constexpr std::size_t INLINE_SLOTS = 256;
+  static constexpr char32_t EMPTY_KEY = 0xFFFFFFFF;  // never a scalar value
 
   // The slot holding `c`, or the empty slot where it would go.  Fibonacci
   // hashing: the top bits of the product spread runs of neighbouring code
   // points, such as a block of kanji, over the table.
   [[nodiscard]] std::size_t slot_of(char32_t c) const noexcept {
     std::size_t slot = (static_cast<std::uint32_t>(c) * 2654435769u) >> shift_;
-    // One test for both ends of the probe (kEmpty + 1 wraps to 0), so the
+    // One test for both ends of the probe (EMPTY_KEY + 1 wraps to 0), so the
     // processor predicts a single branch that rarely goes on, rather than
     // guessing between a hit and an empty slot.
     while (std::min<std::uint32_t>(keys_[slot] ^ c, keys_[slot] + 1) != 0) slot = (slot + 1) & mask_;
@@ -126,7 +126,7 @@ class CharMap {
 
   // An empty table of `slots` slots, a power of two.
   void reset(std::size_t slots) {
-    if (slots <= kInline) {
+    if (slots <= INLINE_SLOTS) {
       keys_ = inline_keys_.data();
       values_ = inline_values_.data();
     } else {
@@ -135,7 +135,7 @@ class CharMap {
       keys_ = heap_keys_.data();
       values_ = heap_values_.data();
     }
-    std::fill_n(keys_, slots, kEmpty);
+    std::fill_n(keys_, slots, EMPTY_KEY);
     std::fill_n(values_, slots, Value{});
     mask_ = slots - 1;
     shift_ = 32 - std::countr_zero(slots);
@@ -150,12 +150,12 @@ class CharMap {
     const std::vector<Value> values = inline_now ? std::vector<Value>(values_, values_ + mask_ + 1) : std::move(heap_values_);
     reset(2 * keys.size());
     for (std::size_t slot = 0; slot < keys.size(); ++slot) {
-      if (keys[slot] != kEmpty) insert(keys[slot]) = values[slot];
+      if (keys[slot] != EMPTY_KEY) insert(keys[slot]) = values[slot];
     }
   }
 
-  std::array<char32_t, kInline> inline_keys_;
-  std::array<Value, kInline> inline_values_;
+  std::array<char32_t, INLINE_SLOTS> inline_keys_;
+  std::array<Value, INLINE_SLOTS> inline_values_;
   std::vector<char32_t> heap_keys_;
   std::vector<Value> heap_values_;
   char32_t* keys_ = nullptr;
@@ -173,7 +173,7 @@ std::size_t single_block(std::u32string_view a, std::u32string_view b) {
   for (std::size_t i = 0; i < a.size(); ++i) match.insert(a[i]) |= std::uint64_t{1} << i;
   Block<std::uint64_t> block;
   Carry<std::uint64_t> below;  // no block below: unused
-  for (const char32_t c : b) block.advance(match.find(c), kTopRow, below);
+  for (const char32_t c : b) block.advance(match.find(c), TOP_ROW, below);
   return static_cast<std::size_t>(static_cast<std::ptrdiff_t>(b.size()) + rise(block.vp, block.vn, first_rows(a.size())));
 }
 
@@ -300,7 +300,7 @@ SweepFunction choose_sweep() noexcept { return sweep_baseline; }
 #endif
 
 // The blocks of a stripe, 4 lanes of 64 rows.
-constexpr std::size_t kStripeRows = 256;
+constexpr std::size_t STRIPE_ROWS = 256;
 
 // Longer patterns.  Every distinct character of the pattern gets a dense
 // rank once per call (0 for the text's characters the pattern lacks), so the
@@ -326,11 +326,11 @@ std::size_t many_blocks(std::u32string_view a, std::u32string_view b) {
   for (std::size_t j = 0; j < b.size(); ++j) text[j] = rank_of.find(b[j]);
 
   static const SweepFunction sweep = choose_sweep();
-  std::vector<std::uint64_t> match((rank_of.size() + 1) * kStripeRows / 64);
-  std::vector<std::uint8_t> carries(b.size(), pack(kTopRow.positive, kTopRow.negative));
+  std::vector<std::uint64_t> match((rank_of.size() + 1) * STRIPE_ROWS / 64);
+  std::vector<std::uint8_t> carries(b.size(), pack(TOP_ROW.positive, TOP_ROW.negative));
   auto distance = static_cast<std::ptrdiff_t>(b.size());
-  for (std::size_t first = 0; first < a.size(); first += kStripeRows) {
-    distance += sweep(std::span(pattern).subspan(first, std::min(kStripeRows, a.size() - first)), text, match, carries);
+  for (std::size_t first = 0; first < a.size(); first += STRIPE_ROWS) {
+    distance += sweep(std::span(pattern).subspan(first, std::min(STRIPE_ROWS, a.size() - first)), text, match, carries);
   }
   return static_cast<std::size_t>(distance);
 }

@@ -2,7 +2,7 @@
 
 #include <numeric>
 
-#include "core/utf8.h"
+#include "core/text/utf8.h"
 
 namespace zenkor {
 
@@ -16,7 +16,7 @@ void Origins::follow(std::string_view before, std::string_view after, const Edit
   std::size_t read = 0;  // bytes of `before` accounted for
   std::size_t from = 0;  // their characters
   const auto copy_to = [&](std::size_t end) {
-    const std::size_t count = utf8::length(before.substr(read, end - read));
+    const std::size_t count = text::utf8::length(before.substr(read, end - read));
     next.insert(next.end(), at_.begin() + static_cast<std::ptrdiff_t>(from),
                 at_.begin() + static_cast<std::ptrdiff_t>(from + count));
     from += count;
@@ -24,8 +24,8 @@ void Origins::follow(std::string_view before, std::string_view after, const Edit
   };
   for (const Edit& e : log.edits()) {
     copy_to(e.in_begin);
-    const std::size_t replaced = utf8::length(before.substr(e.in_begin, e.in_end - e.in_begin));
-    const std::size_t written = utf8::length(after.substr(e.out_begin, e.out_end - e.out_begin));
+    const std::size_t replaced = text::utf8::length(before.substr(e.in_begin, e.in_end - e.in_begin));
+    const std::size_t written = text::utf8::length(after.substr(e.out_begin, e.out_end - e.out_begin));
     for (std::size_t k = 0; k < written; ++k) next.push_back(at_[from + k * replaced / written]);
     from += replaced;
     read = e.in_end;

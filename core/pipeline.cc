@@ -5,26 +5,27 @@
 
 #include "core/l1_char/case.h"
 #include "core/l1_char/cjk_compat.h"
+#include "core/l1_char/cjk_spacing.h"
 #include "core/l1_char/cleanup.h"
 #include "core/l1_char/kanji.h"
+#include "core/l1_char/nfkc.h"
 #include "core/l1_char/prolonged.h"
 #include "core/l1_char/quotes.h"
+#include "core/l1_char/removal.h"
 #include "core/l1_char/repeat.h"
-#include "core/l1_char/spaces.h"
-#include "core/l1_char/spacing.h"
-#include "core/l1_char/strip.h"
+#include "core/l1_char/space_runs.h"
 #include "core/l1_char/symbols.h"
-#include "core/l1_char/unicode.h"
 #include "core/l1_char/width.h"
+#include "core/l2_script/ascii_numbers.h"
 #include "core/l2_script/era.h"
 #include "core/l2_script/iteration.h"
 #include "core/l2_script/kana.h"
+#include "core/l2_script/kansuji.h"
 #include "core/l2_script/loanword.h"
-#include "core/l2_script/numbers.h"
-#include "core/l2_script/numerals.h"
 #include "core/l4_extra/emoji.h"
 #include "core/l4_extra/protect.h"
-#include "core/utf8.h"
+#include "core/text/rewriter.h"
+#include "core/text/white_space.h"
 
 namespace zenkor {
 namespace {
@@ -32,9 +33,9 @@ namespace {
 // Katakana words shorter than this keep their final ー (カー, ビール).
 constexpr std::size_t MIN_STRIPPED_WORD_LENGTH = 4;
 
-void trim_front(std::string& s) { s.erase(0, s.size() - utf8::trim_white_space_front(s).size()); }
+void trim_front(std::string& s) { s.erase(0, s.size() - text::trim_white_space_front(s).size()); }
 
-void trim_back(std::string& s) { s.resize(utf8::trim_white_space_back(s).size()); }
+void trim_back(std::string& s) { s.resize(text::trim_white_space_back(s).size()); }
 
 // Trims the outer ends of the output, stopping at the first protected segment
 // from either side.
@@ -64,7 +65,7 @@ void Normalizer::run_step(std::size_t i, std::string_view in, std::string& out, 
     case StepId::RemoveControl: return cleanup::remove_control(in, out, log);
     case StepId::RemoveVariationSelectors: return kanji::remove_variation_selectors(in, out, log);
     case StepId::ExpandCjkCompat: return cjk_compat::expand(in, out, log);
-    case StepId::Nfkc: return unicode::nfkc(in, out, log);
+    case StepId::Nfkc: return nfkc::normalize(in, out, log);
     case StepId::KyujitaiToShinjitai: return kanji::map_table(in, out, kanji::KYUJITAI_TABLE, log);
     case StepId::UnifyItaiji: return kanji::map_table(in, out, kanji::ITAIJI_TABLE, log);
     case StepId::HalfwidthKanaToFullwidth: return width::halfwidth_kana_to_fullwidth(in, out, log);
@@ -79,17 +80,17 @@ void Normalizer::run_step(std::size_t i, std::string_view in, std::string& out, 
     case StepId::StripTrailingProlonged:
       return loanword::strip_trailing_prolonged(in, out, MIN_STRIPPED_WORD_LENGTH, log);
     case StepId::Emoji: return l4_extra::emoji::process(in, out, c.emoji, log);
-    case StepId::KansujiToArabic: return numerals::kansuji_to_arabic(in, out, log);
-    case StepId::ArabicToKansuji: return numerals::arabic_to_kansuji(in, out, log);
+    case StepId::KansujiToArabic: return kansuji::kansuji_to_arabic(in, out, log);
+    case StepId::ArabicToKansuji: return kansuji::arabic_to_kansuji(in, out, log);
     case StepId::EraToWestern: return era::era_to_western(in, out, log);
-    case StepId::CanonicalizeNumbers: return numbers::canonicalize(in, out, log);
-    case StepId::RemoveCjkCompat: return strip::remove_cjk_compat(in, out, log);
-    case StepId::RemoveSymbols: return strip::remove_symbols(in, out, log);
+    case StepId::CanonicalizeNumbers: return ascii_numbers::canonicalize(in, out, log);
+    case StepId::RemoveCjkCompat: return removal::remove_cjk_compat(in, out, log);
+    case StepId::RemoveSymbols: return removal::remove_symbols(in, out, log);
     case StepId::RepeatLimit:
-      return repeat::shorten(in, out, static_cast<std::size_t>(c.repeat_limit.value_or(1)), log);
+      return repeat::shorten(in, out, static_cast<std::size_t>(*c.repeat_limit), log);  // planned only with a limit
     case StepId::Case: return case_::convert(in, out, c.case_action, log);
-    case StepId::CollapseSpaces: return spaces::collapse(in, out, log);
-    case StepId::CjkSpacing: return spacing::process(in, out, c.cjk_spacing, log);
+    case StepId::CollapseSpaces: return space_runs::collapse(in, out, log);
+    case StepId::CjkSpacing: return cjk_spacing::process(in, out, c.cjk_spacing, log);
     case StepId::Synonyms: return synonyms_->apply(in, out, log);
   }
 }
@@ -97,7 +98,7 @@ void Normalizer::run_step(std::size_t i, std::string_view in, std::string& out, 
 void Normalizer::run_fused(std::size_t first, std::size_t last, Plan::Mask present, std::string_view in,
                            std::string& out) const {
   using namespace l1_char;
-  utf8::Rewriter w(in, out);
+  text::Rewriter w(in, out);
   while (!w.done()) {
     const char32_t c = w.next();
     for (std::size_t i = first; i < last; ++i) {
@@ -149,11 +150,11 @@ std::string_view Normalizer::run_steps(std::string_view in, Plan::Mask present, 
 l3_lexical::synonym::SynonymDict Normalizer::prenormalized(const l3_lexical::synonym::SynonymDict& dict) const {
   const Normalizer plain(config_);
   l3_lexical::synonym::SynonymDict normalized;
+  normalized.reserve(dict.size());
   // In insert order, so of variants that become equal the last given wins.
-  for (const std::size_t i : dict.insert_order()) {
-    const auto& entry = dict.entries()[i];
+  dict.visit_in_insert_order([&](const l3_lexical::synonym::SynonymDict::Entry& entry) {
     normalized.insert(plain.normalize(entry.variant), entry.canonical);
-  }
+  });
   return normalized;
 }
 
@@ -199,7 +200,7 @@ std::string_view Normalizer::normalize(std::string_view text, Plan::Mask steps, 
   // One plain piece: its segment list would hold a single string, so the
   // stages' result is trimmed and returned as it is, without joining.
   const std::string_view result = run_steps(text, steps, space);
-  return c.trim ? utf8::trim_white_space(result) : result;
+  return c.trim ? text::trim_white_space(result) : result;
 }
 
 Normalized Normalizer::segments(std::string_view text, const std::vector<l4_extra::protect::Span>& spans,

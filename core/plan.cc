@@ -6,25 +6,26 @@
 
 #include "core/l1_char/case.h"
 #include "core/l1_char/cjk_compat.h"
+#include "core/l1_char/cjk_spacing.h"
 #include "core/l1_char/cleanup.h"
 #include "core/l1_char/kanji.h"
+#include "core/l1_char/nfkc.h"
 #include "core/l1_char/quotes.h"
+#include "core/l1_char/removal.h"
 #include "core/l1_char/repeat.h"
-#include "core/l1_char/spaces.h"
-#include "core/l1_char/spacing.h"
-#include "core/l1_char/strip.h"
+#include "core/l1_char/space_runs.h"
 #include "core/l1_char/symbols.h"
-#include "core/l1_char/unicode.h"
 #include "core/l1_char/width.h"
+#include "core/l2_script/ascii_numbers.h"
 #include "core/l2_script/era.h"
 #include "core/l2_script/iteration.h"
 #include "core/l2_script/kana.h"
+#include "core/l2_script/kansuji.h"
 #include "core/l2_script/loanword.h"
-#include "core/l2_script/numbers.h"
-#include "core/l2_script/numerals.h"
 #include "core/l3_lexical/synonym.h"
 #include "core/l4_extra/emoji.h"
-#include "core/utf8.h"
+#include "core/text/utf8.h"
+#include "core/text/white_space.h"
 
 namespace zenkor {
 namespace {
@@ -46,7 +47,7 @@ bool triggers(StepId id, int variant, char32_t c) noexcept {
     case StepId::RemoveControl: return cleanup::remove_control_trigger(c);
     case StepId::RemoveVariationSelectors: return kanji::remove_variation_selectors_trigger(c);
     case StepId::ExpandCjkCompat: return cjk_compat::expand_trigger(c);
-    case StepId::Nfkc: return unicode::nfkc_trigger(c);
+    case StepId::Nfkc: return nfkc::normalize_trigger(c);
     case StepId::KyujitaiToShinjitai: return kanji::map_table_trigger(kanji::KYUJITAI_TABLE, c);
     case StepId::UnifyItaiji: return kanji::map_table_trigger(kanji::ITAIJI_TABLE, c);
     case StepId::HalfwidthKanaToFullwidth: return width::halfwidth_kana_to_fullwidth_trigger(c);
@@ -58,14 +59,14 @@ bool triggers(StepId id, int variant, char32_t c) noexcept {
     case StepId::UnifySymbols:
       return symbols::unify_trigger(c, (variant & 1) != 0, (variant & 2) != 0, (variant & 4) != 0);
     case StepId::Emoji: return l4_extra::emoji::process_trigger(c);
-    case StepId::KansujiToArabic: return numerals::kansuji_to_arabic_trigger(c);
-    case StepId::ArabicToKansuji: return numerals::arabic_to_kansuji_trigger(c);
-    case StepId::CanonicalizeNumbers: return numbers::canonicalize_trigger(c);
-    case StepId::RemoveCjkCompat: return strip::remove_cjk_compat_trigger(c);
-    case StepId::RemoveSymbols: return strip::remove_symbols_trigger(c);
+    case StepId::KansujiToArabic: return kansuji::kansuji_to_arabic_trigger(c);
+    case StepId::ArabicToKansuji: return kansuji::arabic_to_kansuji_trigger(c);
+    case StepId::CanonicalizeNumbers: return ascii_numbers::canonicalize_trigger(c);
+    case StepId::RemoveCjkCompat: return removal::remove_cjk_compat_trigger(c);
+    case StepId::RemoveSymbols: return removal::remove_symbols_trigger(c);
     case StepId::Case: return case_::convert_trigger(c, static_cast<CaseAction>(variant));
-    case StepId::CollapseSpaces: return spaces::collapse_trigger(c);
-    case StepId::CjkSpacing: return spacing::process_trigger(c, static_cast<CjkSpacing>(variant));
+    case StepId::CollapseSpaces: return space_runs::collapse_trigger(c);
+    case StepId::CjkSpacing: return cjk_spacing::process_trigger(c, static_cast<CjkSpacing>(variant));
     case StepId::StripTrailingProlonged:
     case StepId::EraToWestern:
     case StepId::CollapseProlongedRun:
@@ -180,7 +181,7 @@ Plan::Plan(const Config& c, const l3_lexical::synonym::SynonymDict* synonyms) {
     auto astral = std::make_shared<std::vector<char32_t>>();
     for (const auto& entry : synonyms->entries()) {
       std::size_t pos = 0;
-      const char32_t first = utf8::next(entry.variant, pos);
+      const char32_t first = text::utf8::next(entry.variant, pos);
       if (first < 0x10000) {
         bmp->add(first);
       } else {
@@ -322,10 +323,10 @@ class Utf8Source {
  public:
   explicit Utf8Source(std::string_view text) : text_(text) {}
   [[nodiscard]] bool more() const noexcept { return pos_ < text_.size(); }
-  char32_t next() noexcept { return utf8::next(text_, pos_); }
+  char32_t next() noexcept { return text::utf8::next(text_, pos_); }
   [[nodiscard]] char32_t peek() const noexcept {
     std::size_t at = pos_;
-    return at < text_.size() ? utf8::next(text_, at) : NO_CHAR;
+    return at < text_.size() ? text::utf8::next(text_, at) : NO_CHAR;
   }
 
  private:
@@ -418,7 +419,7 @@ Plan::Found Plan::scan(CodeUnits text) const noexcept {
       default: return static_cast<const std::uint32_t*>(text.data)[k];
     }
   };
-  if (trim_ && (utf8::is_white_space(unit(0)) || utf8::is_white_space(unit(text.length - 1)))) found.other = true;
+  if (trim_ && (text::is_white_space(unit(0)) || text::is_white_space(unit(text.length - 1)))) found.other = true;
   return found;
 }
 

@@ -14,7 +14,8 @@
 #include "core/l4_extra/protect.h"
 #include "core/origins.h"
 #include "core/pipeline.h"
-#include "core/utf8.h"
+#include "core/text/utf8.h"
+#include "core/text/white_space.h"
 
 namespace zenkor {
 namespace {
@@ -70,7 +71,7 @@ constexpr std::array<std::pair<char32_t, std::string_view>, 3> SYMBOL_OPTIONS = 
 void add_symbol_options(const EditLog& log, std::string_view after, unsigned& seen) {
   for (const Edit& e : log.edits()) {
     std::size_t pos = e.out_begin;
-    const char32_t written = pos < e.out_end ? utf8::next(after, pos) : 0;
+    const char32_t written = pos < e.out_end ? text::utf8::next(after, pos) : 0;
     for (std::size_t i = 0; i < SYMBOL_OPTIONS.size(); ++i) {
       if (SYMBOL_OPTIONS[i].first == written) seen |= 1u << i;
     }
@@ -109,7 +110,7 @@ Normalizer::Trace Normalizer::trace(std::string_view text, bool keep_steps) cons
   std::vector<Piece> pieces;
   std::size_t first = 0;  // the input characters before the piece
   for (const auto& piece : l4_extra::protect::segment(text, spans)) {
-    const std::size_t length = utf8::length(piece.text);
+    const std::size_t length = text::utf8::length(piece.text);
     pieces.push_back({std::string(piece.text), piece.kind.has_value(), piece.kind == l4_extra::protect::Kind::Url,
                       Origins(first, length)});
     if (!piece.kind) pieces.back().triggered = plan_.scan(piece.text);
@@ -168,14 +169,14 @@ Normalizer::Trace Normalizer::trace(std::string_view text, bool keep_steps) cons
     bool trimmed = false;
     const auto trim_piece = [&](Piece& p, bool front) {
       const std::string_view kept =
-          front ? utf8::trim_white_space_front(p.text) : utf8::trim_white_space_back(p.text);
+          front ? text::trim_white_space_front(p.text) : text::trim_white_space_back(p.text);
       if (kept.size() == p.text.size()) return;
       const std::size_t cut = p.text.size() - kept.size();
       if (front) {
-        p.origins.drop_front(utf8::length(std::string_view(p.text).substr(0, cut)));
+        p.origins.drop_front(text::utf8::length(std::string_view(p.text).substr(0, cut)));
         p.text.erase(0, cut);
       } else {
-        p.origins.drop_back(utf8::length(std::string_view(p.text).substr(kept.size())));
+        p.origins.drop_back(text::utf8::length(std::string_view(p.text).substr(kept.size())));
         p.text.resize(kept.size());
       }
       trimmed = true;

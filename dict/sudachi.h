@@ -16,7 +16,7 @@
 #include "core/l3_lexical/synonym.h"
 #include "core/result.h"
 
-namespace zenkor::sudachi {
+namespace zenkor::dict::sudachi {
 
 struct SudachiParseError {
   std::size_t line;  // 1-based line with fewer than 9 fields and no comma at all
@@ -27,4 +27,4 @@ struct SudachiParseError {
 // REQUIRES: text is valid UTF-8.  No I/O.
 [[nodiscard]] Result<l3_lexical::synonym::SynonymDict, SudachiParseError> load_sudachi_synonyms(std::string_view text);
 
-}  // namespace zenkor::sudachi
+}  // namespace zenkor::dict::sudachi

@@ -10,9 +10,9 @@
 #include <new>
 #include <system_error>
 
-#include "core/utf8.h"
+#include "core/text/utf8_validate.h"
 
-namespace zenkor::text_file {
+namespace zenkor::dict::text_file {
 
 namespace {
 
@@ -90,10 +90,10 @@ Result<Text, ReadError> read(std::string_view path, std::size_t max_bytes) {
     size += static_cast<std::size_t>(n);
   }
   text.size_ = size;
-  if (!utf8::is_valid(text.view())) return ReadError{ReadError::Kind::NotUtf8};
+  if (!text::utf8::is_valid(text.view())) return ReadError{ReadError::Kind::NotUtf8};
   // Spreadsheet programs save CSV with a byte-order mark; it is not text.
   if (text.view().starts_with("\xEF\xBB\xBF")) text.start_ = 3;
   return text;
 }
 
-}  // namespace zenkor::text_file
+}  // namespace zenkor::dict::text_file

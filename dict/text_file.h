@@ -14,12 +14,12 @@
 
 #include "core/result.h"
 
-namespace zenkor::text_file {
+namespace zenkor::dict::text_file {
 
 // Dictionaries are a few megabytes (the public Sudachi synonyms: 3 MB); a
 // file past 1 GiB, or a device that never ends such as /dev/zero, is refused
 // before it can take the machine's memory.
-inline constexpr std::size_t kMaxBytes = std::size_t{1} << 30;
+inline constexpr std::size_t MAX_BYTES = std::size_t{1} << 30;
 
 struct ReadError {
   enum class Kind : unsigned char { Os, NulInPath, TooLarge, NotUtf8 };
@@ -55,6 +55,6 @@ class Text {
 // without a leading byte-order mark.  Files of more than `max_bytes` bytes
 // fail with TooLarge; at most max_bytes + 1 bytes are ever held.
 // Throws only std::bad_alloc.
-[[nodiscard]] Result<Text, ReadError> read(std::string_view path, std::size_t max_bytes = kMaxBytes);
+[[nodiscard]] Result<Text, ReadError> read(std::string_view path, std::size_t max_bytes = MAX_BYTES);
 
-}  // namespace zenkor::text_file
+}  // namespace zenkor::dict::text_file

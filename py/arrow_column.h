@@ -28,8 +28,8 @@
 #include <vector>
 
 #include "core/result.h"
-#include "core/utf8.h"
-#include "core/utf8_validate.h"
+#include "core/text/utf8.h"
+#include "core/text/utf8_validate.h"
 #include "py/arrow_abi.h"
 
 namespace zenkor::arrow {
@@ -126,7 +126,7 @@ Result<void, ArrowError> StringArray::read(std::int64_t begin, std::int64_t end,
 // Whether a value read from outside is UTF-8: 32 bytes at a time from a
 // length where that is quicker (half the time on 70-byte tweets).
 [[nodiscard]] inline bool is_utf8(std::string_view value) noexcept {
-  return value.size() >= 32 ? utf8::is_valid_long(value) : utf8::is_valid(value);
+  return value.size() >= 32 ? text::utf8::is_valid_long(value) : text::utf8::is_valid(value);
 }
 
 template <typename Offset, typename Visit>
@@ -160,9 +160,9 @@ Result<void, ArrowError> StringArray::read_offsets(std::int64_t begin, std::int6
   // at a character boundary of them.  Bytes under nulls may be anything and
   // fail the check; then each value is checked alone.
   const auto bytes = static_cast<std::size_t>(offsets[end] - offsets[begin]);
-  const bool all_valid = data_ != nullptr && utf8::is_valid_long(std::string_view(data_ + offsets[begin], bytes));
+  const bool all_valid = data_ != nullptr && text::utf8::is_valid_long(std::string_view(data_ + offsets[begin], bytes));
   const auto boundary = [&](Offset at) {
-    return at == offsets[end] || !utf8::is_continuation(static_cast<unsigned char>(data_[at]));
+    return at == offsets[end] || !text::utf8::is_continuation(static_cast<unsigned char>(data_[at]));
   };
   for (std::int64_t i = begin; i < end; ++i) {
     if (!is_valid(i)) {

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <new>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 
 #include "py/strings.h"
@@ -87,13 +88,22 @@ bool bind_arguments(const char* func, const std::array<const char*, N>& names, s
   return true;
 }
 
+// Checks that argument `name` of function `func` is a str.
+inline bool is_str_argument(PyObject* obj, const char* func, const char* name) {
+  if (PyUnicode_Check(obj)) return true;
+  PyErr_Format(PyExc_TypeError, "%s() argument '%s' must be str, not %.80s", func, name, Py_TYPE(obj)->tp_name);
+  return false;
+}
+
 // Checks that argument `name` of function `func` is a str and reads it.
 inline bool str_argument(PyObject* obj, const char* func, const char* name, std::string_view& out) {
-  if (!PyUnicode_Check(obj)) {
-    PyErr_Format(PyExc_TypeError, "%s() argument '%s' must be str, not %.80s", func, name, Py_TYPE(obj)->tp_name);
-    return false;
-  }
-  return utf8_of(obj, out);
+  return is_str_argument(obj, func, name) && utf8_of(obj, out);
+}
+
+// The same, caching nothing on the str (see uncached_utf8_of).
+inline bool str_argument(PyObject* obj, const char* func, const char* name, std::string& buffer,
+                         std::string_view& out) {
+  return is_str_argument(obj, func, name) && uncached_utf8_of(obj, buffer, out);
 }
 
 }  // namespace zenkor::py

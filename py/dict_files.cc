@@ -7,7 +7,7 @@
 #include <variant>
 
 #include "core/config.h"
-#include "core/utf8.h"
+#include "core/text/utf8.h"
 #include "py/errors.h"
 #include "py/references.h"
 #include "py/strings.h"
@@ -30,7 +30,7 @@ std::string_view extension_of(std::string_view path) {
   const std::size_t dot = name.rfind('.');
   if (dot == std::string_view::npos || dot == 0) return {};
   const std::string_view extension = name.substr(dot + 1);
-  return zenkor::utf8::is_valid(extension) ? extension : std::string_view();
+  return zenkor::text::utf8::is_valid(extension) ? extension : std::string_view();
 }
 
 }  // namespace
@@ -44,7 +44,7 @@ bool path_argument(PyObject* obj, FilePath& out) {
   Py_ssize_t size = 0;
   if (PyBytes_AsStringAndSize(encoded.get(), &data, &size) < 0) return false;
   out.bytes.assign(data, static_cast<std::size_t>(size));
-  out.text = zenkor::utf8::to_valid_lossy(out.bytes);
+  out.text = zenkor::text::utf8::to_valid_lossy(out.bytes);
   return true;
 }
 
@@ -78,8 +78,8 @@ bool format_argument(PyObject* format_obj, const FilePath& path, char32_t& delim
   return true;
 }
 
-bool read_text_file(const FilePath& path, text_file::Text& out) {
-  auto read = text_file::read(path.bytes);
+bool read_text_file(const FilePath& path, dict::text_file::Text& out) {
+  auto read = dict::text_file::read(path.bytes);
   if (read.ok()) {
     out = std::move(read).value();
     return true;

@@ -28,6 +28,6 @@ bool format_argument(PyObject* format_obj, const FilePath& path, char32_t& delim
 
 // Reads a whole file as UTF-8 text; false with OSError "cannot read {path}:
 // {reason}" set (see raise_error in py/errors.h).
-bool read_text_file(const FilePath& path, text_file::Text& out);
+bool read_text_file(const FilePath& path, dict::text_file::Text& out);
 
 }  // namespace zenkor::py

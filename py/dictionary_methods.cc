@@ -33,7 +33,10 @@ using l3_lexical::synonym::SynonymDictError;
 
 // Replaces the object's normalizer with one holding the current dictionary
 // extended by `added`, whose variants are pre-normalized.  Returns self.
-PyObject* merge_synonyms(PyObject* obj, const SynonymDict& added) {
+// `added` is only read from here on, so its index goes before its
+// normalized copy is built beside it.
+PyObject* merge_synonyms(PyObject* obj, SynonymDict added) {
+  added.drop_index();
   auto* self = reinterpret_cast<PyNormalizer*>(obj);
   self->inner = std::make_unique<Normalizer>(self->inner->with_synonyms(added));
   return Py_NewRef(obj);
@@ -94,7 +97,7 @@ PyObject* Normalizer_with_custom_dict(PyObject* obj, PyObject* const* args, Py_s
     PyObject* item = PyList_GET_ITEM(items.get(), i);
     if (!add_item(PyTuple_GET_ITEM(item, 0), PyTuple_GET_ITEM(item, 1), added)) return nullptr;
   }
-  return merge_synonyms(obj, added);
+  return merge_synonyms(obj, std::move(added));
 }
 
 PyObject* Normalizer_load_custom_dict_json(PyObject* obj, PyObject* const* args, Py_ssize_t nargs,
@@ -104,11 +107,15 @@ PyObject* Normalizer_load_custom_dict_json(PyObject* obj, PyObject* const* args,
   PyObject* json_obj = bound[0];
   ExclusiveBorrow borrow(reinterpret_cast<PyNormalizer*>(obj));
   if (!borrow) return nullptr;
+  // A UTF-8 copy of a large document is given back once read, not held
+  // while its entries are normalized, nor left cached on the str.
+  std::string buffer;
   std::string_view json;
-  if (!str_argument(json_obj, "load_custom_dict_json", "json", json)) return nullptr;
+  if (!str_argument(json_obj, "load_custom_dict_json", "json", buffer, json)) return nullptr;
   auto loaded = SynonymDict::from_json_grouped(json);
+  std::string().swap(buffer);
   if (!loaded.ok()) return raise_error(loaded.error(), "json");
-  return merge_synonyms(obj, loaded.value());
+  return merge_synonyms(obj, std::move(loaded).value());
 }
 
 PyObject* Normalizer_load_custom_dict_file(PyObject* obj, PyObject* const* args, Py_ssize_t nargs,
@@ -123,12 +130,12 @@ PyObject* Normalizer_load_custom_dict_file(PyObject* obj, PyObject* const* args,
   FilePath path;
   char32_t delimiter = 0;
   if (!path_argument(path_obj, path) || !format_argument(format_obj, path, delimiter)) return nullptr;
-  text_file::Text text;
+  dict::text_file::Text text;
   if (!read_text_file(path, text)) return nullptr;
   auto loaded = delimiter == 0 ? SynonymDict::from_json_grouped(text.view())
                                : SynonymDict::from_delimited(text.view(), delimiter);
   if (!loaded.ok()) return raise_error(loaded.error(), path.text);
-  return merge_synonyms(obj, loaded.value());
+  return merge_synonyms(obj, std::move(loaded).value());
 }
 
 PyObject* Normalizer_load_sudachi_synonyms(PyObject* obj, PyObject* const* args, Py_ssize_t nargs,
@@ -139,11 +146,11 @@ PyObject* Normalizer_load_sudachi_synonyms(PyObject* obj, PyObject* const* args,
   ExclusiveBorrow borrow(reinterpret_cast<PyNormalizer*>(obj));
   if (!borrow) return nullptr;
   FilePath path;
-  text_file::Text text;
+  dict::text_file::Text text;
   if (!path_argument(path_obj, path) || !read_text_file(path, text)) return nullptr;
-  auto loaded = sudachi::load_sudachi_synonyms(text.view());
+  auto loaded = dict::sudachi::load_sudachi_synonyms(text.view());
   if (!loaded.ok()) return raise_error(loaded.error(), path.text);
-  return merge_synonyms(obj, loaded.value());
+  return merge_synonyms(obj, std::move(loaded).value());
 }
 
 PyObject* Normalizer_clear_custom_dict(PyObject* obj, PyObject*) {

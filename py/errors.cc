@@ -94,14 +94,14 @@ PyObject* raise_error(const l3_lexical::synonym::SynonymDictError& error, std::s
   return raise(PyExc_ValueError, "invalid custom dict " + std::string(source) + ": " + error.display());
 }
 
-PyObject* raise_error(const sudachi::SudachiParseError& error, std::string_view path) {
+PyObject* raise_error(const dict::sudachi::SudachiParseError& error, std::string_view path) {
   return raise(PyExc_ValueError, "invalid sudachi synonyms " + std::string(path) + ": " + error.display());
 }
 
 // `filename` stays unset: with it, OSError's str() would print "[Errno N]
 // ..." in place of the message.
-PyObject* raise_error(const text_file::ReadError& error, std::string_view path) {
-  const bool from_system = error.kind == text_file::ReadError::Kind::Os;
+PyObject* raise_error(const dict::text_file::ReadError& error, std::string_view path) {
+  const bool from_system = error.kind == dict::text_file::ReadError::Kind::Os;
   PyObject* type = from_system ? os_error_type(error.os_code) : PyExc_OSError;
   if (!type) return nullptr;
   Ref message(str_from("cannot read " + std::string(path) + ": " + error.display()));

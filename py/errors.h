@@ -35,11 +35,11 @@ PyObject* raise_error(const ParsePresetError& error);
 PyObject* raise_error(const l3_lexical::synonym::SynonymDictError& error, std::string_view source);
 
 // ValueError "invalid sudachi synonyms {path}: ...".
-PyObject* raise_error(const sudachi::SudachiParseError& error, std::string_view path);
+PyObject* raise_error(const dict::sudachi::SudachiParseError& error, std::string_view path);
 
 // OSError "cannot read {path}: {reason}"; for a failure the system reports,
 // the subclass the interpreter picks for its errno, with `errno` set.
-PyObject* raise_error(const text_file::ReadError& error, std::string_view path);
+PyObject* raise_error(const dict::text_file::ReadError& error, std::string_view path);
 
 // ValueError for a malformed input array, OverflowError for a result that
 // does not fit its type.

@@ -22,7 +22,7 @@ from pathlib import Path
 import zenkor
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests"))
-from shared_data import CORPUS  # noqa: E402
+from shared_data import corpus_lines  # noqa: E402
 
 ALPHABET = (
     list("aAzZ09 .,-~'\"!?()[]{}<>:/@#_\t\r\n")
@@ -40,13 +40,6 @@ ALPHABET = (
 def random_texts(n: int) -> list[str]:
     rng = random.Random(20261207)
     return ["".join(rng.choice(ALPHABET) for _ in range(rng.randint(0, 30))) for _ in range(n)]
-
-
-def corpus_texts() -> list[str]:
-    texts: list[str] = []
-    for path in sorted(CORPUS.glob("*.txt")):
-        texts.extend(path.read_text(encoding="utf-8").splitlines())
-    return texts
 
 
 def configurations() -> dict[str, zenkor.Normalizer]:
@@ -74,7 +67,7 @@ def digest(outputs) -> str:
 
 
 def dump(path: str, random_count: int) -> None:
-    texts = corpus_texts() + random_texts(random_count)
+    texts = corpus_lines() + random_texts(random_count)
     digests = {}
     for name, n in configurations().items():
         digests[name] = [digest(map(n.normalize, texts)), digest(n.normalize_batch(texts))]

@@ -65,17 +65,10 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 (cd "$build/tests/cpp" && ctest --output-on-failure)
 
-# Seeds: the checked-in cases, and samples of real text found as
-# tests/shared_data.py finds it: shared/data beside the checkout, or else the
-# corpus sample under bench/data and the tests' small synonym file.
-data=""
-for dir in "$root" "$root/.." "$root/../.."; do
-  if [ -d "$dir/shared/data" ]; then data="$dir/shared/data" && break; fi
-done
-corpus="$root/bench/data"
-synonyms="$root/tests/data/synonyms_sample.txt"
-if [ -n "$data" ] && [ -d "$data/corpus" ]; then corpus="$data/corpus"; fi
-if [ -n "$data" ] && [ -f "$data/sudachi/synonyms.txt" ]; then synonyms="$data/sudachi/synonyms.txt"; fi
+# Seeds: the checked-in cases, and samples of real text where
+# tests/shared_data.py finds it (shared/data beside the checkout, or else the
+# corpus sample under bench/data and the tests' small synonym file).
+eval "$(python3 "$root/tests/shared_data.py")"
 seeds="$build/seeds"
 rm -rf "$seeds"
 cp -R "$root/tests/fuzz/seeds" "$seeds"

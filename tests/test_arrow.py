@@ -17,7 +17,7 @@ import pytest
 from hypothesis import given, settings
 from hypothesis import strategies as st
 
-from shared_data import SAMPLE
+from shared_data import SAMPLE, corpus_lines
 from zenkor import Normalizer
 
 pa = pytest.importorskip("pyarrow")
@@ -34,7 +34,7 @@ TRICKY = [
 
 
 def sample_lines():
-    return [line for path in sorted(SAMPLE.glob("*.txt")) for line in path.read_text(encoding="utf-8").splitlines()]
+    return corpus_lines(SAMPLE)
 
 
 def expected(normalizer, values):

@@ -29,7 +29,8 @@ def run(*command):
 @pytest.mark.parametrize(
     "target",
     ["matcher_test", "case_test", "nfkc_test", "levenshtein_test", "plan_test", "arrow_column_test",
-     "utf8_validate_test", "text_file_test"],
+     "utf8_validate_test", "text_file_test", "utf8_test", "char_set_test", "rewriter_test", "pieces_test",
+     "white_space_test"],
 )
 def test_cpp_suite(target):
     generator = ["-G", "Ninja"] if shutil.which("ninja") and not (BUILD / "CMakeCache.txt").exists() else []

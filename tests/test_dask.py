@@ -1,6 +1,7 @@
 """The scale-out recipe in examples/ on a real cluster of worker processes."""
 
 import importlib.util
+import subprocess
 from pathlib import Path
 
 import pandas as pd
@@ -144,12 +145,12 @@ def test_partitions_hold_the_lines_as_arrow_strings(client, awkward_inputs):
     assert frame["text"].tolist() == lines
 
 
-def test_command_line_on_a_running_scheduler(client, awkward_inputs, dictionary, tmp_path):
-    command = [sys.executable, RECIPE, awkward_inputs[0].parent, tmp_path, "--preset", "for_search",
+def test_command_line_on_a_running_scheduler(client, awkward_inputs, dictionary, tmp_path, cli_command, run_cli):
+    command = [cli_command[0], RECIPE, awkward_inputs[0].parent, tmp_path, "--preset", "for_search",
                "--sudachi", SYNONYMS, "--dict", dictionary, "--blocksize", "1KiB",
                "--scheduler", client.scheduler.address]
     done = subprocess.run(command, capture_output=True, text=True, timeout=300)
     assert done.returncode == 0, done.stderr[-4000:]
     written = done.stdout.split()
     assert [Path(p).parent for p in written] == [tmp_path] * len(written) and len(written) > 1
-    assert b"".join(Path(p).read_bytes() for p in written) == single_process(awkward_inputs, dictionary)
+    assert b"".join(Path(p).read_bytes() for p in written) == single_process(run_cli, awkward_inputs, dictionary)

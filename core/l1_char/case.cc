@@ -9,7 +9,8 @@
 #include <limits>
 
 #include "core/icu_edits.h"
-#include "core/utf8.h"
+#include "core/text/pieces.h"
+#include "core/text/utf8.h"
 
 namespace zenkor::l1_char::case_ {
 namespace {
@@ -49,7 +50,7 @@ std::size_t next_changed_non_ascii(std::string_view in, std::size_t pos, CaseAct
       pos += 3;
     } else {
       std::size_t next = pos;
-      if (convert_trigger(utf8::next(in, next), action)) return pos;
+      if (convert_trigger(text::utf8::next(in, next), action)) return pos;
       pos = next;
     }
   }
@@ -80,7 +81,7 @@ void convert_each(std::string_view in, std::string& out, CaseAction action, Edit
     convert_ascii(out.data() + kept, out.data() + out.size(), action);
     if (changed == in.size()) break;
     std::size_t next = changed;
-    (void)utf8::next(in, next);
+    (void)text::utf8::next(in, next);
     const std::size_t at = out.size();
     convert_one(in.substr(changed, next - changed), out, action);
     if (log != nullptr) log->replace(changed, next, at, out.size());
@@ -113,7 +114,7 @@ void convert_in_pieces(std::string_view in, std::string& out, CaseAction action,
   icu::Edits edits;
   icu::Edits* const wanted = log != nullptr ? &edits : nullptr;
   for (std::string_view rest = in; !rest.empty();) {
-    const std::size_t length = utf8::piece_length(rest, max_piece, stops_case_context);
+    const std::size_t length = text::piece_length(rest, max_piece, stops_case_context);
     const icu::StringPiece piece(rest.data(), static_cast<std::int32_t>(length));
     const std::size_t piece_in = static_cast<std::size_t>(rest.data() - in.data());
     const std::size_t piece_out = out.size();

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <array>
 
-#include "core/utf8.h"
+#include "core/text/char_set.h"
+#include "core/text/rewriter.h"
 
 namespace zenkor::l1_char::cjk_compat {
 namespace {
@@ -14,6 +15,7 @@ struct Expansion {
 };
 
 // Sorted by code point.  The parentheses of the replacements are ASCII.
+// Source: curated by the team (circled 1-20, parenthesized ideographs, squared units, ten variant kanji).
 constexpr std::array<Expansion, 44> CJK_COMPAT_EXPANSIONS = {{
     {U'\u2460', "1"},       {U'\u2461', "2"},        {U'\u2462', "3"},       {U'\u2463', "4"},
     {U'\u2464', "5"},       {U'\u2465', "6"},        {U'\u2466', "7"},       {U'\u2467', "8"},
@@ -33,8 +35,8 @@ static_assert(std::adjacent_find(CJK_COMPAT_EXPANSIONS.begin(), CJK_COMPAT_EXPAN
                   CJK_COMPAT_EXPANSIONS.end(),
               "CJK_COMPAT_EXPANSIONS must be strictly ascending");
 
-constexpr utf8::CharSet EXPANDED = [] {
-  utf8::CharSet set;
+constexpr text::CharSet EXPANDED = [] {
+  text::CharSet set;
   for (const Expansion& e : CJK_COMPAT_EXPANSIONS) set.add(e.from);
   return set;
 }();
@@ -47,7 +49,7 @@ constexpr utf8::CharSet EXPANDED = [] {
 
 template <typename Log>
 void expand_with_log(std::string_view in, std::string& out, Log& log) {
-  utf8::Rewriter w(in, out, log);
+  text::Rewriter w(in, out, log);
   while (!w.done()) {
     // Passing over what the filter rules out: 14.4 ms -> 2.5 ms over the corpus.
     w.skip_to(EXPANDED);

@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "core/edit_log.h"
-#include "core/utf8.h"
+#include "core/text/char_set.h"
 
 namespace zenkor::l1_char::kanji {
 
@@ -26,7 +26,7 @@ struct KanjiPair {
 // either table, so applying the tables once, or both in either order, is final.
 struct KanjiTable {
   std::span<const KanjiPair> pairs;
-  utf8::CharSet sources;  // lets map_table pass over everything else unread
+  text::CharSet sources;  // lets map_table pass over everything else unread
 };
 
 extern const KanjiTable KYUJITAI_TABLE;  // 310 pairs

@@ -1,15 +1,16 @@
 #include "core/l1_char/prolonged.h"
 
-#include "core/utf8.h"
+#include "core/text/chars.h"
+#include "core/text/rewriter.h"
 
 namespace zenkor::l1_char::prolonged {
 namespace {
 
-constexpr bool is_collapsible_mark(char32_t c) { return c == 0x30FC || c == 0x301C; }
+constexpr bool is_collapsible_mark(char32_t c) { return c == text::PROLONGED_SOUND_MARK || c == text::WAVE_DASH; }
 
 template <typename Log>
 void collapse_with_log(std::string_view in, std::string& out, Log& log) {
-  utf8::Rewriter w(in, out, log);
+  text::Rewriter w(in, out, log);
   char32_t prev = 0;  // the previous INPUT code point
   while (!w.done()) {
     const char32_t c = w.next();

@@ -1,16 +1,15 @@
 #include "core/l1_char/repeat.h"
 
-#include <algorithm>
-
-#include "core/utf8.h"
+#include "core/text/char_set.h"
+#include "core/text/rewriter.h"
 
 namespace zenkor::l1_char::repeat {
 namespace {
 
 // ASCII letters and digits; ( ) . < > [ ] { }, 〈 〉 《 》 「 」 『 』 【 】 and
 // （ ） ［ ］ ｛ ｝.  One bit test instead of a search for every character:
-// 7.6 -> 3.3 ms over the corpus.
-constexpr utf8::CharSet EXEMPT = {
+// 7.6 -> 3.3 ms over the corpus.  Source: curated by the team.
+constexpr text::CharSet EXEMPT = {
     {U'0', U'9'}, {U'A', U'Z'}, {U'a', U'z'}, {U'(', U')'}, {U'.', U'.'}, {U'<', U'<'}, {U'>', U'>'},
     {U'[', U'['}, {U']', U']'}, {U'{', U'{'}, {U'}', U'}'}, {0x3008, 0x3011}, {0xFF08, 0xFF09},
     {0xFF3B, 0xFF3B}, {0xFF3D, 0xFF3D}, {0xFF5B, 0xFF5B}, {0xFF5D, 0xFF5D},
@@ -18,8 +17,7 @@ constexpr utf8::CharSet EXEMPT = {
 
 template <typename Log>
 void shorten_with_log(std::string_view in, std::string& out, std::size_t limit, Log& log) {
-  limit = std::max<std::size_t>(limit, 1);
-  utf8::Rewriter w(in, out, log);
+  text::Rewriter w(in, out, log);
   char32_t prev = 0;  // the previous INPUT code point of the current run
   bool in_run = false;
   std::size_t count = 0;

@@ -13,7 +13,7 @@
 
 namespace zenkor::l1_char::repeat {
 
-// A limit of 0 is taken as 1.
+// REQUIRES: limit >= 1 (Config refuses 0).
 void shorten(std::string_view in, std::string& out, std::size_t limit, EditLog* log = nullptr);
 
 // Whether a run of `c` is shortened: a run of such a character longer than

@@ -15,24 +15,25 @@
 #include <string>
 #include <string_view>
 
+#include "core/text/chars.h"
+
 namespace zenkor::l2_script {
 
 __extension__ typedef unsigned __int128 u128;
-
-[[nodiscard]] constexpr bool is_ascii_digit(char32_t c) noexcept { return c >= U'0' && c <= U'9'; }
 
 // The position of the first ASCII digit at or after `pos`, or s.size().
 // Tests eight bytes at a time: XOR with '0' turns digits into bytes 0-9, and
 // adding 0x76 to the low seven bits sets the top bit of every byte from 10 up.
 [[nodiscard]] inline std::size_t find_ascii_digit(std::string_view s, std::size_t pos) noexcept {
-  constexpr std::uint64_t kEach = 0x0101010101010101ULL;
+  constexpr std::uint64_t EVERY_BYTE = 0x0101010101010101ULL;
   for (; pos + 8 <= s.size(); pos += 8) {
     std::uint64_t word;
     std::memcpy(&word, s.data() + pos, 8);
-    const std::uint64_t x = word ^ ('0' * kEach);
-    if (~(((x & (0x7F * kEach)) + 0x76 * kEach) | x) & (0x80 * kEach)) break;  // a digit among these eight
+    const std::uint64_t x = word ^ ('0' * EVERY_BYTE);
+    // A digit among these eight?
+    if (~(((x & (0x7F * EVERY_BYTE)) + 0x76 * EVERY_BYTE) | x) & (0x80 * EVERY_BYTE)) break;
   }
-  while (pos < s.size() && !is_ascii_digit(static_cast<unsigned char>(s[pos]))) ++pos;
+  while (pos < s.size() && !text::is_ascii_digit(static_cast<unsigned char>(s[pos]))) ++pos;
   return pos;
 }
 
@@ -41,9 +42,9 @@ __extension__ typedef unsigned __int128 u128;
 [[nodiscard]] constexpr bool is_thousands_group(std::string_view s, std::size_t pos) noexcept {
   if (pos + 3 > s.size()) return false;
   for (std::size_t k = pos; k < pos + 3; ++k) {
-    if (!is_ascii_digit(static_cast<unsigned char>(s[k]))) return false;
+    if (!text::is_ascii_digit(static_cast<unsigned char>(s[k]))) return false;
   }
-  return pos + 3 == s.size() || !is_ascii_digit(static_cast<unsigned char>(s[pos + 3]));
+  return pos + 3 == s.size() || !text::is_ascii_digit(static_cast<unsigned char>(s[pos + 3]));
 }
 
 // True when digits that start right after `before` continue a number that
@@ -59,7 +60,7 @@ __extension__ typedef unsigned __int128 u128;
   const std::size_t n = before.size();
   if (n == 0) return false;
   if (before[n - 1] == '.') return n == 1 || before[n - 2] != '.';
-  return before[n - 1] == ',' && n >= 2 && is_ascii_digit(static_cast<unsigned char>(before[n - 2]));
+  return before[n - 1] == ',' && n >= 2 && text::is_ascii_digit(static_cast<unsigned char>(before[n - 2]));
 }
 
 [[nodiscard]] inline bool checked_add(u128 a, u128 b, u128& r) noexcept { return !__builtin_add_overflow(a, b, &r); }

@@ -4,15 +4,14 @@
 #include <array>
 #include <functional>
 
-#include "core/utf8.h"
+#include "core/text/chars.h"
+#include "core/text/utf8.h"
 
 namespace zenkor::l2_script::iteration {
 namespace {
 
-constexpr char32_t KANA_OFFSET = 0x60;  // hiragana -> katakana
-
 // Hiragana whose voiced form is the next code point; katakana are these plus
-// KANA_OFFSET.
+// text::KANA_OFFSET.  Source: the Hiragana block of the Unicode Standard.
 constexpr std::array<char32_t, 20> VOICEABLE = {U'か', U'き', U'く', U'け', U'こ', U'さ', U'し',
                                                 U'す', U'せ', U'そ', U'た', U'ち', U'つ', U'て',
                                                 U'と', U'は', U'ひ', U'ふ', U'へ', U'ほ'};
@@ -21,16 +20,13 @@ static_assert(std::adjacent_find(VOICEABLE.begin(), VOICEABLE.end(), std::greate
 // The は row, whose semi-voiced forms are two code points up.
 constexpr std::array<char32_t, 5> SEMI_VOICEABLE = {U'は', U'ひ', U'ふ', U'へ', U'ほ'};
 
-bool is_hiragana_letter(char32_t c) noexcept { return c >= U'ぁ' && c <= U'ゖ'; }
-bool is_katakana_letter(char32_t c) noexcept { return c >= U'ァ' && c <= U'ヺ'; }
-
 bool is_kanji(char32_t c) noexcept {
   return (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) ||
          (c >= 0x20000 && c <= 0x2FFFF);
 }
 
 // The hiragana counterpart of a katakana letter, anything else unchanged.
-char32_t as_hiragana(char32_t c) noexcept { return c >= U'ァ' && c <= U'ヶ' ? c - KANA_OFFSET : c; }
+char32_t as_hiragana(char32_t c) noexcept { return c >= U'ァ' && c <= U'ヶ' ? c - text::KANA_OFFSET : c; }
 
 bool is_voiceable(char32_t c) noexcept {
   return std::binary_search(VOICEABLE.begin(), VOICEABLE.end(), as_hiragana(c));
@@ -71,13 +67,13 @@ char32_t expand(char32_t prev, char32_t c) noexcept {
     case U'〻':
       return is_kanji(prev) ? prev : c;
     case U'ゝ':
-      return is_hiragana_letter(prev) ? unvoice(prev) : c;
+      return text::is_hiragana_letter(prev) ? unvoice(prev) : c;
     case U'ヽ':
-      return is_katakana_letter(prev) ? unvoice(prev) : c;
+      return text::is_katakana_letter(prev) ? unvoice(prev) : c;
     case U'ゞ':
-      return is_hiragana_letter(prev) ? voiced_repeat(prev, c) : c;
+      return text::is_hiragana_letter(prev) ? voiced_repeat(prev, c) : c;
     case U'ヾ':
-      return is_katakana_letter(prev) ? voiced_repeat(prev, c) : c;
+      return text::is_katakana_letter(prev) ? voiced_repeat(prev, c) : c;
     default:
       return c;
   }
@@ -104,17 +100,18 @@ void expand_iteration_marks(std::string_view in, std::string& out, EditLog* log)
   char32_t mark_written = 0;  // U+0000 (nothing to repeat) at the start
   // Every mark takes three bytes; only those characters are decoded:
   // 7.3 ms -> 3.2 ms over the corpus.
-  for (std::size_t pos = utf8::next_three_byte(in, 0); pos < in.size(); pos = utf8::next_three_byte(in, pos)) {
+  for (std::size_t pos = text::utf8::next_three_byte(in, 0); pos < in.size();
+       pos = text::utf8::next_three_byte(in, pos)) {
     const std::size_t start = pos;
-    const char32_t c = utf8::next(in, pos);
+    const char32_t c = text::utf8::next(in, pos);
     if (!is_mark(c)) continue;
     std::size_t before = start;
-    const char32_t prev = start == mark_end ? mark_written : utf8::prev(in, before);
+    const char32_t prev = start == mark_end ? mark_written : text::utf8::prev(in, before);
     const char32_t written = is_kaomoji_arm(c, in.substr(pos)) ? c : expand(prev, c);
     if (written != c) {
       out.append(in, copied, start - copied);
       const std::size_t at = out.size();
-      utf8::append(out, written);
+      text::utf8::append(out, written);
       if (log != nullptr) log->replace(start, pos, at, out.size());
       copied = pos;
     }

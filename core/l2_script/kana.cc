@@ -1,11 +1,10 @@
 #include "core/l2_script/kana.h"
 
-#include "core/utf8.h"
+#include "core/text/chars.h"
+#include "core/text/utf8.h"
 
 namespace zenkor::l2_script::kana {
 namespace {
-
-constexpr char32_t KANA_OFFSET = 0x60;
 
 // Copies `in` to `out` with each character replaced by `map(c)`, where `map`
 // changes only characters of U+3000-U+3FFF and keeps them there.  Those take
@@ -17,8 +16,9 @@ constexpr char32_t KANA_OFFSET = 0x60;
 template <typename Map>
 void map_each(std::string_view in, std::string& out, Map map) {
   out.assign(in);
-  for (std::size_t pos = utf8::next_three_byte(in, 0); pos < in.size(); pos = utf8::next_three_byte(in, pos)) {
-    const char32_t mapped = map(utf8::next(in, pos));
+  for (std::size_t pos = text::utf8::next_three_byte(in, 0); pos < in.size();
+       pos = text::utf8::next_three_byte(in, pos)) {
+    const char32_t mapped = map(text::utf8::next(in, pos));
     out[pos - 2] = static_cast<char>(0x80 | ((mapped >> 6) & 0x3F));
     out[pos - 1] = static_cast<char>(0x80 | (mapped & 0x3F));
   }
@@ -31,11 +31,11 @@ bool has_hiragana_counterpart(char32_t c) noexcept { return (c - U'ァ' <= U'ヶ
 }  // namespace
 
 void hira_to_kata(std::string_view in, std::string& out) {
-  map_each(in, out, [](char32_t c) { return c + KANA_OFFSET * has_katakana_counterpart(c); });
+  map_each(in, out, [](char32_t c) { return c + text::KANA_OFFSET * has_katakana_counterpart(c); });
 }
 
 void kata_to_hira(std::string_view in, std::string& out) {
-  map_each(in, out, [](char32_t c) { return c - KANA_OFFSET * has_hiragana_counterpart(c); });
+  map_each(in, out, [](char32_t c) { return c - text::KANA_OFFSET * has_hiragana_counterpart(c); });
 }
 
 bool hira_to_kata_trigger(char32_t c) noexcept { return has_katakana_counterpart(c); }

@@ -4,7 +4,9 @@
 #include <array>
 #include <functional>
 
-#include "core/utf8.h"
+#include "core/text/chars.h"
+#include "core/text/rewriter.h"
+#include "core/text/utf8.h"
 
 namespace zenkor::l2_script::loanword {
 namespace {
@@ -16,6 +18,7 @@ struct PairRule {
   std::string_view replacement;
 };
 
+// Source: curated by the team from the variant spellings of foreign sounds in katakana.
 constexpr std::array<PairRule, 11> PAIR_RULES = {{
     {U'ウ', U'ィ', "ウイ"},
     {U'ウ', U'ェ', "ウエ"},
@@ -39,6 +42,7 @@ struct SingleRule {
   char32_t to;
 };
 
+// Source: curated by the team: obsolete or rare kana and their plain spellings.
 constexpr std::array<SingleRule, 5> SINGLE_RULES = {{
     {U'ヂ', U'ジ'},
     {U'ヅ', U'ズ'},
@@ -70,7 +74,7 @@ char32_t map_single(char32_t c) noexcept {
 // The first character of `s`, or U+0000 when it is empty (no rule involves U+0000).
 char32_t first_char(std::string_view s) noexcept {
   std::size_t pos = 0;
-  return s.empty() ? U'\0' : utf8::next(s, pos);
+  return s.empty() ? U'\0' : text::utf8::next(s, pos);
 }
 
 bool is_small_ya_yu_yo(char32_t c) noexcept { return c == U'ャ' || c == U'ュ' || c == U'ョ'; }
@@ -78,7 +82,7 @@ bool is_small_ya_yu_yo(char32_t c) noexcept { return c == U'ャ' || c == U'ュ' 
 }  // namespace
 
 bool is_katakana_word_char(char32_t c) noexcept {
-  return (c >= U'ァ' && c <= U'ヺ') || c == U'ー' || (c >= 0x31F0 && c <= 0x31FF);
+  return text::is_katakana_letter(c) || c == text::PROLONGED_SOUND_MARK || (c >= 0x31F0 && c <= 0x31FF);
 }
 
 namespace {
@@ -86,7 +90,7 @@ namespace {
 // Reads the input: the pair rules look at the character after the current one.
 template <typename Log>
 void unify_loanword_kana_with_log(std::string_view in, std::string& out, Log& log) {
-  utf8::Rewriter w(in, out, log);
+  text::Rewriter w(in, out, log);
   while (!w.done()) {
     // Every rule starts with a katakana of U+30A6..U+30F4, three bytes long.
     // Seeking the next 0xE3 lead byte instead stops at nearly every kana:
@@ -114,13 +118,8 @@ void unify_loanword_kana(std::string_view in, std::string& out, EditLog* log) {
   with_log(log, [&](auto& l) { unify_loanword_kana_with_log(in, out, l); });
 }
 
-namespace {
-
 // Reads the input: a word ends where the next input character is no word
 // character, and starts after the last one before it that is none.
-
-}  // namespace
-
 void strip_trailing_prolonged(std::string_view in, std::string& out, std::size_t min_length, EditLog* log) {
   constexpr std::string_view CHOON = "ー";
   out.clear();
@@ -129,13 +128,13 @@ void strip_trailing_prolonged(std::string_view in, std::string& out, std::size_t
   std::size_t copied = 0;  // in[0, copied) is already in `out`
   // Only a ー can go, so the stage seeks each ー and looks around it:
   // 5.5 ms -> 1.5 ms over the corpus.
-  for (std::size_t pos = utf8::find_char(in, CHOON, 0); pos != std::string_view::npos;
-       pos = utf8::find_char(in, CHOON, pos + CHOON.size())) {
+  for (std::size_t pos = text::utf8::find_char(in, CHOON, 0); pos != std::string_view::npos;
+       pos = text::utf8::find_char(in, CHOON, pos + CHOON.size())) {
     const std::size_t end = pos + CHOON.size();
     if (is_katakana_word_char(first_char(in.substr(end)))) continue;  // not the word's last character
     std::size_t length = 1;  // the word's characters, counted back only as far as `shortest`
     for (std::size_t k = pos; length < shortest && k > 0; ++length) {
-      if (!is_katakana_word_char(utf8::prev(in, k))) break;
+      if (!is_katakana_word_char(text::utf8::prev(in, k))) break;
     }
     if (length < shortest) continue;
     out.append(in, copied, pos - copied);

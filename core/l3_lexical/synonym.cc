@@ -47,14 +47,14 @@ std::size_t SynonymDict::slot_of(std::string_view variant) const noexcept {
   const std::size_t mask = index_.size() - 1;
   for (std::size_t slot = std::hash<std::string_view>{}(variant) & mask;; slot = (slot + 1) & mask) {
     const std::uint32_t i = index_[slot];
-    if (i == kEmptySlot || entries_[i].variant == variant) return slot;
+    if (i == EMPTY_SLOT || entries_[i].variant == variant) return slot;
   }
 }
 
 void SynonymDict::rebuild_index() {
   std::size_t capacity = 16;
-  while (capacity < 2 * (entries_.size() + 1)) capacity *= 2;
-  index_.assign(capacity, kEmptySlot);
+  while (capacity < 2 * (std::max(entries_.size(), planned_) + 1)) capacity *= 2;
+  index_.assign(capacity, EMPTY_SLOT);
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     index_[slot_of(entries_[i].variant)] = static_cast<std::uint32_t>(i);
   }
@@ -65,7 +65,7 @@ void SynonymDict::insert(std::string variant, std::string canonical) {
   forget_automaton();
   if (index_.size() < 2 * (entries_.size() + 1)) rebuild_index();
   const std::size_t slot = slot_of(variant);
-  if (index_[slot] != kEmptySlot) {
+  if (index_[slot] != EMPTY_SLOT) {
     Entry& entry = entries_[index_[slot]];
     entry.canonical = std::move(canonical);
     entry.stamp = next_stamp_++;
@@ -130,12 +130,6 @@ void SynonymDict::apply(std::string_view in, std::string& out, EditLog* log) con
     copied = m.end;
   });
   out.append(in.substr(copied));
-}
-
-std::string SynonymDict::apply(std::string_view text) const {
-  std::string out;
-  apply(text, out);
-  return out;
 }
 
 }  // namespace zenkor::l3_lexical::synonym

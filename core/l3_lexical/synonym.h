@@ -14,6 +14,7 @@
 // build one, and the first to publish wins.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -68,15 +69,40 @@ class SynonymDict {
   // Inserts every entry of `other` in its insert order: its canonical forms win.
   void extend(SynonymDict other);
 
+  // Frees the index that finds an entry by its variant, which only insert
+  // uses: a dictionary that is only read needs none, and the next insert
+  // builds it again.
+  void drop_index() noexcept { std::vector<std::uint32_t>().swap(index_); }
+
+  // Room for `count` entries in all, so that neither the entries nor the
+  // index are copied into larger ones while up to that many are inserted (a
+  // copy beside the old one would double a large dictionary's peak).  Room
+  // never filled costs address space, not memory; the index is sized at the
+  // first insert.
+  void reserve(std::size_t count) {
+    entries_.reserve(count);
+    planned_ = count;
+  }
+
   // Stage form: writes `in` with every variant replaced into `out`.
   void apply(std::string_view in, std::string& out, EditLog* log = nullptr) const;
-  [[nodiscard]] std::string apply(std::string_view text) const;
 
   [[nodiscard]] std::size_t size() const noexcept { return entries_.size(); }
   [[nodiscard]] bool empty() const noexcept { return entries_.empty(); }
   [[nodiscard]] const std::vector<Entry>& entries() const noexcept { return entries_; }
   // Indices into entries(), ordered by each entry's latest insert.
   [[nodiscard]] std::vector<std::size_t> insert_order() const;
+  // Calls visit(entry) for every entry in insert order.  The entries of a
+  // dictionary as it was loaded already are in that order, and then the
+  // order is not built (half a million entries would take 4 MB for it).
+  template <typename Visit>
+  void visit_in_insert_order(Visit&& visit) const {
+    if (std::is_sorted(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) { return a.stamp < b.stamp; })) {
+      for (const Entry& entry : entries_) visit(entry);
+      return;
+    }
+    for (const std::size_t i : insert_order()) visit(entries_[i]);
+  }
 
   // One entry per line: variant, `delimiter`, canonical form.
   [[nodiscard]] static LoadResult from_delimited(std::string_view text, char32_t delimiter);
@@ -84,7 +110,7 @@ class SynonymDict {
   [[nodiscard]] static LoadResult from_json_grouped(std::string_view text);
 
  private:
-  static constexpr std::uint32_t kEmptySlot = 0xFFFFFFFF;
+  static constexpr std::uint32_t EMPTY_SLOT = 0xFFFFFFFF;
 
   // The compiled matcher, or null for an empty dictionary or a failed build
   // (which the next call retries).
@@ -96,8 +122,9 @@ class SynonymDict {
 
   std::vector<Entry> entries_;
   std::uint64_t next_stamp_ = 0;
-  // Open-addressing index into entries_ by variant; kEmptySlot marks a free slot.
+  // Open-addressing index into entries_ by variant; EMPTY_SLOT marks a free slot.
   std::vector<std::uint32_t> index_;
+  std::size_t planned_ = 0;  // the entries reserve made room for
   mutable std::atomic<const matcher::Automaton*> automaton_{nullptr};
 };
 

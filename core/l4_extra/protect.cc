@@ -7,6 +7,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "core/text/chars.h"
+
 namespace zenkor::l4_extra::protect {
 namespace {
 
@@ -39,12 +41,6 @@ std::size_t next_start(std::string_view text, std::size_t p, const StartBytes& s
   return text.size();
 }
 
-[[nodiscard]] constexpr bool is_alnum(char b) noexcept {
-  return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9');
-}
-
-[[nodiscard]] constexpr bool is_word(char b) noexcept { return is_alnum(b) || b == '_'; }
-
 // Printable ASCII except space " < > \ ^ ` { | }.
 [[nodiscard]] constexpr bool is_url_char(char b) noexcept {
   return b > ' ' && b < 0x7F && b != '"' && b != '<' && b != '>' && b != '\\' && b != '^' && b != '`' &&
@@ -56,10 +52,10 @@ std::size_t next_start(std::string_view text, std::size_t p, const StartBytes& s
 }
 
 [[nodiscard]] constexpr bool is_local_part(char b) noexcept {
-  return is_alnum(b) || b == '%' || b == '+' || b == '-' || b == '.' || b == '_';
+  return text::is_ascii_alnum(b) || b == '%' || b == '+' || b == '-' || b == '.' || b == '_';
 }
 
-[[nodiscard]] constexpr bool is_domain(char b) noexcept { return is_alnum(b) || b == '-' || b == '.'; }
+[[nodiscard]] constexpr bool is_domain(char b) noexcept { return text::is_ascii_alnum(b) || b == '-' || b == '.'; }
 
 [[nodiscard]] constexpr char ascii_lower(char b) noexcept {
   return b >= 'A' && b <= 'Z' ? static_cast<char>(b - 'A' + 'a') : b;
@@ -107,8 +103,8 @@ template <typename Class>
 
 // End of a mention or hashtag whose sigil is at p, or 0.
 [[nodiscard]] std::size_t name_end(std::string_view text, std::size_t p) noexcept {
-  if (p != 0 && is_word(text[p - 1])) return 0;
-  const std::size_t e = extend(text, p + 1, is_word);
+  if (p != 0 && text::is_ascii_word(text[p - 1])) return 0;
+  const std::size_t e = extend(text, p + 1, text::is_ascii_word);
   return e > p + 1 ? e : 0;
 }
 

@@ -21,8 +21,6 @@ struct Span {
   std::size_t start;
   std::size_t end;
   Kind kind;
-
-  friend bool operator==(const Span&, const Span&) = default;
 };
 
 // A slice of the text: protected when it has a kind, plain otherwise.

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/l1_char/case.h"
-#include "core/utf8.h"
+#include "core/text/utf8.h"
 #include "tests/cpp/check.h"
 
 namespace {
@@ -85,7 +85,7 @@ void test_every_character() {
   for (char32_t c = 0; c <= 0x10FFFF; ++c) {
     if (c >= 0xD800 && c <= 0xDFFF) continue;
     std::string text;
-    zenkor::utf8::append(text, c);
+    zenkor::text::utf8::append(text, c);
     for (const CaseAction action : {CaseAction::Lower, CaseAction::Upper}) {
       const std::string mapped = whole(text, action);
       const bool same = mapped == in_pieces(text, action, 1 << 20);

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "core/l3_lexical/synonym/matcher.h"
-#include "core/utf8.h"
+#include "core/text/utf8.h"
 #include "tests/cpp/check.h"
 
 namespace {
@@ -54,7 +54,7 @@ std::vector<Match> naive(const std::vector<std::string>& words, const std::strin
       out.push_back({pos, pos + best->size(), value[*best]});
       pos += best->size();
     } else {
-      (void)zenkor::utf8::next(text, pos);
+      (void)zenkor::text::utf8::next(text, pos);
     }
   }
   return out;
@@ -132,9 +132,9 @@ void random_cases(int rounds, std::size_t filler, std::optional<Spelling> spelli
       {"あ", "い", "a", "𠮷"},
   };
   std::string rare;
-  for (std::size_t i = 0; i < filler; ++i) zenkor::utf8::append(rare, static_cast<char32_t>(0x4E00 + i));
-  constexpr int kMaxWords = 25;
-  constexpr int kMaxWordLength = 7;
+  for (std::size_t i = 0; i < filler; ++i) zenkor::text::utf8::append(rare, static_cast<char32_t>(0x4E00 + i));
+  constexpr int MAX_WORDS = 25;
+  constexpr int MAX_WORD_LENGTH = 7;
   for (int round = 0; round < rounds; ++round) {
     const auto& alphabet = alphabets[round % 3];
     const auto pick = [&](int max_len) {
@@ -143,13 +143,13 @@ void random_cases(int rounds, std::size_t filler, std::optional<Spelling> spelli
       for (int i = 0; i < len; ++i) s += alphabet[rng() % alphabet.size()];
       return s;
     };
-    std::vector<std::string> words(std::uniform_int_distribution<int>(1, kMaxWords)(rng));
-    for (auto& w : words) w = pick(kMaxWordLength);
+    std::vector<std::string> words(std::uniform_int_distribution<int>(1, MAX_WORDS)(rng));
+    for (auto& w : words) w = pick(MAX_WORD_LENGTH);
     if (filler > 0) {
-      constexpr int kCopies = kMaxWords * kMaxWordLength + 1;
-      words.insert(words.begin(), kCopies, rare);
+      constexpr int COPIES = MAX_WORDS * MAX_WORD_LENGTH + 1;
+      words.insert(words.begin(), COPIES, rare);
       std::string frequent;
-      for (int i = 0; i < 2 * kCopies; ++i) frequent += alphabet[0];
+      for (int i = 0; i < 2 * COPIES; ++i) frequent += alphabet[0];
       words.push_back(frequent);
     }
     const std::string text = pick(80);
@@ -178,9 +178,9 @@ void long_texts() {
   CHECK(same_as_naive(words, text));
 
   // Nothing matches right before the long pattern, so it is found.
-  const std::size_t start = zenkor::utf8::boundary_at_or_after(text, 150000);
-  const std::size_t end = zenkor::utf8::boundary_at_or_after(text, start + 20000);
-  const std::size_t gap = zenkor::utf8::boundary_at_or_after(text, start - 12);
+  const std::size_t start = zenkor::text::utf8::boundary_at_or_after(text, 150000);
+  const std::size_t end = zenkor::text::utf8::boundary_at_or_after(text, start + 20000);
+  const std::size_t gap = zenkor::text::utf8::boundary_at_or_after(text, start - 12);
   text.replace(gap, start - gap, start - gap, 'x');
   words.push_back(text.substr(start, end - start));
   CHECK(same_as_naive(words, text));
@@ -212,7 +212,7 @@ void large_dictionary() {
     for (int i = 0; i < len; ++i) {
       // Skewed toward the first characters, as real text is.
       const auto skewed = static_cast<std::size_t>(std::exponential_distribution<>(0.02)(rng));
-      zenkor::utf8::append(w, chars[std::min(chars.size() - 1, skewed)]);
+      zenkor::text::utf8::append(w, chars[std::min(chars.size() - 1, skewed)]);
     }
   }
   const auto automaton = Automaton::build(to_patterns(words));
@@ -228,7 +228,7 @@ void large_dictionary() {
       if (rng() % 2) {
         text += words[rng() % words.size()];
       } else {
-        zenkor::utf8::append(text, chars[rng() % 100]);
+        zenkor::text::utf8::append(text, chars[rng() % 100]);
       }
     }
     std::vector<Match> want;
@@ -241,7 +241,7 @@ void large_dictionary() {
         want.push_back({pos, pos + best, value[text.substr(pos, best)]});
         pos += best;
       } else {
-        (void)zenkor::utf8::next(text, pos);
+        (void)zenkor::text::utf8::next(text, pos);
       }
     }
     if (!CHECK(find_all(automaton.value(), text) == want)) return;
@@ -254,7 +254,7 @@ std::vector<std::string> two_kanji_words(unsigned seed, std::size_t count, unsig
   std::set<std::string> unique;
   while (unique.size() < count) {
     std::string w;
-    for (int i = 0; i < 2; ++i) zenkor::utf8::append(w, static_cast<char32_t>(0x4E00 + rng() % kanji));
+    for (int i = 0; i < 2; ++i) zenkor::text::utf8::append(w, static_cast<char32_t>(0x4E00 + rng() % kanji));
     unique.insert(w);
   }
   return {unique.begin(), unique.end()};

@@ -40,7 +40,8 @@
 #include "core/code_units.h"
 #include "core/config.h"
 #include "core/pipeline.h"
-#include "core/utf8.h"
+#include "core/text/utf8.h"
+#include "core/text/utf8_validate.h"
 #include "tests/cpp/check.h"
 
 namespace {
@@ -310,7 +311,7 @@ std::u32string random_text(std::mt19937& rng, const std::vector<Group>& groups) 
 
 std::string to_utf8_reference(const std::u32string& text) {
   std::string out;
-  for (const char32_t c : text) zenkor::utf8::append(out, c);
+  for (const char32_t c : text) zenkor::text::utf8::append(out, c);
   return out;
 }
 
@@ -486,7 +487,7 @@ std::vector<std::string> corpus_lines(const std::filesystem::path& dir, std::siz
     std::ifstream in(file, std::ios::binary);
     for (std::string line; std::getline(in, line); ++index) {
       if (index % step != 0) continue;
-      if (zenkor::utf8::is_valid(line)) {
+      if (zenkor::text::utf8::is_valid(line)) {
         lines.push_back(std::move(line));
       } else {
         ++invalid;
@@ -519,7 +520,7 @@ void check_corpus(std::vector<NamedNormalizer>& normalizers, const Options& opti
   CHECK(!lines.empty());
   CHECK(invalid == 0);
   Tally tally;
-  for (const std::string& line : lines) check_all(normalizers, zenkor::utf8::decode(line), tally);
+  for (const std::string& line : lines) check_all(normalizers, zenkor::text::utf8::decode(line), tally);
   print("corpus", std::to_string(lines.size()) + " lines (every " + std::to_string(options.corpus_step) + ")",
         normalizers.size(), tally);
 }

@@ -23,7 +23,7 @@ std::string temp_file(const std::string& content) {
 
 // The text read, or "error: " and the reason.
 std::string read(const std::string& path, std::size_t max_bytes) {
-  const auto result = zenkor::text_file::read(path, max_bytes);
+  const auto result = zenkor::dict::text_file::read(path, max_bytes);
   if (!result.ok()) return "error: " + result.error().display();
   return std::string(result.value().view());
 }

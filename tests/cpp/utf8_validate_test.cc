@@ -1,5 +1,5 @@
 // is_valid_long, which checks 32 bytes at a time where it can, against
-// utf8::is_valid, a character at a time: on random bytes drawn mostly from
+// text::utf8::is_valid, a character at a time: on random bytes drawn mostly from
 // the values where UTF-8's rules change, and on valid text with one byte
 // changed, placed across every position of a 32-byte block.
 
@@ -7,14 +7,13 @@
 #include <random>
 #include <string>
 
-#include "core/utf8.h"
-#include "core/utf8_validate.h"
+#include "core/text/utf8_validate.h"
 #include "tests/cpp/check.h"
 
 namespace {
 
-using zenkor::utf8::is_valid;
-using zenkor::utf8::is_valid_long;
+using zenkor::text::utf8::is_valid;
+using zenkor::text::utf8::is_valid_long;
 
 // The bytes next to every bound of the UTF-8 tables.
 constexpr unsigned char EDGES[] = {0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xC1, 0xC2,

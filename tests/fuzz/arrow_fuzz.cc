@@ -36,7 +36,7 @@
 
 #include "core/config.h"
 #include "core/pipeline.h"
-#include "core/utf8.h"
+#include "core/text/utf8_validate.h"
 #include "py/arrow_column.h"
 #include "py/arrow_normalize.h"
 #include "tests/fuzz/check.h"
@@ -50,10 +50,10 @@ using zenkor::arrow::StringArray;
 using zenkor::arrow::StringType;
 using Bytes = std::vector<unsigned char>;
 
-constexpr std::int64_t kMaxSliceOffset = 16;
-constexpr std::int64_t kMaxLength = 64;
-constexpr std::size_t kMaxValue = 40;
-constexpr std::int32_t kInline = 12;
+constexpr std::int64_t MAX_SLICE_OFFSET = 16;
+constexpr std::int64_t MAX_LENGTH = 64;
+constexpr std::size_t MAX_VALUE = 40;
+constexpr std::int32_t INLINE_BYTES = 12;
 
 // Offsets and view lengths may claim the most their type can address, which
 // makes normalize_arrays cut the rows into several tasks (the path of
@@ -112,7 +112,7 @@ T get(const void* buffer, std::size_t index) {
 }
 
 std::string value_from(FuzzedDataProvider& in, bool raw) {
-  std::string value = in.ConsumeRandomLengthString(kMaxValue);
+  std::string value = in.ConsumeRandomLengthString(MAX_VALUE);
   return raw ? value : zenkor::fuzz::valid_text(value);
 }
 
@@ -150,7 +150,7 @@ void build_views(FuzzedDataProvider& in, Claims& claims, Built& built, std::int6
     const std::string value = value_from(in, raw);
     const auto at = static_cast<std::size_t>(i) * 16;
     put(views, at, static_cast<std::int32_t>(value.size()));
-    if (value.size() <= kInline) {
+    if (value.size() <= INLINE_BYTES) {
       std::memcpy(views.data() + at + 4, value.data(), value.size());
       continue;
     }
@@ -164,16 +164,16 @@ void build_views(FuzzedDataProvider& in, Claims& claims, Built& built, std::int6
   }
   for (int n = rows == 0 ? 0 : in.ConsumeIntegralInRange(0, 3); n > 0; --n) {
     const auto at = in.ConsumeIntegralInRange<std::size_t>(0, static_cast<std::size_t>(rows) - 1) * 16;
-    constexpr std::int32_t kHuge = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int32_t HUGE_LENGTH = std::numeric_limits<std::int32_t>::max();
     switch (in.ConsumeIntegralInRange(0, 2)) {
       case 0:
-        put(views, at, claims.take_huge(in) ? kHuge : in.ConsumeIntegralInRange<std::int32_t>(-2, 30));
+        put(views, at, claims.take_huge(in) ? HUGE_LENGTH : in.ConsumeIntegralInRange<std::int32_t>(-2, 30));
         break;
       case 1:
         put(views, at + 8, in.ConsumeIntegralInRange<std::int32_t>(-1, static_cast<std::int32_t>(count)));
         break;
       default:
-        put(views, at + 12, in.ConsumeBool() ? kHuge : in.ConsumeIntegralInRange<std::int32_t>(-2, 60));
+        put(views, at + 12, in.ConsumeBool() ? HUGE_LENGTH : in.ConsumeIntegralInRange<std::int32_t>(-2, 60));
         break;
     }
   }
@@ -191,8 +191,8 @@ void build_views(FuzzedDataProvider& in, Claims& claims, Built& built, std::int6
 Built build(FuzzedDataProvider& in, Claims& claims, StringType type) {
   Built built;
   built.type = type;
-  const auto offset = in.ConsumeIntegralInRange<std::int64_t>(0, kMaxSliceOffset);
-  const auto length = in.ConsumeIntegralInRange<std::int64_t>(0, kMaxLength);
+  const auto offset = in.ConsumeIntegralInRange<std::int64_t>(0, MAX_SLICE_OFFSET);
+  const auto length = in.ConsumeIntegralInRange<std::int64_t>(0, MAX_LENGTH);
   const std::int64_t rows = offset + length;
   const bool raw = in.ConsumeIntegralInRange(0, 3) == 0;
 
@@ -328,7 +328,7 @@ Expected expect_offsets(const Built& built) {
         row.malformed = true;
       } else {
         row.value = std::string_view(data + start, static_cast<std::size_t>(stop - start));
-        row.malformed = !zenkor::utf8::is_valid(row.value);
+        row.malformed = !zenkor::text::utf8::is_valid(row.value);
       }
     }
     out.any_malformed = out.any_malformed || row.malformed;
@@ -348,7 +348,7 @@ Expected expect_views(const Built& built) {
     const auto length = get<std::int32_t>(built.buffers[1], at);
     if (length < 0) {
       row.malformed = true;
-    } else if (length <= kInline) {
+    } else if (length <= INLINE_BYTES) {
       row.value = std::string_view(static_cast<const char*>(built.buffers[1]) + at * 4 + 4, static_cast<std::size_t>(length));
     } else {
       const auto buffer = get<std::int32_t>(built.buffers[1], at + 2);
@@ -363,7 +363,7 @@ Expected expect_views(const Built& built) {
                                      static_cast<std::size_t>(length));
       }
     }
-    row.malformed = row.malformed || !zenkor::utf8::is_valid(row.value);
+    row.malformed = row.malformed || !zenkor::text::utf8::is_valid(row.value);
     out.any_malformed = out.any_malformed || row.malformed;
   }
   return out;
@@ -383,10 +383,10 @@ Expected expect(const Built& built) {
 
 // The row a row error names: "row N ...".
 std::optional<std::int64_t> row_named(const std::string& message) {
-  constexpr std::string_view kRow = "row ";
-  if (message.compare(0, kRow.size(), kRow) != 0) return std::nullopt;
+  constexpr std::string_view ROW_PREFIX = "row ";
+  if (message.compare(0, ROW_PREFIX.size(), ROW_PREFIX) != 0) return std::nullopt;
   std::int64_t row = -1;
-  const char* first = message.data() + kRow.size();
+  const char* first = message.data() + ROW_PREFIX.size();
   const auto [end, error] = std::from_chars(first, message.data() + message.size(), row);
   if (error != std::errc() || end == message.data() + message.size() || *end != ' ') return std::nullopt;
   return row;

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/utf8.h"
+#include "core/text/utf8_validate.h"
 
 namespace zenkor::fuzz {
 
@@ -44,8 +44,8 @@ class CpuBudget {
 // The library takes only valid UTF-8 (the binding and the file reader make
 // sure of it); fuzz bytes reach it the same way, ill-formed parts replaced.
 inline std::string valid_text(std::string_view bytes) {
-  std::string text = utf8::is_valid(bytes) ? std::string(bytes) : utf8::to_valid_lossy(bytes);
-  if (!utf8::is_valid(text)) fail("to_valid_lossy gives valid UTF-8", __FILE__, __LINE__);
+  std::string text = text::utf8::is_valid(bytes) ? std::string(bytes) : text::utf8::to_valid_lossy(bytes);
+  if (!text::utf8::is_valid(text)) fail("to_valid_lossy gives valid UTF-8", __FILE__, __LINE__);
   return text;
 }
 

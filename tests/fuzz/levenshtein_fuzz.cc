@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/levenshtein.h"
-#include "core/utf8.h"
+#include "core/text/utf8.h"
 #include "tests/fuzz/check.h"
 
 namespace {
@@ -36,8 +36,8 @@ std::size_t table_distance(std::u32string_view a, std::u32string_view b) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const zenkor::fuzz::CpuBudget budget;
   FuzzedDataProvider in(data, size);
-  const std::u32string a = zenkor::utf8::decode(zenkor::fuzz::valid_text(in.ConsumeRandomLengthString(size)));
-  const std::u32string b = zenkor::utf8::decode(zenkor::fuzz::valid_text(in.ConsumeRemainingBytesAsString()));
+  const std::u32string a = zenkor::text::utf8::decode(zenkor::fuzz::valid_text(in.ConsumeRandomLengthString(size)));
+  const std::u32string b = zenkor::text::utf8::decode(zenkor::fuzz::valid_text(in.ConsumeRemainingBytesAsString()));
   const std::size_t d = zenkor::levenshtein(a, b);
   FUZZ_CHECK(d == zenkor::levenshtein(b, a));
   FUZZ_CHECK(d >= std::max(a.size(), b.size()) - std::min(a.size(), b.size()));

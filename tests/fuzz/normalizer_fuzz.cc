@@ -22,7 +22,7 @@
 #include "core/l3_lexical/synonym.h"
 #include "core/l4_extra/protect.h"
 #include "core/pipeline.h"
-#include "core/utf8.h"
+#include "core/text/utf8_validate.h"
 #include "dict/sudachi.h"
 #include "tests/fuzz/check.h"
 
@@ -39,7 +39,7 @@ using zenkor::l3_lexical::synonym::SynonymDict;
 namespace protect = zenkor::l4_extra::protect;
 
 // Option values the options accept, so that valid settings are common.
-constexpr std::array<std::string_view, 9> kWords = {
+constexpr std::array<std::string_view, 9> WORDS = {
     "keep", "lower", "upper", "remove", "insert", "hira_to_kata", "kata_to_hira", "", "<絵>"};
 
 ConfigValue any_value(FuzzedDataProvider& in) {
@@ -49,7 +49,7 @@ ConfigValue any_value(FuzzedDataProvider& in) {
     case 1:
       return in.ConsumeBool() ? in.ConsumeIntegralInRange<std::uint64_t>(0, 4) : in.ConsumeIntegral<std::uint64_t>();
     case 2:
-      return std::string(in.PickValueInArray(kWords));
+      return std::string(in.PickValueInArray(WORDS));
     case 3:
       return valid_text(in.ConsumeRandomLengthString(16));
     case 4: {
@@ -95,7 +95,7 @@ std::optional<SynonymDict> dictionary_from(FuzzedDataProvider& in) {
   if (loader == 0) return std::nullopt;
   const std::string text = valid_text(in.ConsumeRandomLengthString(512));
   if (loader == 4) {
-    auto loaded = zenkor::sudachi::load_sudachi_synonyms(text);
+    auto loaded = zenkor::dict::sudachi::load_sudachi_synonyms(text);
     if (loaded.ok()) return std::move(loaded).value();
     return std::nullopt;
   }
@@ -167,7 +167,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::string text = valid_text(in.ConsumeRemainingBytesAsString());
   const Normalized out = normalizer.normalize_with_segments(text);
-  FUZZ_CHECK(zenkor::utf8::is_valid(out.text));
+  FUZZ_CHECK(zenkor::text::utf8::is_valid(out.text));
   check_paths_agree(normalizer, text, out);
   check_protected_spans(config, text, out);
 

@@ -13,7 +13,9 @@
 #include <variant>
 
 #include "core/l3_lexical/synonym.h"
-#include "core/utf8.h"
+#include "core/text/utf8.h"
+#include "core/text/utf8_validate.h"
+#include "core/text/white_space.h"
 #include "dict/sudachi.h"
 #include "tests/fuzz/check.h"
 
@@ -24,7 +26,7 @@ using zenkor::l3_lexical::synonym::SynonymDict;
 using zenkor::l3_lexical::synonym::SynonymDictError;
 
 // The messages the JSON reader may give, and no other.
-constexpr std::array<std::string_view, 16> kJsonMessages = {
+constexpr std::array<std::string_view, 16> JSON_MESSAGES = {
     "unexpected end of input",
     "nesting too deep",
     "expected ',' or ']'",
@@ -45,7 +47,7 @@ constexpr std::array<std::string_view, 16> kJsonMessages = {
 
 std::size_t count_chars(std::string_view text) {
   return static_cast<std::size_t>(std::count_if(
-      text.begin(), text.end(), [](char b) { return !zenkor::utf8::is_continuation(static_cast<unsigned char>(b)); }));
+      text.begin(), text.end(), [](char b) { return !zenkor::text::utf8::is_continuation(static_cast<unsigned char>(b)); }));
 }
 
 std::size_t count_lines(std::string_view text) { return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1; }
@@ -53,13 +55,16 @@ std::size_t count_lines(std::string_view text) { return static_cast<std::size_t>
 void check_dictionary(const SynonymDict& dict, std::string_view text, bool self_mappings_dropped) {
   for (const auto& entry : dict.entries()) {
     FUZZ_CHECK(!entry.variant.empty());
-    FUZZ_CHECK(zenkor::utf8::is_valid(entry.variant) && zenkor::utf8::is_valid(entry.canonical));
+    FUZZ_CHECK(zenkor::text::utf8::is_valid(entry.variant) && zenkor::text::utf8::is_valid(entry.canonical));
     if (self_mappings_dropped) FUZZ_CHECK(entry.variant != entry.canonical);
   }
-  const std::string rewritten = dict.apply(text);
-  FUZZ_CHECK(zenkor::utf8::is_valid(rewritten));
+  std::string rewritten;
+  dict.apply(text, rewritten);
+  FUZZ_CHECK(zenkor::text::utf8::is_valid(rewritten));
   const SynonymDict copy = dict;
-  FUZZ_CHECK(copy.apply(text) == rewritten);
+  std::string rewritten_by_copy;
+  copy.apply(text, rewritten_by_copy);
+  FUZZ_CHECK(rewritten_by_copy == rewritten);
 }
 
 void check_json(std::string_view text) {
@@ -67,7 +72,7 @@ void check_json(std::string_view text) {
   if (!loaded.ok()) {
     const SynonymDictError& err = loaded.error();
     FUZZ_CHECK(err.kind == SynonymDictError::Kind::InvalidJson);
-    FUZZ_CHECK(std::find(kJsonMessages.begin(), kJsonMessages.end(), err.message) != kJsonMessages.end());
+    FUZZ_CHECK(std::find(JSON_MESSAGES.begin(), JSON_MESSAGES.end(), err.message) != JSON_MESSAGES.end());
     FUZZ_CHECK(err.position <= count_chars(text));
     return;
   }
@@ -84,13 +89,13 @@ void check_delimited(std::string_view text, char32_t delimiter) {
   const auto& dict = loaded.value();
   for (const auto& entry : dict.entries()) {
     FUZZ_CHECK(entry.variant.find('\n') == std::string::npos && entry.canonical.find('\n') == std::string::npos);
-    FUZZ_CHECK(zenkor::utf8::trim_white_space(entry.variant) == entry.variant);
+    FUZZ_CHECK(zenkor::text::trim_white_space(entry.variant) == entry.variant);
   }
   check_dictionary(dict, text, false);
 }
 
 void check_sudachi(std::string_view text) {
-  const auto loaded = zenkor::sudachi::load_sudachi_synonyms(text);
+  const auto loaded = zenkor::dict::sudachi::load_sudachi_synonyms(text);
   if (!loaded.ok()) {
     FUZZ_CHECK(loaded.error().line >= 1 && loaded.error().line <= count_lines(text));
     return;

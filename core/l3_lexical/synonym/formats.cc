@@ -2,6 +2,7 @@
 // entry per delimited line, and JSON grouped by canonical form.  Both either
 // return a whole dictionary or an error; nothing read before an error is kept.
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <utility>
@@ -9,7 +10,8 @@
 #include "core/l3_lexical/synonym.h"
 #include "core/l3_lexical/synonym/json.h"
 #include "core/l3_lexical/synonym/lines.h"
-#include "core/utf8.h"
+#include "core/text/utf8.h"
+#include "core/text/white_space.h"
 
 namespace zenkor::l3_lexical::synonym {
 
@@ -22,17 +24,17 @@ std::string SynonymDictError::display() const {
 
 LoadResult SynonymDict::from_delimited(std::string_view text, char32_t delimiter) {
   std::string delim;
-  utf8::append(delim, delimiter);
+  text::utf8::append(delim, delimiter);
   SynonymDict dict;
   std::size_t bad_line = 0;
   lines::for_each_entry_line(text, [&](std::size_t number, std::string_view line) {
     const std::size_t cut = line.find(delim);
-    const std::string_view variant = cut == std::string_view::npos ? "" : utf8::trim_white_space(line.substr(0, cut));
+    const std::string_view variant = cut == std::string_view::npos ? "" : text::trim_white_space(line.substr(0, cut));
     if (variant.empty()) {
       bad_line = number;
       return false;
     }
-    dict.insert(std::string(variant), std::string(utf8::trim_white_space(line.substr(cut + delim.size()))));
+    dict.insert(std::string(variant), std::string(text::trim_white_space(line.substr(cut + delim.size()))));
     return true;
   });
   if (bad_line != 0) return SynonymDictError{SynonymDictError::Kind::InvalidRow, bad_line, {}};
@@ -61,6 +63,8 @@ class GroupedReader final : public json::Visitor {
     if (depth == 1) canonical_ = name;
   }
 
+  void reserve(std::size_t entries) { dict_.reserve(entries); }
+
   // The dictionary, or the shape error (reported at index 0).
   LoadResult finish() && {
     if (shape_error_) return SynonymDictError{SynonymDictError::Kind::InvalidJson, 0, *shape_error_};
@@ -82,6 +86,9 @@ class GroupedReader final : public json::Visitor {
 
 LoadResult SynonymDict::from_json_grouped(std::string_view text) {
   GroupedReader reader;
+  // Every entry is one of the document's strings, so its quotes bound their
+  // number: room for them all from the start.
+  reader.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '"')) / 2);
   const auto read = json::read(text, reader);
   if (!read.ok()) return SynonymDictError{SynonymDictError::Kind::InvalidJson, read.error().pos, read.error().msg};
   return std::move(reader).finish();

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/utf8.h"
+#include "core/text/utf8.h"
 
 namespace zenkor::l3_lexical::synonym::json {
 
@@ -39,7 +39,7 @@ constexpr bool is_low_surrogate(char32_t u) noexcept { return u >= 0xDC00 && u <
 
 using Done = Result<void, Error>;
 
-constexpr std::string_view kLoneHigh = "lone high surrogate in \\u escape";
+constexpr std::string_view LONE_HIGH = "lone high surrogate in \\u escape";
 
 // One pass of recursive descent over the bytes; `pos_` is a byte offset and
 // always at a character boundary.  Every token that ends a construct is
@@ -67,7 +67,7 @@ class Reader {
     }
     buffer_.clear();
     if (c == '[' || c == '{') {
-      if (depth == kMaxDepth) return error_here("nesting too deep");
+      if (depth == MAX_DEPTH) return error_here("nesting too deep");
       ++pos_;
       visitor_.value(depth, c == '[' ? Kind::Array : Kind::Object, buffer_);
       return c == '[' ? array(depth + 1) : object(depth + 1);
@@ -146,7 +146,7 @@ class Reader {
         ++pos_;
         out.push_back(unescaped);
       } else {
-        (void)utf8::next(text_, pos_);  // the error points just after the whole character
+        (void)text::utf8::next(text_, pos_);  // the error points just after the whole character
         return error_here("invalid escape sequence");
       }
     }
@@ -159,16 +159,16 @@ class Reader {
     if (!unit.ok()) return unit.error();
     if (is_low_surrogate(unit.value())) return error_here("invalid \\u escape (lone surrogate)");
     if (!is_high_surrogate(unit.value())) {
-      utf8::append(buffer_, unit.value());
+      text::utf8::append(buffer_, unit.value());
       return {};
     }
-    if (!next_is('\\')) return error_here(kLoneHigh);
-    if (pos_ + 1 >= text_.size() || text_[pos_ + 1] != 'u') return error_here(kLoneHigh);
+    if (!next_is('\\')) return error_here(LONE_HIGH);
+    if (pos_ + 1 >= text_.size() || text_[pos_ + 1] != 'u') return error_here(LONE_HIGH);
     pos_ += 2;
     const Result<char32_t, Error> low = hex4();
     if (!low.ok()) return low.error();
-    if (!is_low_surrogate(low.value())) return error_here(kLoneHigh);
-    utf8::append(buffer_, 0x10000 + ((unit.value() - 0xD800) << 10) + (low.value() - 0xDC00));
+    if (!is_low_surrogate(low.value())) return error_here(LONE_HIGH);
+    text::utf8::append(buffer_, 0x10000 + ((unit.value() - 0xD800) << 10) + (low.value() - 0xDC00));
     return {};
   }
 
@@ -193,8 +193,9 @@ class Reader {
 
   // The character index of `pos_`: the number of characters that start before it.
   [[nodiscard]] Error error_here(std::string_view msg) const noexcept {
-    const auto starts = std::count_if(text_.begin(), text_.begin() + static_cast<std::ptrdiff_t>(pos_),
-                                      [](char b) { return !utf8::is_continuation(static_cast<unsigned char>(b)); });
+    const auto starts = std::count_if(text_.begin(), text_.begin() + static_cast<std::ptrdiff_t>(pos_), [](char b) {
+      return !text::utf8::is_continuation(static_cast<unsigned char>(b));
+    });
     return {static_cast<std::size_t>(starts), msg};
   }
 

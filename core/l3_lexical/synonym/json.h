@@ -26,7 +26,7 @@ struct Error {
 };
 
 // Containers that may be open at once.
-inline constexpr std::size_t kMaxDepth = 64;
+inline constexpr std::size_t MAX_DEPTH = 64;
 
 enum class Kind : unsigned char { Str, Array, Object, Scalar };
 

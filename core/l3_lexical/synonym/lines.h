@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "core/utf8.h"
+#include "core/text/white_space.h"
 
 namespace zenkor::l3_lexical::synonym::lines {
 
@@ -27,7 +27,7 @@ bool for_each_entry_line(std::string_view text, Visit&& visit) {
     start = end + 1;
     ++number;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    line = utf8::trim_white_space(line);
+    line = text::trim_white_space(line);
     if (line.empty() || line.front() == '#') continue;
     if (!visit(number, line)) return false;
   }

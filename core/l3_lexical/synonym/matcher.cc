@@ -4,7 +4,7 @@
 #include <deque>
 #include <string_view>
 
-#include "core/utf8.h"
+#include "core/text/utf8.h"
 
 namespace zenkor::l3_lexical::synonym::matcher {
 
@@ -14,8 +14,8 @@ namespace {
 // end of the array, and failed tries after which a free slot is given up as
 // a hole.  Both bound the build time; a node with one child always takes the
 // first free slot.
-constexpr int kMaxProbesPerNode = 256;
-constexpr std::uint8_t kMaxProbesPerSlot = 16;
+constexpr int MAX_PROBES_PER_NODE = 256;
+constexpr std::uint8_t MAX_PROBES_PER_SLOT = 16;
 
 // Symbols run from 0 to radix - 1.  Symbols 0 to one - 1 are leads that
 // stand alone; the next two_leads leads follow one more symbol, the
@@ -34,14 +34,14 @@ struct Alphabet {
   }
 };
 
-constexpr Alphabet kWide{1023, 900, 121};
-constexpr Alphabet kNarrow{256, 176, 63};
-static_assert(kWide.spells_all() && kNarrow.spells_all());
+constexpr Alphabet WIDE{1023, 900, 121};
+constexpr Alphabet NARROW{256, 176, 63};
+static_assert(WIDE.spells_all() && NARROW.spells_all());
 
 // Slots per symbol of the patterns past which a wide build gives way to a
 // narrow one.  The Sudachi synonyms take 0.54; two-kanji words drawn evenly
 // from 900 kanji take over 7 (1.2 in the narrow alphabet).
-constexpr std::size_t kWideSlotsPerSymbol = 1;
+constexpr std::size_t WIDE_SLOTS_PER_SYMBOL = 1;
 
 // A character of the patterns and the number of times they use it.
 struct Ranked {
@@ -66,7 +66,7 @@ class Builder {
                                std::size_t slots_per_symbol);
 
  private:
-  static constexpr std::uint32_t kNone = Automaton::kNone;
+  static constexpr std::uint32_t NONE = Automaton::NONE;
 
   struct Key {
     std::uint32_t offset;  // into codes_
@@ -94,7 +94,7 @@ class Builder {
   [[nodiscard]] std::uint32_t fail_of(std::uint32_t parent, std::uint32_t code) const;
 
   // Codes are symbols + 1.
-  static_assert(kWide.radix < (std::uint32_t{1} << Automaton::kSymbolBits));
+  static_assert(WIDE.radix < (std::uint32_t{1} << Automaton::SYMBOL_BITS));
 
   Automaton& a_;
   Alphabet alphabet_;
@@ -106,12 +106,12 @@ class Builder {
   // Free slots form a doubly linked list in ascending order.  A slot given up
   // after too many failed probes leaves the list but stays free: it can
   // still hold a child that is not the first of its node.
-  static constexpr std::uint8_t kGivenUp = 0xFF;
+  static constexpr std::uint8_t GIVEN_UP = 0xFF;
   std::vector<std::uint32_t> next_free_;
   std::vector<std::uint32_t> prev_free_;
   std::vector<std::uint8_t> failed_probes_;
-  std::uint32_t free_head_ = kNone;
-  std::uint32_t free_tail_ = kNone;
+  std::uint32_t free_head_ = NONE;
+  std::uint32_t free_tail_ = NONE;
 };
 
 // The symbols of the character of the given frequency rank (0: the most
@@ -132,7 +132,7 @@ std::uint32_t Builder::spell(std::uint32_t rank) const {
     feed[count++] = one + two_leads + rank / (radix * radix);
   }
   std::uint32_t word = 0;
-  for (std::size_t i = count; i-- > 0;) word = word << Automaton::kSymbolBits | (feed[i] + 1);
+  for (std::size_t i = count; i-- > 0;) word = word << Automaton::SYMBOL_BITS | (feed[i] + 1);
   return word;
 }
 
@@ -143,7 +143,7 @@ namespace {
 std::vector<Ranked> rank_characters(const std::vector<Pattern>& patterns) {
   std::vector<char32_t> chars;
   for (const auto& [text, value] : patterns) {
-    for (std::size_t pos = 0; pos < text.size();) chars.push_back(utf8::next(text, pos));
+    for (std::size_t pos = 0; pos < text.size();) chars.push_back(text::utf8::next(text, pos));
   }
   std::sort(chars.begin(), chars.end());
   std::vector<Ranked> ranked;
@@ -166,7 +166,7 @@ bool suits_wide(const std::vector<Ranked>& ranked) {
   std::size_t one_symbol = 0;
   for (std::size_t rank = 0; rank < ranked.size(); ++rank) {
     all += ranked[rank].count;
-    if (rank < kWide.one) one_symbol += ranked[rank].count;
+    if (rank < WIDE.one) one_symbol += ranked[rank].count;
   }
   return 2 * one_symbol >= all;
 }
@@ -174,21 +174,21 @@ bool suits_wide(const std::vector<Ranked>& ranked) {
 }  // namespace
 
 void Builder::build_alphabet(const std::vector<Ranked>& ranked) {
-  constexpr std::size_t kPageBits = Automaton::kPageBits;
-  constexpr std::size_t kPageSize = Automaton::kPageSize;
-  constexpr std::size_t kPageCount = 0x110000 >> kPageBits;
-  static_assert(kPageCount <= 0x10000, "block numbers are 16-bit");
-  a_.pages_.assign(kPageCount, 0);
-  a_.blocks_.assign(kPageSize, 0);  // block 0: no character of any pattern
+  constexpr std::size_t PAGE_BITS = Automaton::PAGE_BITS;
+  constexpr std::size_t PAGE_SIZE = Automaton::PAGE_SIZE;
+  constexpr std::size_t PAGE_COUNT = 0x110000 >> PAGE_BITS;
+  static_assert(PAGE_COUNT <= 0x10000, "block numbers are 16-bit");
+  a_.pages_.assign(PAGE_COUNT, 0);
+  a_.blocks_.assign(PAGE_SIZE, 0);  // block 0: no character of any pattern
   std::uint32_t rank = 0;
   for (const Ranked& r : ranked) {
     const char32_t c = r.c;
-    std::uint16_t& page = a_.pages_[c >> kPageBits];
+    std::uint16_t& page = a_.pages_[c >> PAGE_BITS];
     if (page == 0) {
-      page = static_cast<std::uint16_t>(a_.blocks_.size() / kPageSize);
-      a_.blocks_.resize(a_.blocks_.size() + kPageSize, 0);
+      page = static_cast<std::uint16_t>(a_.blocks_.size() / PAGE_SIZE);
+      a_.blocks_.resize(a_.blocks_.size() + PAGE_SIZE, 0);
     }
-    a_.blocks_[page * kPageSize + (c & (kPageSize - 1))] = spell(rank++);
+    a_.blocks_[page * PAGE_SIZE + (c & (PAGE_SIZE - 1))] = spell(rank++);
   }
 }
 
@@ -203,11 +203,12 @@ bool Builder::encode_keys(const std::vector<Pattern>& patterns) {
   for (std::size_t i = 0; i < patterns.size(); ++i) {
     const std::string_view text = patterns[i].first;
     if (text.empty()) continue;
-    if (codes_.size() + 3 * text.size() >= kNone) return false;  // at most three symbols a byte
+    if (codes_.size() + 3 * text.size() >= NONE) return false;  // at most three symbols a byte
     const auto offset = static_cast<std::uint32_t>(codes_.size());
     for (std::size_t pos = text.size(); pos > 0;) {
-      for (std::uint32_t word = a_.symbols_of(utf8::prev(text, pos)); word != 0; word >>= Automaton::kSymbolBits) {
-        codes_.push_back(static_cast<char16_t>(word & Automaton::kSymbolMask));
+      for (std::uint32_t word = a_.symbols_of(text::utf8::prev(text, pos)); word != 0;
+           word >>= Automaton::SYMBOL_BITS) {
+        codes_.push_back(static_cast<char16_t>(word & Automaton::SYMBOL_MASK));
       }
     }
     const auto length = static_cast<std::uint32_t>(codes_.size() - offset);
@@ -234,13 +235,13 @@ bool Builder::grow(std::size_t size) {
   if (size <= old) return true;
   if (size > max_slots_) return false;
   a_.slots_.resize(size);
-  next_free_.resize(size, kNone);
-  prev_free_.resize(size, kNone);
+  next_free_.resize(size, NONE);
+  prev_free_.resize(size, NONE);
   failed_probes_.resize(size, 0);
   for (std::size_t s = old; s < size; ++s) {
     const auto slot = static_cast<std::uint32_t>(s);
     prev_free_[slot] = free_tail_;
-    if (free_tail_ == kNone) {
+    if (free_tail_ == NONE) {
       free_head_ = slot;
     } else {
       next_free_[free_tail_] = slot;
@@ -253,18 +254,18 @@ bool Builder::grow(std::size_t size) {
 void Builder::drop_from_free_list(std::uint32_t slot) {
   const std::uint32_t prev = prev_free_[slot];
   const std::uint32_t next = next_free_[slot];
-  (prev == kNone ? free_head_ : next_free_[prev]) = next;
-  (next == kNone ? free_tail_ : prev_free_[next]) = prev;
-  next_free_[slot] = prev_free_[slot] = kNone;
+  (prev == NONE ? free_head_ : next_free_[prev]) = next;
+  (next == NONE ? free_tail_ : prev_free_[next]) = prev;
+  next_free_[slot] = prev_free_[slot] = NONE;
 }
 
 void Builder::give_up(std::uint32_t slot) {
   drop_from_free_list(slot);
-  failed_probes_[slot] = kGivenUp;
+  failed_probes_[slot] = GIVEN_UP;
 }
 
 void Builder::take(std::uint32_t slot) {
-  if (failed_probes_[slot] != kGivenUp) drop_from_free_list(slot);
+  if (failed_probes_[slot] != GIVEN_UP) drop_from_free_list(slot);
 }
 
 std::uint32_t Builder::find_base(const std::vector<std::uint32_t>& child_codes) {
@@ -272,16 +273,16 @@ std::uint32_t Builder::find_base(const std::vector<std::uint32_t>& child_codes) 
   const auto fits = [&](std::uint32_t b) {
     for (std::size_t i = 1; i < child_codes.size(); ++i) {
       const std::uint32_t slot = b + child_codes[i];
-      if (slot < a_.slots_.size() && a_.slots_[slot].check != kNone) return false;
+      if (slot < a_.slots_.size() && a_.slots_[slot].check != NONE) return false;
     }
     return true;
   };
   int probes = 0;
-  for (std::uint32_t f = free_head_; f != kNone && probes < kMaxProbesPerNode; ++probes) {
+  for (std::uint32_t f = free_head_; f != NONE && probes < MAX_PROBES_PER_NODE; ++probes) {
     const std::uint32_t next = next_free_[f];
     const std::uint32_t b = f - first;  // wraps below zero; slots stay >= f
     if (fits(b)) return b;
-    if (++failed_probes_[f] >= kMaxProbesPerSlot) give_up(f);
+    if (++failed_probes_[f] >= MAX_PROBES_PER_SLOT) give_up(f);
     f = next;
   }
   // Nothing fitted near the front: open fresh slots past the end.
@@ -331,7 +332,7 @@ bool Builder::place(const Node& node) {
 
 Result<void, BuildError> Builder::run(const std::vector<Pattern>& patterns, const std::vector<Ranked>& ranked,
                                       std::size_t slots_per_symbol) {
-  constexpr BuildError kTooManySlots{BuildError::Kind::TooManySlots};
+  constexpr BuildError TOO_MANY_SLOTS{BuildError::Kind::TooManySlots};
   build_alphabet(ranked);
   if (!encode_keys(patterns)) return BuildError{BuildError::Kind::PatternsTooLong};
   if (slots_per_symbol != 0) max_slots_ = std::min(max_slots_, slots_per_symbol * codes_.size() + alphabet_.radix);
@@ -342,7 +343,7 @@ Result<void, BuildError> Builder::run(const std::vector<Pattern>& patterns, cons
     a_.pattern_bytes_.push_back(k.bytes);
     a_.longest_pattern_bytes_ = std::max<std::size_t>(a_.longest_pattern_bytes_, k.bytes);
   }
-  if (!grow(1)) return kTooManySlots;
+  if (!grow(1)) return TOO_MANY_SLOTS;
   take(0);
   a_.slots_[0].check = 0;  // the root is its own parent: no slot ever names it as a child
   if (keys_.empty()) return {};
@@ -350,7 +351,7 @@ Result<void, BuildError> Builder::run(const std::vector<Pattern>& patterns, cons
   while (!queue_.empty()) {
     const Node node = queue_.front();
     queue_.pop_front();
-    if (!place(node)) return kTooManySlots;
+    if (!place(node)) return TOO_MANY_SLOTS;
   }
   return {};
 }
@@ -360,7 +361,7 @@ namespace {
 Result<Automaton, BuildError> build_spelled(const std::vector<Pattern>& patterns, const std::vector<Ranked>& ranked,
                                             Alphabet alphabet, std::size_t max_slots, std::size_t slots_per_symbol) {
   Automaton a;
-  Builder builder(a, alphabet, std::min(max_slots, kMaxSlots));
+  Builder builder(a, alphabet, std::min(max_slots, MAX_SLOTS));
   if (auto built = builder.run(patterns, ranked, slots_per_symbol); !built.ok()) return std::move(built).error();
   return a;
 }
@@ -370,14 +371,14 @@ Result<Automaton, BuildError> build_spelled(const std::vector<Pattern>& patterns
 Result<Automaton, BuildError> Automaton::build(const std::vector<Pattern>& patterns, std::size_t max_slots) {
   const std::vector<Ranked> ranked = rank_characters(patterns);
   if (suits_wide(ranked)) {
-    if (auto wide = build_spelled(patterns, ranked, kWide, max_slots, kWideSlotsPerSymbol); wide.ok()) return wide;
+    if (auto wide = build_spelled(patterns, ranked, WIDE, max_slots, WIDE_SLOTS_PER_SYMBOL); wide.ok()) return wide;
   }
-  return build_spelled(patterns, ranked, kNarrow, max_slots, 0);
+  return build_spelled(patterns, ranked, NARROW, max_slots, 0);
 }
 
 Result<Automaton, BuildError> Automaton::build(const std::vector<Pattern>& patterns, Spelling spelling,
                                                std::size_t max_slots) {
-  return build_spelled(patterns, rank_characters(patterns), spelling == Spelling::Wide ? kWide : kNarrow, max_slots, 0);
+  return build_spelled(patterns, rank_characters(patterns), spelling == Spelling::Wide ? WIDE : NARROW, max_slots, 0);
 }
 
 void Automaton::find_starts(std::string_view text, std::size_t from, std::size_t to, std::size_t scan_end,
@@ -386,14 +387,14 @@ void Automaton::find_starts(std::string_view text, std::size_t from, std::size_t
   // pattern is the longest one that starts at pos.
   std::uint32_t state = 0;
   for (std::size_t pos = scan_end; pos > from;) {
-    std::uint32_t symbols = symbols_of(utf8::prev(text, pos));
+    std::uint32_t symbols = symbols_of(text::utf8::prev(text, pos));
     if (symbols == 0) {
       state = 0;
       continue;
     }
-    for (; symbols != 0; symbols >>= kSymbolBits) state = step(state, symbols & kSymbolMask);
+    for (; symbols != 0; symbols >>= SYMBOL_BITS) state = step(state, symbols & SYMBOL_MASK);
     // Only at a character boundary: a pattern seen here starts on one.
-    if (pos < to && slots_[state].longest != kNone) starts.push_back({pos, slots_[state].longest});
+    if (pos < to && slots_[state].longest != NONE) starts.push_back({pos, slots_[state].longest});
   }
 }
 

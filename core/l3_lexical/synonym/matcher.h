@@ -47,7 +47,7 @@
 #include <vector>
 
 #include "core/result.h"
-#include "core/utf8.h"
+#include "core/text/utf8.h"
 
 namespace zenkor::l3_lexical::synonym::matcher {
 
@@ -66,7 +66,7 @@ using Pattern = std::pair<std::string_view, std::uint32_t>;
 
 // The most states (double-array slots) an automaton may use: slot indices and
 // bases must fit in 32 bits.
-inline constexpr std::size_t kMaxSlots = 0x7FFFFFFF;
+inline constexpr std::size_t MAX_SLOTS = 0x7FFFFFFF;
 
 // The alphabet characters are spelled in (see above).
 enum class Spelling : std::uint8_t { Wide, Narrow };
@@ -87,11 +87,11 @@ class Automaton {
   // the later value wins.
   // REQUIRES: every pattern is valid UTF-8.
   [[nodiscard]] static Result<Automaton, BuildError> build(const std::vector<Pattern>& patterns,
-                                                           std::size_t max_slots = kMaxSlots);
+                                                           std::size_t max_slots = MAX_SLOTS);
 
   // The same with the given alphabet only, however sparse the array.
   [[nodiscard]] static Result<Automaton, BuildError> build(const std::vector<Pattern>& patterns, Spelling spelling,
-                                                           std::size_t max_slots = kMaxSlots);
+                                                           std::size_t max_slots = MAX_SLOTS);
 
   // Calls `visit(match)` for the non-overlapping leftmost-longest matches of
   // `text`, left to right: the match that starts first wins, the longest
@@ -105,28 +105,28 @@ class Automaton {
   [[nodiscard]] std::size_t slot_count() const noexcept { return slots_.size(); }
 
  private:
-  static constexpr std::uint32_t kNone = 0xFFFFFFFF;
+  static constexpr std::uint32_t NONE = 0xFFFFFFFF;
 
   // Bytes of text whose starts are collected at once, unless the longest
   // pattern asks for more.
-  static constexpr std::size_t kChunkBytes = std::size_t{1} << 16;
+  static constexpr std::size_t CHUNK_BYTES = std::size_t{1} << 16;
 
-  static constexpr std::size_t kPageBits = 8;
-  static constexpr std::size_t kPageSize = std::size_t{1} << kPageBits;
+  static constexpr std::size_t PAGE_BITS = 8;
+  static constexpr std::size_t PAGE_SIZE = std::size_t{1} << PAGE_BITS;
 
-  // A character's symbols as codes 1-1023, kSymbolBits each, the first to feed
+  // A character's symbols as codes 1-1023, SYMBOL_BITS each, the first to feed
   // in the lowest bits and the lead last; 0 for characters no pattern contains.
-  static constexpr unsigned kSymbolBits = 10;
-  static constexpr std::uint32_t kSymbolMask = (std::uint32_t{1} << kSymbolBits) - 1;
+  static constexpr unsigned SYMBOL_BITS = 10;
+  static constexpr std::uint32_t SYMBOL_MASK = (std::uint32_t{1} << SYMBOL_BITS) - 1;
 
   [[nodiscard]] std::uint32_t symbols_of(char32_t c) const noexcept {
-    return blocks_[std::size_t{pages_[c >> kPageBits]} * kPageSize + (c & (kPageSize - 1))];
+    return blocks_[std::size_t{pages_[c >> PAGE_BITS]} * PAGE_SIZE + (c & (PAGE_SIZE - 1))];
   }
 
-  // The child of `state` on `code`, or kNone.
+  // The child of `state` on `code`, or NONE.
   [[nodiscard]] std::uint32_t child(std::uint32_t state, std::uint32_t code) const noexcept {
     const std::uint32_t t = slots_[state].base + code;  // may wrap; then it fails the bound
-    return t < slots_.size() && slots_[t].check == state && t != 0 ? t : kNone;
+    return t < slots_.size() && slots_[t].check == state && t != 0 ? t : NONE;
   }
 
   // The Aho-Corasick transition: the child on `code` of `state` or of the
@@ -134,7 +134,7 @@ class Automaton {
   [[nodiscard]] std::uint32_t step(std::uint32_t state, std::uint32_t code) const noexcept {
     for (;;) {
       const std::uint32_t t = child(state, code);
-      if (t != kNone) return t;
+      if (t != NONE) return t;
       if (state == 0) return 0;
       state = slots_[state].fail;
     }
@@ -165,11 +165,11 @@ class Automaton {
   // four fields of a slot share one 16-byte record (one cache line).
   struct Slot {
     std::uint32_t base = 0;      // the child on code c sits at base + c
-    std::uint32_t check = kNone;  // the parent; kNone for a free slot
+    std::uint32_t check = NONE;  // the parent; NONE for a free slot
     std::uint32_t fail = 0;
     // Index into the pattern tables below of the longest pattern that is a
-    // suffix of the state's (reversed) symbols, or kNone.
-    std::uint32_t longest = kNone;
+    // suffix of the state's (reversed) symbols, or NONE.
+    std::uint32_t longest = NONE;
   };
   std::vector<Slot> slots_;
 
@@ -181,13 +181,13 @@ class Automaton {
 template <typename Visit>
 void Automaton::for_each_match(std::string_view text, Visit&& visit) const {
   if (slots_.size() <= 1) return;
-  const std::size_t chunk = std::max(kChunkBytes, 4 * longest_pattern_bytes_);
+  const std::size_t chunk = std::max(CHUNK_BYTES, 4 * longest_pattern_bytes_);
   std::vector<Start> starts;
   std::size_t resume = 0;
   for (std::size_t from = 0; from < text.size();) {
-    const std::size_t to = utf8::boundary_at_or_after(text, from + chunk);
+    const std::size_t to = text::utf8::boundary_at_or_after(text, from + chunk);
     starts.clear();
-    find_starts(text, from, to, utf8::boundary_at_or_after(text, to + longest_pattern_bytes_), starts);
+    find_starts(text, from, to, text::utf8::boundary_at_or_after(text, to + longest_pattern_bytes_), starts);
     // Left to right over the starts: take the first one at or past the end
     // of the previous match, which may lie in an earlier chunk.
     for (auto it = starts.rbegin(); it != starts.rend(); ++it) {

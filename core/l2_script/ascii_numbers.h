@@ -16,11 +16,11 @@
 
 #include "core/edit_log.h"
 
-namespace zenkor::l2_script::numbers {
+namespace zenkor::l2_script::ascii_numbers {
 
 void canonicalize(std::string_view in, std::string& out, EditLog* log = nullptr);
 
 // The characters without which canonicalize leaves a text unchanged.
 [[nodiscard]] bool canonicalize_trigger(char32_t c) noexcept;
 
-}  // namespace zenkor::l2_script::numbers
+}  // namespace zenkor::l2_script::ascii_numbers

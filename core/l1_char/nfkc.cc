@@ -1,4 +1,4 @@
-#include "core/l1_char/unicode.h"
+#include "core/l1_char/nfkc.h"
 
 #include <unicode/bytestream.h>
 #include <unicode/normalizer2.h>
@@ -13,44 +13,31 @@
 #include <type_traits>
 
 #include "core/icu_edits.h"
-#include "core/utf8.h"
+#include "core/l1_char/nfkc_passthrough.h"
+#include "core/text/char_set.h"
+#include "core/text/chars.h"
+#include "core/text/pieces.h"
+#include "core/text/rewriter.h"
+#include "core/text/utf8.h"
 
-namespace zenkor::l1_char::unicode {
+namespace zenkor::l1_char::nfkc {
 namespace {
 
-// Characters nfkc copies unchanged: mostly those whose compatibility
-// decomposition starts with U+0020 SPACE (the spacing ゛ and ゜ excepted, they
-// have rules of their own), plus U+FE77, U+FE79, U+FE7B and U+FE7D.
-constexpr utf8::CharSet NFKC_PASSTHROUGH = {
-    {0x00A8, 0x00A8}, {0x00AF, 0x00AF}, {0x00B4, 0x00B4}, {0x00B8, 0x00B8}, {0x02D8, 0x02DD},
-    {0x037A, 0x037A}, {0x0384, 0x0385}, {0x1FBD, 0x1FBD}, {0x1FBF, 0x1FC1}, {0x1FCD, 0x1FCF},
-    {0x1FDD, 0x1FDF}, {0x1FED, 0x1FEE}, {0x1FFD, 0x1FFE}, {0x2017, 0x2017}, {0x203E, 0x203E},
-    {0xFC5E, 0xFC63}, {0xFE49, 0xFE4C}, {0xFE70, 0xFE70}, {0xFE72, 0xFE72}, {0xFE74, 0xFE74},
-    {0xFE76, 0xFE7E}, {0xFFE3, 0xFFE3},
-};
-
-constexpr char32_t kCombiningVoiced = 0x3099;
-constexpr char32_t kCombiningSemiVoiced = 0x309A;
-constexpr char32_t kSpacingVoiced = 0x309B;
-constexpr char32_t kSpacingSemiVoiced = 0x309C;
-constexpr char32_t kHalfwidthVoiced = 0xFF9E;
-constexpr char32_t kHalfwidthSemiVoiced = 0xFF9F;
-
 [[nodiscard]] constexpr bool is_voiced_mark(char32_t c) noexcept {
-  return c == kCombiningVoiced || c == kSpacingVoiced || c == kHalfwidthVoiced;
+  return c == text::COMBINING_VOICED_MARK || c == text::SPACING_VOICED_MARK || c == text::HALFWIDTH_VOICED_MARK;
 }
 
 // The voiced and semi-voiced marks in their three forms.
-constexpr utf8::CharSet SOUND_MARKS = {
-    {kCombiningVoiced, kSpacingSemiVoiced},
-    {kHalfwidthVoiced, kHalfwidthSemiVoiced},
+constexpr text::CharSet SOUND_MARKS = {
+    {text::COMBINING_VOICED_MARK, text::SPACING_SEMI_VOICED_MARK},
+    {text::HALFWIDTH_VOICED_MARK, text::HALFWIDTH_SEMI_VOICED_MARK},
 };
 
 // Kana a sound mark may follow: hiragana, katakana, their iteration marks,
 // and the small katakana of Ainu (U+31F0-U+31FF), which have no precomposed
 // voiced forms but take the combining mark (ㇷ゚ is U+31F7 U+309A).
 [[nodiscard]] constexpr bool is_kana_base(char32_t c) noexcept {
-  return (c >= 0x3041 && c <= 0x3096) || (c >= 0x309D && c <= 0x309E) || (c >= 0x30A1 && c <= 0x30FA) ||
+  return text::is_hiragana_letter(c) || (c >= 0x309D && c <= 0x309E) || text::is_katakana_letter(c) ||
          (c >= 0x30FD && c <= 0x30FE) || (c >= 0x31F0 && c <= 0x31FF);
 }
 
@@ -65,9 +52,9 @@ constexpr utf8::CharSet SOUND_MARKS = {
 // halfwidth pair itself; every other mark becomes the combining mark of its
 // kind.  REQUIRES: mark_joins(before).
 [[nodiscard]] constexpr char32_t joining_form(char32_t before, char32_t mark) noexcept {
-  const bool halfwidth_pair =
-      is_halfwidth_katakana(before) && (mark == kHalfwidthVoiced || mark == kHalfwidthSemiVoiced);
-  return halfwidth_pair ? mark : is_voiced_mark(mark) ? kCombiningVoiced : kCombiningSemiVoiced;
+  const bool halfwidth_pair = is_halfwidth_katakana(before) &&
+                              (mark == text::HALFWIDTH_VOICED_MARK || mark == text::HALFWIDTH_SEMI_VOICED_MARK);
+  return halfwidth_pair ? mark : is_voiced_mark(mark) ? text::COMBINING_VOICED_MARK : text::COMBINING_SEMI_VOICED_MARK;
 }
 
 const icu::Normalizer2* nfkc_instance() {
@@ -86,13 +73,13 @@ const icu::Normalizer2* nfkc_instance() {
 // use.  ICU 72 puts these characters in 161 blocks of 64 code points, well
 // below the 255 a CharSet holds, and too little of the Basic Multilingual
 // Plane is still unassigned for that to change.
-const utf8::CharSet& nfkc_sensitive() {
-  static const utf8::CharSet set = [] {
-    utf8::CharSet sensitive;
+const text::CharSet& nfkc_sensitive() {
+  static const text::CharSet set = [] {
+    text::CharSet sensitive;
     const icu::Normalizer2* normalizer = nfkc_instance();
     for (char32_t c = 0; c < 0x10000; ++c) {
       const auto cp = static_cast<UChar32>(c);
-      // Without ICU's data nothing is normalized (see append_plain_nfkc).
+      // Without ICU's data nothing is normalized (see append_plain).
       const bool kept = normalizer == nullptr || (normalizer->hasBoundaryBefore(cp) &&
                                                   u_getIntPropertyValue(cp, UCHAR_NFKC_QUICK_CHECK) == UNORM_YES);
       if (!kept || SOUND_MARKS.contains(c) || NFKC_PASSTHROUGH.contains(c)) sensitive.add(c);
@@ -103,9 +90,10 @@ const utf8::CharSet& nfkc_sensitive() {
   return set;
 }
 
-// append_plain_nfkc, written once for a log and for none.
+// append_plain, written once for a log and for none.
 template <typename Log>
-void append_plain(std::string_view text, std::string& out, std::size_t max_piece, Log& log, std::size_t text_begin) {
+void append_plain_with_log(std::string_view text, std::string& out, std::size_t max_piece, Log& log,
+                           std::size_t text_begin) {
   const icu::Normalizer2* normalizer = nfkc_instance();
   const std::size_t before = out.size();
   const std::size_t logged = log.size();
@@ -116,7 +104,7 @@ void append_plain(std::string_view text, std::string& out, std::size_t max_piece
       return normalizer->hasBoundaryBefore(static_cast<UChar32>(c));
     };
     for (std::string_view rest = text; !rest.empty() && U_SUCCESS(status);) {
-      const std::size_t length = utf8::piece_length(rest, max_piece, boundary_before);
+      const std::size_t length = text::piece_length(rest, max_piece, boundary_before);
       const icu::StringPiece piece(rest.data(), static_cast<std::int32_t>(length));
       if constexpr (std::is_same_v<Log, EditLog>) {
         // The normalizer's own record of what it changed, in bytes of the piece.
@@ -152,24 +140,24 @@ bool append_stretch(std::string_view text, std::size_t from, std::size_t to, std
   std::size_t piece = from;
   for (std::size_t pos = from; pos < to;) {
     const std::size_t at = pos;
-    const char32_t c = utf8::next(text, pos);
+    const char32_t c = text::utf8::next(text, pos);
     char32_t set_aside = c;
     if (SOUND_MARKS.contains(c)) {
       std::size_t before_at = at;
-      const char32_t before = at == 0 ? 0 : utf8::prev(text, before_at);
+      const char32_t before = at == 0 ? 0 : text::utf8::prev(text, before_at);
       if (mark_joins(before)) {
         if (joining_form(before, c) != c) return false;
         continue;
       }
-      set_aside = is_voiced_mark(c) ? kSpacingVoiced : kSpacingSemiVoiced;
+      set_aside = is_voiced_mark(c) ? text::SPACING_VOICED_MARK : text::SPACING_SEMI_VOICED_MARK;
     } else if (!NFKC_PASSTHROUGH.contains(c)) {
       continue;
     }
-    append_plain(text.substr(piece, at - piece), out, std::numeric_limits<std::int32_t>::max(), log, piece);
-    utf8::append(out, set_aside);
+    append_plain_with_log(text.substr(piece, at - piece), out, std::numeric_limits<std::int32_t>::max(), log, piece);
+    text::utf8::append(out, set_aside);
     piece = pos;
   }
-  append_plain(text.substr(piece, to - piece), out, std::numeric_limits<std::int32_t>::max(), log, piece);
+  append_plain_with_log(text.substr(piece, to - piece), out, std::numeric_limits<std::int32_t>::max(), log, piece);
   return true;
 }
 
@@ -184,13 +172,13 @@ bool append_if_fullwidth_ascii(std::string_view run, std::string& out, std::stri
                                std::size_t run_begin) {
   for (std::size_t pos = 0; pos < run.size(); pos += 3) {
     std::size_t at = pos;
-    const char32_t c = run.size() - pos >= 3 ? utf8::next(run, at) : 0;
+    const char32_t c = run.size() - pos >= 3 ? text::utf8::next(run, at) : 0;
     if (c != 0x3000 && (c < 0xFF01 || c > 0xFF5E)) return false;
   }
   out.append(before);
   for (std::size_t pos = 0; pos < run.size();) {
     log.replace(run_begin + pos, run_begin + pos + 3, out.size(), out.size() + 1);
-    const char32_t c = utf8::next(run, pos);
+    const char32_t c = text::utf8::next(run, pos);
     out.push_back(static_cast<char>(c == 0x3000 ? U' ' : c - 0xFEE0));
   }
   return true;
@@ -202,15 +190,15 @@ bool append_if_fullwidth_ascii(std::string_view run, std::string& out, std::stri
 // own NFKC and is copied.
 template <typename Log>
 bool append_nfkc(std::string_view text, std::string& out, Log& log) {
-  const utf8::CharSet& sensitive = nfkc_sensitive();
+  const text::CharSet& sensitive = nfkc_sensitive();
   std::size_t copied = 0;  // the text before this is in `out`
   for (std::size_t hit = sensitive.skip(text, 0); hit < text.size(); hit = sensitive.skip(text, copied)) {
     std::size_t start = hit;
-    if (start > copied) (void)utf8::prev(text, start);
-    std::size_t end = hit + utf8::sequence_length(static_cast<unsigned char>(text[hit]));
+    if (start > copied) (void)text::utf8::prev(text, start);
+    std::size_t end = hit + text::utf8::sequence_length(static_cast<unsigned char>(text[hit]));
     while (end < text.size()) {
       std::size_t next = end;
-      if (!sensitive.contains(utf8::next(text, next))) break;
+      if (!sensitive.contains(text::utf8::next(text, next))) break;
       end = next;
     }
     if (append_if_fullwidth_ascii(text.substr(hit, end - hit), out, text.substr(copied, hit - copied), log, hit)) {
@@ -229,7 +217,7 @@ bool append_nfkc(std::string_view text, std::string& out, Log& log) {
 // Looks back at the input.
 std::string with_joining_marks(std::string_view text) {
   std::string joined;
-  utf8::Rewriter w(text, joined);
+  text::Rewriter w(text, joined);
   while (!w.done()) {
     w.skip_to(SOUND_MARKS);
     if (w.done()) break;
@@ -245,12 +233,12 @@ std::string with_joining_marks(std::string_view text) {
 
 }  // namespace
 
-void append_plain_nfkc(std::string_view text, std::string& out, std::size_t max_piece, EditLog* log,
-                       std::size_t text_begin) {
-  with_log(log, [&](auto& l) { append_plain(text, out, max_piece, l, text_begin); });
+void append_plain(std::string_view text, std::string& out, std::size_t max_piece, EditLog* log,
+                  std::size_t text_begin) {
+  with_log(log, [&](auto& l) { append_plain_with_log(text, out, max_piece, l, text_begin); });
 }
 
-void nfkc(std::string_view in, std::string& out, EditLog* log) {
+void normalize(std::string_view in, std::string& out, EditLog* log) {
   with_log(log, [&](auto& l) {
     out.clear();
     const std::size_t logged = l.size();
@@ -266,7 +254,7 @@ void nfkc(std::string_view in, std::string& out, EditLog* log) {
   });
 }
 
-bool nfkc_trigger(char32_t c) noexcept {
+bool normalize_trigger(char32_t c) noexcept {
   if (c >= 0x10000) {
     const icu::Normalizer2* normalizer = nfkc_instance();
     const auto cp = static_cast<UChar32>(c);
@@ -276,4 +264,4 @@ bool nfkc_trigger(char32_t c) noexcept {
   return nfkc_sensitive().contains(c) && !NFKC_PASSTHROUGH.contains(c);
 }
 
-}  // namespace zenkor::l1_char::unicode
+}  // namespace zenkor::l1_char::nfkc

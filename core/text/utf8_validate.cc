@@ -1,10 +1,8 @@
-#include "core/utf8_validate.h"
+#include "core/text/utf8_validate.h"
 
 #include <array>
 #include <cstdint>
 #include <cstring>
-
-#include "core/utf8.h"
 
 // simdutf, the library made for this check, is not packaged for Debian 12
 // (the platform scripts/system-deps.sh installs from); simdjson carries the
@@ -16,7 +14,7 @@
 #define ZENKOR_UTF8_AVX2 1
 #endif
 
-namespace zenkor::utf8 {
+namespace zenkor::text::utf8 {
 
 namespace {
 
@@ -175,4 +173,20 @@ bool is_valid_long(std::string_view s) noexcept {
   return is_valid(s);
 }
 
-}  // namespace zenkor::utf8
+std::string to_valid_lossy(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (std::size_t pos = 0; pos < s.size();) {
+    std::size_t full = 0;
+    const std::size_t n = well_formed_prefix(s, pos, full);
+    if (n == full && full > 0) {
+      out.append(s.substr(pos, n));
+    } else {
+      out.append("\xEF\xBF\xBD");
+    }
+    pos += n > 0 ? n : 1;
+  }
+  return out;
+}
+
+}  // namespace zenkor::text::utf8

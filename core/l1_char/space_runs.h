@@ -9,7 +9,7 @@
 
 #include "core/edit_log.h"
 
-namespace zenkor::l1_char::spaces {
+namespace zenkor::l1_char::space_runs {
 
 void collapse(std::string_view in, std::string& out, EditLog* log = nullptr);
 
@@ -17,4 +17,4 @@ void collapse(std::string_view in, std::string& out, EditLog* log = nullptr);
 // a run of spaces, which the caller looks for itself).
 [[nodiscard]] bool collapse_trigger(char32_t c) noexcept;
 
-}  // namespace zenkor::l1_char::spaces
+}  // namespace zenkor::l1_char::space_runs

@@ -22,7 +22,7 @@
 #include "core/edit_log.h"
 #include "core/l2_script/decimal.h"
 
-namespace zenkor::l2_script::numerals {
+namespace zenkor::l2_script::kansuji {
 
 void kansuji_to_arabic(std::string_view in, std::string& out, EditLog* log = nullptr);
 
@@ -46,4 +46,4 @@ void arabic_to_kansuji(std::string_view in, std::string& out, EditLog* log = nul
 // overflow.
 [[nodiscard]] std::optional<u128> parse_mixed_block(std::u32string_view block, u128 multiplier);
 
-}  // namespace zenkor::l2_script::numerals
+}  // namespace zenkor::l2_script::kansuji

@@ -1,10 +1,12 @@
-#include "core/l1_char/spacing.h"
+#include "core/l1_char/cjk_spacing.h"
 
 #include <cstddef>
 
-#include "core/utf8.h"
+#include "core/text/char_set.h"
+#include "core/text/rewriter.h"
+#include "core/text/utf8.h"
 
-namespace zenkor::l1_char::spacing {
+namespace zenkor::l1_char::cjk_spacing {
 namespace {
 
 // CJK punctuation, kana, ideographs (plane 2 included), compatibility
@@ -20,11 +22,11 @@ constexpr bool is_cjk_punctuation(char32_t c) {
          (c >= 0xFF3B && c <= 0xFF40) || (c >= 0xFF5B && c <= 0xFF65);
 }
 
-constexpr utf8::CharSet ALPHANUMERICS = {{U'0', U'9'}, {U'A', U'Z'}, {U'a', U'z'}};
+constexpr text::CharSet ALPHANUMERICS = {{U'0', U'9'}, {U'A', U'Z'}, {U'a', U'z'}};
 
 template <typename Log>
 void remove_spaces(std::string_view in, std::string& out, Log& log) {
-  utf8::Rewriter w(in, out, log);
+  text::Rewriter w(in, out, log);
   // Neighbours come from the INPUT, skipping runs of spaces, so every space
   // of a run sees the same pair and gets the same verdict, decided once.
   bool has_before = false;
@@ -44,7 +46,7 @@ void remove_spaces(std::string_view in, std::string& out, Log& log) {
       run_left = (more == std::string_view::npos ? rest.size() : more) + 1;
       if (has_before && more != std::string_view::npos) {
         std::size_t at = more;
-        const char32_t after = utf8::next(rest, at);
+        const char32_t after = text::utf8::next(rest, at);
         drop_run = is_cjk(before) || is_cjk(after);
       } else {
         drop_run = false;
@@ -61,7 +63,7 @@ constexpr bool spaced_from_alphanumerics(char32_t c) { return is_cjk(c) && !is_c
 
 template <typename Log>
 void insert_spaces(std::string_view in, std::string& out, Log& log) {
-  utf8::Rewriter w(in, out, log);
+  text::Rewriter w(in, out, log);
   out.reserve(in.size() + 8);
   // Every space goes next to an ASCII letter or digit, so only those are
   // read, with the INPUT code points on either side: 7.4 -> 2.9 ms over the
@@ -72,7 +74,7 @@ void insert_spaces(std::string_view in, std::string& out, Log& log) {
     if (!ALPHANUMERICS.contains(w.next())) continue;
     if (spaced_from_alphanumerics(w.previous())) w.insert_before(U' ');  // previous() is 0 at the start
     std::size_t after = 0;
-    if (!w.rest().empty() && spaced_from_alphanumerics(utf8::next(w.rest(), after))) {
+    if (!w.rest().empty() && spaced_from_alphanumerics(text::utf8::next(w.rest(), after))) {
       (void)w.next();
       w.insert_before(U' ');
     }
@@ -100,4 +102,4 @@ bool process_trigger(char32_t c, CjkSpacing mode) noexcept {
   return mode == CjkSpacing::Remove ? c == U' ' : mode == CjkSpacing::Insert && ALPHANUMERICS.contains(c);
 }
 
-}  // namespace zenkor::l1_char::spacing
+}  // namespace zenkor::l1_char::cjk_spacing

@@ -1,15 +1,15 @@
-#include "core/l1_char/spaces.h"
+#include "core/l1_char/space_runs.h"
 
-#include "core/utf8.h"
+#include "core/text/rewriter.h"
 
-namespace zenkor::l1_char::spaces {
+namespace zenkor::l1_char::space_runs {
 namespace {
 
 constexpr bool is_collapsible_space(char32_t c) { return c == U' ' || c == U'\t' || c == 0x3000; }
 
 template <typename Log>
 void collapse_with_log(std::string_view in, std::string& out, Log& log) {
-  utf8::Rewriter w(in, out, log);
+  text::Rewriter w(in, out, log);
   bool after_space = false;  // whether the previous INPUT code point was a space
   while (!w.done()) {
     const char32_t c = w.next();
@@ -32,4 +32,4 @@ void collapse(std::string_view in, std::string& out, EditLog* log) {
 
 bool collapse_trigger(char32_t c) noexcept { return c == U'\t' || c == 0x3000; }
 
-}  // namespace zenkor::l1_char::spaces
+}  // namespace zenkor::l1_char::space_runs

@@ -1,4 +1,6 @@
-// Removal of whole character classes.
+// Removal of whole classes of visible characters, for texts that are
+// compared rather than read.  (The invisible ones, controls and format
+// characters, go in cleanup.h.)
 //
 // remove_cjk_compat deletes enclosed alphanumerics (U+2460-U+24FF), enclosed
 // CJK letters and squared words (U+3200-U+33FF) and CJK compatibility
@@ -15,7 +17,7 @@
 
 #include "core/edit_log.h"
 
-namespace zenkor::l1_char::strip {
+namespace zenkor::l1_char::removal {
 
 void remove_cjk_compat(std::string_view in, std::string& out, EditLog* log = nullptr);
 void remove_symbols(std::string_view in, std::string& out, EditLog* log = nullptr);
@@ -24,4 +26,4 @@ void remove_symbols(std::string_view in, std::string& out, EditLog* log = nullpt
 [[nodiscard]] bool remove_cjk_compat_trigger(char32_t c) noexcept;
 [[nodiscard]] bool remove_symbols_trigger(char32_t c) noexcept;
 
-}  // namespace zenkor::l1_char::strip
+}  // namespace zenkor::l1_char::removal

@@ -14,7 +14,7 @@
 #include "core/config.h"
 #include "core/edit_log.h"
 
-namespace zenkor::l1_char::spacing {
+namespace zenkor::l1_char::cjk_spacing {
 
 void process(std::string_view in, std::string& out, CjkSpacing mode, EditLog* log = nullptr);
 
@@ -22,4 +22,4 @@ void process(std::string_view in, std::string& out, CjkSpacing mode, EditLog* lo
 // unchanged: the ASCII space for Remove, ASCII letters and digits for Insert.
 [[nodiscard]] bool process_trigger(char32_t c, CjkSpacing mode) noexcept;
 
-}  // namespace zenkor::l1_char::spacing
+}  // namespace zenkor::l1_char::cjk_spacing

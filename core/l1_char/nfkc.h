@@ -17,21 +17,21 @@
 
 #include "core/edit_log.h"
 
-namespace zenkor::l1_char::unicode {
+namespace zenkor::l1_char::nfkc {
 
-void nfkc(std::string_view in, std::string& out, EditLog* log = nullptr);
+void normalize(std::string_view in, std::string& out, EditLog* log = nullptr);
 
-// The characters without which nfkc leaves a text unchanged: those NFKC may
-// change or join to the character before them, but not the ones nfkc copies.
-[[nodiscard]] bool nfkc_trigger(char32_t c) noexcept;
+// The characters without which normalize leaves a text unchanged: those NFKC
+// may change or join to the character before them, but not the ones normalize copies.
+[[nodiscard]] bool normalize_trigger(char32_t c) noexcept;
 
 // Appends plain NFKC of `text` to `out`, handing the normalizer at most
-// `max_piece` bytes at a time (nfkc uses its limit, INT32_MAX bytes).  Pieces
+// `max_piece` bytes at a time (normalize uses its limit, INT32_MAX bytes).  Pieces
 // end before a character with a normalization boundary before it, so the
 // result is that of one call.  Separate so that the cutting can be tested on
 // small pieces.  Given a log, records what changed there, with `text` at
 // byte `text_begin` of the stage's input.  REQUIRES: max_piece >= 4.
-void append_plain_nfkc(std::string_view text, std::string& out, std::size_t max_piece, EditLog* log = nullptr,
-                       std::size_t text_begin = 0);
+void append_plain(std::string_view text, std::string& out, std::size_t max_piece, EditLog* log = nullptr,
+                  std::size_t text_begin = 0);
 
-}  // namespace zenkor::l1_char::unicode
+}  // namespace zenkor::l1_char::nfkc
