@@ -13,7 +13,7 @@
 # CXX_FUZZ names the clang++ to use; FUZZ_BUILD_DIR another build folder than
 # build/fuzz, for instance to run the suite while a long run goes on;
 # FUZZ_JOBS how many harnesses run at once (default 1; one a core for a long
-# run).  The corpus grows in the folder's corpus/ and is reused by later
+# run); FUZZ_HARNESSES which of them run (default all four).  The corpus grows in the folder's corpus/ and is reused by later
 # runs; findings are written to its findings/.
 # Exit status 77: clang could not be installed.
 set -eu
@@ -109,7 +109,8 @@ run_harness() {
 
 # The harnesses in groups of $jobs, each group's at the same time.
 total=0
-set -- normalizer_fuzz parsers_fuzz levenshtein_fuzz arrow_fuzz
+# shellcheck disable=SC2086  # a list of names, split on purpose
+set -- ${FUZZ_HARNESSES:-normalizer_fuzz parsers_fuzz levenshtein_fuzz arrow_fuzz}
 while [ $# -gt 0 ]; do
   started=""  # harness:pid of each of the group
   count=0
