@@ -78,21 +78,26 @@ PyObject* normalize_str(const Normalizer& normalizer, PyNormalizer* self, PyObje
   if (PyUnicode_READY(text) < 0) return nullptr;
 #endif
   const zenkor::CodeUnits units = code_units(text);
+  const bool unlocked = units.length >= UNLOCKED_FROM_CHARS;
+  zenkor::Plan::Found found{};
+  if (!unlocked) {
+    found = normalizer.scan(units);
+    if (!found.any()) return unchanged_str(text, units);
+  }
+  ThreadBuffers& buffers = thread_buffers();
   zenkor::WideText wide{};
   Outcome outcome{};
-  if (units.length < UNLOCKED_FROM_CHARS) {
-    const zenkor::Plan::Found found = normalizer.scan(units);
-    if (!found.any()) return unchanged_str(text, units);
-    outcome = normalize_found(normalizer, units, found, thread_buffers(), wide);
+  if (!unlocked) {
+    outcome = normalize_found(normalizer, units, found, buffers, wide);
   } else {
     SharedBorrow borrow(self);
     if (!borrow) return nullptr;
-    run_without_gil([&] { outcome = normalize_units(normalizer, units, thread_buffers(), wide); });
+    run_without_gil([&] { outcome = normalize_units(normalizer, units, buffers, wide); });
   }
   PyObject* out = outcome == Outcome::changed     ? str_from_wide(wide)
                   : outcome == Outcome::unchanged ? unchanged_str(text, units)
                                                   : raise_encode_error(text);
-  thread_buffers().shrink();
+  buffers.shrink();
   return out;
 }
 
