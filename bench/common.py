@@ -20,10 +20,10 @@ ROOT = Path(__file__).resolve().parents[1]
 
 def _shared_data() -> ModuleType:
     # One rule for where the text is, kept in the tests' helper.
-    spec = importlib.util.spec_from_file_location("shared_data", ROOT / "tests" / "shared_data.py")
-    assert spec is not None and spec.loader is not None
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("shared_data", ROOT / "tests" / "shared_data.py")
+    assert found is not None and found.loader is not None
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 

@@ -2,7 +2,7 @@
 //
 // This file defines them: the object's life (construction, wrap, dealloc,
 // repr), the method and property tables with their docstrings, the type's
-// slots and spec, the module's functions, slots and execution step.  What
+// slots and PyType_Spec, the module's functions, slots and execution step.  What
 // the methods do lives in headers and sources beside it, one per concern:
 //
 //   references.h          owned references, releasing the interpreter lock

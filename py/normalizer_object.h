@@ -1,5 +1,5 @@
 // The Python Normalizer object: its layout, its class object and how one is
-// made.  The type itself (slots, methods, spec) is defined in lib.cc.
+// made.  The type itself (slots, methods, PyType_Spec) is defined in lib.cc.
 //
 // The object owns its C++ Normalizer through a unique_ptr, beside the atomic
 // borrow flag that guards it (py/borrow.h).  tp_alloc only zero-fills the

@@ -21,9 +21,9 @@ def load_recipe(client):
     """The example as a module, here and on the workers (as a user's own
     module of helpers would be shipped)."""
     client.upload_file(str(RECIPE))
-    spec = importlib.util.spec_from_file_location(RECIPE.stem, RECIPE)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location(RECIPE.stem, RECIPE)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 

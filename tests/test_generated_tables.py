@@ -14,9 +14,9 @@ import pytest
 
 ROOT = Path(__file__).resolve().parents[1]
 
-spec = importlib.util.spec_from_file_location("generate_tables", ROOT / "scripts" / "generate_tables.py")
-generate_tables = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(generate_tables)
+found = importlib.util.spec_from_file_location("generate_tables", ROOT / "scripts" / "generate_tables.py")
+generate_tables = importlib.util.module_from_spec(found)
+found.loader.exec_module(generate_tables)
 
 
 @pytest.mark.parametrize("path", sorted(generate_tables.TABLES))
