@@ -363,6 +363,8 @@ Plan::Found Plan::scan_source(Source source) const noexcept {
   const BmpSet& starts = era_starts();
   const bool follows_context = repeat_step_ >= 0 || prolonged_step_ >= 0 || spaces_step_ >= 0 || seconds_;
   const auto bit = [](int step) { return step >= 0 ? Mask{1} << step : Mask{0}; };
+  // Whether a step of two-character triggers is on and not found yet.
+  const auto pending = [&](int step) { return (bit(step) & ~result.steps) != 0; };
   char32_t prev = NO_CHAR;
   std::uint64_t run = 1;  // how often prev occurs in a row
   bool era_started = false;
@@ -382,12 +384,16 @@ Plan::Found Plan::scan_source(Source source) const noexcept {
         const auto i = static_cast<std::size_t>(std::countr_zero(m));
         if (triggered_by(i, c)) remaining &= ~(Mask{1} << i);
       }
-      result.other = result.other || is_surrogate(c) || (wrap_urls_ && c == U':');
+      if (is_surrogate(c) || (wrap_urls_ && c == U':')) result.other = true;
       if (is_collapsible_space(c) && is_collapsible_space(prev)) result.steps |= bit(spaces_step_);
       if (seconds_ && c < 0x10000 && seconds.contains(c)) {
-        if (l2_script::loanword::unify_loanword_kana_pair_trigger(prev, c)) result.steps |= bit(loanword_step_);
+        if (pending(loanword_step_) && l2_script::loanword::unify_loanword_kana_pair_trigger(prev, c)) {
+          result.steps |= bit(loanword_step_);
+        }
         // A ー ends a word when no katakana follows it.
-        if (c == CHOON && !l2_script::loanword::is_katakana_word_char(source.peek())) result.steps |= bit(choon_step_);
+        if (c == CHOON && pending(choon_step_) && !l2_script::loanword::is_katakana_word_char(source.peek())) {
+          result.steps |= bit(choon_step_);
+        }
         if (c == NEN && era_started) result.steps |= bit(era_step_);
         era_started = era_started || starts.contains(c);
       }

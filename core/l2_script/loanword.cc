@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <functional>
 
 #include "core/text/chars.h"
@@ -36,6 +37,18 @@ constexpr auto pair_less = [](const PairRule& a, const PairRule& b) {
   return a.first != b.first ? a.first < b.first : a.second < b.second;
 };
 static_assert(std::adjacent_find(PAIR_RULES.begin(), PAIR_RULES.end(), std::not_fn(pair_less)) == PAIR_RULES.end());
+
+// The pairs as bits, for the scan's test of every ー and small kana: per
+// first character from U+30A0, the seconds from U+30A0 (all small vowels).
+constexpr char32_t PAIR_BASE = 0x30A0;
+constexpr std::array<std::uint16_t, 0x60> PAIR_SECONDS = [] {
+  std::array<std::uint16_t, 0x60> seconds{};
+  for (const PairRule& r : PAIR_RULES) seconds[r.first - PAIR_BASE] |= std::uint16_t(1U << (r.second - PAIR_BASE));
+  return seconds;
+}();
+static_assert(std::all_of(PAIR_RULES.begin(), PAIR_RULES.end(), [](const PairRule& r) {
+  return r.first >= PAIR_BASE && r.first < PAIR_BASE + 0x60 && r.second >= PAIR_BASE && r.second < PAIR_BASE + 16;
+}));
 
 struct SingleRule {
   char32_t from;
@@ -147,7 +160,9 @@ void strip_trailing_prolonged(std::string_view in, std::string& out, std::size_t
 bool unify_loanword_kana_trigger(char32_t c) noexcept { return map_single(c) != c; }
 
 bool unify_loanword_kana_pair_trigger(char32_t first, char32_t second) noexcept {
-  return find_pair(first, second) != nullptr;
+  const char32_t f = first - PAIR_BASE;  // wraps below the base
+  const char32_t s = second - PAIR_BASE;
+  return f < PAIR_SECONDS.size() && s < 16 && ((PAIR_SECONDS[f] >> s) & 1) != 0;
 }
 
 }  // namespace zenkor::l2_script::loanword

@@ -2,8 +2,9 @@
 //   (a) normalize, which runs only the steps the plan finds triggers for, is
 //       byte for byte normalize_stage_by_stage, which runs every step, with a
 //       fresh workspace, a reused one and through the joined segments;
-//   (b) where may_change says a text cannot change, in any width of code
-//       units the text fits, the stages indeed leave it as it is;
+//   (b) in any width of code units the text fits, the steps a scan of them
+//       finds give that same output, and where it finds none the stages
+//       indeed leave the text as it is;
 //   (c) to_utf8 gives back the text's UTF-8 in every such width, and fails
 //       exactly for texts holding a lone surrogate; from_utf8 gives back
 //       the text in the narrowest width it fits.
@@ -421,7 +422,19 @@ void check_text(NamedNormalizer& n, const std::u32string& code_points, const std
     }
   }
   for (const zenkor::CodeUnits& form : stored.forms) {
-    if (n.normalizer.may_change(form)) continue;
+    // What the binding does: the steps a scan of the str's storage found.
+    const zenkor::Plan::Found found = n.normalizer.scan(form);
+    if (found.any()) {
+      const std::string_view output = n.normalizer.normalize(text, found.steps, n.space);
+      if (output == every_step) {
+        pass();
+      } else {
+        fail(tally, "steps found in width " + std::to_string(form.width) + " and stages differ\n  config " + n.name +
+                        ": " + describe(n.normalizer.config()) + "\n  text   " + zenkor::quoted(text) +
+                        "\n  stages " + zenkor::quoted(every_step) + "\n  plan   " + zenkor::quoted(output));
+      }
+      continue;
+    }
     ++tally.unchanged_claims;
     if (every_step == text) {
       pass();
