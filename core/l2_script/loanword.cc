@@ -40,15 +40,17 @@ static_assert(std::adjacent_find(PAIR_RULES.begin(), PAIR_RULES.end(), std::not_
 
 // The pairs as bits, for the scan's test of every ー and small kana: per
 // first character from U+30A0, the seconds from U+30A0 (all small vowels).
-constexpr char32_t PAIR_BASE = 0x30A0;
+constexpr char32_t KATAKANA_BLOCK = 0x30A0;
 constexpr std::array<std::uint16_t, 0x60> PAIR_SECONDS = [] {
   std::array<std::uint16_t, 0x60> seconds{};
-  for (const PairRule& r : PAIR_RULES) seconds[r.first - PAIR_BASE] |= std::uint16_t(1U << (r.second - PAIR_BASE));
+  for (const PairRule& r : PAIR_RULES) {
+    seconds[r.first - KATAKANA_BLOCK] |= static_cast<std::uint16_t>(1U << (r.second - KATAKANA_BLOCK));
+  }
   return seconds;
 }();
-static_assert(std::all_of(PAIR_RULES.begin(), PAIR_RULES.end(), [](const PairRule& r) {
-  return r.first >= PAIR_BASE && r.first < PAIR_BASE + 0x60 && r.second >= PAIR_BASE && r.second < PAIR_BASE + 16;
-}));
+constexpr bool in_block(char32_t c, char32_t size) { return c >= KATAKANA_BLOCK && c < KATAKANA_BLOCK + size; }
+static_assert(std::all_of(PAIR_RULES.begin(), PAIR_RULES.end(),
+                          [](const PairRule& r) { return in_block(r.first, 0x60) && in_block(r.second, 16); }));
 
 struct SingleRule {
   char32_t from;
@@ -71,6 +73,22 @@ static_assert(std::adjacent_find(SINGLE_RULES.begin(), SINGLE_RULES.end(), [](co
 constexpr bool starts_in_range(char32_t c) { return c >= U'ウ' && c <= U'ヴ'; }
 static_assert(std::all_of(PAIR_RULES.begin(), PAIR_RULES.end(), [](const PairRule& r) { return starts_in_range(r.first); }));
 static_assert(std::all_of(SINGLE_RULES.begin(), SINGLE_RULES.end(), [](const SingleRule& r) { return starts_in_range(r.from); }));
+
+// Whether a rule starts with the character, from KATAKANA_BLOCK: most katakana
+// start none, and the loop passes them with one test.
+constexpr std::array<bool, 0x60> RULE_STARTS = [] {
+  std::array<bool, 0x60> starts{};
+  for (const PairRule& r : PAIR_RULES) starts[r.first - KATAKANA_BLOCK] = true;
+  for (const SingleRule& r : SINGLE_RULES) starts[r.from - KATAKANA_BLOCK] = true;
+  return starts;
+}();
+static_assert(std::all_of(SINGLE_RULES.begin(), SINGLE_RULES.end(),
+                          [](const SingleRule& r) { return in_block(r.from, 0x60); }));
+
+bool is_rule_start(char32_t c) noexcept {
+  const char32_t k = c - KATAKANA_BLOCK;  // wraps below the base
+  return k < RULE_STARTS.size() && RULE_STARTS[k];
+}
 
 const PairRule* find_pair(char32_t c, char32_t d) noexcept {
   const PairRule key{c, d, {}};
@@ -111,7 +129,7 @@ void unify_loanword_kana_with_log(std::string_view in, std::string& out, Log& lo
     w.skip_to_three_byte();
     if (w.done()) break;
     const char32_t c = w.next();
-    if (!starts_in_range(c)) continue;
+    if (!is_rule_start(c)) continue;
     const char32_t d = first_char(w.rest());
     if (const PairRule* rule = find_pair(c, d)) {
       (void)w.take_next();  // pairs never overlap: the scan resumes after the second character
@@ -160,8 +178,8 @@ void strip_trailing_prolonged(std::string_view in, std::string& out, std::size_t
 bool unify_loanword_kana_trigger(char32_t c) noexcept { return map_single(c) != c; }
 
 bool unify_loanword_kana_pair_trigger(char32_t first, char32_t second) noexcept {
-  const char32_t f = first - PAIR_BASE;  // wraps below the base
-  const char32_t s = second - PAIR_BASE;
+  const char32_t f = first - KATAKANA_BLOCK;  // wraps below the base
+  const char32_t s = second - KATAKANA_BLOCK;
   return f < PAIR_SECONDS.size() && s < 16 && ((PAIR_SECONDS[f] >> s) & 1) != 0;
 }
 
