@@ -1,35 +1,13 @@
 #include "core/code_units.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
-#include <cstring>
 
 #include "core/text/utf8.h"
+#include "core/three_byte_runs.h"
 
 namespace zenkor {
 namespace {
-
-// Whether `c` takes three bytes in UTF-8: U+0800..U+FFFF but surrogates,
-// which is nearly every character of Japanese text.
-template <typename Unit>
-[[nodiscard]] constexpr bool is_three_byte(Unit c) noexcept {
-  return c >= 0x800 && c <= 0xFFFF && (c < 0xD800 || c > 0xDFFF);
-}
-
-// Writes the three bytes of `c` and one more, which the next character
-// overwrites or the caller trims: one store instead of three.
-inline char* put_three_bytes(char* p, char32_t c) noexcept {
-  const std::uint32_t bytes = (0xE0 | (c >> 12)) | ((0x80 | ((c >> 6) & 0x3F)) << 8) | ((0x80 | (c & 0x3F)) << 16);
-  if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(p, &bytes, 4);
-  } else {
-    p[0] = static_cast<char>(bytes);
-    p[1] = static_cast<char>(bytes >> 8);
-    p[2] = static_cast<char>(bytes >> 16);
-  }
-  return p + 3;
-}
 
 // Written by hand rather than with the interpreter's encoder, which would
 // need the interpreter lock: the engine converts while other threads run.
@@ -39,8 +17,8 @@ inline char* put_three_bytes(char* p, char32_t c) noexcept {
 template <typename Unit>
 bool encode(const Unit* units, std::size_t length, std::string& out) {
   // Three bytes per character at most below U+10000, four above, and the
-  // byte put_three_bytes writes past the end: size for the worst case
-  // once, then trim.
+  // byte a run of three-byte characters may write past the end: size for
+  // the worst case once, then trim.
   out.resize(length * (sizeof(Unit) == 1 ? 2 : sizeof(Unit) == 2 ? 3 : 4) + 1);
   char* p = out.data();
   std::size_t k = 0;
@@ -58,9 +36,11 @@ bool encode(const Unit* units, std::size_t length, std::string& out) {
       }
       while (k < length && units[k] < 0x80) *p++ = static_cast<char>(units[k++]);
     } else if (is_three_byte(c)) {
-      do {
-        p = put_three_bytes(p, units[k++]);
-      } while (k < length && is_three_byte(units[k]));
+      // Eight characters a step pay off from runs of eight.
+      if constexpr (sizeof(Unit) > 1) {
+        const bool long_run = k + 8 <= length && is_three_byte(units[k + 7]);
+        p = long_run ? encode_three_byte_run(units, length, k, p) : encode_one_by_one(units, length, k, p);
+      }
     } else if (c < 0x800) {
       *p++ = static_cast<char>(0xC0 | (c >> 6));
       *p++ = static_cast<char>(0x80 | (c & 0x3F));
@@ -92,12 +72,11 @@ std::size_t decode(std::string_view text, Unit* out) {
     if (b < 0x80) {
       *p++ = b;
       ++pos;
-    } else if (b >= 0xE0 && b < 0xF0) {
-      // A run of three-byte characters.
-      do {
-        *p++ = static_cast<Unit>(((s[pos] & 0x0F) << 12) | ((s[pos + 1] & 0x3F) << 6) | (s[pos + 2] & 0x3F));
-        pos += 3;
-      } while (pos < size && s[pos] >= 0xE0 && s[pos] < 0xF0);
+    } else if (is_three_byte_lead(b)) {
+      if constexpr (sizeof(Unit) > 1) {
+        const bool long_run = pos + 24 <= size && is_three_byte_lead(s[pos + 21]);
+        p = long_run ? decode_three_byte_run(s, size, pos, p) : decode_one_by_one(s, size, pos, p);
+      }
     } else {
       *p++ = static_cast<Unit>(text::utf8::next(text, pos));
     }
