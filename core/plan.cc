@@ -192,8 +192,8 @@ void Plan::add(const Step* step, std::string_view option, int variant) {
   // Deleting characters can bring two together; it cannot make an era's
   // name come before a 年.
   if (step->context != StepContext::None && step->context != StepContext::EraYear) context_ |= bit;
-  const bool second = step->context == StepContext::TrailingProlonged ||
-                      step->context == StepContext::LoanwordPair || step->context == StepContext::EraYear;
+  const bool second = step->context == StepContext::TrailingProlonged || step->context == StepContext::LoanwordPair ||
+                      step->context == StepContext::EraYear;
   if (second) {
     seconds_ = true;
     any_.merge(second_characters().set, second_characters().blocks);

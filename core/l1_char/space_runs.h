@@ -18,9 +18,7 @@ void collapse(std::string_view in, std::string& out, EditLog* log = nullptr);
 // a run of spaces, which the caller looks for itself).
 [[nodiscard]] bool collapse_trigger(char32_t c) noexcept;
 
-inline constexpr Step COLLAPSE_STEP = {.rank = 600,
-                                       .run = run_stage<collapse>,
-                                       .trigger = trigger_of<collapse_trigger>,
-                                       .context = StepContext::SpaceRun};
+inline constexpr Step COLLAPSE_STEP = {
+    .rank = 600, .run = run_stage<collapse>, .trigger = trigger_of<collapse_trigger>, .context = StepContext::SpaceRun};
 
 }  // namespace zenkor::l1_char::space_runs
