@@ -256,6 +256,19 @@ std::string ParsePresetError::display() const {
   return out;
 }
 
+bool Option::switches_on(const Config& config) const noexcept {
+  switch (kind) {
+    case OptionKind::Bool: return config.*field_of<bool>(*this);
+    case OptionKind::Choice: return choice_index(config, *this) != 0;
+    case OptionKind::Limit: return (config.*field_of<std::optional<std::uint64_t>>(*this)).has_value();
+    case OptionKind::Emoji: return (config.*field_of<EmojiAction>(*this)).kind == EmojiAction::Kind::Remove;
+    case OptionKind::EmojiPlaceholder:
+      return (config.*field_of<EmojiAction>(*this)).kind == EmojiAction::Kind::Placeholder;
+    case OptionKind::UrlWrap: break;
+  }
+  return (config.*field_of<std::optional<PrefixSuffix>>(*this)).has_value();
+}
+
 ConfigValue PresetValue::value() const {
   switch (type) {
     case Type::Bool: return on;

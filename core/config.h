@@ -2,10 +2,12 @@
 // OPTIONS, the one table that declares every option.
 //
 // An option is a field of Config plus a row of OPTIONS: its key, the kind of
-// value it takes, the field, and its value in each preset.  Everything else
-// about options follows from the table: KEYS and the order of entries(),
-// the presets, get, set and their checks, the Python config dict, and the
-// README's option table (a test compares it with the table).
+// value it takes, the field, its value in each preset, the step of the
+// pipeline it switches on and what it does.  Everything else about options
+// follows from the table: KEYS and the order of entries(), the presets, get,
+// set and their checks, the Python config dict, the steps the plan runs, and
+// the README's option table (scripts/readme_options.py writes it; a test
+// fails when it is stale).
 //
 // A Config is never built field by field by callers: it starts from a Preset
 // and is changed one option at a time by name with Config::set, which takes a
@@ -29,25 +31,31 @@
 #include <variant>
 #include <vector>
 
+#include "core/l1_char/case.h"
+#include "core/l1_char/cjk_compat.h"
+#include "core/l1_char/cjk_spacing.h"
+#include "core/l1_char/cleanup.h"
+#include "core/l1_char/kanji.h"
+#include "core/l1_char/nfkc.h"
+#include "core/l1_char/prolonged.h"
+#include "core/l1_char/quotes.h"
+#include "core/l1_char/removal.h"
+#include "core/l1_char/repeat.h"
+#include "core/l1_char/space_runs.h"
+#include "core/l1_char/symbols.h"
+#include "core/l1_char/width.h"
+#include "core/l2_script/ascii_numbers.h"
+#include "core/l2_script/era.h"
+#include "core/l2_script/iteration.h"
+#include "core/l2_script/kana.h"
+#include "core/l2_script/kansuji.h"
+#include "core/l2_script/loanword.h"
+#include "core/l4_extra/emoji.h"
+#include "core/option_values.h"
 #include "core/result.h"
+#include "core/step.h"
 
 namespace zenkor {
-
-// Enums of the choice options: values number from 0 in the order of the
-// names their table rows give.
-enum class KanaAction : std::uint8_t { Keep = 0, HiraToKata = 1, KataToHira = 2 };
-enum class CaseAction : std::uint8_t { Keep = 0, Lower = 1, Upper = 2 };
-enum class CjkSpacing : std::uint8_t { Keep = 0, Remove = 1, Insert = 2 };
-
-// What the emoji stage does.  The option keys "emoji" and "emoji_placeholder"
-// are two views of this one field.
-struct EmojiAction {
-  enum class Kind : std::uint8_t { Keep, Remove, Placeholder };
-  Kind kind = Kind::Keep;
-  std::string placeholder;  // meaningful only for Kind::Placeholder
-
-  friend bool operator==(const EmojiAction&, const EmojiAction&) = default;
-};
 
 // The (prefix, suffix) written around protected URLs.
 using PrefixSuffix = std::pair<std::string, std::string>;
@@ -208,7 +216,19 @@ struct Option {
   OptionField field;
   std::span<const std::string_view> names;  // Choice and Emoji: the values users write, in enum order
   Presets presets;
+  // The step of the pipeline the option switches on, or NO_STEP.  Several
+  // options may name one step: it runs when any of them switches it on.
+  const Step* step;
+  // What the option does, in a line: the README's option table is written
+  // from these by scripts/readme_options.py.
+  std::string_view doc;
+
+  // Whether the option's value in `config` switches its step on: True, a
+  // choice other than the first, a limit, emoji removed, a placeholder.
+  [[nodiscard]] bool switches_on(const Config& config) const noexcept;
 };
+
+inline constexpr const Step* NO_STEP = nullptr;
 
 // The names of the choice options' values, in the order of their enums.
 inline constexpr std::array<std::string_view, 3> KANA_NAMES = {"keep", "hira_to_kata", "kata_to_hira"};
@@ -218,72 +238,113 @@ inline constexpr std::array<std::string_view, 3> CJK_SPACING_NAMES = {"keep", "r
 inline constexpr std::array<std::string_view, 2> EMOJI_NAMES = {"keep", "remove"};
 
 // A row of each kind.
-constexpr Option bool_row(std::string_view key, bool Config::*field, Option::Presets presets) {
-  return {key, OptionKind::Bool, field, {}, presets};
+constexpr Option bool_row(std::string_view key, bool Config::*field, Option::Presets presets, const Step* step,
+                          std::string_view doc) {
+  return {key, OptionKind::Bool, field, {}, presets, step, doc};
 }
 template <typename Enum, std::size_t N>
 constexpr Option choice_row(std::string_view key, Enum Config::*field, const std::array<std::string_view, N>& names,
-                            Option::Presets presets) {
-  return {key, OptionKind::Choice, ChoiceField(field), names, presets};
+                            Option::Presets presets, const Step* step, std::string_view doc) {
+  return {key, OptionKind::Choice, ChoiceField(field), names, presets, step, doc};
 }
 constexpr Option limit_row(std::string_view key, std::optional<std::uint64_t> Config::*field,
-                           Option::Presets presets) {
-  return {key, OptionKind::Limit, field, {}, presets};
+                           Option::Presets presets, const Step* step, std::string_view doc) {
+  return {key, OptionKind::Limit, field, {}, presets, step, doc};
 }
-constexpr Option emoji_row(std::string_view key, Option::Presets presets) {
-  return {key, OptionKind::Emoji, &Config::emoji, EMOJI_NAMES, presets};
+constexpr Option emoji_row(std::string_view key, Option::Presets presets, const Step* step, std::string_view doc) {
+  return {key, OptionKind::Emoji, &Config::emoji, EMOJI_NAMES, presets, step, doc};
 }
-constexpr Option emoji_placeholder_row(std::string_view key, Option::Presets presets) {
-  return {key, OptionKind::EmojiPlaceholder, &Config::emoji, {}, presets};
+constexpr Option emoji_placeholder_row(std::string_view key, Option::Presets presets, const Step* step,
+                                       std::string_view doc) {
+  return {key, OptionKind::EmojiPlaceholder, &Config::emoji, {}, presets, step, doc};
 }
-constexpr Option url_wrap_row(std::string_view key, Option::Presets presets) {
-  return {key, OptionKind::UrlWrap, &Config::url_wrap, {}, presets};
+constexpr Option url_wrap_row(std::string_view key, Option::Presets presets, std::string_view doc) {
+  return {key, OptionKind::UrlWrap, &Config::url_wrap, {}, presets, NO_STEP, doc};
 }
 
 // Every option, in the order of Config::entries, of the config dict and of
 // the README's table.  The last five columns are the option's value in each
 // preset, in ALL_PRESETS order: none, neologdn_compat, for_search,
-// for_display, for_compare.
+// for_display, for_compare; under them, the step the option switches on and
+// what it does.  The steps named here are the pipeline's: the plan runs them
+// in the order of their ranks (core/step.h), whatever the order of the rows.
 // clang-format off
 inline constexpr std::array OPTIONS = {
     // key, field (and value names)                                                none      neologdn  search    display   compare
-    bool_row("normalize_newlines", &Config::normalize_newlines,                   {OFF,      ON,       ON,       OFF,      ON}),
-    bool_row("remove_zero_width", &Config::remove_zero_width,                     {OFF,      ON,       ON,       OFF,      ON}),
-    bool_row("remove_control", &Config::remove_control,                           {OFF,      ON,       ON,       OFF,      ON}),
-    bool_row("remove_bidi_control", &Config::remove_bidi_control,                 {OFF,      ON,       ON,       OFF,      ON}),
-    bool_row("kansuji_to_arabic", &Config::kansuji_to_arabic,                     {OFF,      OFF,      OFF,      OFF,      ON}),
-    bool_row("arabic_to_kansuji", &Config::arabic_to_kansuji,                     {OFF,      OFF,      OFF,      OFF,      OFF}),
-    bool_row("canonicalize_numbers", &Config::canonicalize_numbers,               {OFF,      OFF,      OFF,      OFF,      ON}),
-    bool_row("nfkc", &Config::nfkc,                                               {OFF,      ON,       ON,       OFF,      ON}),
-    bool_row("halfwidth_kana_to_fullwidth", &Config::halfwidth_kana_to_fullwidth, {OFF,      ON,       ON,       ON,       ON}),
-    choice_row("kana", &Config::kana, KANA_NAMES,                                 {"keep",   "keep",   "keep",   "keep",   "keep"}),
-    bool_row("kyujitai_to_shinjitai", &Config::kyujitai_to_shinjitai,             {OFF,      OFF,      ON,       OFF,      ON}),
-    bool_row("unify_itaiji", &Config::unify_itaiji,                               {OFF,      OFF,      ON,       OFF,      ON}),
-    bool_row("remove_variation_selectors", &Config::remove_variation_selectors,   {OFF,      OFF,      ON,       OFF,      ON}),
-    bool_row("expand_iteration_marks", &Config::expand_iteration_marks,           {OFF,      OFF,      ON,       OFF,      ON}),
-    bool_row("unify_loanword_kana", &Config::unify_loanword_kana,                 {OFF,      OFF,      ON,       OFF,      ON}),
-    bool_row("strip_trailing_prolonged", &Config::strip_trailing_prolonged,       {OFF,      OFF,      ON,       OFF,      ON}),
-    choice_row("case", &Config::case_action, CASE_NAMES,                          {"keep",   "keep",   "lower",  "keep",   "lower"}),
-    choice_row("cjk_spacing", &Config::cjk_spacing, CJK_SPACING_NAMES,            {"keep",   "keep",   "keep",   "keep",   "remove"}),
-    bool_row("era_to_western", &Config::era_to_western,                           {OFF,      OFF,      ON,       OFF,      ON}),
-    bool_row("unify_hyphens", &Config::unify_hyphens,                             {OFF,      ON,       ON,       OFF,      ON}),
-    bool_row("unify_tildes", &Config::unify_tildes,                               {OFF,      ON,       ON,       OFF,      ON}),
-    bool_row("unify_prolonged", &Config::unify_prolonged,                         {OFF,      ON,       ON,       ON,       ON}),
-    bool_row("collapse_prolonged_run", &Config::collapse_prolonged_run,           {OFF,      ON,       ON,       OFF,      ON}),
-    limit_row("repeat_limit", &Config::repeat_limit,                              {UNSET,    UNSET,    2,        UNSET,    2}),
-    bool_row("collapse_spaces", &Config::collapse_spaces,                         {OFF,      ON,       ON,       OFF,      ON}),
-    bool_row("trim", &Config::trim,                                               {OFF,      ON,       ON,       ON,       ON}),
-    bool_row("expand_cjk_compat", &Config::expand_cjk_compat,                     {OFF,      OFF,      ON,       OFF,      ON}),
-    bool_row("remove_symbols", &Config::remove_symbols,                           {OFF,      OFF,      OFF,      OFF,      ON}),
-    bool_row("remove_cjk_compat", &Config::remove_cjk_compat,                     {OFF,      OFF,      OFF,      OFF,      ON}),
-    bool_row("unify_quotes", &Config::unify_quotes,                               {OFF,      OFF,      ON,       OFF,      ON}),
-    bool_row("protect_urls", &Config::protect_urls,                               {OFF,      OFF,      ON,       OFF,      OFF}),
-    bool_row("protect_emails", &Config::protect_emails,                           {OFF,      OFF,      ON,       OFF,      OFF}),
-    bool_row("protect_mentions", &Config::protect_mentions,                       {OFF,      OFF,      ON,       OFF,      OFF}),
-    bool_row("protect_hashtags", &Config::protect_hashtags,                       {OFF,      OFF,      ON,       OFF,      OFF}),
-    emoji_row("emoji",                                                            {"keep",   "keep",   "remove", "keep",   "remove"}),
-    emoji_placeholder_row("emoji_placeholder",                                    {UNSET,    UNSET,    UNSET,    UNSET,    UNSET}),
-    url_wrap_row("url_wrap",                                                      {UNSET,    UNSET,    UNSET,    UNSET,    UNSET}),
+    bool_row("normalize_newlines", &Config::normalize_newlines,                   {OFF,      ON,       ON,       OFF,      ON},
+             &l1_char::cleanup::NORMALIZE_NEWLINES_STEP, "CR LF, CR, U+2028, U+2029, U+0085 → LF"),
+    bool_row("remove_zero_width", &Config::remove_zero_width,                     {OFF,      ON,       ON,       OFF,      ON},
+             &l1_char::cleanup::REMOVE_ZERO_WIDTH_STEP, "delete U+200B, U+200C, U+2060, U+FEFF"),
+    bool_row("remove_control", &Config::remove_control,                           {OFF,      ON,       ON,       OFF,      ON},
+             &l1_char::cleanup::REMOVE_CONTROL_STEP, "delete C0/C1 controls except tab and line feed"),
+    bool_row("remove_bidi_control", &Config::remove_bidi_control,                 {OFF,      ON,       ON,       OFF,      ON},
+             &l1_char::cleanup::REMOVE_BIDI_CONTROL_STEP, "delete bidirectional formatting characters"),
+    bool_row("kansuji_to_arabic", &Config::kansuji_to_arabic,                     {OFF,      OFF,      OFF,      OFF,      ON},
+             &l2_script::kansuji::KANSUJI_TO_ARABIC_STEP, "kanji numerals to ASCII digits (二万三千 → 23000)"),
+    bool_row("arabic_to_kansuji", &Config::arabic_to_kansuji,                     {OFF,      OFF,      OFF,      OFF,      OFF},
+             &l2_script::kansuji::ARABIC_TO_KANSUJI_STEP, "ASCII digits to kanji numerals"),
+    bool_row("canonicalize_numbers", &Config::canonicalize_numbers,               {OFF,      OFF,      OFF,      OFF,      ON},
+             &l2_script::ascii_numbers::CANONICALIZE_STEP, "drop thousands separators and superfluous zeros; unpad dates"),
+    bool_row("nfkc", &Config::nfkc,                                               {OFF,      ON,       ON,       OFF,      ON},
+             &l1_char::nfkc::NORMALIZE_STEP, "NFKC, keeping spacing accents and joining voiced sound marks"),
+    bool_row("halfwidth_kana_to_fullwidth", &Config::halfwidth_kana_to_fullwidth, {OFF,      ON,       ON,       ON,       ON},
+             &l1_char::width::HALFWIDTH_KANA_TO_FULLWIDTH_STEP, "ｶﾞ → ガ, ｡ → 。"),
+    choice_row("kana", &Config::kana, KANA_NAMES,                                 {"keep",   "keep",   "keep",   "keep",   "keep"},
+             &l2_script::kana::CONVERT_STEP, "\"keep\", \"hira_to_kata\" or \"kata_to_hira\""),
+    bool_row("kyujitai_to_shinjitai", &Config::kyujitai_to_shinjitai,             {OFF,      OFF,      ON,       OFF,      ON},
+             &l1_char::kanji::KYUJITAI_STEP, "old kanji forms to modern ones (國 → 国)"),
+    bool_row("unify_itaiji", &Config::unify_itaiji,                               {OFF,      OFF,      ON,       OFF,      ON},
+             &l1_char::kanji::ITAIJI_STEP, "variant kanji to their standard form"),
+    bool_row("remove_variation_selectors", &Config::remove_variation_selectors,   {OFF,      OFF,      ON,       OFF,      ON},
+             &l1_char::kanji::REMOVE_VARIATION_SELECTORS_STEP, "delete variation selectors"),
+    bool_row("expand_iteration_marks", &Config::expand_iteration_marks,           {OFF,      OFF,      ON,       OFF,      ON},
+             &l2_script::iteration::EXPAND_ITERATION_MARKS_STEP, "ゝ ゞ ヽ ヾ 々 spelled out"),
+    bool_row("unify_loanword_kana", &Config::unify_loanword_kana,                 {OFF,      OFF,      ON,       OFF,      ON},
+             &l2_script::loanword::UNIFY_LOANWORD_KANA_STEP, "unify loanword katakana spellings"),
+    bool_row("strip_trailing_prolonged", &Config::strip_trailing_prolonged,       {OFF,      OFF,      ON,       OFF,      ON},
+             &l2_script::loanword::STRIP_TRAILING_PROLONGED_STEP, "drop a final ー from long katakana words"),
+    choice_row("case", &Config::case_action, CASE_NAMES,                          {"keep",   "keep",   "lower",  "keep",   "lower"},
+             &l1_char::case_::CONVERT_STEP, "\"keep\", \"lower\" or \"upper\" (full Unicode case mapping)"),
+    choice_row("cjk_spacing", &Config::cjk_spacing, CJK_SPACING_NAMES,            {"keep",   "keep",   "keep",   "keep",   "remove"},
+             &l1_char::cjk_spacing::PROCESS_STEP, "\"keep\", \"remove\" or \"insert\" spaces between CJK and Latin"),
+    bool_row("era_to_western", &Config::era_to_western,                           {OFF,      OFF,      ON,       OFF,      ON},
+             &l2_script::era::ERA_TO_WESTERN_STEP, "Japanese era years to Western years (令和元年 → 2019年)"),
+    bool_row("unify_hyphens", &Config::unify_hyphens,                             {OFF,      ON,       ON,       OFF,      ON},
+             &l1_char::symbols::UNIFY_STEP, "hyphen and dash look-alikes unified"),
+    bool_row("unify_tildes", &Config::unify_tildes,                               {OFF,      ON,       ON,       OFF,      ON},
+             &l1_char::symbols::UNIFY_STEP, "tilde and wave-dash look-alikes unified"),
+    bool_row("unify_prolonged", &Config::unify_prolonged,                         {OFF,      ON,       ON,       ON,       ON},
+             &l1_char::symbols::UNIFY_STEP, "prolonged-sound-mark look-alikes → ー"),
+    bool_row("collapse_prolonged_run", &Config::collapse_prolonged_run,           {OFF,      ON,       ON,       OFF,      ON},
+             &l1_char::prolonged::COLLAPSE_STEP, "ーーー → ー"),
+    limit_row("repeat_limit", &Config::repeat_limit,                              {UNSET,    UNSET,    2,        UNSET,    2},
+             &l1_char::repeat::SHORTEN_STEP, "cap runs of one repeated character (int ≥ 1 or None)"),
+    bool_row("collapse_spaces", &Config::collapse_spaces,                         {OFF,      ON,       ON,       OFF,      ON},
+             &l1_char::space_runs::COLLAPSE_STEP, "runs of spaces, tabs and U+3000 to one space"),
+    bool_row("trim", &Config::trim,                                               {OFF,      ON,       ON,       ON,       ON},
+             NO_STEP, "remove white space at both ends"),
+    bool_row("expand_cjk_compat", &Config::expand_cjk_compat,                     {OFF,      OFF,      ON,       OFF,      ON},
+             &l1_char::cjk_compat::EXPAND_STEP, "① → 1, ㈱ → (株), ㍍ → メートル"),
+    bool_row("remove_symbols", &Config::remove_symbols,                           {OFF,      OFF,      OFF,      OFF,      ON},
+             &l1_char::removal::REMOVE_SYMBOLS_STEP, "delete punctuation and symbols (1,234 → 1234, 12:30 → 12 30)"),
+    bool_row("remove_cjk_compat", &Config::remove_cjk_compat,                     {OFF,      OFF,      OFF,      OFF,      ON},
+             &l1_char::removal::REMOVE_CJK_COMPAT_STEP, "delete enclosed and compatibility characters"),
+    bool_row("unify_quotes", &Config::unify_quotes,                               {OFF,      OFF,      ON,       OFF,      ON},
+             &l1_char::quotes::UNIFY_STEP, "curly and full-width quotes to ASCII (「」 stay)"),
+    bool_row("protect_urls", &Config::protect_urls,                               {OFF,      OFF,      ON,       OFF,      OFF},
+             NO_STEP, "URLs pass through untouched"),
+    bool_row("protect_emails", &Config::protect_emails,                           {OFF,      OFF,      ON,       OFF,      OFF},
+             NO_STEP, "e-mail addresses pass through untouched"),
+    bool_row("protect_mentions", &Config::protect_mentions,                       {OFF,      OFF,      ON,       OFF,      OFF},
+             NO_STEP, "@mentions pass through untouched"),
+    bool_row("protect_hashtags", &Config::protect_hashtags,                       {OFF,      OFF,      ON,       OFF,      OFF},
+             NO_STEP, "#hashtags pass through untouched"),
+    emoji_row("emoji",                                                            {"keep",   "keep",   "remove", "keep",   "remove"},
+             &l4_extra::emoji::PROCESS_STEP, "\"keep\" or \"remove\""),
+    emoji_placeholder_row("emoji_placeholder",                                    {UNSET,    UNSET,    UNSET,    UNSET,    UNSET},
+             &l4_extra::emoji::PROCESS_STEP, "replace each run of emoji with this string (str or None)"),
+    url_wrap_row("url_wrap",                                                      {UNSET,    UNSET,    UNSET,    UNSET,    UNSET},
+             "(prefix, suffix) around protected URLs; turns protect_urls on"),
 };
 // clang-format on
 

@@ -3,35 +3,12 @@
 #include <bit>
 #include <cstddef>
 
-#include "core/l1_char/case.h"
-#include "core/l1_char/cjk_compat.h"
-#include "core/l1_char/cjk_spacing.h"
-#include "core/l1_char/cleanup.h"
-#include "core/l1_char/kanji.h"
-#include "core/l1_char/nfkc.h"
-#include "core/l1_char/prolonged.h"
-#include "core/l1_char/quotes.h"
-#include "core/l1_char/removal.h"
-#include "core/l1_char/repeat.h"
-#include "core/l1_char/space_runs.h"
-#include "core/l1_char/symbols.h"
-#include "core/l1_char/width.h"
-#include "core/l2_script/ascii_numbers.h"
-#include "core/l2_script/era.h"
-#include "core/l2_script/iteration.h"
-#include "core/l2_script/kana.h"
-#include "core/l2_script/kansuji.h"
-#include "core/l2_script/loanword.h"
-#include "core/l4_extra/emoji.h"
 #include "core/l4_extra/protect.h"
 #include "core/text/rewriter.h"
 #include "core/text/white_space.h"
 
 namespace zenkor {
 namespace {
-
-// Katakana words shorter than this keep their final ー (カー, ビール).
-constexpr std::size_t MIN_STRIPPED_WORD_LENGTH = 4;
 
 void trim_front(std::string& s) { s.erase(0, s.size() - text::trim_white_space_front(s).size()); }
 
@@ -55,60 +32,18 @@ void trim(std::vector<Segment>& segments) {
 }  // namespace
 
 void Normalizer::run_step(std::size_t i, std::string_view in, std::string& out, EditLog* log) const {
-  using namespace l1_char;
-  using namespace l2_script;
-  const Config& c = config_;
-  switch (plan_.steps()[i]) {
-    case StepId::NormalizeNewlines: return cleanup::normalize_newlines(in, out, log);
-    case StepId::RemoveBidiControl: return cleanup::remove_bidi_control(in, out, log);
-    case StepId::RemoveZeroWidth: return cleanup::remove_zero_width(in, out, log);
-    case StepId::RemoveControl: return cleanup::remove_control(in, out, log);
-    case StepId::RemoveVariationSelectors: return kanji::remove_variation_selectors(in, out, log);
-    case StepId::ExpandCjkCompat: return cjk_compat::expand(in, out, log);
-    case StepId::Nfkc: return nfkc::normalize(in, out, log);
-    case StepId::KyujitaiToShinjitai: return kanji::map_table(in, out, kanji::KYUJITAI_TABLE, log);
-    case StepId::UnifyItaiji: return kanji::map_table(in, out, kanji::ITAIJI_TABLE, log);
-    case StepId::HalfwidthKanaToFullwidth: return width::halfwidth_kana_to_fullwidth(in, out, log);
-    case StepId::ExpandIterationMarks: return iteration::expand_iteration_marks(in, out, log);
-    case StepId::UnifyLoanwordKana: return loanword::unify_loanword_kana(in, out, log);
-    case StepId::HiraToKata: return kana::hira_to_kata(in, out);
-    case StepId::KataToHira: return kana::kata_to_hira(in, out);
-    case StepId::UnifyQuotes: return quotes::unify(in, out, log);
-    case StepId::UnifySymbols:
-      return symbols::unify(in, out, c.unify_hyphens, c.unify_tildes, c.unify_prolonged, log);
-    case StepId::CollapseProlongedRun: return prolonged::collapse(in, out, log);
-    case StepId::StripTrailingProlonged:
-      return loanword::strip_trailing_prolonged(in, out, MIN_STRIPPED_WORD_LENGTH, log);
-    case StepId::Emoji: return l4_extra::emoji::process(in, out, c.emoji, log);
-    case StepId::KansujiToArabic: return kansuji::kansuji_to_arabic(in, out, log);
-    case StepId::ArabicToKansuji: return kansuji::arabic_to_kansuji(in, out, log);
-    case StepId::EraToWestern: return era::era_to_western(in, out, log);
-    case StepId::CanonicalizeNumbers: return ascii_numbers::canonicalize(in, out, log);
-    case StepId::RemoveCjkCompat: return removal::remove_cjk_compat(in, out, log);
-    case StepId::RemoveSymbols: return removal::remove_symbols(in, out, log);
-    case StepId::RepeatLimit:
-      return repeat::shorten(in, out, static_cast<std::size_t>(*c.repeat_limit), log);  // planned only with a limit
-    case StepId::Case: return case_::convert(in, out, c.case_action, log);
-    case StepId::CollapseSpaces: return space_runs::collapse(in, out, log);
-    case StepId::CjkSpacing: return cjk_spacing::process(in, out, c.cjk_spacing, log);
-    case StepId::Synonyms: return synonyms_->apply(in, out, log);
-  }
+  if (const Step* step = plan_.steps()[i]) return step->run(config_, in, out, log);
+  synonyms_->apply(in, out, log);  // the dictionary's step, the one outside the option table
 }
 
 void Normalizer::run_fused(std::size_t first, std::size_t last, Plan::Mask present, std::string_view in,
                            std::string& out) const {
-  using namespace l1_char;
   text::Rewriter w(in, out);
   while (!w.done()) {
     const char32_t c = w.next();
     for (std::size_t i = first; i < last; ++i) {
       if (((present >> i) & 1) == 0 || !plan_.triggered_by(i, c)) continue;
-      switch (plan_.steps()[i]) {
-        case StepId::ExpandCjkCompat: w.replace(cjk_compat::expansion(c)); break;
-        case StepId::KyujitaiToShinjitai: w.replace(kanji::map_char(kanji::KYUJITAI_TABLE, c)); break;
-        case StepId::UnifyItaiji: w.replace(kanji::map_char(kanji::ITAIJI_TABLE, c)); break;
-        default: w.drop(); break;  // the removals
-      }
+      plan_.steps()[i]->rewrite_char(w, c);
       break;
     }
   }

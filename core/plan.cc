@@ -4,77 +4,57 @@
 #include <bit>
 #include <mutex>
 
-#include "core/l1_char/case.h"
-#include "core/l1_char/cjk_compat.h"
-#include "core/l1_char/cjk_spacing.h"
-#include "core/l1_char/cleanup.h"
-#include "core/l1_char/kanji.h"
-#include "core/l1_char/nfkc.h"
-#include "core/l1_char/quotes.h"
-#include "core/l1_char/removal.h"
 #include "core/l1_char/repeat.h"
-#include "core/l1_char/space_runs.h"
-#include "core/l1_char/symbols.h"
-#include "core/l1_char/width.h"
-#include "core/l2_script/ascii_numbers.h"
 #include "core/l2_script/era.h"
-#include "core/l2_script/iteration.h"
-#include "core/l2_script/kana.h"
-#include "core/l2_script/kansuji.h"
 #include "core/l2_script/loanword.h"
 #include "core/l3_lexical/synonym.h"
-#include "core/l4_extra/emoji.h"
 #include "core/text/utf8.h"
 #include "core/text/white_space.h"
 
 namespace zenkor {
 namespace {
 
-constexpr std::size_t STEP_COUNT = static_cast<std::size_t>(StepId::Synonyms) + 1;
-constexpr int VARIANTS = 8;  // option values a step's triggers may depend on: the three symbol flags at most
-static_assert(STEP_COUNT <= 32, "a Plan::Mask has a bit per step");
-
-// Whether `c` alone can make step `id` (with option value `variant`) change
-// a text.  Triggers of two characters, the dictionary's and white space to
-// trim are the plan's own.
-bool triggers(StepId id, int variant, char32_t c) noexcept {
-  using namespace l1_char;
-  using namespace l2_script;
-  switch (id) {
-    case StepId::NormalizeNewlines: return cleanup::normalize_newlines_trigger(c);
-    case StepId::RemoveBidiControl: return cleanup::remove_bidi_control_trigger(c);
-    case StepId::RemoveZeroWidth: return cleanup::remove_zero_width_trigger(c);
-    case StepId::RemoveControl: return cleanup::remove_control_trigger(c);
-    case StepId::RemoveVariationSelectors: return kanji::remove_variation_selectors_trigger(c);
-    case StepId::ExpandCjkCompat: return cjk_compat::expand_trigger(c);
-    case StepId::Nfkc: return nfkc::normalize_trigger(c);
-    case StepId::KyujitaiToShinjitai: return kanji::map_table_trigger(kanji::KYUJITAI_TABLE, c);
-    case StepId::UnifyItaiji: return kanji::map_table_trigger(kanji::ITAIJI_TABLE, c);
-    case StepId::HalfwidthKanaToFullwidth: return width::halfwidth_kana_to_fullwidth_trigger(c);
-    case StepId::ExpandIterationMarks: return iteration::expand_iteration_marks_trigger(c);
-    case StepId::UnifyLoanwordKana: return loanword::unify_loanword_kana_trigger(c);
-    case StepId::HiraToKata: return kana::hira_to_kata_trigger(c);
-    case StepId::KataToHira: return kana::kata_to_hira_trigger(c);
-    case StepId::UnifyQuotes: return quotes::unify_trigger(c);
-    case StepId::UnifySymbols:
-      return symbols::unify_trigger(c, (variant & 1) != 0, (variant & 2) != 0, (variant & 4) != 0);
-    case StepId::Emoji: return l4_extra::emoji::process_trigger(c);
-    case StepId::KansujiToArabic: return kansuji::kansuji_to_arabic_trigger(c);
-    case StepId::ArabicToKansuji: return kansuji::arabic_to_kansuji_trigger(c);
-    case StepId::CanonicalizeNumbers: return ascii_numbers::canonicalize_trigger(c);
-    case StepId::RemoveCjkCompat: return removal::remove_cjk_compat_trigger(c);
-    case StepId::RemoveSymbols: return removal::remove_symbols_trigger(c);
-    case StepId::Case: return case_::convert_trigger(c, static_cast<CaseAction>(variant));
-    case StepId::CollapseSpaces: return space_runs::collapse_trigger(c);
-    case StepId::CjkSpacing: return cjk_spacing::process_trigger(c, static_cast<CjkSpacing>(variant));
-    case StepId::StripTrailingProlonged:
-    case StepId::EraToWestern:
-    case StepId::CollapseProlongedRun:
-    case StepId::RepeatLimit:
-    case StepId::Synonyms:
-      return false;
+// Every step the option table names, once, by rank: the order of the
+// pipeline.  The steps are found at compile time, so that a table that names
+// too many, or two of one rank, fails the build.
+constexpr std::size_t count_steps() {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < OPTIONS.size(); ++i) {
+    bool named_before = false;
+    for (std::size_t j = 0; j < i; ++j) named_before = named_before || OPTIONS[j].step == OPTIONS[i].step;
+    if (OPTIONS[i].step != NO_STEP && !named_before) ++count;
   }
-  return false;
+  return count;
+}
+
+constexpr auto STEPS = [] {
+  std::array<const Step*, count_steps()> steps{};
+  std::size_t count = 0;
+  for (const Option& option : OPTIONS) {
+    const auto end = steps.begin() + static_cast<std::ptrdiff_t>(count);
+    if (option.step != NO_STEP && std::find(steps.begin(), end, option.step) == end) steps[count++] = option.step;
+  }
+  std::sort(steps.begin(), steps.end(), [](const Step* a, const Step* b) { return a->rank < b->rank; });
+  return steps;
+}();
+
+static_assert(STEPS.size() + 1 <= 32, "a Plan::Mask has a bit per step and one for the dictionary");
+static_assert([] {
+  for (std::size_t i = 0; i < STEPS.size(); ++i) {
+    const Step& step = *STEPS[i];
+    if (i > 0 && STEPS[i - 1]->rank == step.rank) return false;
+    if (step.run == nullptr || (step.fusible != FusibleGroup::None) != (step.rewrite_char != nullptr)) return false;
+  }
+  return true;
+}(), "every step has a rank of its own and a run function, and a fusible one a rewrite of its characters");
+
+constexpr int VARIANTS = 8;  // option values a step's triggers may depend on: the three symbol flags at most
+
+// Whether `c` alone can make `step` (with option value `variant`) change a
+// text.  Triggers of two characters, the dictionary's and white space to
+// trim are the plan's own.
+bool triggers(const Step& step, int variant, char32_t c) noexcept {
+  return step.trigger != nullptr && step.trigger(c, variant);
 }
 
 // Characters below U+10000 and the blocks of 64 that hold them.
@@ -85,15 +65,16 @@ struct BmpTriggers {
 
 // The triggers of a step below U+10000, built at first use and kept for the
 // life of the process: each set costs 8 KiB and 65,536 calls of its test.
-const BmpTriggers& bmp_triggers(StepId id, int variant) {
+const BmpTriggers& bmp_triggers(const Step& step, int variant) {
   static std::mutex mutex;
-  static std::array<std::unique_ptr<const BmpTriggers>, STEP_COUNT * VARIANTS> built;
+  static std::array<std::unique_ptr<const BmpTriggers>, STEPS.size() * VARIANTS> built;
   const std::lock_guard<std::mutex> lock(mutex);
-  auto& slot = built[static_cast<std::size_t>(id) * VARIANTS + static_cast<std::size_t>(variant)];
+  const auto id = static_cast<std::size_t>(std::find(STEPS.begin(), STEPS.end(), &step) - STEPS.begin());
+  auto& slot = built[id * VARIANTS + static_cast<std::size_t>(variant)];
   if (!slot) {
     auto triggers_of = std::make_unique<BmpTriggers>();
     for (char32_t c = 0; c < 0x10000; ++c) {
-      if (triggers(id, variant, c)) triggers_of->set.add(c);
+      if (triggers(step, variant, c)) triggers_of->set.add(c);
     }
     triggers_of->blocks = triggers_of->set.blocks();
     slot = std::move(triggers_of);
@@ -144,37 +125,12 @@ const BmpTriggers& second_characters() {
 }  // namespace
 
 Plan::Plan(const Config& c, const l3_lexical::synonym::SynonymDict* synonyms) {
-  // The order is fixed and differs from the order of the option keys.
-  add(c.normalize_newlines, StepId::NormalizeNewlines);
-  add(c.remove_bidi_control, StepId::RemoveBidiControl);
-  add(c.remove_zero_width, StepId::RemoveZeroWidth);
-  add(c.remove_control, StepId::RemoveControl);
-  add(c.remove_variation_selectors, StepId::RemoveVariationSelectors);
-  add(c.expand_cjk_compat, StepId::ExpandCjkCompat);
-  add(c.nfkc, StepId::Nfkc);
-  add(c.kyujitai_to_shinjitai, StepId::KyujitaiToShinjitai);
-  add(c.unify_itaiji, StepId::UnifyItaiji);
-  add(c.halfwidth_kana_to_fullwidth, StepId::HalfwidthKanaToFullwidth);
-  add(c.expand_iteration_marks, StepId::ExpandIterationMarks);
-  add(c.unify_loanword_kana, StepId::UnifyLoanwordKana);
-  add(c.kana == KanaAction::HiraToKata, StepId::HiraToKata);
-  add(c.kana == KanaAction::KataToHira, StepId::KataToHira);
-  add(c.unify_quotes, StepId::UnifyQuotes);
-  add(c.unify_hyphens || c.unify_tildes || c.unify_prolonged, StepId::UnifySymbols,
-      (c.unify_hyphens ? 1 : 0) | (c.unify_tildes ? 2 : 0) | (c.unify_prolonged ? 4 : 0));
-  add(c.collapse_prolonged_run, StepId::CollapseProlongedRun);
-  add(c.strip_trailing_prolonged, StepId::StripTrailingProlonged);
-  add(c.emoji.kind != EmojiAction::Kind::Keep, StepId::Emoji, static_cast<int>(c.emoji.kind));
-  add(c.kansuji_to_arabic, StepId::KansujiToArabic);
-  add(c.arabic_to_kansuji, StepId::ArabicToKansuji);
-  add(c.era_to_western, StepId::EraToWestern);
-  add(c.canonicalize_numbers, StepId::CanonicalizeNumbers);
-  add(c.remove_cjk_compat, StepId::RemoveCjkCompat);
-  add(c.remove_symbols, StepId::RemoveSymbols);
-  add(c.repeat_limit.has_value(), StepId::RepeatLimit);
-  add(c.case_action != CaseAction::Keep, StepId::Case, static_cast<int>(c.case_action));
-  add(c.collapse_spaces, StepId::CollapseSpaces);
-  add(c.cjk_spacing != CjkSpacing::Keep, StepId::CjkSpacing, static_cast<int>(c.cjk_spacing));
+  for (const Step* step : STEPS) {
+    // The first option that names the step and switches it on names it in explain.
+    const auto on = std::find_if(OPTIONS.begin(), OPTIONS.end(),
+                                 [&](const Option& option) { return option.step == step && option.switches_on(c); });
+    if (on != OPTIONS.end()) add(step, on->key, step->variant != nullptr ? step->variant(c) : 0);
+  }
 
   if (synonyms != nullptr && !synonyms->empty()) {
     auto bmp = std::make_shared<BmpSet>();
@@ -191,7 +147,7 @@ Plan::Plan(const Config& c, const l3_lexical::synonym::SynonymDict* synonyms) {
     std::sort(astral->begin(), astral->end());
     synonym_bmp_ = std::move(bmp);
     synonym_astral_ = std::move(astral);
-    add(true, StepId::Synonyms);
+    add(nullptr, "custom_dict", 0);
   }
 
   mark_fusible_runs();
@@ -204,113 +160,65 @@ Plan::Plan(const Config& c, const l3_lexical::synonym::SynonymDict* synonyms) {
   any_.add_range(0xD800, 0xDFFF);
 }
 
-void Plan::add(bool on, StepId id, int variant) {
-  if (!on) return;
+void Plan::add(const Step* step, std::string_view option, int variant) {
   const int index = static_cast<int>(steps_.size());
-  steps_.push_back(id);
+  steps_.push_back(step);
+  options_.push_back(option);
   variants_.push_back(variant);
   const Mask bit = Mask{1} << index;
   all_ |= bit;
-  // A space is a trigger of collapse_spaces after another space.
-  if (id == StepId::CollapseSpaces) {
-    for (const char32_t space : {U' ', U'\t', char32_t{0x3000}}) any_.add(space);
-  }
-  switch (id) {
-    case StepId::RepeatLimit: repeat_step_ = index; break;
-    case StepId::CollapseProlongedRun: prolonged_step_ = index; break;
-    case StepId::CollapseSpaces: spaces_step_ = index; break;
-    case StepId::StripTrailingProlonged: choon_step_ = index; break;
-    case StepId::UnifyLoanwordKana: loanword_step_ = index; break;
-    case StepId::EraToWestern: era_step_ = index; break;
-    default: break;
-  }
-  // Deleting characters can bring two together; it cannot make an era's
-  // name come before a 年.
-  if (id == StepId::RepeatLimit || id == StepId::CollapseProlongedRun || id == StepId::CollapseSpaces ||
-      id == StepId::StripTrailingProlonged || id == StepId::UnifyLoanwordKana) {
-    context_ |= bit;
-  }
-  if (id == StepId::StripTrailingProlonged || id == StepId::UnifyLoanwordKana || id == StepId::EraToWestern) {
-    seconds_ = true;
-    any_.merge(second_characters().set, second_characters().blocks);
-  }
-  switch (id) {
-    case StepId::RemoveBidiControl:
-    case StepId::RemoveZeroWidth:
-    case StepId::RemoveControl:
-    case StepId::RemoveVariationSelectors:
-    case StepId::CollapseProlongedRun:
-    case StepId::StripTrailingProlonged:
-    case StepId::RemoveCjkCompat:
-    case StepId::RepeatLimit:
-      deleting_ |= bit;
-      break;
-    case StepId::Emoji:
-      if (variant == static_cast<int>(EmojiAction::Kind::Remove)) deleting_ |= bit;
-      break;
-    default:
-      break;
-  }
   // The dictionary's first characters are most kanji and kana: its step is
   // looked for on its own, so that they do not send every character through
   // the search for the step it triggers.
-  if (id == StepId::Synonyms) {
+  if (step == nullptr) {
     synonym_step_ = index;
     bmp_.push_back(synonym_bmp_.get());
-  } else {
-    const BmpTriggers& triggers_of = bmp_triggers(id, variant);
-    bmp_.push_back(&triggers_of.set);
-    any_.merge(triggers_of.set, triggers_of.blocks);
-    for (const std::uint16_t block : triggers_of.blocks) block_steps_[block] |= bit;
+    astral_any_ = astral_any_ || !synonym_astral_->empty();
+    return;
   }
-  // Every step but these may be triggered past U+FFFF: cased letters,
-  // emoji, variation selectors, NFKC's letters, a variant kanji, dictionary words.
-  switch (id) {
-    case StepId::Case:
-    case StepId::Emoji:
-    case StepId::RemoveVariationSelectors:
-    case StepId::Nfkc:
-    case StepId::UnifyItaiji:
-      astral_any_ = true;
+  switch (step->context) {
+    case StepContext::None: break;
+    case StepContext::RepeatRun: repeat_step_ = index; break;
+    case StepContext::ProlongedRun: prolonged_step_ = index; break;
+    // A space is a trigger of collapse_spaces after another space.
+    case StepContext::SpaceRun:
+      spaces_step_ = index;
+      for (const char32_t space : {U' ', U'\t', char32_t{0x3000}}) any_.add(space);
       break;
-    case StepId::Synonyms:
-      astral_any_ = astral_any_ || !synonym_astral_->empty();
-      break;
-    default:
-      break;
+    case StepContext::TrailingProlonged: choon_step_ = index; break;
+    case StepContext::LoanwordPair: loanword_step_ = index; break;
+    case StepContext::EraYear: era_step_ = index; break;
   }
+  // Deleting characters can bring two together; it cannot make an era's
+  // name come before a 年.
+  if (step->context != StepContext::None && step->context != StepContext::EraYear) context_ |= bit;
+  const bool second = step->context == StepContext::TrailingProlonged || step->context == StepContext::LoanwordPair ||
+                      step->context == StepContext::EraYear;
+  if (second) {
+    seconds_ = true;
+    any_.merge(second_characters().set, second_characters().blocks);
+  }
+  if (((step->deletes_in >> variant) & 1) != 0) deleting_ |= bit;
+  const BmpTriggers& triggers_of = bmp_triggers(*step, variant);
+  bmp_.push_back(&triggers_of.set);
+  any_.merge(triggers_of.set, triggers_of.blocks);
+  for (const std::uint16_t block : triggers_of.blocks) block_steps_[block] |= bit;
+  astral_any_ = astral_any_ || step->astral_triggers;
 }
 
 void Plan::mark_fusible_runs() {
-  // Groups of steps whose character sets are disjoint and whose output no
-  // later step of the group changes; a step of one group is never next to
-  // one of the other.
-  const auto group = [](StepId id) {
-    switch (id) {
-      case StepId::RemoveBidiControl:
-      case StepId::RemoveZeroWidth:
-      case StepId::RemoveControl:
-      case StepId::RemoveVariationSelectors:
-      case StepId::ExpandCjkCompat:
-        return 1;
-      case StepId::KyujitaiToShinjitai:
-      case StepId::UnifyItaiji:
-        return 2;
-      default:
-        return 0;
-    }
-  };
+  const auto group = [&](std::size_t i) { return steps_[i] != nullptr ? steps_[i]->fusible : FusibleGroup::None; };
   fusible_until_.assign(steps_.size(), 0);
   for (std::size_t i = steps_.size(); i-- > 0;) {
-    const int g = group(steps_[i]);
-    const bool joins_next = g != 0 && i + 1 < steps_.size() && group(steps_[i + 1]) == g;
+    const FusibleGroup g = group(i);
+    const bool joins_next = g != FusibleGroup::None && i + 1 < steps_.size() && group(i + 1) == g;
     fusible_until_[i] = joins_next ? fusible_until_[i + 1] : i + 1;
   }
 }
 
 bool Plan::astral_trigger(std::size_t i, char32_t c) const noexcept {
-  if (steps_[i] == StepId::Synonyms) return std::binary_search(synonym_astral_->begin(), synonym_astral_->end(), c);
-  return triggers(steps_[i], variants_[i], c);
+  if (steps_[i] == nullptr) return std::binary_search(synonym_astral_->begin(), synonym_astral_->end(), c);
+  return triggers(*steps_[i], variants_[i], c);
 }
 
 namespace {

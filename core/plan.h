@@ -7,7 +7,13 @@
 // changed the text, since its output may hold triggers of later stages.  A
 // stage whose triggers are absent would have copied its input unchanged, so
 // skipping it changes no output: the stage functions stay the definition, and
-// run_every_step runs them all, as the reference the tests hold the plan to.
+// Normalizer::normalize_stage_by_stage runs them all, as the reference the
+// tests hold the plan to.
+//
+// The steps are those the option table names (core/config.h); each stage
+// declares its Step (core/step.h): its rank in the order, its run and trigger
+// functions, its context and flags.  Nothing here lists stages but the
+// special handling of the context steps in the scan.
 //
 // Triggers are exact sets of characters for most stages.  Others need two
 // characters, and the scan follows them: repeat_limit (a run longer than
@@ -29,6 +35,7 @@
 
 #include "core/code_units.h"
 #include "core/config.h"
+#include "core/step.h"
 
 namespace zenkor {
 
@@ -70,40 +77,6 @@ class BmpSet {
   std::array<std::uint64_t, 1024> words_{};
 };
 
-// The pipeline's steps, in their fixed order.
-enum class StepId : std::uint8_t {
-  NormalizeNewlines,
-  RemoveBidiControl,
-  RemoveZeroWidth,
-  RemoveControl,
-  RemoveVariationSelectors,
-  ExpandCjkCompat,
-  Nfkc,
-  KyujitaiToShinjitai,
-  UnifyItaiji,
-  HalfwidthKanaToFullwidth,
-  ExpandIterationMarks,
-  UnifyLoanwordKana,
-  HiraToKata,
-  KataToHira,
-  UnifyQuotes,
-  UnifySymbols,
-  CollapseProlongedRun,
-  StripTrailingProlonged,
-  Emoji,
-  KansujiToArabic,
-  ArabicToKansuji,
-  EraToWestern,
-  CanonicalizeNumbers,
-  RemoveCjkCompat,
-  RemoveSymbols,
-  RepeatLimit,
-  Case,
-  CollapseSpaces,
-  CjkSpacing,
-  Synonyms,
-};
-
 class Plan {
  public:
   // Bit i stands for steps()[i].
@@ -113,7 +86,13 @@ class Plan {
   // needs of it.
   Plan(const Config& config, const l3_lexical::synonym::SynonymDict* synonyms);
 
-  [[nodiscard]] const std::vector<StepId>& steps() const noexcept { return steps_; }
+  // The steps that run, in their order: those of the option table (core/config.h)
+  // that the Config switches on, by rank, and the dictionary's, null, last.
+  [[nodiscard]] const std::vector<const Step*>& steps() const noexcept { return steps_; }
+
+  // The option that switched step i on, as users write it ("custom_dict"
+  // for the dictionary).
+  [[nodiscard]] std::string_view option(std::size_t i) const noexcept { return options_[i]; }
 
   // What a scan of a text found.
   struct Found {
@@ -161,14 +140,16 @@ class Plan {
 
  private:
 
-  void add(bool on, StepId id, int variant = 0);
+  // Adds `step` (null: the dictionary), switched on by `option`.
+  void add(const Step* step, std::string_view option, int variant);
   void mark_fusible_runs();
   [[nodiscard]] bool astral_trigger(std::size_t i, char32_t c) const noexcept;
 
   template <typename Source>
   [[nodiscard]] Found scan_source(Source source) const noexcept;
 
-  std::vector<StepId> steps_;
+  std::vector<const Step*> steps_;
+  std::vector<std::string_view> options_;
   std::vector<int> variants_;       // per step: the option value its triggers depend on
   std::vector<const BmpSet*> bmp_;  // per step: its triggers below U+10000
   std::vector<std::size_t> fusible_until_;

@@ -11,6 +11,7 @@
 #include <string>
 #include <utility>
 
+#include "core/l1_char/symbols.h"
 #include "core/l4_extra/protect.h"
 #include "core/origins.h"
 #include "core/pipeline.h"
@@ -19,43 +20,6 @@
 
 namespace zenkor {
 namespace {
-
-// The option that switches step `id` on, as users write it.
-std::string_view option_of(StepId id, const Config& c) noexcept {
-  switch (id) {
-    case StepId::NormalizeNewlines: return "normalize_newlines";
-    case StepId::RemoveBidiControl: return "remove_bidi_control";
-    case StepId::RemoveZeroWidth: return "remove_zero_width";
-    case StepId::RemoveControl: return "remove_control";
-    case StepId::RemoveVariationSelectors: return "remove_variation_selectors";
-    case StepId::ExpandCjkCompat: return "expand_cjk_compat";
-    case StepId::Nfkc: return "nfkc";
-    case StepId::KyujitaiToShinjitai: return "kyujitai_to_shinjitai";
-    case StepId::UnifyItaiji: return "unify_itaiji";
-    case StepId::HalfwidthKanaToFullwidth: return "halfwidth_kana_to_fullwidth";
-    case StepId::ExpandIterationMarks: return "expand_iteration_marks";
-    case StepId::UnifyLoanwordKana: return "unify_loanword_kana";
-    case StepId::HiraToKata:
-    case StepId::KataToHira: return "kana";
-    case StepId::UnifyQuotes: return "unify_quotes";
-    case StepId::UnifySymbols: return {};  // named by the characters it wrote: symbol_options
-    case StepId::CollapseProlongedRun: return "collapse_prolonged_run";
-    case StepId::StripTrailingProlonged: return "strip_trailing_prolonged";
-    case StepId::Emoji: return c.emoji.kind == EmojiAction::Kind::Placeholder ? "emoji_placeholder" : "emoji";
-    case StepId::KansujiToArabic: return "kansuji_to_arabic";
-    case StepId::ArabicToKansuji: return "arabic_to_kansuji";
-    case StepId::EraToWestern: return "era_to_western";
-    case StepId::CanonicalizeNumbers: return "canonicalize_numbers";
-    case StepId::RemoveCjkCompat: return "remove_cjk_compat";
-    case StepId::RemoveSymbols: return "remove_symbols";
-    case StepId::RepeatLimit: return "repeat_limit";
-    case StepId::Case: return "case";
-    case StepId::CollapseSpaces: return "collapse_spaces";
-    case StepId::CjkSpacing: return "cjk_spacing";
-    case StepId::Synonyms: return "custom_dict";
-  }
-  return {};
-}
 
 // The symbol step runs for three options, and each writes a character of
 // its own: unify_hyphens "-", unify_tildes "〜", unify_prolonged "ー".  So
@@ -147,7 +111,8 @@ Normalizer::Trace Normalizer::trace(std::string_view text, bool keep_steps) cons
   EditLog log;
   std::string after;
   for (std::size_t i = 0; i < plan_.steps().size(); ++i) {
-    const StepId id = plan_.steps()[i];
+    // Named by the characters it wrote (SYMBOL_OPTIONS).
+    const bool names_symbols = plan_.steps()[i] == &l1_char::symbols::UNIFY_STEP;
     bool step_changed = false;
     unsigned symbols = 0;
     for (Piece& p : pieces) {
@@ -155,13 +120,13 @@ Normalizer::Trace Normalizer::trace(std::string_view text, bool keep_steps) cons
       log.clear();
       run_step(i, p.text, after, &log);
       if (after == p.text) continue;
-      if (id == StepId::UnifySymbols) add_symbol_options(log, after, symbols);
+      if (names_symbols) add_symbol_options(log, after, symbols);
       p.origins.follow(p.text, after, log);
       std::swap(p.text, after);
       p.triggered = plan_.scan(p.text);
       step_changed = true;
     }
-    if (step_changed) changed(id == StepId::UnifySymbols ? symbol_options(symbols) : std::string(option_of(id, c)));
+    if (step_changed) changed(names_symbols ? symbol_options(symbols) : std::string(plan_.option(i)));
   }
 
   // Trimming stops at the first protected piece from either end.

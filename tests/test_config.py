@@ -56,9 +56,14 @@ NONE_CONFIG = {key: False for key in KEYS} | dict(
 
 @pytest.mark.parametrize("preset", PRESETS)
 def test_preset_config_is_exact_and_in_key_order(preset):
+    # The options listed here are released: their names, their order and
+    # their preset values stay.  An option added later may stand anywhere
+    # among them (its own tests hold its values), and the README's table,
+    # written from the library, lists it.
     config = Normalizer(preset).config
-    assert list(config) == KEYS
-    assert config == NONE_CONFIG | PRESET_DIFF[preset]
+    released = {key: value for key, value in config.items() if key in KEYS}
+    assert list(released) == KEYS
+    assert released == NONE_CONFIG | PRESET_DIFF[preset]
     assert repr(Normalizer(preset)) == f"Normalizer(preset='{preset}')"
 
 
@@ -225,7 +230,9 @@ def test_config_round_trips_and_repr_lists_all_options(preset, options):
 
 def test_config_equal_to_a_preset_is_shown_as_that_preset():
     assert repr(Normalizer("none", nfkc=False)) == "Normalizer(preset='none')"
-    assert repr(Normalizer("none", **PRESET_DIFF["for_display"])) == "Normalizer(preset='for_display')"
+    none, display = Normalizer("none").config, Normalizer("for_display").config
+    differences = {key: value for key, value in display.items() if value != none[key]}
+    assert repr(Normalizer("none", **differences)) == "Normalizer(preset='for_display')"
     assert repr(Normalizer("none", emoji_placeholder="")) != "Normalizer(preset='none')"
 
 

@@ -4,10 +4,12 @@ Every example line of the form `expression  # result` (or an expression line
 followed by a `# result` line) is evaluated in the order written, and its
 value compared with the result, read as a Python literal.  Blocks that need
 files the README only describes (dictionary files) are skipped.  The
-option table and the option counts are compared with the library.
+option table and the option counts are compared with the library, and the
+README with what scripts/readme_options.py writes.
 """
 
 import ast
+import importlib.util
 import re
 from pathlib import Path
 
@@ -15,7 +17,13 @@ import pytest
 
 from zenkor import Normalizer
 
-README = Path(__file__).resolve().parents[1] / "README.md"
+ROOT = Path(__file__).resolve().parents[1]
+README = ROOT / "README.md"
+CONFIG_H = ROOT / "core" / "config.h"
+
+found = importlib.util.spec_from_file_location("readme_options", ROOT / "scripts" / "readme_options.py")
+readme_options = importlib.util.module_from_spec(found)
+found.loader.exec_module(readme_options)
 
 
 def literal(comment):
@@ -89,3 +97,43 @@ def test_option_counts_in_the_docs(path):
     # Every "N options" the docs write is the number there is.
     counts = re.findall(r"\b(\d+) options\b", path.read_text(encoding="utf-8"))
     assert {int(n) for n in counts} <= {len(Normalizer("none").config)}
+
+
+def test_readme_is_what_its_generator_writes():
+    readme = README.read_text(encoding="utf-8")
+    assert readme_options.render(readme, CONFIG_H.read_text(encoding="utf-8")) == readme, (
+        f"README.md is stale: run {readme_options.SCRIPT}"
+    )
+
+
+def one_more_option(readme):
+    return re.sub(r"\b(\d+) options\b", lambda m: f"{int(m[1]) + 1} options", readme, count=1)
+
+
+@pytest.mark.parametrize(
+    "make_stale",
+    [
+        lambda readme: readme.replace("| `nfkc` | NFKC, keeping", "| `nfkc` | NFKC keeping"),
+        # the quotes of this doc are escaped in C++
+        lambda readme: readme.replace('| `kana` | "keep", "hira_to_kata"', '| `kana` | keep, "hira_to_kata"'),
+        lambda readme: readme.replace("| · | ✓ | ✓ | · | ✓ |\n| `remove_zero_width`",
+                                      "| · | ✓ | · | · | ✓ |\n| `remove_zero_width`"),
+        lambda readme: readme.replace("| `url_wrap` |", "| `url_wraps` |"),
+        one_more_option,
+    ],
+    ids=["doc", "escaped quotes", "preset value", "last row", "count"],
+)
+def test_generator_rewrites_what_went_stale(make_stale):
+    readme = README.read_text(encoding="utf-8")
+    stale = make_stale(readme)
+    assert stale != readme
+    assert readme_options.render(stale, CONFIG_H.read_text(encoding="utf-8")) == readme
+
+
+def test_generator_refuses_a_library_built_from_another_table():
+    # A row missing from core/config.h stands for a library built before the
+    # table changed: the script must not write a table from the two mixed.
+    config_h = CONFIG_H.read_text(encoding="utf-8")
+    row = re.search(r'\n    bool_row\("trim".*?\),\n', config_h, flags=re.S).group(0)
+    with pytest.raises(readme_options.StaleBuild):
+        readme_options.render(README.read_text(encoding="utf-8"), config_h.replace(row, "\n"))

@@ -9,8 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "core/config.h"
 #include "core/edit_log.h"
+#include "core/option_values.h"
+#include "core/step.h"
 
 namespace zenkor::l1_char::case_ {
 
@@ -28,5 +29,15 @@ void convert(std::string_view in, std::string& out, CaseAction action, EditLog* 
 // can be tested on small pieces.  REQUIRES: max_piece >= 4.
 void convert_in_pieces(std::string_view in, std::string& out, CaseAction action, std::size_t max_piece,
                        EditLog* log = nullptr);
+
+// The step of the option case: its variant is the CaseAction.
+void convert_step(const Config& config, std::string_view in, std::string& out, EditLog* log);
+[[nodiscard]] int convert_step_variant(const Config& config) noexcept;
+inline constexpr Step CONVERT_STEP = {
+    .rank = 530,
+    .run = convert_step,
+    .trigger = [](char32_t c, int variant) noexcept { return convert_trigger(c, static_cast<CaseAction>(variant)); },
+    .variant = convert_step_variant,
+    .astral_triggers = true};
 
 }  // namespace zenkor::l1_char::case_

@@ -7,6 +7,8 @@
 #include <string_view>
 
 #include "core/edit_log.h"
+#include "core/step.h"
+#include "core/text/rewriter.h"
 
 namespace zenkor::l1_char::cjk_compat {
 
@@ -17,5 +19,12 @@ void expand(std::string_view in, std::string& out, EditLog* log = nullptr);
 
 // The characters without which expand leaves a text unchanged.
 [[nodiscard]] bool expand_trigger(char32_t c) noexcept;
+
+inline constexpr Step EXPAND_STEP = {
+    .rank = 150,
+    .run = run_stage<expand>,
+    .trigger = trigger_of<expand_trigger>,
+    .fusible = FusibleGroup::Invisibles,
+    .rewrite_char = [](text::Rewriter<NoLog>& w, char32_t c) { w.replace(expansion(c)); }};
 
 }  // namespace zenkor::l1_char::cjk_compat

@@ -11,8 +11,9 @@
 #include <string>
 #include <string_view>
 
-#include "core/config.h"
 #include "core/edit_log.h"
+#include "core/option_values.h"
+#include "core/step.h"
 
 namespace zenkor::l1_char::cjk_spacing {
 
@@ -21,5 +22,14 @@ void process(std::string_view in, std::string& out, CjkSpacing mode, EditLog* lo
 // The characters without which process with `mode` (not Keep) leaves a text
 // unchanged: the ASCII space for Remove, ASCII letters and digits for Insert.
 [[nodiscard]] bool process_trigger(char32_t c, CjkSpacing mode) noexcept;
+
+// The step of the option cjk_spacing: its variant is the CjkSpacing mode.
+void process_step(const Config& config, std::string_view in, std::string& out, EditLog* log);
+[[nodiscard]] int process_step_variant(const Config& config) noexcept;
+inline constexpr Step PROCESS_STEP = {
+    .rank = 610,
+    .run = process_step,
+    .trigger = [](char32_t c, int variant) noexcept { return process_trigger(c, static_cast<CjkSpacing>(variant)); },
+    .variant = process_step_variant};
 
 }  // namespace zenkor::l1_char::cjk_spacing

@@ -13,7 +13,9 @@
 #include <string_view>
 
 #include "core/edit_log.h"
+#include "core/step.h"
 #include "core/text/char_set.h"
+#include "core/text/rewriter.h"
 
 namespace zenkor::l1_char::kanji {
 
@@ -43,5 +45,31 @@ void map_table(std::string_view in, std::string& out, const KanjiTable& table, E
 // The characters without which each stage above leaves a text unchanged.
 [[nodiscard]] bool remove_variation_selectors_trigger(char32_t c) noexcept;
 [[nodiscard]] inline bool map_table_trigger(const KanjiTable& table, char32_t c) noexcept { return table.sources.contains(c); }
+
+// The steps.  Variation selectors go with the other invisible characters,
+// before NFKC; the two tables run as one pass, after it (NFKC unfolds
+// compatibility ideographs into the old forms the tables know).
+inline constexpr Step REMOVE_VARIATION_SELECTORS_STEP = {.rank = 140,
+                                                         .run = run_stage<remove_variation_selectors>,
+                                                         .trigger = trigger_of<remove_variation_selectors_trigger>,
+                                                         .deletes_in = IN_EVERY_VARIANT,
+                                                         .astral_triggers = true,
+                                                         .fusible = FusibleGroup::Invisibles,
+                                                         .rewrite_char = drop_char};
+inline constexpr Step KYUJITAI_STEP = {
+    .rank = 210,
+    .run = [](const Config&, std::string_view in, std::string& out,
+              EditLog* log) { map_table(in, out, KYUJITAI_TABLE, log); },
+    .trigger = [](char32_t c, int) noexcept { return map_table_trigger(KYUJITAI_TABLE, c); },
+    .fusible = FusibleGroup::KanjiTables,
+    .rewrite_char = [](text::Rewriter<NoLog>& w, char32_t c) { w.replace(map_char(KYUJITAI_TABLE, c)); }};
+inline constexpr Step ITAIJI_STEP = {
+    .rank = 220,
+    .run = [](const Config&, std::string_view in, std::string& out,
+              EditLog* log) { map_table(in, out, ITAIJI_TABLE, log); },
+    .trigger = [](char32_t c, int) noexcept { return map_table_trigger(ITAIJI_TABLE, c); },
+    .astral_triggers = true,
+    .fusible = FusibleGroup::KanjiTables,
+    .rewrite_char = [](text::Rewriter<NoLog>& w, char32_t c) { w.replace(map_char(ITAIJI_TABLE, c)); }};
 
 }  // namespace zenkor::l1_char::kanji

@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "core/edit_log.h"
+#include "core/step.h"
 
 namespace zenkor::l1_char::nfkc {
 
@@ -33,5 +34,8 @@ void normalize(std::string_view in, std::string& out, EditLog* log = nullptr);
 // byte `text_begin` of the stage's input.  REQUIRES: max_piece >= 4.
 void append_plain(std::string_view text, std::string& out, std::size_t max_piece, EditLog* log = nullptr,
                   std::size_t text_begin = 0);
+
+inline constexpr Step NORMALIZE_STEP = {
+    .rank = 200, .run = run_stage<normalize>, .trigger = trigger_of<normalize_trigger>, .astral_triggers = true};
 
 }  // namespace zenkor::l1_char::nfkc

@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "core/edit_log.h"
+#include "core/step.h"
 
 namespace zenkor::l1_char::removal {
 
@@ -25,5 +26,14 @@ void remove_symbols(std::string_view in, std::string& out, EditLog* log = nullpt
 // The characters without which each stage above leaves a text unchanged.
 [[nodiscard]] bool remove_cjk_compat_trigger(char32_t c) noexcept;
 [[nodiscard]] bool remove_symbols_trigger(char32_t c) noexcept;
+
+// After the compatibility characters were expanded, so that only those
+// without an expansion are left to delete.
+inline constexpr Step REMOVE_CJK_COMPAT_STEP = {.rank = 500,
+                                                .run = run_stage<remove_cjk_compat>,
+                                                .trigger = trigger_of<remove_cjk_compat_trigger>,
+                                                .deletes_in = IN_EVERY_VARIANT};
+inline constexpr Step REMOVE_SYMBOLS_STEP = {
+    .rank = 510, .run = run_stage<remove_symbols>, .trigger = trigger_of<remove_symbols_trigger>};
 
 }  // namespace zenkor::l1_char::removal

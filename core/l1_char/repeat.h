@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "core/edit_log.h"
+#include "core/step.h"
 
 namespace zenkor::l1_char::repeat {
 
@@ -19,5 +20,11 @@ void shorten(std::string_view in, std::string& out, std::size_t limit, EditLog* 
 // Whether a run of `c` is shortened: a run of such a character longer than
 // the limit is what triggers shorten.
 [[nodiscard]] bool shortens_runs_of(char32_t c) noexcept;
+
+// The step of the option repeat_limit: runs are counted after symbols went
+// and before letters are folded.
+void shorten_step(const Config& config, std::string_view in, std::string& out, EditLog* log);
+inline constexpr Step SHORTEN_STEP = {
+    .rank = 520, .run = shorten_step, .context = StepContext::RepeatRun, .deletes_in = IN_EVERY_VARIANT};
 
 }  // namespace zenkor::l1_char::repeat

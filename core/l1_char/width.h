@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/edit_log.h"
+#include "core/step.h"
 
 namespace zenkor::l1_char::width {
 
@@ -16,5 +17,9 @@ void halfwidth_kana_to_fullwidth(std::string_view in, std::string& out, EditLog*
 
 // The characters without which halfwidth_kana_to_fullwidth leaves a text unchanged.
 [[nodiscard]] bool halfwidth_kana_to_fullwidth_trigger(char32_t c) noexcept;
+
+inline constexpr Step HALFWIDTH_KANA_TO_FULLWIDTH_STEP = {.rank = 230,
+                                                          .run = run_stage<halfwidth_kana_to_fullwidth>,
+                                                          .trigger = trigger_of<halfwidth_kana_to_fullwidth_trigger>};
 
 }  // namespace zenkor::l1_char::width

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "core/edit_log.h"
+#include "core/step.h"
 
 namespace zenkor::l2_script::ascii_numbers {
 
@@ -22,5 +23,8 @@ void canonicalize(std::string_view in, std::string& out, EditLog* log = nullptr)
 
 // The characters without which canonicalize leaves a text unchanged.
 [[nodiscard]] bool canonicalize_trigger(char32_t c) noexcept;
+
+inline constexpr Step CANONICALIZE_STEP = {
+    .rank = 440, .run = run_stage<canonicalize>, .trigger = trigger_of<canonicalize_trigger>};
 
 }  // namespace zenkor::l2_script::ascii_numbers

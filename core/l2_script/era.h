@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/edit_log.h"
+#include "core/step.h"
 
 namespace zenkor::l2_script::era {
 
@@ -17,5 +18,9 @@ void era_to_western(std::string_view in, std::string& out, EditLog* log = nullpt
 // What can make era_to_western change a text: a 年, and before it a
 // character for which starts_era holds (the first of an era's name or its letter).
 [[nodiscard]] bool starts_era(char32_t c) noexcept;
+
+// After kanji numerals became digits.
+inline constexpr Step ERA_TO_WESTERN_STEP = {
+    .rank = 430, .run = run_stage<era_to_western>, .context = StepContext::EraYear};
 
 }  // namespace zenkor::l2_script::era

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "core/edit_log.h"
+#include "core/step.h"
 
 namespace zenkor::l2_script::iteration {
 
@@ -23,5 +24,8 @@ void expand_iteration_marks(std::string_view in, std::string& out, EditLog* log 
 // The plain form of a voiced or semi-voiced kana (が -> か, ぱ -> は, ヴ -> ウ);
 // any other character is returned unchanged.
 [[nodiscard]] char32_t unvoice(char32_t c) noexcept;
+
+inline constexpr Step EXPAND_ITERATION_MARKS_STEP = {
+    .rank = 240, .run = run_stage<expand_iteration_marks>, .trigger = trigger_of<expand_iteration_marks_trigger>};
 
 }  // namespace zenkor::l2_script::iteration

@@ -11,6 +11,9 @@
 #include <string>
 #include <string_view>
 
+#include "core/option_values.h"
+#include "core/step.h"
+
 namespace zenkor::l2_script::kana {
 
 void hira_to_kata(std::string_view in, std::string& out);
@@ -19,5 +22,16 @@ void kata_to_hira(std::string_view in, std::string& out);
 // The characters without which each stage above leaves a text unchanged.
 [[nodiscard]] bool hira_to_kata_trigger(char32_t c) noexcept;
 [[nodiscard]] bool kata_to_hira_trigger(char32_t c) noexcept;
+
+// The step of the option kana: its variant is the KanaAction.
+void convert_step(const Config& config, std::string_view in, std::string& out, EditLog* log);
+[[nodiscard]] int convert_step_variant(const Config& config) noexcept;
+inline constexpr Step CONVERT_STEP = {
+    .rank = 260,
+    .run = convert_step,
+    .trigger = [](char32_t c, int variant) noexcept {
+      return variant == static_cast<int>(KanaAction::HiraToKata) ? hira_to_kata_trigger(c) : kata_to_hira_trigger(c);
+    },
+    .variant = convert_step_variant};
 
 }  // namespace zenkor::l2_script::kana

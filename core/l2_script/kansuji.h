@@ -21,6 +21,7 @@
 
 #include "core/edit_log.h"
 #include "core/l2_script/decimal.h"
+#include "core/step.h"
 
 namespace zenkor::l2_script::kansuji {
 
@@ -45,5 +46,10 @@ void arabic_to_kansuji(std::string_view in, std::string& out, EditLog* log = nul
 // Nothing when the block is malformed, the product is not whole, or on
 // overflow.
 [[nodiscard]] std::optional<u128> parse_mixed_block(std::u32string_view block, u128 multiplier);
+
+inline constexpr Step KANSUJI_TO_ARABIC_STEP = {
+    .rank = 410, .run = run_stage<kansuji_to_arabic>, .trigger = trigger_of<kansuji_to_arabic_trigger>};
+inline constexpr Step ARABIC_TO_KANSUJI_STEP = {
+    .rank = 420, .run = run_stage<arabic_to_kansuji>, .trigger = trigger_of<arabic_to_kansuji_trigger>};
 
 }  // namespace zenkor::l2_script::kansuji

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "core/edit_log.h"
+#include "core/step.h"
 
 namespace zenkor::l2_script::loanword {
 
@@ -25,5 +26,22 @@ void strip_trailing_prolonged(std::string_view in, std::string& out, std::size_t
 [[nodiscard]] bool unify_loanword_kana_trigger(char32_t c) noexcept;
 [[nodiscard]] bool unify_loanword_kana_pair_trigger(char32_t first, char32_t second) noexcept;
 [[nodiscard]] bool is_katakana_word_char(char32_t c) noexcept;
+
+// Katakana words shorter than this keep their final ー (カー, ビール).
+inline constexpr std::size_t MIN_STRIPPED_WORD_LENGTH = 4;
+
+// The steps.  Loanword spellings are folded while the text is still
+// katakana, before kana conversion; a final ー goes after bars became ー
+// and runs of them collapsed.
+inline constexpr Step UNIFY_LOANWORD_KANA_STEP = {.rank = 250,
+                                                  .run = run_stage<unify_loanword_kana>,
+                                                  .trigger = trigger_of<unify_loanword_kana_trigger>,
+                                                  .context = StepContext::LoanwordPair};
+inline constexpr Step STRIP_TRAILING_PROLONGED_STEP = {
+    .rank = 330,
+    .run = [](const Config&, std::string_view in, std::string& out,
+              EditLog* log) { strip_trailing_prolonged(in, out, MIN_STRIPPED_WORD_LENGTH, log); },
+    .context = StepContext::TrailingProlonged,
+    .deletes_in = IN_EVERY_VARIANT};
 
 }  // namespace zenkor::l2_script::loanword
