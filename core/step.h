@@ -10,7 +10,7 @@
 //
 // This header does not include core/config.h, which includes the stages'
 // headers: a stage that reads options declares functions of `const Config&`
-// here and defines them in its source.
+// in its header, and core/option_steps.cc defines them.
 #pragma once
 
 #include <cstdint>

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <limits>
 
-#include "core/config.h"
 #include "core/icu_edits.h"
 #include "core/text/pieces.h"
 #include "core/text/utf8.h"
@@ -141,11 +140,5 @@ bool convert_trigger(char32_t c, CaseAction action) noexcept {
   const auto cp = static_cast<UChar32>(c);
   return u_hasBinaryProperty(cp, action == CaseAction::Upper ? UCHAR_CHANGES_WHEN_UPPERCASED : UCHAR_CHANGES_WHEN_LOWERCASED);
 }
-
-void convert_step(const Config& config, std::string_view in, std::string& out, EditLog* log) {
-  convert(in, out, config.case_action, log);
-}
-
-int convert_step_variant(const Config& config) noexcept { return static_cast<int>(config.case_action); }
 
 }  // namespace zenkor::l1_char::case_

@@ -2,7 +2,6 @@
 
 #include <cstddef>
 
-#include "core/config.h"
 #include "core/text/char_set.h"
 #include "core/text/rewriter.h"
 #include "core/text/utf8.h"
@@ -102,11 +101,5 @@ void process(std::string_view in, std::string& out, CjkSpacing mode, EditLog* lo
 bool process_trigger(char32_t c, CjkSpacing mode) noexcept {
   return mode == CjkSpacing::Remove ? c == U' ' : mode == CjkSpacing::Insert && ALPHANUMERICS.contains(c);
 }
-
-void process_step(const Config& config, std::string_view in, std::string& out, EditLog* log) {
-  process(in, out, config.cjk_spacing, log);
-}
-
-int process_step_variant(const Config& config) noexcept { return static_cast<int>(config.cjk_spacing); }
 
 }  // namespace zenkor::l1_char::cjk_spacing

@@ -1,6 +1,5 @@
 #include "core/l1_char/repeat.h"
 
-#include "core/config.h"
 #include "core/text/char_set.h"
 #include "core/text/rewriter.h"
 
@@ -43,10 +42,6 @@ bool shortens_runs_of(char32_t c) noexcept { return !EXEMPT.contains(c); }
 
 void shorten(std::string_view in, std::string& out, std::size_t limit, EditLog* log) {
   with_log(log, [&](auto& l) { shorten_with_log(in, out, limit, l); });
-}
-
-void shorten_step(const Config& config, std::string_view in, std::string& out, EditLog* log) {
-  shorten(in, out, static_cast<std::size_t>(*config.repeat_limit), log);  // planned only with a limit
 }
 
 }  // namespace zenkor::l1_char::repeat

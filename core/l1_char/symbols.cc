@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 
-#include "core/config.h"
 #include "core/text/char_set.h"
 #include "core/text/chars.h"
 #include "core/text/rewriter.h"
@@ -90,14 +89,6 @@ bool unify_trigger(char32_t c, bool hyphens, bool tildes, bool prolonged) noexce
   if (is_tilde(c)) return tildes && c != text::WAVE_DASH;
   if (c == HALFWIDTH_PROLONGED_MARK) return prolonged;
   return is_box_drawing_bar(c) && (hyphens || prolonged);
-}
-
-void unify_step(const Config& config, std::string_view in, std::string& out, EditLog* log) {
-  unify(in, out, config.unify_hyphens, config.unify_tildes, config.unify_prolonged, log);
-}
-
-int unify_step_variant(const Config& config) noexcept {
-  return (config.unify_hyphens ? 1 : 0) | (config.unify_tildes ? 2 : 0) | (config.unify_prolonged ? 4 : 0);
 }
 
 }  // namespace zenkor::l1_char::symbols

@@ -1,6 +1,5 @@
 #include "core/l2_script/kana.h"
 
-#include "core/config.h"
 #include "core/text/chars.h"
 #include "core/text/utf8.h"
 
@@ -41,15 +40,5 @@ void kata_to_hira(std::string_view in, std::string& out) {
 
 bool hira_to_kata_trigger(char32_t c) noexcept { return has_katakana_counterpart(c); }
 bool kata_to_hira_trigger(char32_t c) noexcept { return has_hiragana_counterpart(c); }
-
-void convert_step(const Config& config, std::string_view in, std::string& out, EditLog* /*log*/) {
-  if (config.kana == KanaAction::HiraToKata) {
-    hira_to_kata(in, out);
-  } else {
-    kata_to_hira(in, out);
-  }
-}
-
-int convert_step_variant(const Config& config) noexcept { return static_cast<int>(config.kana); }
 
 }  // namespace zenkor::l2_script::kana

@@ -1,6 +1,5 @@
 #include "core/l4_extra/emoji.h"
 
-#include "core/config.h"
 #include "core/text/char_set.h"
 #include "core/text/rewriter.h"
 
@@ -53,11 +52,5 @@ void process(std::string_view in, std::string& out, const EmojiAction& action, E
 }
 
 bool process_trigger(char32_t c) noexcept { return EMOJI.contains(c); }
-
-void process_step(const Config& config, std::string_view in, std::string& out, EditLog* log) {
-  process(in, out, config.emoji, log);
-}
-
-int process_step_variant(const Config& config) noexcept { return static_cast<int>(config.emoji.kind); }
 
 }  // namespace zenkor::l4_extra::emoji
