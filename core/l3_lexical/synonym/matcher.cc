@@ -353,9 +353,6 @@ Result<void, BuildError> Builder::run(const std::vector<Pattern>& patterns, cons
     queue_.pop_front();
     if (!place(node)) return TOO_MANY_SLOTS;
   }
-  auto forward = prefix_trie::PrefixTrie::build(patterns);
-  if (!forward) return BuildError{BuildError::Kind::PatternsTooLong};
-  a_.forward_ = std::move(*forward);
   return {};
 }
 

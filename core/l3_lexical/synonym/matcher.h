@@ -46,7 +46,6 @@
 #include <utility>
 #include <vector>
 
-#include "core/l3_lexical/synonym/prefix_trie.h"
 #include "core/result.h"
 #include "core/text/utf8.h"
 
@@ -63,14 +62,7 @@ struct Match {
 };
 
 // Patterns and values handed to Automaton::build.
-using Pattern = prefix_trie::Pattern;
-
-// How a search went: the bytes the forward walks read, and where the backward
-// automaton took over (the text's size when it did not).
-struct SearchStats {
-  std::size_t walked = 0;
-  std::size_t handed_over_at = 0;
-};
+using Pattern = std::pair<std::string_view, std::uint32_t>;
 
 // The most states (double-array slots) an automaton may use: slot indices and
 // bases must fit in 32 bits.
@@ -107,28 +99,13 @@ class Automaton {
   // its end.
   // REQUIRES: text is valid UTF-8.
   template <typename Visit>
-  SearchStats for_each_match(std::string_view text, Visit&& visit) const {
-    return search(text, WALK_BYTES_PER_BYTE * text.size(), visit);
-  }
-
-  // The same, the forward search handing over to the backward automaton once
-  // its walks have read `walk_budget` bytes: 0 searches backward only,
-  // SIZE_MAX forward only (which can take time quadratic in the text's length).
-  template <typename Visit>
-  SearchStats search(std::string_view text, std::size_t walk_budget, Visit&& visit) const;
+  void for_each_match(std::string_view text, Visit&& visit) const;
 
   // Number of double-array slots in use, holes included.
   [[nodiscard]] std::size_t slot_count() const noexcept { return slots_.size(); }
 
  private:
   static constexpr std::uint32_t NONE = 0xFFFFFFFF;
-
-  // Bytes the forward walks may read per byte of text before the backward
-  // automaton takes over.  Real text needs a tenth of this (the Sudachi
-  // synonyms on tweets and Wikipedia: 0.1 and 0.13); a text that needs more
-  // reads ahead a long way without matching, the case the backward automaton
-  // is for.
-  static constexpr std::size_t WALK_BYTES_PER_BYTE = 2;
 
   // Bytes of text whose starts are collected at once, unless the longest
   // pattern asks for more.
@@ -177,11 +154,6 @@ class Automaton {
   void find_starts(std::string_view text, std::size_t from, std::size_t to, std::size_t scan_end,
                    std::vector<Start>& starts) const;
 
-  // The backward search of text[from..].
-  // REQUIRES: from is a character boundary.
-  template <typename Visit>
-  void search_backward(std::string_view text, std::size_t from, Visit&& visit) const;
-
   friend class Builder;
 
   // Character -> its symbols (see symbols_of).  pages_ holds one block
@@ -204,28 +176,15 @@ class Automaton {
   std::vector<std::uint32_t> pattern_value_;
   std::vector<std::uint32_t> pattern_bytes_;
   std::size_t longest_pattern_bytes_ = 0;
-
-  prefix_trie::PrefixTrie forward_;
 };
 
 template <typename Visit>
-SearchStats Automaton::search(std::string_view text, std::size_t walk_budget, Visit&& visit) const {
-  SearchStats stats{0, text.size()};
-  if (slots_.size() <= 1) return stats;
-  stats.handed_over_at = forward_.search(text, walk_budget, stats.walked, [&](std::size_t start, std::size_t end,
-                                                                              std::uint32_t value) {
-    visit(Match{start, end, value});
-  });
-  if (stats.handed_over_at < text.size()) search_backward(text, stats.handed_over_at, visit);
-  return stats;
-}
-
-template <typename Visit>
-void Automaton::search_backward(std::string_view text, std::size_t from, Visit&& visit) const {
+void Automaton::for_each_match(std::string_view text, Visit&& visit) const {
+  if (slots_.size() <= 1) return;
   const std::size_t chunk = std::max(CHUNK_BYTES, 4 * longest_pattern_bytes_);
   std::vector<Start> starts;
-  std::size_t resume = from;
-  while (from < text.size()) {
+  std::size_t resume = 0;
+  for (std::size_t from = 0; from < text.size();) {
     const std::size_t to = text::utf8::boundary_at_or_after(text, from + chunk);
     starts.clear();
     find_starts(text, from, to, text::utf8::boundary_at_or_after(text, to + longest_pattern_bytes_), starts);
