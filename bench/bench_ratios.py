@@ -184,7 +184,9 @@ class Bench:
         if not self.synonyms.is_file():
             return self.missing(what, NOISY, target, f"not available (no {self.synonyms}; --synonyms PATH)")
         with_dict = zenkor.Normalizer("for_search").load_sudachi_synonyms(self.synonyms)
-        with_dict.normalize("曖昧")  # the first call compiles the matcher: not part of the steady cost
+        # The first call that meets a variant compiles the matcher: not part of the steady cost.
+        # (A canonical form such as 曖昧 starts no variant, and would leave it for the first round.)
+        with_dict.normalize("あいまい")
         for text in NOISY:
             self.ratio(what, text, target, per_call(with_dict.normalize), per_call(self.for_search.normalize))
 

@@ -1,13 +1,16 @@
 """Compare the output of two builds of zenkor, text by text.
 
-    python scripts/differential.py dump OUT.json [--random N]   (run once with each build)
+    python scripts/differential.py dump OUT.json [--random N] [--synonyms PATH]   (run once with each build)
     python scripts/differential.py compare A.json B.json
 
 `dump` normalizes the corpus and N random strings (a fixed seed, an alphabet
 rich in the characters the stages touch) with every preset, each option
 switched on alone and each option switched off from for_search and
 for_compare, and writes one digest per configuration, of normalize and of
-normalize_batch over all texts.  Speed-ups must leave every output byte-identical: this is how that is shown.
+normalize_batch over all texts.  With --synonyms (a Sudachi synonym file),
+for_search and for_compare with that dictionary attached join them, and the
+random texts then also glue together slices of the dictionary's words and of
+the corpus, so that its variants occur, overlap and run into each other.  Speed-ups must leave every output byte-identical: this is how that is shown.
 """
 
 from __future__ import annotations
@@ -42,8 +45,23 @@ def random_texts(n: int) -> list[str]:
     return ["".join(rng.choice(ALPHABET) for _ in range(rng.randint(0, 30))) for _ in range(n)]
 
 
-def configurations() -> dict[str, zenkor.Normalizer]:
+def dictionary_texts(n: int, words: list[str], corpus: list[str]) -> list[str]:
+    """Texts of one to eight pieces, each a slice of a dictionary word or of a corpus line."""
+    rng = random.Random(20261208)
+
+    def piece() -> str:
+        source = rng.choice(words) if rng.random() < 0.6 else rng.choice(corpus)
+        start = rng.randrange(len(source))
+        return source[start : start + rng.randint(1, 12)]
+
+    return ["".join(piece() for _ in range(rng.randint(1, 8))) for _ in range(n)]
+
+
+def configurations(synonyms: str | None) -> dict[str, zenkor.Normalizer]:
     out: dict[str, zenkor.Normalizer] = {p: zenkor.Normalizer(p) for p in zenkor.Normalizer.presets()}
+    if synonyms:
+        for preset in ("for_search", "for_compare"):
+            out[f"{preset}+synonyms"] = zenkor.Normalizer(preset).load_sudachi_synonyms(synonyms)
     on = {
         "kana": ["hira_to_kata", "kata_to_hira"], "case": ["lower", "upper"], "cjk_spacing": ["remove", "insert"],
         "emoji": ["remove"], "repeat_limit": [1, 2, 3], "emoji_placeholder": ["<e>"],
@@ -66,10 +84,14 @@ def digest(outputs) -> str:
     return h.hexdigest()
 
 
-def dump(path: str, random_count: int) -> None:
-    texts = corpus_lines() + random_texts(random_count)
+def dump(path: str, random_count: int, synonyms: str | None) -> None:
+    corpus = corpus_lines()
+    texts = corpus + random_texts(random_count)
+    if synonyms:
+        words = [variant for variant, _ in zenkor.Normalizer("none").load_sudachi_synonyms(synonyms).custom_dict_items()]
+        texts += dictionary_texts(random_count, words, [line for line in corpus if line])
     digests = {}
-    for name, n in configurations().items():
+    for name, n in configurations(synonyms).items():
         digests[name] = [digest(map(n.normalize, texts)), digest(n.normalize_batch(texts))]
     Path(path).write_text(json.dumps({"texts": len(texts), "digests": digests}, indent=1))
     print(f"{len(digests)} configurations x {len(texts)} texts")
@@ -91,12 +113,13 @@ def main() -> int:
     d = sub.add_parser("dump")
     d.add_argument("out")
     d.add_argument("--random", type=int, default=100_000)
+    d.add_argument("--synonyms", help="a Sudachi synonym file: adds configurations with it attached")
     c = sub.add_parser("compare")
     c.add_argument("a")
     c.add_argument("b")
     args = parser.parse_args()
     if args.cmd == "dump":
-        dump(args.out, args.random)
+        dump(args.out, args.random, args.synonyms)
         return 0
     return compare(args.a, args.b)
 

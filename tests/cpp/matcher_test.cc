@@ -166,6 +166,19 @@ void limits() {
   if (built.ok()) CHECK(Automaton::build(to_patterns(words), built.value().slot_count()).ok());
 }
 
+// Every character starts a match, so the starts fill the room the matcher
+// sets aside for them, at the lengths where that room moves from the stack
+// to the heap (the sanitizer build catches a write past it).
+void dense_starts() {
+  const std::vector<std::string> words = {"a", "b", "ab", "ba"};
+  std::mt19937 rng(3);
+  for (std::size_t length = 240; length <= 270; ++length) {
+    std::string text;
+    while (text.size() < length) text += rng() % 2 ? 'a' : 'b';
+    if (!CHECK(same_as_naive(words, text))) return;
+  }
+}
+
 // Texts of several chunks (the matcher collects starts a chunk at a time),
 // with short patterns matching across chunk ends, and a pattern of many
 // kilobytes that straddles one.
@@ -303,6 +316,7 @@ int main() {
   random_cases(100, 175, Spelling::Narrow);
   random_cases(30, 16303, Spelling::Narrow);
   limits();
+  dense_starts();
   long_texts();
   large_dictionary();
   wide_alphabet();

@@ -381,10 +381,11 @@ Result<Automaton, BuildError> Automaton::build(const std::vector<Pattern>& patte
   return build_spelled(patterns, rank_characters(patterns), spelling == Spelling::Wide ? WIDE : NARROW, max_slots, 0);
 }
 
-void Automaton::find_starts(std::string_view text, std::size_t from, std::size_t to, std::size_t scan_end,
-                            std::vector<Start>& starts) const {
+std::size_t Automaton::find_starts(std::string_view text, std::size_t from, std::size_t to, std::size_t scan_end,
+                                   Start* starts) const {
   // Right to left: after reading text[pos..] backwards, the state's longest
   // pattern is the longest one that starts at pos.
+  std::size_t count = 0;
   std::uint32_t state = 0;
   for (std::size_t pos = scan_end; pos > from;) {
     std::uint32_t symbols = symbols_of(text::utf8::prev(text, pos));
@@ -394,8 +395,9 @@ void Automaton::find_starts(std::string_view text, std::size_t from, std::size_t
     }
     for (; symbols != 0; symbols >>= SYMBOL_BITS) state = step(state, symbols & SYMBOL_MASK);
     // Only at a character boundary: a pattern seen here starts on one.
-    if (pos < to && slots_[state].longest != NONE) starts.push_back({pos, slots_[state].longest});
+    if (pos < to && slots_[state].longest != NONE) starts[count++] = {pos, slots_[state].longest};
   }
+  return count;
 }
 
 }  // namespace zenkor::l3_lexical::synonym::matcher

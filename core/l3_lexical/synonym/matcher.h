@@ -42,6 +42,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -111,6 +112,11 @@ class Automaton {
   // pattern asks for more.
   static constexpr std::size_t CHUNK_BYTES = std::size_t{1} << 16;
 
+  // Texts of at most this many bytes keep their starts on the stack: most
+  // texts are short, and allocating per call cost 7-10% of the matcher's
+  // time on tweets.
+  static constexpr std::size_t STACK_STARTS = 256;
+
   static constexpr std::size_t PAGE_BITS = 8;
   static constexpr std::size_t PAGE_SIZE = std::size_t{1} << PAGE_BITS;
 
@@ -146,13 +152,13 @@ class Automaton {
     std::uint32_t pattern;
   };
 
-  // Appends, right to left, the starts at the characters of [from, to),
-  // reading the text backwards from `scan_end`.
+  // Writes, right to left, the starts at the characters of [from, to) into
+  // `starts`, reading the text backwards from `scan_end`; returns their count.
   // REQUIRES: from, to and scan_end are character boundaries, from <= to <=
-  // scan_end, and scan_end is at the end of the text or at least the longest
-  // pattern's bytes past `to`.
-  void find_starts(std::string_view text, std::size_t from, std::size_t to, std::size_t scan_end,
-                   std::vector<Start>& starts) const;
+  // scan_end, scan_end is at the end of the text or at least the longest
+  // pattern's bytes past `to`, and `starts` has room for to - from starts.
+  std::size_t find_starts(std::string_view text, std::size_t from, std::size_t to, std::size_t scan_end,
+                          Start* starts) const;
 
   friend class Builder;
 
@@ -182,18 +188,27 @@ template <typename Visit>
 void Automaton::for_each_match(std::string_view text, Visit&& visit) const {
   if (slots_.size() <= 1) return;
   const std::size_t chunk = std::max(CHUNK_BYTES, 4 * longest_pattern_bytes_);
-  std::vector<Start> starts;
+  // A chunk holds at most one start per byte, and ends within three bytes
+  // past `chunk`.
+  Start on_stack[STACK_STARTS];
+  std::unique_ptr<Start[]> on_heap;
+  Start* starts = on_stack;
+  if (text.size() > STACK_STARTS) {
+    on_heap.reset(new Start[std::min(text.size(), chunk + 3)]);
+    starts = on_heap.get();
+  }
   std::size_t resume = 0;
   for (std::size_t from = 0; from < text.size();) {
     const std::size_t to = text::utf8::boundary_at_or_after(text, from + chunk);
-    starts.clear();
-    find_starts(text, from, to, text::utf8::boundary_at_or_after(text, to + longest_pattern_bytes_), starts);
+    const std::size_t count =
+        find_starts(text, from, to, text::utf8::boundary_at_or_after(text, to + longest_pattern_bytes_), starts);
     // Left to right over the starts: take the first one at or past the end
     // of the previous match, which may lie in an earlier chunk.
-    for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
-      if (it->pos < resume) continue;
-      resume = it->pos + pattern_bytes_[it->pattern];
-      visit(Match{it->pos, resume, pattern_value_[it->pattern]});
+    for (std::size_t i = count; i-- > 0;) {
+      const Start& start = starts[i];
+      if (start.pos < resume) continue;
+      resume = start.pos + pattern_bytes_[start.pattern];
+      visit(Match{start.pos, resume, pattern_value_[start.pattern]});
     }
     from = to;
   }
