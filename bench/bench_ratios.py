@@ -254,9 +254,13 @@ class Bench:
 
         def make_input(text: str) -> Callable[[], dict[int, list[list[str]]]]:
             def split() -> dict[int, list[list[str]]]:
-                lines = fresh(self.lines[text])
-                # Alternate lines, so that both halves hold as many long lines as short ones.
-                return {1: [lines], 2: [lines[0::2], lines[1::2]]}
+                lines = self.lines[text]
+                # Alternate lines, so that both halves hold as many long lines as short ones, and
+                # make each half's str objects on their own, as each thread would read its own
+                # input: halves cut from one list of fresh objects would leave every other object
+                # to the other thread, and two threads writing reference counts of neighbouring
+                # objects make their cores trade those cache lines (tweets: 1.70 instead of 1.85).
+                return {1: [fresh(lines)], 2: [fresh(lines[0::2]), fresh(lines[1::2])]}
 
             return split
 
