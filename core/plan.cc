@@ -273,6 +273,26 @@ Plan::Found Plan::scan_source(Source source) const noexcept {
   const auto bit = [](int step) { return step >= 0 ? Mask{1} << step : Mask{0}; };
   // Whether a step of two-character triggers is on and not found yet.
   const auto pending = [&](int step) { return (bit(step) & ~result.steps) != 0; };
+  // The steps a character of any_ triggers alone, and what else it may be.
+  const auto look_at = [&](char32_t c) {
+    const Mask candidates = c < 0x10000 ? remaining & block_steps_[c >> 6] & ~synonyms : remaining;
+    for (Mask m = candidates; m != 0; m &= m - 1) {
+      const auto i = static_cast<std::size_t>(std::countr_zero(m));
+      if (triggered_by(i, c)) remaining &= ~(Mask{1} << i);
+    }
+    if (is_surrogate(c) || (wrap_urls_ && c == U':')) result.other = true;
+  };
+  if (!follows_context && synonyms == 0) {
+    // No step looks at neighbours: a character outside any_ costs one test.
+    while (source.more()) {
+      const char32_t c = source.next();
+      if (!(c < 0x10000 ? any_.contains(c) : astral_any_)) continue;
+      look_at(c);
+      if (remaining == 0 && (result.other || !wrap_urls_)) break;
+    }
+    result.steps |= all_ & ~remaining;
+    return result;
+  }
   char32_t prev = NO_CHAR;
   std::uint64_t run = 1;  // how often prev occurs in a row
   bool era_started = false;
@@ -287,12 +307,7 @@ Plan::Found Plan::scan_source(Source source) const noexcept {
     }
     if ((remaining & synonyms) != 0 && c < 0x10000 && synonym_bmp_->contains(c)) remaining &= ~synonyms;
     if (c < 0x10000 ? any_.contains(c) : astral_any_) {
-      const Mask candidates = c < 0x10000 ? remaining & block_steps_[c >> 6] & ~synonyms : remaining;
-      for (Mask m = candidates; m != 0; m &= m - 1) {
-        const auto i = static_cast<std::size_t>(std::countr_zero(m));
-        if (triggered_by(i, c)) remaining &= ~(Mask{1} << i);
-      }
-      if (is_surrogate(c) || (wrap_urls_ && c == U':')) result.other = true;
+      look_at(c);
       if (is_collapsible_space(c) && is_collapsible_space(prev)) result.steps |= bit(spaces_step_);
       if (seconds_ && c < 0x10000 && seconds.contains(c)) {
         if (pending(loanword_step_) && l2_script::loanword::unify_loanword_kana_pair_trigger(prev, c)) {
