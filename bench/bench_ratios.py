@@ -117,6 +117,7 @@ class Bench:
         self.for_search = zenkor.Normalizer("for_search")
         self.rows: list[Row] = []
         self.parallel = (0.0, 0.0)  # parallelism() before and after the thread rows
+        self.round_trip = 0.0  # wake_up()
 
     def ratio(
         self,
@@ -293,6 +294,31 @@ class Bench:
         ).values()
         return one / two
 
+    def wake_up(self) -> float:
+        """Microseconds for one thread to wake another and be woken back (two Events in turn, best
+        of the rounds). A thread that finds the interpreter lock taken sleeps until it is given
+        back, so this is about what each such wait costs: per-call thread rows of calls much
+        shorter than it cannot gain."""
+        trips = 200 if self.quick else 2000
+        ping, pong = threading.Event(), threading.Event()
+
+        def other() -> None:
+            for _ in range(trips):
+                ping.wait()
+                ping.clear()
+                pong.set()
+
+        def side(_: None) -> None:
+            worker = threading.Thread(target=other)
+            worker.start()
+            for _ in range(trips):
+                ping.set()
+                pong.wait()
+                pong.clear()
+            worker.join()
+
+        return interleaved({"": side}, lambda: None, self.rounds, time.perf_counter)[""] / trips * 1e6
+
     def run(self) -> list[Row]:
         self.nfkc_against_presets()
         self.presets_against_ceiling()
@@ -305,6 +331,7 @@ class Bench:
         before = self.parallelism()
         self.threads()
         self.parallel = (before, self.parallelism())
+        self.round_trip = self.wake_up()
         return self.rows
 
 
@@ -431,6 +458,7 @@ def main(argv: Sequence[str] | None = None) -> None:
         "\nparallelism at hand for the thread rows: {:.2f} before them, {:.2f} after".format(*bench.parallel),
         "(1 thread / 2 threads hashing 1 MB blocks, wall; 2 means two idle cores)",
     )
+    print(f"a thread wakes another and is woken back in {bench.round_trip:.1f} µs (best of {rounds} rounds)")
     if args.plot:
         try:
             title = f"zenkor {zenkor.__version__} on {source(args.corpus)}, best of {rounds} interleaved rounds"
