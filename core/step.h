@@ -93,4 +93,18 @@ bool trigger_of(char32_t c, int /*variant*/) noexcept {
 // Step::rewrite_char of a fusible step that deletes its characters.
 void drop_char(text::Rewriter<NoLog>& w, char32_t c);
 
+// The Step of a stage that deletes the characters of its trigger and reads
+// no option: it runs in one pass with the others of the removals of
+// invisible characters.
+template <void (*Stage)(std::string_view, std::string&, EditLog*), bool (*Trigger)(char32_t) noexcept>
+constexpr Step invisible_removal(int rank, bool astral_triggers = false) {
+  return {.rank = rank,
+          .run = run_stage<Stage>,
+          .trigger = trigger_of<Trigger>,
+          .deletes_in = IN_EVERY_VARIANT,
+          .astral_triggers = astral_triggers,
+          .fusible = FusibleGroup::Invisibles,
+          .rewrite_char = drop_char};
+}
+
 }  // namespace zenkor

@@ -62,17 +62,6 @@ def test_readme_examples_return_what_they_say(block):
     assert checked > 0
 
 
-# How the README's option table writes a preset's value.
-def shown(value):
-    if value is True:
-        return "✓"
-    if value is False:
-        return "·"
-    if value is None:
-        return "–"
-    return f"`{value}`"
-
-
 def readme_option_table():
     """The header cells and rows of the table under "Options and presets"."""
     section = README.read_text(encoding="utf-8").split("\n## Options and presets\n", 1)[1]
@@ -88,7 +77,7 @@ def test_readme_option_table_is_the_librarys():
     presets = Normalizer.presets()
     assert header[2:] == presets
     configs = [Normalizer(preset).config for preset in presets]
-    want = [[f"`{key}`", *(shown(config[key]) for config in configs)] for key in configs[0]]
+    want = [[f"`{key}`", *(readme_options.shown(config[key]) for config in configs)] for key in configs[0]]
     assert [[row[0], *row[2:]] for row in rows] == want
 
 

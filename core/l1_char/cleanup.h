@@ -37,23 +37,9 @@ void remove_control(std::string_view in, std::string& out, EditLog* log = nullpt
 // other removals of invisible characters (FusibleGroup::Invisibles).
 inline constexpr Step NORMALIZE_NEWLINES_STEP = {
     .rank = 100, .run = run_stage<normalize_newlines>, .trigger = trigger_of<normalize_newlines_trigger>};
-inline constexpr Step REMOVE_BIDI_CONTROL_STEP = {.rank = 110,
-                                                  .run = run_stage<remove_bidi_control>,
-                                                  .trigger = trigger_of<remove_bidi_control_trigger>,
-                                                  .deletes_in = IN_EVERY_VARIANT,
-                                                  .fusible = FusibleGroup::Invisibles,
-                                                  .rewrite_char = drop_char};
-inline constexpr Step REMOVE_ZERO_WIDTH_STEP = {.rank = 120,
-                                                .run = run_stage<remove_zero_width>,
-                                                .trigger = trigger_of<remove_zero_width_trigger>,
-                                                .deletes_in = IN_EVERY_VARIANT,
-                                                .fusible = FusibleGroup::Invisibles,
-                                                .rewrite_char = drop_char};
-inline constexpr Step REMOVE_CONTROL_STEP = {.rank = 130,
-                                             .run = run_stage<remove_control>,
-                                             .trigger = trigger_of<remove_control_trigger>,
-                                             .deletes_in = IN_EVERY_VARIANT,
-                                             .fusible = FusibleGroup::Invisibles,
-                                             .rewrite_char = drop_char};
+inline constexpr Step REMOVE_BIDI_CONTROL_STEP =
+    invisible_removal<remove_bidi_control, remove_bidi_control_trigger>(110);
+inline constexpr Step REMOVE_ZERO_WIDTH_STEP = invisible_removal<remove_zero_width, remove_zero_width_trigger>(120);
+inline constexpr Step REMOVE_CONTROL_STEP = invisible_removal<remove_control, remove_control_trigger>(130);
 
 }  // namespace zenkor::l1_char::cleanup

@@ -49,13 +49,8 @@ void map_table(std::string_view in, std::string& out, const KanjiTable& table, E
 // The steps.  Variation selectors go with the other invisible characters,
 // before NFKC; the two tables run as one pass, after it (NFKC unfolds
 // compatibility ideographs into the old forms the tables know).
-inline constexpr Step REMOVE_VARIATION_SELECTORS_STEP = {.rank = 140,
-                                                         .run = run_stage<remove_variation_selectors>,
-                                                         .trigger = trigger_of<remove_variation_selectors_trigger>,
-                                                         .deletes_in = IN_EVERY_VARIANT,
-                                                         .astral_triggers = true,
-                                                         .fusible = FusibleGroup::Invisibles,
-                                                         .rewrite_char = drop_char};
+inline constexpr Step REMOVE_VARIATION_SELECTORS_STEP =
+    invisible_removal<remove_variation_selectors, remove_variation_selectors_trigger>(140, /*astral_triggers=*/true);
 inline constexpr Step KYUJITAI_STEP = {
     .rank = 210,
     .run = [](const Config&, std::string_view in, std::string& out,
