@@ -51,7 +51,9 @@ template <typename Unit>
   if constexpr (sizeof(Unit) == 2) {
     return load(u);
   } else {
-    // Lanes past U+FFFF saturate to 0xFFFF, which takes three bytes: keep them out.
+    // Narrowing keeps the low 16 bits of each lane (sign-extended first, so
+    // that packing does not saturate them); a block with a character past
+    // U+FFFF comes back as zeros, which all_three_byte turns down.
     const __m128i lo = load(u);
     const __m128i hi = load(u + 4);
     const __m128i wide = _mm_or_si128(_mm_srli_epi32(lo, 16), _mm_srli_epi32(hi, 16));
