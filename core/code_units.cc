@@ -72,7 +72,7 @@ std::size_t decode(std::string_view text, Unit* out) {
     if (b < 0x80) {
       *p++ = b;
       ++pos;
-    } else if (is_three_byte_lead(b)) {
+    } else if (sizeof(Unit) > 1 && is_three_byte_lead(b)) {  // latin-1 holds none
       if constexpr (sizeof(Unit) > 1) {
         const bool long_run = pos + 24 <= size && is_three_byte_lead(s[pos + 21]);
         p = long_run ? decode_three_byte_run(s, size, pos, p) : decode_one_by_one(s, size, pos, p);
