@@ -48,6 +48,16 @@ static_assert([] {
   return true;
 }(), "every step has a rank of its own and a run function, and a fusible one a rewrite of its characters");
 
+// For each row of OPTIONS, the index in STEPS of the step it names, or -1.
+constexpr auto STEP_OF_OPTION = [] {
+  std::array<int, OPTIONS.size()> index{};
+  for (std::size_t i = 0; i < OPTIONS.size(); ++i) {
+    const auto found = std::find(STEPS.begin(), STEPS.end(), OPTIONS[i].step);
+    index[i] = OPTIONS[i].step == NO_STEP ? -1 : static_cast<int>(found - STEPS.begin());
+  }
+  return index;
+}();
+
 constexpr int VARIANTS = 8;  // option values a step's triggers may depend on: the three symbol flags at most
 
 // Whether `c` alone can make `step` (with option value `variant`) change a
@@ -125,11 +135,16 @@ const BmpTriggers& second_characters() {
 }  // namespace
 
 Plan::Plan(const Config& c, const l3_lexical::synonym::SynonymDict* synonyms) {
-  for (const Step* step : STEPS) {
-    // The first option that names the step and switches it on names it in explain.
-    const auto on = std::find_if(OPTIONS.begin(), OPTIONS.end(),
-                                 [&](const Option& option) { return option.step == step && option.switches_on(c); });
-    if (on != OPTIONS.end()) add(step, on->key, step->variant != nullptr ? step->variant(c) : 0);
+  // The first option that names a step and switches it on names it in explain.
+  std::array<std::string_view, STEPS.size()> switched_on_by{};
+  for (std::size_t i = 0; i < OPTIONS.size(); ++i) {
+    if (STEP_OF_OPTION[i] < 0) continue;
+    std::string_view& by = switched_on_by[static_cast<std::size_t>(STEP_OF_OPTION[i])];
+    if (by.empty() && OPTIONS[i].switches_on(c)) by = OPTIONS[i].key;
+  }
+  for (std::size_t i = 0; i < STEPS.size(); ++i) {
+    const Step* step = STEPS[i];
+    if (!switched_on_by[i].empty()) add(step, switched_on_by[i], step->variant != nullptr ? step->variant(c) : 0);
   }
 
   if (synonyms != nullptr && !synonyms->empty()) {
