@@ -65,6 +65,15 @@ def test_matches_a_reference_scan(mapping, text):
     assert plain(mapping).normalize(text) == reference_apply(mapping, text)
 
 
+def test_variants_that_make_the_search_reread_the_text():
+    # Reading forward, each "aa" also compares the long variant; the search
+    # gives up and finishes with the linear automaton, which finds the long
+    # variant at the end.
+    mapping = {"X": ["a" * 1000 + "b"], "Y": ["aa"]}
+    text = "a" * 20000 + "b"
+    assert plain(mapping).normalize(text) == reference_apply(mapping, text) == "Y" * 9500 + "X"
+
+
 def test_methods_return_self_and_count_entries():
     n = Normalizer("none")
     assert n.with_custom_dict({"幽遊白書": ["幽白", "ゆうはく"]}) is n

@@ -6,6 +6,7 @@
 #include <numeric>
 
 #include "core/l3_lexical/synonym/matcher.h"
+#include "core/l3_lexical/synonym/sieve.h"
 
 namespace zenkor::l3_lexical::synonym {
 
@@ -17,7 +18,7 @@ SynonymDict& SynonymDict::operator=(const SynonymDict& other) {
     entries_ = other.entries_;
     next_stamp_ = other.next_stamp_;
     index_ = other.index_;
-    forget_automaton();
+    forget_compiled();
   }
   return *this;
 }
@@ -26,6 +27,7 @@ SynonymDict::SynonymDict(SynonymDict&& other) noexcept
     : entries_(std::move(other.entries_)),
       next_stamp_(other.next_stamp_),
       index_(std::move(other.index_)),
+      sieve_(other.sieve_.exchange(nullptr)),
       automaton_(other.automaton_.exchange(nullptr)) {}
 
 SynonymDict& SynonymDict::operator=(SynonymDict&& other) noexcept {
@@ -33,15 +35,19 @@ SynonymDict& SynonymDict::operator=(SynonymDict&& other) noexcept {
     entries_ = std::move(other.entries_);
     next_stamp_ = other.next_stamp_;
     index_ = std::move(other.index_);
-    forget_automaton();
+    forget_compiled();
+    sieve_.store(other.sieve_.exchange(nullptr));
     automaton_.store(other.automaton_.exchange(nullptr));
   }
   return *this;
 }
 
-SynonymDict::~SynonymDict() { forget_automaton(); }
+SynonymDict::~SynonymDict() { forget_compiled(); }
 
-void SynonymDict::forget_automaton() noexcept { delete automaton_.exchange(nullptr); }
+void SynonymDict::forget_compiled() noexcept {
+  delete sieve_.exchange(nullptr);
+  delete automaton_.exchange(nullptr);
+}
 
 std::size_t SynonymDict::slot_of(std::string_view variant) const noexcept {
   const std::size_t mask = index_.size() - 1;
@@ -62,7 +68,7 @@ void SynonymDict::rebuild_index() {
 
 void SynonymDict::insert(std::string variant, std::string canonical) {
   if (variant.empty()) return;
-  forget_automaton();
+  forget_compiled();
   if (index_.size() < 2 * (entries_.size() + 1)) rebuild_index();
   const std::size_t slot = slot_of(variant);
   if (index_[slot] != EMPTY_SLOT) {
@@ -95,40 +101,77 @@ void SynonymDict::extend(SynonymDict other) {
   }
 }
 
-const matcher::Automaton* SynonymDict::automaton() const {
-  if (entries_.empty()) return nullptr;
-  if (const auto* published = automaton_.load(std::memory_order_acquire)) return published;
+namespace {
 
-  // Built without any lock: racing threads each build, the first publishes.
-  std::vector<matcher::Pattern> patterns;
-  patterns.reserve(entries_.size());
-  for (std::size_t i = 0; i < entries_.size(); ++i) {
-    patterns.emplace_back(entries_[i].variant, static_cast<std::uint32_t>(i));
-  }
-  auto built = matcher::Automaton::build(patterns);
-  if (!built.ok()) return nullptr;
-  auto mine = std::make_unique<const matcher::Automaton>(std::move(built).value());
-  const matcher::Automaton* expected = nullptr;
-  if (automaton_.compare_exchange_strong(expected, mine.get(), std::memory_order_acq_rel)) return mine.release();
+// Builds with `build` unless another thread has published; publishes the
+// result unless another thread did first, and returns what was published.
+template <typename T, typename Build>
+const T* publish_once(std::atomic<const T*>& published, Build&& build) {
+  if (const T* got = published.load(std::memory_order_acquire)) return got;
+  std::unique_ptr<const T> mine = build();
+  if (mine == nullptr) return nullptr;
+  const T* expected = nullptr;
+  if (published.compare_exchange_strong(expected, mine.get(), std::memory_order_acq_rel)) return mine.release();
   return expected;
+}
+
+}  // namespace
+
+const sieve::Sieve* SynonymDict::sieve() const {
+  if (entries_.empty()) return nullptr;
+  return publish_once(sieve_, [&]() -> std::unique_ptr<const sieve::Sieve> {
+    std::vector<sieve::Rule> rules;
+    rules.reserve(entries_.size());
+    for (const Entry& entry : entries_) rules.push_back({entry.variant, entry.canonical});
+    auto built = sieve::Sieve::build(rules);
+    return built ? std::make_unique<const sieve::Sieve>(std::move(*built)) : nullptr;
+  });
+}
+
+const matcher::Automaton* SynonymDict::automaton() const {
+  return publish_once(automaton_, [&]() -> std::unique_ptr<const matcher::Automaton> {
+    std::vector<matcher::Pattern> patterns;
+    patterns.reserve(entries_.size());
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+      patterns.emplace_back(entries_[i].variant, static_cast<std::uint32_t>(i));
+    }
+    auto built = matcher::Automaton::build(patterns);
+    return built.ok() ? std::make_unique<const matcher::Automaton>(std::move(built).value()) : nullptr;
+  });
 }
 
 void SynonymDict::apply(std::string_view in, std::string& out, EditLog* log) const {
   out.clear();
-  const matcher::Automaton* automaton = this->automaton();
-  if (automaton == nullptr) {
+  const sieve::Sieve* sieve = this->sieve();
+  if (sieve == nullptr) {
     out.assign(in);
     return;
   }
   out.reserve(in.size());
   std::size_t copied = 0;
-  automaton->for_each_match(in, [&](const matcher::Match& m) {
-    out.append(in.substr(copied, m.start - copied));
+  const auto replace = [&](std::size_t start, std::size_t end, std::string_view canonical) {
+    out.append(in.substr(copied, start - copied));
     const std::size_t at = out.size();
-    out.append(entries_[m.value].canonical);
-    if (log != nullptr) log->rewrite(in, m.start, m.end, out, at);
-    copied = m.end;
-  });
+    out.append(canonical);
+    if (log != nullptr) log->rewrite(in, start, end, out, at);
+    copied = end;
+  };
+  const auto found = [&](std::size_t offset) {
+    return [&replace, offset](const sieve::Found& f) { replace(offset + f.start, offset + f.end, f.canonical); };
+  };
+  const std::size_t stopped = sieve->for_each_match(in, sieve::Sieve::budget(in.size()), found(0));
+  if (stopped < in.size()) {
+    // A text that makes the sieve compare too much: the automaton finishes
+    // it in linear time, or, failing its build, the sieve without a budget.
+    const std::string_view rest = in.substr(stopped);
+    if (const matcher::Automaton* automaton = this->automaton()) {
+      automaton->for_each_match(rest, [&](const matcher::Match& m) {
+        replace(stopped + m.start, stopped + m.end, entries_[m.value].canonical);
+      });
+    } else {
+      (void)sieve->for_each_match(rest, sieve::Sieve::UNLIMITED, found(stopped));
+    }
+  }
   out.append(in.substr(copied));
 }
 

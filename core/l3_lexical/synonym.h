@@ -9,9 +9,10 @@
 //
 // `apply` rewrites every occurrence of a variant in one left-to-right pass,
 // leftmost-longest and without overlaps; canonical forms written into the
-// output are never searched again, so entries do not chain.  The matcher is
-// compiled at the first `apply` and cached: concurrent first calls may each
-// build one, and the first to publish wins.
+// output are never searched again, so entries do not chain.  The search (the
+// sieve) is compiled at the first `apply`, and the automaton that finishes a
+// text the sieve gives up on at the first such text; both are cached:
+// concurrent first calls may each build one, and the first to publish wins.
 #pragma once
 
 #include <algorithm>
@@ -30,6 +31,9 @@ namespace zenkor::l3_lexical::synonym {
 
 namespace matcher {
 class Automaton;
+}
+namespace sieve {
+class Sieve;
 }
 
 // Error of the text loaders.  display() is the fixed text users see.
@@ -112,10 +116,11 @@ class SynonymDict {
  private:
   static constexpr std::uint32_t EMPTY_SLOT = 0xFFFFFFFF;
 
-  // The compiled matcher, or null for an empty dictionary or a failed build
+  // The compiled search, or null for an empty dictionary or a failed build
   // (which the next call retries).
+  [[nodiscard]] const sieve::Sieve* sieve() const;
   [[nodiscard]] const matcher::Automaton* automaton() const;
-  void forget_automaton() noexcept;
+  void forget_compiled() noexcept;
 
   [[nodiscard]] std::size_t slot_of(std::string_view variant) const noexcept;
   void rebuild_index();
@@ -125,6 +130,7 @@ class SynonymDict {
   // Open-addressing index into entries_ by variant; EMPTY_SLOT marks a free slot.
   std::vector<std::uint32_t> index_;
   std::size_t planned_ = 0;  // the entries reserve made room for
+  mutable std::atomic<const sieve::Sieve*> sieve_{nullptr};
   mutable std::atomic<const matcher::Automaton*> automaton_{nullptr};
 };
 

@@ -1,5 +1,8 @@
 // Multi-pattern matcher of the synonym dictionary: finds every variant in a
-// text, leftmost-longest and without overlaps, in one linear pass.
+// text, leftmost-longest and without overlaps, in one linear pass.  The sieve
+// (sieve.h) is faster on real text, but a text can make it compare far more
+// than its length; this automaton finishes such texts, in time linear in the
+// text whatever the variants, and is built the first time one is met.
 //
 // The automaton is an Aho-Corasick automaton over characters (Unicode scalar
 // values), stored as a double array.  It is built over the *reversed*

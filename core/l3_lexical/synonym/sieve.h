@@ -1,0 +1,204 @@
+// The synonym dictionary's search: finds the variants in a text by their first
+// characters, leftmost-longest and without overlaps, reading forward.
+//
+// At most positions of a text no variant starts.  Three bit filters, indexed
+// by a hash of the character there, of it and the next, and of the three from
+// there, say whether a variant of one character, of two, or of three or more
+// may start at a position.  A block of positions is tested at once, without a
+// branch per position, and only those that pass look at the dictionary: the
+// variants of one and two characters by a hash table of their characters, the
+// longer ones by a hash table of their first three characters, which gives
+// the run of the sorted variants that begin with them; a binary search of
+// that run finds the longest that the text goes on with.  With the Sudachi
+// synonyms, one position in five to eight of the corpus passes.
+//
+// The variants and their canonical forms lie in one block, in sorted order,
+// each canonical form right after its variant: a match reads the replacement
+// from the cache line it was just compared in.  All the sieve holds for the
+// Sudachi synonyms takes 2.4 MB.  The automaton takes 2 MB, but its search
+// reads a slot for every character of the text, one after the other; the
+// sieve applies the Sudachi synonyms to the corpus in about 0.8 of the time.
+//
+// Reading forward, a text can make the search compare far more than its
+// length: with a variant "aaaa...ab", a text of a's compares that variant at
+// every position.  The search therefore counts its work and stops when it
+// passes a budget proportional to the text, returning the position reached;
+// the caller finishes the text with the automaton (matcher.h), whose time is
+// linear whatever the variants.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/text/utf8.h"
+
+namespace zenkor::l3_lexical::synonym::sieve {
+
+// A variant and the canonical form that replaces it.
+struct Rule {
+  std::string_view variant;
+  std::string_view canonical;
+};
+
+// One occurrence: bytes [start, end) of the text are a variant.
+struct Found {
+  std::size_t start;
+  std::size_t end;
+  std::string_view canonical;
+};
+
+class Sieve {
+ public:
+  // Rules with an empty variant are ignored; of rules with the same variant
+  // the later one wins.  Empty when the variants and canonical forms together
+  // pass 4 GiB.
+  // REQUIRES: every variant is valid UTF-8.
+  [[nodiscard]] static std::optional<Sieve> build(const std::vector<Rule>& rules);
+
+  // The work for_each_match may do on a text of `bytes` bytes before it
+  // gives up: some thirty times what the Sudachi synonyms take on the corpus.
+  [[nodiscard]] static constexpr std::size_t budget(std::size_t bytes) noexcept { return 32 * bytes + 4096; }
+  static constexpr std::size_t UNLIMITED = SIZE_MAX;
+
+  // Calls `visit(found)` for the non-overlapping leftmost-longest matches of
+  // `text`, left to right: the match that starts first wins, the longest
+  // among those starting at the same character, and the search resumes at
+  // its end.  Returns text.size(), or, when the work passed `budget`, the
+  // character boundary it reached: every match before it has been visited,
+  // and the matches of text.substr(position) are the rest.
+  // REQUIRES: text is valid UTF-8.
+  template <typename Visit>
+  std::size_t for_each_match(std::string_view text, std::size_t budget, Visit&& visit) const;
+
+ private:
+  // Positions tested at once.
+  static constexpr std::size_t BLOCK = 256;
+  // Stands for the characters past the end of the text: no key holds it.
+  static constexpr char32_t NO_CHAR = 0x110000;
+  static constexpr std::uint64_t EMPTY = ~std::uint64_t{0};
+
+  // A variant and its canonical form, at `offset` in text_.
+  struct Record {
+    std::uint32_t offset;
+    std::uint32_t variant_bytes;
+    std::uint32_t canonical_bytes;
+  };
+
+  // A slot of a hash table: the key of one, two or three characters (21 bits
+  // each), and the records [lo, hi) of the variants it begins.
+  struct Slot {
+    std::uint64_t key = EMPTY;
+    std::uint32_t lo = 0;
+    std::uint32_t hi = 0;
+  };
+
+  // Bits of a hash of a key, for the filters and the tables alike.
+  class Filter {
+   public:
+    void size_for(std::size_t keys);
+    void add(std::uint64_t key) noexcept;
+    [[nodiscard]] bool may_hold(std::uint64_t key) const noexcept {
+      const std::uint64_t bit = spread(key) >> shift_;
+      return ((words_[bit >> 6] >> (bit & 63)) & 1) != 0;
+    }
+
+   private:
+    std::vector<std::uint64_t> words_;
+    unsigned shift_ = 64;
+  };
+
+  class Table {
+   public:
+    void fill(const std::vector<Slot>& slots);
+    [[nodiscard]] const Slot* find(std::uint64_t key) const noexcept {
+      for (std::uint64_t i = spread(key) >> shift_;; i = (i + 1) & mask_) {
+        const Slot& slot = slots_[i];
+        if (slot.key == key) return &slot;
+        if (slot.key == EMPTY) return nullptr;
+      }
+    }
+
+   private:
+    std::vector<Slot> slots_;
+    unsigned shift_ = 64;
+    std::uint64_t mask_ = 0;
+  };
+
+  [[nodiscard]] static constexpr std::uint64_t spread(std::uint64_t key) noexcept {
+    return key * 0x9E3779B97F4A7C15;
+  }
+  [[nodiscard]] static constexpr std::uint64_t key_of(char32_t a, char32_t b) noexcept {
+    return std::uint64_t{a} << 21 | b;
+  }
+  [[nodiscard]] static constexpr std::uint64_t key_of(char32_t a, char32_t b, char32_t c) noexcept {
+    return std::uint64_t{a} << 42 | std::uint64_t{b} << 21 | c;
+  }
+
+  // The longest variant that starts at `rest` (whose first characters are
+  // `chars`, NO_CHAR past the end), or null.
+  const Record* longest_at(std::string_view rest, const char32_t* chars, std::size_t& work) const noexcept;
+  // The longest of the records [lo, hi), which share their first `shared`
+  // bytes with `rest`, that `rest` starts with, or null.
+  const Record* longest_in(std::uint32_t lo, std::uint32_t hi, std::string_view rest, std::size_t shared,
+                           std::size_t& work) const noexcept;
+
+  [[nodiscard]] std::string_view variant(const Record& r) const noexcept {
+    return std::string_view(text_).substr(r.offset, r.variant_bytes);
+  }
+  [[nodiscard]] std::string_view canonical(const Record& r) const noexcept {
+    return std::string_view(text_).substr(std::size_t{r.offset} + r.variant_bytes, r.canonical_bytes);
+  }
+
+  std::vector<Record> records_;  // by variant, in byte (= code point) order
+  std::string text_;
+  Filter one_, two_, three_;     // variants of one character, of two, of three or more
+  Table ones_, twos_, threes_;
+};
+
+template <typename Visit>
+std::size_t Sieve::for_each_match(std::string_view text, std::size_t budget, Visit&& visit) const {
+  // The characters of a block of positions and the two after it, with their
+  // byte positions, then NO_CHAR twice.
+  char32_t chars[BLOCK + 4];
+  std::size_t starts[BLOCK + 2];
+  std::uint16_t passed[BLOCK];
+  std::size_t held = 0;
+  std::size_t next = 0;    // the byte position of the next character to read
+  std::size_t resume = 0;  // the end of the last match
+  std::size_t work = 0;
+  for (;;) {
+    while (held < BLOCK + 2 && next < text.size()) {
+      starts[held] = next;
+      chars[held++] = text::utf8::next(text, next);
+    }
+    if (held == 0) return text.size();
+    chars[held] = chars[held + 1] = NO_CHAR;
+    const std::size_t count = std::min(held, BLOCK);
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      passed[n] = static_cast<std::uint16_t>(i);
+      n += static_cast<std::size_t>(one_.may_hold(chars[i]) | two_.may_hold(key_of(chars[i], chars[i + 1])) |
+                                    three_.may_hold(key_of(chars[i], chars[i + 1], chars[i + 2])));
+    }
+    for (std::size_t j = 0; j < n; ++j) {
+      const std::size_t i = passed[j];
+      const std::size_t start = starts[i];
+      if (start < resume) continue;
+      if (work > budget) return start;
+      if (const Record* found = longest_at(text.substr(start), chars + i, work)) {
+        resume = start + found->variant_bytes;
+        visit(Found{start, resume, canonical(*found)});
+      }
+    }
+    std::copy(chars + count, chars + held, chars);
+    std::copy(starts + count, starts + held, starts);
+    held -= count;
+  }
+}
+
+}  // namespace zenkor::l3_lexical::synonym::sieve
