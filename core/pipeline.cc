@@ -69,15 +69,17 @@ std::string_view Normalizer::run_steps(std::string_view in, Plan::Mask present, 
       run_step(i, current, space.scratch);
     }
     if (space.scratch == current) continue;
+    // The new text may hold triggers of later steps that its input did not;
+    // a step that only deletes can add none but by bringing characters
+    // together.  Looking for them where the text changed costs less than
+    // running the steps it rules out.  (Before the swap: a short string
+    // keeps its characters in itself, and they would change places.)
+    const Plan::Mask later = plan_.after(i);
+    const Plan::Mask sought =
+        ((ran & ~plan_.deleting_steps()) == 0 ? later & plan_.context_steps() : later) & ~present;
+    if (sought != 0) present |= plan_.rescan(current, space.scratch, sought);
     std::swap(space.work, space.scratch);
     current = space.work;
-    // The new text may hold triggers of later steps; a step that only
-    // deletes can add none but by bringing characters together.  A scan
-    // for those costs less than running the context steps it rules out.
-    const Plan::Mask later = plan_.after(i);
-    if ((present & later) == later) continue;
-    const Plan::Mask sought = (ran & ~plan_.deleting_steps()) == 0 ? later & plan_.context_steps() & ~present : later;
-    if (sought != 0) present = (present & ~sought) | (plan_.scan(current) & sought);
   }
   return current;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <mutex>
 
 #include "core/l1_char/repeat.h"
@@ -90,6 +91,43 @@ const BmpTriggers& bmp_triggers(const Step& step, int variant) {
     slot = std::move(triggers_of);
   }
   return *slot;
+}
+
+// How many bytes a[0, most) and b[0, most) have in common at their start.
+std::size_t common_head(const char* a, const char* b, std::size_t most) noexcept {
+  std::size_t i = 0;
+  for (; i + 8 <= most; i += 8) {
+    std::uint64_t x;
+    std::uint64_t y;
+    std::memcpy(&x, a + i, 8);
+    std::memcpy(&y, b + i, 8);
+    if (x != y) {
+      const std::uint64_t differ = x ^ y;
+      return i + static_cast<std::size_t>(std::endian::native == std::endian::little ? std::countr_zero(differ)
+                                                                                     : std::countl_zero(differ)) / 8;
+    }
+  }
+  while (i < most && a[i] == b[i]) ++i;
+  return i;
+}
+
+// How many bytes the texts ending at a_end and b_end have in common at their
+// end, at most `most`.
+std::size_t common_tail(const char* a_end, const char* b_end, std::size_t most) noexcept {
+  std::size_t i = 0;
+  for (; i + 8 <= most; i += 8) {
+    std::uint64_t x;
+    std::uint64_t y;
+    std::memcpy(&x, a_end - i - 8, 8);
+    std::memcpy(&y, b_end - i - 8, 8);
+    if (x != y) {
+      const std::uint64_t differ = x ^ y;
+      return i + static_cast<std::size_t>(std::endian::native == std::endian::little ? std::countl_zero(differ)
+                                                                                     : std::countr_zero(differ)) / 8;
+    }
+  }
+  while (i < most && a_end[-1 - static_cast<std::ptrdiff_t>(i)] == b_end[-1 - static_cast<std::ptrdiff_t>(i)]) ++i;
+  return i;
 }
 
 [[nodiscard]] constexpr bool is_surrogate(char32_t c) noexcept { return c >= 0xD800 && c <= 0xDFFF; }
@@ -278,7 +316,7 @@ class UnitSource {
 // Everything else, the triggers of two characters included, is looked at
 // only for the characters of any_.
 template <typename Source>
-Plan::Found Plan::scan_source(Source source) const noexcept {
+Plan::Found Plan::scan_source(Source source, bool era_before, bool* era_in_text) const noexcept {
   Found result;
   Mask remaining = all_;  // steps whose triggers are not found yet
   const Mask synonyms = synonym_step_ >= 0 ? Mask{1} << synonym_step_ : 0;
@@ -310,7 +348,7 @@ Plan::Found Plan::scan_source(Source source) const noexcept {
   }
   char32_t prev = NO_CHAR;
   std::uint64_t run = 1;  // how often prev occurs in a row
-  bool era_started = false;
+  bool era_seen = false;  // whether an era's name starts in the text so far
   while (source.more()) {
     const char32_t c = source.next();
     if (c == prev) {
@@ -332,8 +370,8 @@ Plan::Found Plan::scan_source(Source source) const noexcept {
         if (c == CHOON && pending(choon_step_) && !l2_script::loanword::is_katakana_word_char(source.peek())) {
           result.steps |= bit(choon_step_);
         }
-        if (c == NEN && era_started) result.steps |= bit(era_step_);
-        era_started = era_started || starts.contains(c);
+        if (c == NEN && (era_before || era_seen)) result.steps |= bit(era_step_);
+        era_seen = era_seen || starts.contains(c);
       }
       // Every trigger found: the rest of the text cannot add to the result.
       // Tested here, where a trigger was just met, so that the loop over
@@ -343,10 +381,41 @@ Plan::Found Plan::scan_source(Source source) const noexcept {
     prev = c;
   }
   result.steps |= all_ & ~remaining;
+  if (era_in_text != nullptr) *era_in_text = era_seen;
   return result;
 }
 
 Plan::Mask Plan::scan(std::string_view text) const noexcept { return scan_source(Utf8Source(text)).steps; }
+
+Plan::Mask Plan::rescan(std::string_view before, std::string_view after, Mask sought) const noexcept {
+  // The bytes the step left as they were, at the start and at the end.
+  const std::size_t shorter = std::min(before.size(), after.size());
+  const std::size_t head = common_head(before.data(), after.data(), shorter);
+  const std::size_t tail = common_tail(before.data() + before.size(), after.data() + after.size(), shorter - head);
+  // The changed characters, then the character before them and the whole
+  // run it ends, the character after them and the whole run it starts, and
+  // one more, which the last may be followed by (a ー ends a word or not).
+  std::size_t from = head;
+  while (from > 0 && text::utf8::is_continuation(static_cast<unsigned char>(after[from]))) --from;
+  std::size_t to = text::utf8::boundary_at_or_after(after, after.size() - tail);
+  if (from > 0) {
+    std::size_t at = from;
+    const char32_t c = text::utf8::prev(after, at);
+    for (from = at; at > 0 && text::utf8::prev(after, at) == c;) from = at;
+  }
+  if (to < after.size()) {
+    std::size_t at = to;
+    const char32_t c = text::utf8::next(after, at);
+    for (to = at; at < after.size() && text::utf8::next(after, at) == c;) to = at;
+    if (to < after.size()) (void)text::utf8::next(after, to);
+  }
+  bool era_read = false;
+  Mask found = scan_source(Utf8Source(after.substr(from, to - from)), from > 0, &era_read).steps & sought;
+  // An era's name read, and a 年 past what was read.
+  const Mask era = era_step_ >= 0 ? Mask{1} << era_step_ : 0;
+  if ((sought & era & ~found) != 0 && era_read && after.find("年", to) != std::string_view::npos) found |= era;
+  return found;
+}
 
 Plan::Found Plan::scan(CodeUnits text) const noexcept {
   if (text.length == 0) return {};

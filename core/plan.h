@@ -104,6 +104,15 @@ class Plan {
   // The steps with a trigger in `text`.
   [[nodiscard]] Mask scan(std::string_view text) const noexcept;
 
+  // The steps of `sought` with a trigger in `after`, the output of a step
+  // whose input, `before`, held no trigger of theirs.  Only what the step
+  // changed is read, with the characters around it that a trigger of two
+  // characters or a run reaches: a trigger elsewhere was in `before` too.
+  // An era's name is taken to come before what is read, unless nothing does:
+  // may report the era step where a whole scan would not, and never misses a
+  // step.
+  [[nodiscard]] Mask rescan(std::string_view before, std::string_view after, Mask sought) const noexcept;
+
   // The same for text as a str stores it, and the rest normalizing may
   // change: when nothing is found the output is certain to equal the input.
   // Lone surrogates, which no UTF-8 text can hold, count as found, so that
@@ -145,8 +154,10 @@ class Plan {
   void mark_fusible_runs();
   [[nodiscard]] bool astral_trigger(std::size_t i, char32_t c) const noexcept;
 
+  // `era_before`: whether to take an era's name to start before the text;
+  // `era_in_text`, if given, is set to whether one starts in it.
   template <typename Source>
-  [[nodiscard]] Found scan_source(Source source) const noexcept;
+  [[nodiscard]] Found scan_source(Source source, bool era_before = false, bool* era_in_text = nullptr) const noexcept;
 
   std::vector<const Step*> steps_;
   std::vector<std::string_view> options_;

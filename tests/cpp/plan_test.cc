@@ -559,6 +559,36 @@ void check_characters(std::vector<NamedNormalizer>& normalizers, const Options& 
                           "), alone and the BMP ones also after カ", normalizers.size(), tally);
 }
 
+// Texts in which a step makes a trigger of a later step where part of it
+// lies outside the characters that step changed: the era's name before them
+// or the 年 after them, the run they continue.  After a step the plan looks
+// only around what it changed.
+void check_rescans(std::vector<NamedNormalizer>& normalizers) {
+  const std::u32string texts[] = {
+      U"\u337B30年",        // the era's name made, its 年 after it
+      U"Ｈ30年と",           // the era's letter made
+      U"平成30\uF98E",       // the 年 made, the era's name before it
+      U"平成の30\uF98Eに",
+      U"!!！",               // a run continued backwards
+      U"！!!",               // and forwards
+      U"！!!!",
+      U"ﾃﾞｰｰタ",            // a run of ー made next to one
+      U"ｶ\u3099ｰ",           // a sound mark joined before a ー
+      U"コーヒー\u200B。",   // a word end made by a removal
+      U"x\u3000\u200B\u3000y",  // spaces brought together
+  };
+  // A run longer than two past what a step changed takes a longer limit.
+  std::vector<NamedNormalizer> with_longer_runs;
+  with_longer_runs.push_back(
+      {"for_search, repeat_limit=3", build(with(Config::from_preset(Preset::ForSearch), "repeat_limit", std::uint64_t{3})), {}});
+  Tally tally;
+  for (const std::u32string& text : texts) {
+    check_all(normalizers, text, tally);
+    check_all(with_longer_runs, text, tally);
+  }
+  print("rescans", std::to_string(std::size(texts)) + " texts", normalizers.size() + 1, tally);
+}
+
 // Random strings; a third keep to Latin-1 and a third to the Basic
 // Multilingual Plane, so every width of code units is tried often, and one in
 // sixteen of the others holds a lone surrogate, as a str may.
@@ -596,6 +626,7 @@ int main(int argc, char** argv) {
   std::vector<NamedNormalizer> normalizers = configurations(options->mixtures);
   check_corpus(normalizers, *options);
   check_characters(normalizers, *options);
+  check_rescans(normalizers);
   check_random(normalizers, *options);
   return zenkor::test::finish();
 }
