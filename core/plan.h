@@ -3,8 +3,9 @@
 //
 // A Normalizer compiles its plan once.  Normalizing then scans the text for
 // the characters and contexts that trigger a stage (scan), runs only the
-// stages the scan found something for, and scans again after a stage that
-// changed the text, since its output may hold triggers of later stages.  A
+// stages the scan found something for, and after a stage that changed the
+// text scans what it changed (rescan), since that may hold triggers of later
+// stages.  A
 // stage whose triggers are absent would have copied its input unchanged, so
 // skipping it changes no output: the stage functions stay the definition, and
 // Normalizer::normalize_stage_by_stage runs them all, as the reference the
