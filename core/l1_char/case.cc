@@ -5,8 +5,13 @@
 #include <unicode/stringpiece.h>
 #include <unicode/uchar.h>
 
+#include <bit>
 #include <cstdint>
 #include <limits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/icu_edits.h"
 #include "core/text/pieces.h"
@@ -37,22 +42,41 @@ void convert_one(std::string_view c, std::string& out, CaseAction action) {
   if (U_FAILURE(status)) out.append(c);
 }
 
-// The position of the first character at or after `pos` that is not ASCII
-// and that `action` changes, or in.size().  Characters of U+3000-U+9FFF
-// (kana, kanji, CJK punctuation) have no case, and are passed over by their
-// lead byte alone.
-std::size_t next_changed_non_ascii(std::string_view in, std::size_t pos, CaseAction action) {
-  while (pos < in.size()) {
-    const auto b = static_cast<unsigned char>(in[pos]);
-    if (b < 0x80) {
-      ++pos;
-    } else if (b >= 0xE3 && b <= 0xE9) {
-      pos += 3;
-    } else {
-      std::size_t next = pos;
-      if (convert_trigger(text::utf8::next(in, next), action)) return pos;
-      pos = next;
+// The first byte at or after `pos` that leads a character outside ASCII and
+// outside U+3000-U+9FFF (kana, kanji, CJK punctuation, which have no case),
+// or in.size(); `pos` may lie inside a character.  Sixteen bytes at a time
+// where SSE2 is (every x86-64): a character at a time took 9% of for_search
+// on Wikipedia text.
+std::size_t next_lead_outside_cjk(std::string_view in, std::size_t pos) noexcept {
+#if defined(__SSE2__)
+  // Signed bytes: the leads C0-FF are -64 to -1, E3-E9 are -29 to -23.
+  const __m128i below_leads = _mm_set1_epi8(static_cast<char>(0xBF));
+  const __m128i below_cjk = _mm_set1_epi8(static_cast<char>(0xE2));
+  const __m128i above_cjk = _mm_set1_epi8(static_cast<char>(0xEA));
+  const __m128i zero = _mm_setzero_si128();
+  for (; pos + 16 <= in.size(); pos += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in.data() + pos));
+    const __m128i lead = _mm_and_si128(_mm_cmpgt_epi8(v, below_leads), _mm_cmplt_epi8(v, zero));
+    const __m128i cjk = _mm_and_si128(_mm_cmpgt_epi8(v, below_cjk), _mm_cmplt_epi8(v, above_cjk));
+    if (const auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_andnot_si128(cjk, lead))); bits != 0) {
+      return pos + static_cast<std::size_t>(std::countr_zero(bits));
     }
+  }
+#endif
+  for (; pos < in.size(); ++pos) {
+    const auto b = static_cast<unsigned char>(in[pos]);
+    if (b >= 0xC0 && (b < 0xE3 || b > 0xE9)) return pos;
+  }
+  return in.size();
+}
+
+// The position of the first character at or after `pos` that is not ASCII
+// and that `action` changes, or in.size().
+std::size_t next_changed_non_ascii(std::string_view in, std::size_t pos, CaseAction action) {
+  for (pos = next_lead_outside_cjk(in, pos); pos < in.size(); pos = next_lead_outside_cjk(in, pos)) {
+    std::size_t next = pos;
+    if (convert_trigger(text::utf8::next(in, next), action)) return pos;
+    pos = next;
   }
   return pos;
 }
