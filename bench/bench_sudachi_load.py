@@ -75,7 +75,8 @@ def wide_dictionary() -> None:
     text = "".join(rng.choice(kanji) for _ in range(1_000_000))
     before = peak_mb()
     n = zenkor.Normalizer("none").with_custom_dict(mapping)
-    compile_time = timed(lambda: n.normalize("正"))
+    # The first text that holds a variant compiles the search.
+    compile_time = timed(lambda: n.normalize(min(variants)))
     match_time = timed(lambda: n.normalize(text))
     print(f"\n{len(variants)} two-kanji variants: compile {compile_time * 1e3:.0f} ms, "
           f"a million kanji {match_time * 1e3:.0f} ms, peak memory +{peak_mb() - before:.0f} MB")
