@@ -123,6 +123,7 @@ class Bench:
         self.rows: list[Row] = []
         self.parallel = (0.0, 0.0)  # parallelism() before and after the thread rows
         self.round_trip = 0.0  # wake_up()
+        self.hashing = (0.0, 0, 0.0)  # hashing_at_call_length()
 
     def ratio(
         self,
@@ -326,6 +327,29 @@ class Bench:
 
         return interleaved({"": side}, lambda: None, self.rounds, time.perf_counter)[""] / trips * 1e6
 
+    def hashing_at_call_length(self) -> tuple[float, int, float]:
+        """The per-call thread row on Wikipedia text, done by CPython's own hashlib: sha256 in
+        calls as long as a for_search call on a paragraph, which it makes without the interpreter
+        lock (from 2 KiB up), in one thread and in two. A call that gives the lock back has to
+        wait for it again, so its row cannot expect more than this. Returns the microseconds per
+        normalize call, the bytes hashed per call and 1 thread / 2 threads."""
+        lines = self.lines["wiki"]
+        per_line = interleaved({"": per_call(self.for_search.normalize)}, partial(fresh, lines), self.rounds)[""]
+        per_line /= len(lines)
+        probe = [bytes(1 << 20)] * 8
+        per_byte = interleaved({"": per_call(hashlib.sha256)}, lambda: probe, self.rounds)[""] / (8 << 20)
+        size = max(2048, round(per_line / per_byte)) if per_byte > 0 else 2048
+        blocks = [bytes(size)] * max(len(lines), (4 << 20) // size)
+        parts = {1: [blocks], 2: [blocks[0::2], blocks[1::2]]}
+        work = per_call(hashlib.sha256)
+        one, two = interleaved(
+            {1: in_threads(1, work), 2: in_threads(2, work)},
+            lambda: parts,
+            THREAD_ROUNDS * self.rounds,
+            time.perf_counter,
+        ).values()
+        return per_line * 1e6, size, one / two
+
     def run(self) -> list[Row]:
         self.nfkc_against_presets()
         self.presets_against_ceiling()
@@ -339,6 +363,7 @@ class Bench:
         self.threads()
         self.parallel = (before, self.parallelism())
         self.round_trip = self.wake_up()
+        self.hashing = self.hashing_at_call_length()
         return self.rows
 
 
@@ -466,6 +491,10 @@ def main(argv: Sequence[str] | None = None) -> None:
         "(1 thread / 2 threads hashing 1 MB blocks, wall; 2 means two idle cores)",
     )
     print(f"a thread wakes another and is woken back in {bench.round_trip:.1f} µs (best of {rounds} rounds)")
+    print(
+        "hashlib.sha256 in calls as long as for_search's on a Wikipedia paragraph ({:.1f} µs, {:,} bytes),"
+        " 1 thread / 2 threads: {:.2f}".format(*bench.hashing)
+    )
     if args.plot:
         try:
             title = f"zenkor {zenkor.__version__} on {source(args.corpus)}, best of {rounds} interleaved rounds"

@@ -81,6 +81,7 @@ def test_output_names_the_bundled_sample_and_the_parallelism_at_hand(printed):
     assert "text: the sample in bench/data" in printed[0]
     assert "parallelism at hand for the thread rows:" in printed[0]
     assert "a thread wakes another and is woken back in" in printed[0]
+    assert "hashlib.sha256 in calls as long as for_search's on a Wikipedia paragraph" in printed[0]
 
 
 def missing_peer(what: str) -> str | None:
