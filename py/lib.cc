@@ -6,6 +6,7 @@
 // the methods do lives in headers and sources beside it, one per concern:
 //
 //   references.h          owned references, releasing the interpreter lock
+//   lock_policy.h         when a call on one text releases it
 //   calls.h               entry points, argument binding
 //   strings.h             str objects and the text the core reads
 //   errors.h/.cc          every error value raised as its Python exception
@@ -21,7 +22,7 @@
 //   arrow*.h/.cc          the Arrow column path
 //
 // Every normalizing call copies its input out of Python objects, releases the
-// interpreter lock for the C++ work, and builds Python objects only after it
+// interpreter lock for the C++ work when that repays it, and builds Python objects only after it
 // has the lock again.  Each Normalizer object guards its C++ normalizer with
 // an atomic borrow flag: normalizing and reading take a shared borrow,
 // dictionary changes an exclusive one, and a conflict fails at once.

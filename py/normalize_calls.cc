@@ -16,6 +16,7 @@
 #include "py/borrow.h"
 #include "py/calls.h"
 #include "py/errors.h"
+#include "py/lock_policy.h"
 #include "py/normalizer_object.h"
 #include "py/presets.h"
 #include "py/references.h"
@@ -69,16 +70,16 @@ Outcome normalize_units(const Normalizer& normalizer, const zenkor::CodeUnits& u
 // `text` normalized by `normalizer`; null with an exception set.  `self` is
 // the object the normalizer belongs to, borrowed around any work done
 // without the interpreter lock; null for a normalizer nobody else can reach.
-// A long text is scanned without the lock too, so that other threads wait
-// for it only while this one allocates; a short one that nothing changes
-// costs a scan alone.
+// A call that gives up the lock (see LockPolicy) scans without it too, so
+// that other threads wait for it only while this one allocates; one that
+// keeps it returns after the scan when nothing changes.
 // REQUIRES: text is a str.
 PyObject* normalize_str(const Normalizer& normalizer, PyNormalizer* self, PyObject* text) {
 #if PY_VERSION_HEX < 0x030C0000
   if (PyUnicode_READY(text) < 0) return nullptr;
 #endif
   const zenkor::CodeUnits units = code_units(text);
-  const bool unlocked = units.length >= UNLOCKED_FROM_CHARS;
+  const bool unlocked = thread_lock_policy().releases_for(units.length);
   zenkor::Plan::Found found{};
   if (!unlocked) {
     found = normalizer.scan(units);
@@ -246,7 +247,7 @@ PyObject* Normalizer_normalize_batch(PyObject* obj, PyObject* const* args, Py_ss
     while (last < n && (last == first || chars < BATCH_CHUNK_CHARS)) chars += texts[last++].length;
     std::size_t unencodable = UNCHANGED;
     const auto work = [&] { unencodable = normalize_chunk(*self->inner, texts, first, last, changed, joined); };
-    if (total < UNLOCKED_FROM_CHARS) {
+    if (total < UNLOCKED_BATCH_FROM_CHARS) {
       work();
     } else {
       run_without_gil(work);

@@ -13,7 +13,7 @@
 #include "py/borrow.h"
 #include "py/calls.h"
 #include "py/errors.h"
-#include "py/normalize_calls.h"
+#include "py/lock_policy.h"
 #include "py/normalizer_object.h"
 #include "py/references.h"
 #include "py/strings.h"
@@ -44,13 +44,13 @@ bool traced_argument(PyNormalizer* self, PyObject* text, const char* func, std::
 }
 
 // Runs `work` over a text of `length` characters, without the interpreter
-// lock when the text is long enough to repay it (see UNLOCKED_FROM_CHARS).
+// lock when that repays it (see LockPolicy).
 template <typename Work>
 void run_traced(Py_ssize_t length, Work&& work) {
-  if (static_cast<std::size_t>(length) < UNLOCKED_FROM_CHARS) {
-    work();
-  } else {
+  if (thread_lock_policy().releases_for(static_cast<std::size_t>(length))) {
     run_without_gil(work);
+  } else {
+    work();
   }
 }
 

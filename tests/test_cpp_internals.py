@@ -28,7 +28,7 @@ def run(*command):
 @pytest.mark.skipif(shutil.which("cmake") is None, reason="cmake not installed")
 @pytest.mark.parametrize(
     "target",
-    ["matcher_test", "case_test", "nfkc_test", "levenshtein_test", "plan_test", "arrow_column_test",
+    ["matcher_test", "case_test", "nfkc_test", "levenshtein_test", "plan_test", "arrow_column_test", "lock_policy_test",
      "utf8_validate_test", "text_file_test", "utf8_test", "char_set_test", "rewriter_test", "pieces_test",
      "white_space_test"],
 )
