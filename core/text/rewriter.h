@@ -73,38 +73,35 @@ class Rewriter {
 
   // Replace the code point just read by `text` or by `c`, or delete it.
   void replace(std::string_view text) {
-    flush_to(start_);
-    const std::size_t written = out_.size();
-    out_.append(text);
-    record(pos_, written);
-    run_ = pos_;
+    write_instead(pos_, [&] { out_.append(text); });
   }
   void replace(char32_t c) {
-    flush_to(start_);
-    const std::size_t written = out_.size();
-    utf8::append(out_, c);
-    record(pos_, written);
-    run_ = pos_;
+    write_instead(pos_, [&] { utf8::append(out_, c); });
   }
   void drop() {
-    flush_to(start_);
-    record(pos_, out_.size());
-    run_ = pos_;
+    write_instead(pos_, [] {});
   }
 
   // Writes `c` in front of the code point just read, which itself stays.
   void insert_before(char32_t c) {
-    flush_to(start_);
-    const std::size_t written = out_.size();
-    utf8::append(out_, c);
-    record(start_, written);
-    run_ = start_;
+    write_instead(start_, [&] { utf8::append(out_, c); });
   }
 
   void finish() { flush_to(in_.size()); }
 
  private:
   void flush_to(std::size_t end) { out_.append(in_, run_, end - run_); }
+
+  // Writes what `write` appends in place of input [start_, in_end), which
+  // the kept run then resumes after.
+  template <typename Write>
+  void write_instead(std::size_t in_end, Write&& write) {
+    flush_to(start_);
+    const std::size_t written = out_.size();
+    write();
+    record(in_end, written);
+    run_ = in_end;
+  }
 
   // Input [start_, in_end) became output [written, out_.size()).
   void record(std::size_t in_end, std::size_t written) {
