@@ -330,8 +330,8 @@ class Bench:
     def hashing_at_call_length(self) -> tuple[float, int, float]:
         """The per-call thread row on Wikipedia text, done by CPython's own hashlib: sha256 in
         calls as long as a for_search call on a paragraph, which it makes without the interpreter
-        lock (from 2 KiB up), in one thread and in two. A call that gives the lock back has to
-        wait for it again, so its row cannot expect more than this. Returns the microseconds per
+        lock (from 2 KiB up), in one thread and in two. Each such call waits to take the lock
+        back, as a normalize call does, so that row cannot expect more than this. Returns the microseconds per
         normalize call, the bytes hashed per call and 1 thread / 2 threads."""
         lines = self.lines["wiki"]
         per_line = interleaved({"": per_call(self.for_search.normalize)}, partial(fresh, lines), self.rounds)[""]

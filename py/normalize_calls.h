@@ -3,8 +3,8 @@
 //
 // Every one copies its input out of Python objects (or reads a str's own
 // storage, kept alive by a reference), releases the interpreter lock for the
-// C++ work when that repays it, and builds Python
-// objects only once it has the lock again.
+// C++ work when that repays it, and builds Python objects only once it has
+// the lock again.
 #pragma once
 
 #define PY_SSIZE_T_CLEAN
