@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "py/errors.h"
 #include "py/strings.h"
 
 namespace zenkor::py {
@@ -98,6 +99,19 @@ inline bool is_str_argument(PyObject* obj, const char* func, const char* name) {
 // Checks that argument `name` of function `func` is a str and reads it.
 inline bool str_argument(PyObject* obj, const char* func, const char* name, std::string_view& out) {
   return is_str_argument(obj, func, name) && utf8_of(obj, out);
+}
+
+// The UTF-8 text of a str, leaving no UTF-8 form cached on it, unlike
+// utf8_of: an ASCII str's own storage, or else a copy in `buffer`, which can
+// be given back as soon as the text is read.  Fails as utf8_of does.
+inline bool uncached_utf8_of(PyObject* str, std::string& buffer, std::string_view& out) {
+  if (PyUnicode_IS_ASCII(str)) return utf8_of(str, out);  // its storage is UTF-8 as it is
+  if (!to_utf8(code_units(str), buffer)) {
+    raise_encode_error(str);
+    return false;
+  }
+  out = buffer;
+  return true;
 }
 
 // The same, caching nothing on the str (see uncached_utf8_of).

@@ -8,11 +8,9 @@
 
 #include <cstddef>
 #include <cstring>
-#include <string>
 #include <string_view>
 
 #include "core/code_units.h"
-#include "py/errors.h"
 
 namespace zenkor::py {
 
@@ -34,19 +32,6 @@ inline bool utf8_of(PyObject* str, std::string_view& out) {
 inline CodeUnits code_units(PyObject* str) {
   return {PyUnicode_DATA(str), static_cast<std::size_t>(PyUnicode_GET_LENGTH(str)),
           static_cast<unsigned>(PyUnicode_KIND(str))};
-}
-
-// The UTF-8 text of a str, leaving no UTF-8 form cached on it, unlike
-// utf8_of: an ASCII str's own storage, or else a copy in `buffer`, which can
-// be given back as soon as the text is read.  Fails as utf8_of does.
-inline bool uncached_utf8_of(PyObject* str, std::string& buffer, std::string_view& out) {
-  if (PyUnicode_IS_ASCII(str)) return utf8_of(str, out);  // its storage is UTF-8 as it is
-  if (!to_utf8(code_units(str), buffer)) {
-    raise_encode_error(str);
-    return false;
-  }
-  out = buffer;
-  return true;
 }
 
 // A new str of `text`, which from_utf8 made without the interpreter lock:
