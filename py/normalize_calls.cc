@@ -1,5 +1,5 @@
 // The text-normalizing calls, around the engine's hot path: the thread
-// buffers, normalize_units (no interpreter lock needed) and normalize_str.
+// buffers, normalize_found (no interpreter lock needed) and normalize_str.
 
 #include "py/normalize_calls.h"
 
@@ -46,14 +46,16 @@ ThreadBuffers& thread_buffers() {
   return buffers;
 }
 
-enum class Outcome { unchanged, changed, unencodable };
+// What normalizing a text came to: the scan found nothing to do (clean),
+// the steps left it as it was, changed it, or it holds a lone surrogate.
+enum class Outcome { clean, unchanged, changed, unencodable };
 
 // Normalizes the text of a str as it stores it, in which a scan found
 // `found`; needs no interpreter lock.  A changed result is left in
 // `buffers.output` as a str will hold it, described by `wide`.
 Outcome normalize_found(const Normalizer& normalizer, const zenkor::CodeUnits& units, zenkor::Plan::Found found,
                         ThreadBuffers& buffers, zenkor::WideText& wide) {
-  if (!found.any()) return Outcome::unchanged;
+  if (!found.any()) return Outcome::clean;
   if (!zenkor::to_utf8(units, buffers.input)) return Outcome::unencodable;
   const std::string_view result = normalizer.normalize(buffers.input, found.steps, buffers.space);
   if (result == buffers.input) return Outcome::unchanged;
@@ -61,44 +63,37 @@ Outcome normalize_found(const Normalizer& normalizer, const zenkor::CodeUnits& u
   return Outcome::changed;
 }
 
-// The same, scanning the text first.
-Outcome normalize_units(const Normalizer& normalizer, const zenkor::CodeUnits& units, ThreadBuffers& buffers,
-                        zenkor::WideText& wide) {
-  return normalize_found(normalizer, units, normalizer.scan(units), buffers, wide);
-}
-
 // `text` normalized by `normalizer`; null with an exception set.  `self` is
 // the object the normalizer belongs to, borrowed around any work done
 // without the interpreter lock; null for a normalizer nobody else can reach.
 // A call that gives up the lock (see LockPolicy) scans without it too, so
-// that other threads wait for it only while this one allocates; one that
-// keeps it returns after the scan when nothing changes.
+// that other threads wait for it only while this one allocates.
 // REQUIRES: text is a str.
 PyObject* normalize_str(const Normalizer& normalizer, PyNormalizer* self, PyObject* text) {
 #if PY_VERSION_HEX < 0x030C0000
   if (PyUnicode_READY(text) < 0) return nullptr;
 #endif
   const zenkor::CodeUnits units = code_units(text);
-  const bool unlocked = thread_lock_policy().releases_for(units.length);
-  zenkor::Plan::Found found{};
-  if (!unlocked) {
-    found = normalizer.scan(units);
-    if (!found.any()) return unchanged_str(text, units);
-  }
-  ThreadBuffers& buffers = thread_buffers();
+  LockPolicy& policy = thread_lock_policy();
   zenkor::WideText wide{};
   Outcome outcome{};
-  if (!unlocked) {
-    outcome = normalize_found(normalizer, units, found, buffers, wide);
+  // The thread's buffers are looked up only when the scan finds work.
+  const auto work = [&] {
+    const zenkor::Plan::Found found = normalizer.scan(units);
+    outcome = found.any() ? normalize_found(normalizer, units, found, thread_buffers(), wide) : Outcome::clean;
+  };
+  if (!policy.releases(units.length)) {
+    policy.run(work);
   } else {
     SharedBorrow borrow(self);
     if (!borrow) return nullptr;
-    run_without_gil([&] { outcome = normalize_units(normalizer, units, buffers, wide); });
+    run_without_gil([&] { policy.run(work); });
   }
+  if (outcome == Outcome::clean) return unchanged_str(text, units);
   PyObject* out = outcome == Outcome::changed     ? str_from_wide(wide)
                   : outcome == Outcome::unchanged ? unchanged_str(text, units)
                                                   : raise_encode_error(text);
-  buffers.shrink();
+  thread_buffers().shrink();
   return out;
 }
 
@@ -139,12 +134,12 @@ std::size_t normalize_chunk(const Normalizer& normalizer, const std::vector<zenk
   std::size_t unencodable = UNCHANGED;
   for (std::size_t i = first; i < last; ++i) {
     zenkor::WideText wide{};
-    const Outcome outcome = normalize_units(normalizer, texts[i], buffers, wide);
+    const Outcome outcome = normalize_found(normalizer, texts[i], normalizer.scan(texts[i]), buffers, wide);
     if (outcome == Outcome::unencodable) {
       unencodable = i;
       break;
     }
-    if (outcome == Outcome::unchanged) continue;
+    if (outcome != Outcome::changed) continue;
     changed[i - first] = {joined.size(), wide};
     joined.append(buffers.output);
   }

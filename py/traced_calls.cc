@@ -47,10 +47,11 @@ bool traced_argument(PyNormalizer* self, PyObject* text, const char* func, std::
 // lock when that repays it (see LockPolicy).
 template <typename Work>
 void run_traced(Py_ssize_t length, Work&& work) {
-  if (thread_lock_policy().releases_for(static_cast<std::size_t>(length))) {
-    run_without_gil(work);
+  LockPolicy& policy = thread_lock_policy();
+  if (policy.releases(static_cast<std::size_t>(length))) {
+    run_without_gil([&] { policy.run(work); });
   } else {
-    work();
+    policy.run(work);
   }
 }
 

@@ -1,9 +1,11 @@
-// When a thread gives up the interpreter lock: by the lengths of its recent
-// texts, with a margin between giving it up and keeping it, and always for a
-// very long text.
+// When a thread gives up the interpreter lock: by how long its sampled calls
+// took, with a margin between giving it up and keeping it, and always for a
+// very long text.  A stand-in clock makes every timed call take as long as
+// the test says.
 
 #include "py/lock_policy.h"
 
+#include <chrono>
 #include <cstddef>
 #include <vector>
 
@@ -11,86 +13,112 @@
 
 namespace {
 
-using zenkor::py::LockPolicy;
+using namespace std::chrono_literals;
 
-// The decisions for `lengths`, one after the other.
-std::vector<bool> decisions(LockPolicy& policy, const std::vector<std::size_t>& lengths) {
-  std::vector<bool> out;
-  for (const std::size_t length : lengths) out.push_back(policy.releases_for(length));
-  return out;
-}
+// Each reading is `step` later than the one before.
+struct FakeClock {
+  using duration = std::chrono::nanoseconds;
+  using rep = duration::rep;
+  using period = duration::period;
+  using time_point = std::chrono::time_point<FakeClock>;
+  static constexpr bool is_steady = true;
+  static inline duration step{0};
+  static inline int readings = 0;
+  static time_point now() noexcept {
+    ++readings;
+    static time_point t{};
+    t += step;
+    return t;
+  }
+};
 
-// The number of calls on texts of `length` before the policy decides `wanted`.
-int calls_until(LockPolicy& policy, std::size_t length, bool wanted) {
+using Policy = zenkor::py::BasicLockPolicy<FakeClock>;
+
+// Feeds samples of `time` until the policy decides `releasing`; the number
+// of samples, or -1 after 1,000.
+int samples_until(Policy& policy, std::chrono::nanoseconds time, bool releasing) {
   for (int n = 1; n <= 1000; ++n) {
-    if (policy.releases_for(length) == wanted) return n;
+    policy.took(time);
+    if (policy.releases(0) == releasing) return n;
   }
   return -1;
 }
 
+// The decisions after each of `times`.
+std::vector<bool> decisions(Policy& policy, const std::vector<std::chrono::nanoseconds>& times) {
+  std::vector<bool> out;
+  for (const auto time : times) {
+    policy.took(time);
+    out.push_back(policy.releases(0));
+  }
+  return out;
+}
+
 void test_a_new_thread_keeps_the_lock_but_for_very_long_texts() {
-  LockPolicy policy;
-  CHECK(!policy.releases_for(0));
-  CHECK(!policy.releases_for(500));  // one such text is not yet a habit
-  LockPolicy other;
-  CHECK(other.releases_for(LockPolicy::ALWAYS_FROM));
-  CHECK(LockPolicy().releases_for(SIZE_MAX));
+  const Policy policy;
+  CHECK(!policy.releases(0));
+  CHECK(!policy.releases(Policy::ALWAYS_FROM - 1));
+  CHECK(policy.releases(Policy::ALWAYS_FROM));
+  CHECK(policy.releases(SIZE_MAX));
 }
 
-void test_a_thread_of_long_texts_releases_for_its_short_ones_too() {
-  LockPolicy policy;
-  const int warm_up = calls_until(policy, 200, true);
-  CHECK(warm_up > 1 && warm_up <= 10);
-  // Paragraphs of all lengths, as in Wikipedia text: none keeps the lock.
-  const std::vector<bool> mixed = decisions(policy, {200, 80, 150, 90, 300, 100, 160, 120, 500});
-  CHECK(mixed == std::vector<bool>(mixed.size(), true));
-}
-
-void test_a_thread_of_short_texts_keeps_the_lock_for_its_longer_ones() {
-  LockPolicy policy;
-  const std::vector<bool> tweets = decisions(policy, {20, 30, 140, 25, 15, 200, 40, 30, 10, 120});
-  CHECK(tweets == std::vector<bool>(tweets.size(), false));
+void test_slow_calls_release_and_quick_ones_keep_it() {
+  Policy policy;
+  CHECK(samples_until(policy, 2us, true) == 1);  // the first sample starts the average
+  CHECK(policy.releases(1));                     // whatever the length
+  const int to_quick = samples_until(policy, 200ns, false);
+  CHECK(to_quick > 1 && to_quick <= 8);
+  const int to_slow = samples_until(policy, 2us, true);
+  CHECK(to_slow >= 1 && to_slow <= 4);
 }
 
 void test_between_the_limits_the_decision_stays() {
-  // Texts averaging 80 characters: above HOLD_BELOW, below RELEASE_FROM.
-  const std::vector<std::size_t> between = {60, 100, 70, 90, 80, 80, 60, 100, 70, 90, 80, 80};
-  LockPolicy holding;
-  (void)decisions(holding, {80, 80, 80, 80, 80, 80, 80, 80, 80, 80, 80, 80, 80, 80, 80, 80});
+  const std::vector<std::chrono::nanoseconds> between = {550ns, 750ns, 600ns, 700ns, 650ns, 650ns, 550ns, 750ns};
+  Policy holding;
+  CHECK(samples_until(holding, 650ns, false) == 1);
   CHECK(decisions(holding, between) == std::vector<bool>(between.size(), false));
-  LockPolicy releasing;
-  CHECK(calls_until(releasing, 400, true) > 0);
-  (void)decisions(releasing, {80, 80, 80, 80, 80, 80, 80, 80, 80, 80, 80, 80, 80, 80, 80, 80});
+  Policy releasing;
+  CHECK(samples_until(releasing, 1us, true) == 1);
   CHECK(decisions(releasing, between) == std::vector<bool>(between.size(), true));
 }
 
-void test_the_thread_follows_a_change_of_texts() {
-  LockPolicy policy;
-  CHECK(calls_until(policy, 300, true) > 0);
-  const int to_short = calls_until(policy, 20, false);
-  CHECK(to_short > 1 && to_short <= 20);
-  const int to_long = calls_until(policy, 300, true);
-  CHECK(to_long > 1 && to_long <= 10);
+void test_one_very_long_call_weighs_as_the_cap() {
+  Policy policy;
+  CHECK(samples_until(policy, 100ns, false) == 1);
+  policy.took(std::chrono::hours(1));
+  CHECK(policy.releases(0));
+  const int to_quick = samples_until(policy, 100ns, false);
+  CHECK(to_quick > 1 && to_quick <= 12);
 }
 
-void test_one_huge_text_weighs_as_a_very_long_one() {
-  LockPolicy policy;
-  CHECK(policy.releases_for(SIZE_MAX));
-  CHECK(policy.releases_for(SIZE_MAX / 2));
-  // Short texts after it hold the lock again within about twenty calls,
-  // as they would after texts of ALWAYS_FROM characters.
-  const int to_short = calls_until(policy, 10, false);
-  CHECK(to_short > 1 && to_short <= 30);
+void test_the_first_calls_then_one_in_so_many_are_timed() {
+  Policy policy;
+  FakeClock::step = 2us;
+  FakeClock::readings = 0;
+  int ran = 0;
+  policy.run([&] { ++ran; });
+  CHECK(FakeClock::readings == 0);  // the first call pays for cold caches: not timed
+  CHECK(!policy.releases(0));
+  policy.run([&] { ++ran; });
+  CHECK(FakeClock::readings == 2);
+  CHECK(policy.releases(0));  // the second took 2 us
+  const int calls = 4 * static_cast<int>(Policy::SAMPLE_EVERY);
+  for (int i = 2; i < calls; ++i) policy.run([&] { ++ran; });
+  CHECK(ran == calls);
+  // Calls 1 to WARM_UP (counting from 0), then one in SAMPLE_EVERY: three more.
+  CHECK(FakeClock::readings == 2 * static_cast<int>(Policy::WARM_UP + 3));
+  FakeClock::step = 100ns;
+  for (int i = 0; i < 20 * static_cast<int>(Policy::SAMPLE_EVERY); ++i) policy.run([] {});
+  CHECK(!policy.releases(0));
 }
 
 }  // namespace
 
 int main() {
   test_a_new_thread_keeps_the_lock_but_for_very_long_texts();
-  test_a_thread_of_long_texts_releases_for_its_short_ones_too();
-  test_a_thread_of_short_texts_keeps_the_lock_for_its_longer_ones();
+  test_slow_calls_release_and_quick_ones_keep_it();
   test_between_the_limits_the_decision_stays();
-  test_the_thread_follows_a_change_of_texts();
-  test_one_huge_text_weighs_as_a_very_long_one();
+  test_one_very_long_call_weighs_as_the_cap();
+  test_the_first_calls_then_one_in_so_many_are_timed();
   return zenkor::test::finish();
 }
