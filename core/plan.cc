@@ -417,7 +417,10 @@ Plan::Mask Plan::rescan(std::string_view before, std::string_view after, Mask so
   return found;
 }
 
-Plan::Found Plan::scan(CodeUnits text) const noexcept {
+// Aligned to a cache line, so that its loops lie the same way whatever code
+// comes before it in the library (their alignment moved the time of clean
+// texts by 5 to 8% from build to build).
+[[gnu::aligned(64)]] Plan::Found Plan::scan(CodeUnits text) const noexcept {
   if (text.length == 0) return {};
   Found found;
   switch (text.width) {

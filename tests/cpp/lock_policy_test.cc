@@ -13,8 +13,6 @@
 
 namespace {
 
-using namespace std::chrono_literals;
-
 // Each reading is `step` later than the one before.
 struct FakeClock {
   using duration = std::chrono::nanoseconds;
@@ -33,6 +31,12 @@ struct FakeClock {
 };
 
 using Policy = zenkor::py::BasicLockPolicy<FakeClock>;
+
+// Calls well past the limits, and between them.
+constexpr std::chrono::nanoseconds SLOW = 2 * Policy::RELEASE_FROM;
+constexpr std::chrono::nanoseconds QUICK = Policy::HOLD_BELOW / 4;
+constexpr std::chrono::nanoseconds MIDDLE = (Policy::HOLD_BELOW + Policy::RELEASE_FROM) / 2;
+constexpr std::chrono::nanoseconds SPREAD = (Policy::RELEASE_FROM - Policy::HOLD_BELOW) / 5;
 
 // Feeds samples of `time` until the policy decides `releasing`; the number
 // of samples, or -1 after 1,000.
@@ -64,36 +68,38 @@ void test_a_new_thread_keeps_the_lock_but_for_very_long_texts() {
 
 void test_slow_calls_release_and_quick_ones_keep_it() {
   Policy policy;
-  CHECK(samples_until(policy, 2us, true) == 1);  // the first sample starts the average
-  CHECK(policy.releases(1));                     // whatever the length
-  const int to_quick = samples_until(policy, 200ns, false);
+  CHECK(samples_until(policy, SLOW, true) == 1);  // the first sample starts the average
+  CHECK(policy.releases(1));                      // whatever the length
+  const int to_quick = samples_until(policy, QUICK, false);
   CHECK(to_quick > 1 && to_quick <= 8);
-  const int to_slow = samples_until(policy, 2us, true);
+  const int to_slow = samples_until(policy, SLOW, true);
   CHECK(to_slow >= 1 && to_slow <= 4);
 }
 
 void test_between_the_limits_the_decision_stays() {
-  const std::vector<std::chrono::nanoseconds> between = {550ns, 750ns, 600ns, 700ns, 650ns, 650ns, 550ns, 750ns};
+  const std::vector<std::chrono::nanoseconds> between = {
+      MIDDLE - 2 * SPREAD, MIDDLE + 2 * SPREAD, MIDDLE - SPREAD, MIDDLE + SPREAD, MIDDLE, MIDDLE,
+      MIDDLE - 2 * SPREAD, MIDDLE + 2 * SPREAD};
   Policy holding;
-  CHECK(samples_until(holding, 650ns, false) == 1);
+  CHECK(samples_until(holding, MIDDLE, false) == 1);
   CHECK(decisions(holding, between) == std::vector<bool>(between.size(), false));
   Policy releasing;
-  CHECK(samples_until(releasing, 1us, true) == 1);
+  CHECK(samples_until(releasing, Policy::RELEASE_FROM, true) == 1);
   CHECK(decisions(releasing, between) == std::vector<bool>(between.size(), true));
 }
 
 void test_one_very_long_call_weighs_as_the_cap() {
   Policy policy;
-  CHECK(samples_until(policy, 100ns, false) == 1);
+  CHECK(samples_until(policy, QUICK, false) == 1);
   policy.took(std::chrono::hours(1));
   CHECK(policy.releases(0));
-  const int to_quick = samples_until(policy, 100ns, false);
+  const int to_quick = samples_until(policy, QUICK, false);
   CHECK(to_quick > 1 && to_quick <= 12);
 }
 
 void test_the_first_calls_then_one_in_so_many_are_timed() {
   Policy policy;
-  FakeClock::step = 2us;
+  FakeClock::step = SLOW;
   FakeClock::readings = 0;
   int ran = 0;
   policy.run([&] { ++ran; });
@@ -101,13 +107,13 @@ void test_the_first_calls_then_one_in_so_many_are_timed() {
   CHECK(!policy.releases(0));
   policy.run([&] { ++ran; });
   CHECK(FakeClock::readings == 2);
-  CHECK(policy.releases(0));  // the second took 2 us
+  CHECK(policy.releases(0));  // the second was slow
   const int calls = 4 * static_cast<int>(Policy::SAMPLE_EVERY);
   for (int i = 2; i < calls; ++i) policy.run([&] { ++ran; });
   CHECK(ran == calls);
   // Calls 1 to WARM_UP (counting from 0), then one in SAMPLE_EVERY: three more.
   CHECK(FakeClock::readings == 2 * static_cast<int>(Policy::WARM_UP + 3));
-  FakeClock::step = 100ns;
+  FakeClock::step = QUICK;
   for (int i = 0; i < 20 * static_cast<int>(Policy::SAMPLE_EVERY); ++i) policy.run([] {});
   CHECK(!policy.releases(0));
 }
