@@ -52,17 +52,19 @@ class BasicLockPolicy {
   // timing it if it is a call to sample: each of the thread's first calls
   // but the very first (which pays for cold caches), so that a new thread
   // soon decides, then one in SAMPLE_EVERY.
-  // (`work` is called in one place, so that it is inlined.)
+  // (`work` is called in one place, so that it is inlined.  The next call
+  // to time is set before it runs, so that one that throws does not stop
+  // the sampling.)
   template <typename Work>
   void run(Work&& work) {
     const bool timed = --until_timed_ == 0;
-    const typename Clock::time_point start = timed ? Clock::now() : typename Clock::time_point{};
-    work();
     if (timed) {
-      took(Clock::now() - start);
       if (timed_ < WARM_UP) ++timed_;
       until_timed_ = timed_ < WARM_UP ? 1 : SAMPLE_EVERY;
     }
+    const typename Clock::time_point start = timed ? Clock::now() : typename Clock::time_point{};
+    work();
+    if (timed) took(Clock::now() - start);
   }
 
   // Counts a sampled call that took `time`.

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <stdexcept>
 #include <vector>
 
 #include "tests/cpp/check.h"
@@ -118,6 +119,21 @@ void test_the_first_calls_then_one_in_so_many_are_timed() {
   CHECK(!policy.releases(0));
 }
 
+void test_a_call_that_throws_leaves_the_sampling_going() {
+  Policy policy;
+  FakeClock::step = SLOW;
+  FakeClock::readings = 0;
+  policy.run([] {});  // not timed
+  try {
+    policy.run([] { throw std::runtime_error("out of memory"); });  // timed, never finished
+  } catch (const std::runtime_error&) {
+  }
+  CHECK(FakeClock::readings == 1);
+  policy.run([] {});  // still in the warm-up: timed
+  CHECK(FakeClock::readings == 3);
+  CHECK(policy.releases(0));
+}
+
 }  // namespace
 
 int main() {
@@ -126,5 +142,6 @@ int main() {
   test_between_the_limits_the_decision_stays();
   test_one_very_long_call_weighs_as_the_cap();
   test_the_first_calls_then_one_in_so_many_are_timed();
+  test_a_call_that_throws_leaves_the_sampling_going();
   return zenkor::test::finish();
 }
