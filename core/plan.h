@@ -5,11 +5,10 @@
 // the characters and contexts that trigger a stage (scan), runs only the
 // stages the scan found something for, and after a stage that changed the
 // text scans what it changed (rescan), since that may hold triggers of later
-// stages.  A
-// stage whose triggers are absent would have copied its input unchanged, so
-// skipping it changes no output: the stage functions stay the definition, and
-// Normalizer::normalize_stage_by_stage runs them all, as the reference the
-// tests hold the plan to.
+// stages.  A stage whose triggers are absent would have copied its input
+// unchanged, so skipping it changes no output: the stage functions stay the
+// definition, and Normalizer::normalize_stage_by_stage runs them all, as the
+// reference the tests hold the plan to.
 //
 // The steps are those the option table names (core/config.h); each stage
 // declares its Step (core/step.h): its rank in the order, its run and trigger
