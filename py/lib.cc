@@ -22,10 +22,11 @@
 //   arrow*.h/.cc          the Arrow column path
 //
 // Every normalizing call copies its input out of Python objects, releases the
-// interpreter lock for the C++ work when that repays it, and builds Python objects only after it
-// has the lock again.  Each Normalizer object guards its C++ normalizer with
-// an atomic borrow flag: normalizing and reading take a shared borrow,
-// dictionary changes an exclusive one, and a conflict fails at once.
+// interpreter lock for the C++ work when that repays it, and builds Python
+// objects only after it has the lock again.  Each Normalizer object guards
+// its C++ normalizer with an atomic borrow flag: normalizing and reading take
+// a shared borrow, dictionary changes an exclusive one, and a conflict fails
+// at once.
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
