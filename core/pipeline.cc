@@ -1,7 +1,12 @@
 #include "core/pipeline.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
+#include <cstdint>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
 
 #include "core/l4_extra/protect.h"
 #include "core/text/rewriter.h"
@@ -84,23 +89,61 @@ std::string_view Normalizer::run_steps(std::string_view in, Plan::Mask present, 
   return current;
 }
 
+Normalizer::Normalizer(Config config, l3_lexical::synonym::SynonymDict prenormalized)
+    : config_(std::move(config)), synonyms_(guarded(config_, std::move(prenormalized))), plan_(config_, &*synonyms_) {}
+
+l3_lexical::synonym::SynonymDict Normalizer::guarded(const Config& config, l3_lexical::synonym::SynonymDict dict) {
+  using Dict = l3_lexical::synonym::SynonymDict;
+  // For each canonical form: whether an entry naming it is whole-word, and
+  // the latest insert that names it.
+  struct Named {
+    bool whole_word = false;
+    std::uint64_t stamp = 0;
+  };
+  std::unordered_map<std::string_view, Named> named;
+  std::unordered_set<std::string_view> variants;
+  for (const Dict::Entry& entry : dict.entries()) {
+    variants.insert(entry.variant);
+    Named& n = named[entry.canonical];
+    n.whole_word = n.whole_word || entry.whole_word;
+    n.stamp = std::max(n.stamp, entry.stamp);
+  }
+  // A variant keeps its own mapping; of canonical forms written alike, the
+  // one named last guards.
+  const Normalizer plain(config);
+  std::unordered_map<std::string, std::pair<std::string_view, Named>> by_text;
+  for (const auto& [canonical, n] : named) {
+    if (canonical.empty()) continue;
+    std::string text = plain.normalize(canonical);
+    if (text.empty() || variants.contains(text)) continue;
+    const auto [it, added] = by_text.try_emplace(std::move(text), canonical, n);
+    if (!added && it->second.second.stamp < n.stamp) it->second = {canonical, n};
+  }
+  std::vector<Dict::Guard> guards;
+  guards.reserve(by_text.size());
+  for (const auto& [text, chosen] : by_text) {
+    guards.push_back({text, std::string(chosen.first), chosen.second.whole_word});
+  }
+  std::sort(guards.begin(), guards.end(), [](const Dict::Guard& a, const Dict::Guard& b) { return a.text < b.text; });
+  dict.set_guards(std::move(guards));
+  return dict;
+}
+
 l3_lexical::synonym::SynonymDict Normalizer::prenormalized(const l3_lexical::synonym::SynonymDict& dict) const {
   const Normalizer plain(config_);
   l3_lexical::synonym::SynonymDict normalized;
   normalized.reserve(dict.size());
   // In insert order, so of variants that become equal the last given wins.
   dict.visit_in_insert_order([&](const l3_lexical::synonym::SynonymDict::Entry& entry) {
-    normalized.insert(plain.normalize(entry.variant), entry.canonical);
+    normalized.insert(plain.normalize(entry.variant), entry.canonical, entry.whole_word);
   });
   return normalized;
 }
 
 Normalizer Normalizer::with_synonyms(const l3_lexical::synonym::SynonymDict& added) const {
-  Normalizer result(config_);
-  result.synonyms_.emplace(synonyms_ ? *synonyms_ : l3_lexical::synonym::SynonymDict());
-  result.synonyms_->extend(prenormalized(added));
-  result.plan_ = Plan(result.config_, &*result.synonyms_);
-  return result;
+  l3_lexical::synonym::SynonymDict merged = synonyms_ ? *synonyms_ : l3_lexical::synonym::SynonymDict();
+  merged.extend(prenormalized(added));
+  return Normalizer(config_, std::move(merged));
 }
 
 std::string Normalizer::normalize(std::string_view text) const {

@@ -62,9 +62,9 @@ class Normalizer {
   // A Normalizer with `prenormalized` attached as it is: its variants are not
   // normalized again, so they must already be written the way this Config
   // writes text, as the synonyms() of a Normalizer with this Config are.
-  // This is how a saved normalizer comes back exactly.
-  Normalizer(Config config, l3_lexical::synonym::SynonymDict prenormalized)
-      : config_(std::move(config)), synonyms_(std::move(prenormalized)), plan_(config_, &*synonyms_) {}
+  // This is how a saved normalizer comes back exactly.  Each canonical form
+  // becomes a guard (see synonym.h), written the way this Config writes text.
+  Normalizer(Config config, l3_lexical::synonym::SynonymDict prenormalized);
 
   [[nodiscard]] const Config& config() const noexcept { return config_; }
 
@@ -125,6 +125,10 @@ class Normalizer {
  private:
   // `dict` with every variant normalized by this Config, dictionary aside.
   [[nodiscard]] l3_lexical::synonym::SynonymDict prenormalized(const l3_lexical::synonym::SynonymDict& dict) const;
+
+  // `dict` with a guard for each canonical form, normalized by `config`.
+  [[nodiscard]] static l3_lexical::synonym::SynonymDict guarded(const Config& config,
+                                                                l3_lexical::synonym::SynonymDict dict);
 
   // Writes step `i` of the plan over `in` into `out`, recording what it
   // changed in `log` when one is given.

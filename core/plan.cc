@@ -188,14 +188,20 @@ Plan::Plan(const Config& c, const l3_lexical::synonym::SynonymDict* synonyms) {
   if (synonyms != nullptr && !synonyms->empty()) {
     auto bmp = std::make_shared<BmpSet>();
     auto astral = std::make_shared<std::vector<char32_t>>();
-    for (const auto& entry : synonyms->entries()) {
+    const auto add_first = [&](std::string_view word) {
       std::size_t pos = 0;
-      const char32_t first = text::utf8::next(entry.variant, pos);
+      const char32_t first = text::utf8::next(word, pos);
       if (first < 0x10000) {
         bmp->add(first);
       } else {
         astral->push_back(first);
       }
+    };
+    for (const auto& entry : synonyms->entries()) add_first(entry.variant);
+    // A guard changes a text only where it is written otherwise than its
+    // canonical form.
+    for (const auto& guard : synonyms->guards()) {
+      if (guard.text != guard.canonical) add_first(guard.text);
     }
     std::sort(astral->begin(), astral->end());
     synonym_bmp_ = std::move(bmp);

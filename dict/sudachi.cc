@@ -1,11 +1,14 @@
 #include "dict/sudachi.h"
 
 #include <array>
+#include <cstdint>
 #include <optional>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "core/l3_lexical/synonym/lines.h"
+#include "core/text/utf8.h"
 #include "core/text/white_space.h"
 
 namespace zenkor::dict::sudachi {
@@ -16,15 +19,42 @@ using l3_lexical::synonym::SynonymDict;
 
 // Fields used, counted from 0; a data line needs at least 9.
 constexpr std::size_t GROUP_FIELD = 0;
+constexpr std::size_t EXPANSION_FIELD = 2;     // 0: a variant; 1: a target only; 2: not used
+constexpr std::size_t LEXEME_FIELD = 3;        // the word within the group
 constexpr std::size_t FORM_TYPE_FIELD = 4;     // 0: representative form of the lexeme
 constexpr std::size_t VARIANT_TYPE_FIELD = 6;  // 0: representative spelling of the form
 constexpr std::size_t HEADWORD_FIELD = 8;
 constexpr std::size_t FIELDS_NEEDED = 9;
 
-struct Group {
-  std::vector<std::string> words;  // file order, duplicates kept
+constexpr std::uint8_t EXPANDS = 0;
+constexpr std::uint8_t NEVER_USED = 2;
+
+// Hiragana words shorter than this are not variants (see sudachi.h).
+constexpr std::size_t SHORTEST_HIRAGANA_VARIANT = 4;
+
+struct Headword {
+  std::string word;
+  bool expands;  // flag 0
+};
+
+struct Lexeme {
+  std::vector<Headword> words;  // file order, duplicates kept
   std::optional<std::string> canonical;
 };
+
+// Hiragana letters and marks (U+3041-U+309F) and ー.
+bool is_hiragana_word_char(char32_t c) { return (c >= 0x3041 && c <= 0x309F) || c == 0x30FC; }
+
+// Whether `word` may be matched as a variant wherever its characters occur.
+bool stands_alone(std::string_view word) {
+  std::size_t length = 0;
+  bool all_hiragana = true;
+  for (std::size_t pos = 0; pos < word.size(); ++length) {
+    const char32_t c = text::utf8::next(word, pos);
+    all_hiragana = all_hiragana && is_hiragana_word_char(c);
+  }
+  return length > 1 && !(all_hiragana && length < SHORTEST_HIRAGANA_VARIANT);
+}
 
 // A decimal 0-255 with an optional "+"; anything else reads as 0.
 std::uint8_t read_type(std::string_view field) {
@@ -59,8 +89,9 @@ std::string SudachiParseError::display() const {
 }
 
 Result<SynonymDict, SudachiParseError> load_sudachi_synonyms(std::string_view text) {
-  std::vector<Group> groups;  // in order of first appearance
-  std::unordered_map<std::string_view, std::size_t> group_index;  // keys view into `text`
+  std::vector<Lexeme> lexemes;  // in order of first appearance
+  // Keys: the group number, a comma, the lexeme number.
+  std::unordered_map<std::string, std::size_t> lexeme_index;
   std::size_t bad_line = 0;
 
   l3_lexical::synonym::lines::for_each_entry_line(text, [&](std::size_t number, std::string_view line) {
@@ -82,24 +113,31 @@ Result<SynonymDict, SudachiParseError> load_sudachi_synonyms(std::string_view te
     }
     const std::string_view group_key = text::trim_white_space(fields[GROUP_FIELD]);
     const std::string_view headword = strip_parentheses(text::trim_white_space(fields[HEADWORD_FIELD]));
-    if (group_key.empty() || headword.empty()) return true;
+    const std::uint8_t expansion = read_type(fields[EXPANSION_FIELD]);
+    if (group_key.empty() || headword.empty() || expansion == NEVER_USED) return true;
 
-    const auto [it, added] = group_index.try_emplace(group_key, groups.size());
-    if (added) groups.emplace_back();
-    Group& group = groups[it->second];
-    if (!group.canonical && read_type(fields[FORM_TYPE_FIELD]) == 0 && read_type(fields[VARIANT_TYPE_FIELD]) == 0) {
-      group.canonical.emplace(headword);
+    // A comma cannot be part of either number, so it keeps the keys apart.
+    std::string key(group_key);
+    key += ',';
+    key += text::trim_white_space(fields[LEXEME_FIELD]);
+    const auto [it, added] = lexeme_index.try_emplace(std::move(key), lexemes.size());
+    if (added) lexemes.emplace_back();
+    Lexeme& lexeme = lexemes[it->second];
+    if (!lexeme.canonical && read_type(fields[FORM_TYPE_FIELD]) == 0 && read_type(fields[VARIANT_TYPE_FIELD]) == 0) {
+      lexeme.canonical.emplace(headword);
     }
-    group.words.emplace_back(headword);
+    lexeme.words.push_back({std::string(headword), expansion == EXPANDS});
     return true;
   });
   if (bad_line != 0) return SudachiParseError{bad_line};
 
   SynonymDict dict;
-  for (Group& group : groups) {
-    const std::string canonical = group.canonical ? *group.canonical : group.words.front();
-    for (std::string& word : group.words) {
-      if (word != canonical) dict.insert(std::move(word), canonical);
+  for (Lexeme& lexeme : lexemes) {
+    const std::string canonical = lexeme.canonical ? *lexeme.canonical : lexeme.words.front().word;
+    for (Headword& headword : lexeme.words) {
+      if (headword.expands && headword.word != canonical && stands_alone(headword.word)) {
+        dict.insert(std::move(headword.word), canonical);
+      }
     }
   }
   return dict;

@@ -89,6 +89,21 @@ bool bind_arguments(const char* func, const std::array<const char*, N>& names, s
   return true;
 }
 
+// Reads the bool argument `name` of function `func`; null (not given) reads
+// as `absent`.
+inline bool bool_argument(PyObject* obj, const char* func, const char* name, bool absent, bool& out) {
+  if (obj == nullptr) {
+    out = absent;
+    return true;
+  }
+  if (!PyBool_Check(obj)) {
+    PyErr_Format(PyExc_TypeError, "%s() argument '%s' must be bool, not %.80s", func, name, Py_TYPE(obj)->tp_name);
+    return false;
+  }
+  out = obj == Py_True;
+  return true;
+}
+
 // Checks that argument `name` of function `func` is a str.
 inline bool is_str_argument(PyObject* obj, const char* func, const char* name) {
   if (PyUnicode_Check(obj)) return true;

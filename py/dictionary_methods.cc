@@ -32,11 +32,12 @@ using l3_lexical::synonym::SynonymDict;
 using l3_lexical::synonym::SynonymDictError;
 
 // Replaces the object's normalizer with one holding the current dictionary
-// extended by `added`, whose variants are pre-normalized.  Returns self.
-// `added` is only read from here on, so its index goes before its
-// normalized copy is built beside it.
-PyObject* merge_synonyms(PyObject* obj, SynonymDict added) {
+// extended by `added`, whose variants are pre-normalized and marked
+// whole-word or not.  Returns self.  `added` is only read from here on, so
+// its index goes before its normalized copy is built beside it.
+PyObject* merge_synonyms(PyObject* obj, SynonymDict added, bool whole_words) {
   added.drop_index();
+  added.mark_whole_words(whole_words);
   auto* self = reinterpret_cast<PyNormalizer*>(obj);
   self->inner = std::make_unique<Normalizer>(self->inner->with_synonyms(added));
   return Py_NewRef(obj);
@@ -78,8 +79,11 @@ bool add_item(PyObject* key, PyObject* value, SynonymDict& added) {
 }  // namespace
 
 PyObject* Normalizer_with_custom_dict(PyObject* obj, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-  std::array<PyObject*, 1> bound;
-  if (!bind_arguments("with_custom_dict", std::array{"mapping"}, 1, args, nargs, kwnames, bound)) return nullptr;
+  std::array<PyObject*, 2> bound;
+  bool whole_words = false;
+  if (!bind_arguments("with_custom_dict", std::array{"mapping", "whole_words"}, 1, args, nargs, kwnames, bound) ||
+      !bool_argument(bound[1], "with_custom_dict", "whole_words", false, whole_words))
+    return nullptr;
   PyObject* mapping = bound[0];
   ExclusiveBorrow borrow(reinterpret_cast<PyNormalizer*>(obj));
   if (!borrow) return nullptr;
@@ -97,13 +101,16 @@ PyObject* Normalizer_with_custom_dict(PyObject* obj, PyObject* const* args, Py_s
     PyObject* item = PyList_GET_ITEM(items.get(), i);
     if (!add_item(PyTuple_GET_ITEM(item, 0), PyTuple_GET_ITEM(item, 1), added)) return nullptr;
   }
-  return merge_synonyms(obj, std::move(added));
+  return merge_synonyms(obj, std::move(added), whole_words);
 }
 
 PyObject* Normalizer_load_custom_dict_json(PyObject* obj, PyObject* const* args, Py_ssize_t nargs,
                                            PyObject* kwnames) {
-  std::array<PyObject*, 1> bound;
-  if (!bind_arguments("load_custom_dict_json", std::array{"json"}, 1, args, nargs, kwnames, bound)) return nullptr;
+  std::array<PyObject*, 2> bound;
+  bool whole_words = false;
+  if (!bind_arguments("load_custom_dict_json", std::array{"json", "whole_words"}, 1, args, nargs, kwnames, bound) ||
+      !bool_argument(bound[1], "load_custom_dict_json", "whole_words", false, whole_words))
+    return nullptr;
   PyObject* json_obj = bound[0];
   ExclusiveBorrow borrow(reinterpret_cast<PyNormalizer*>(obj));
   if (!borrow) return nullptr;
@@ -115,13 +122,16 @@ PyObject* Normalizer_load_custom_dict_json(PyObject* obj, PyObject* const* args,
   auto loaded = SynonymDict::from_json_grouped(json);
   std::string().swap(buffer);
   if (!loaded.ok()) return raise_error(loaded.error(), "json");
-  return merge_synonyms(obj, std::move(loaded).value());
+  return merge_synonyms(obj, std::move(loaded).value(), whole_words);
 }
 
 PyObject* Normalizer_load_custom_dict_file(PyObject* obj, PyObject* const* args, Py_ssize_t nargs,
                                            PyObject* kwnames) {
-  std::array<PyObject*, 2> bound;
-  if (!bind_arguments("load_custom_dict_file", std::array{"path", "format"}, 1, args, nargs, kwnames, bound))
+  std::array<PyObject*, 3> bound;
+  bool whole_words = false;
+  if (!bind_arguments("load_custom_dict_file", std::array{"path", "format", "whole_words"}, 1, args, nargs, kwnames,
+                      bound) ||
+      !bool_argument(bound[2], "load_custom_dict_file", "whole_words", false, whole_words))
     return nullptr;
   PyObject* path_obj = bound[0];
   PyObject* format_obj = bound[1] ? bound[1] : Py_None;
@@ -135,13 +145,16 @@ PyObject* Normalizer_load_custom_dict_file(PyObject* obj, PyObject* const* args,
   auto loaded = delimiter == 0 ? SynonymDict::from_json_grouped(text.view())
                                : SynonymDict::from_delimited(text.view(), delimiter);
   if (!loaded.ok()) return raise_error(loaded.error(), path.text);
-  return merge_synonyms(obj, std::move(loaded).value());
+  return merge_synonyms(obj, std::move(loaded).value(), whole_words);
 }
 
 PyObject* Normalizer_load_sudachi_synonyms(PyObject* obj, PyObject* const* args, Py_ssize_t nargs,
                                            PyObject* kwnames) {
-  std::array<PyObject*, 1> bound;
-  if (!bind_arguments("load_sudachi_synonyms", std::array{"path"}, 1, args, nargs, kwnames, bound)) return nullptr;
+  std::array<PyObject*, 2> bound;
+  bool whole_words = true;
+  if (!bind_arguments("load_sudachi_synonyms", std::array{"path", "whole_words"}, 1, args, nargs, kwnames, bound) ||
+      !bool_argument(bound[1], "load_sudachi_synonyms", "whole_words", true, whole_words))
+    return nullptr;
   PyObject* path_obj = bound[0];
   ExclusiveBorrow borrow(reinterpret_cast<PyNormalizer*>(obj));
   if (!borrow) return nullptr;
@@ -150,7 +163,7 @@ PyObject* Normalizer_load_sudachi_synonyms(PyObject* obj, PyObject* const* args,
   if (!path_argument(path_obj, path) || !read_text_file(path, text)) return nullptr;
   auto loaded = dict::sudachi::load_sudachi_synonyms(text.view());
   if (!loaded.ok()) return raise_error(loaded.error(), path.text);
-  return merge_synonyms(obj, std::move(loaded).value());
+  return merge_synonyms(obj, std::move(loaded).value(), whole_words);
 }
 
 PyObject* Normalizer_clear_custom_dict(PyObject* obj, PyObject*) {
@@ -177,6 +190,15 @@ PyObject* custom_dict_items_of(const Normalizer& normalizer) {
     PyList_SET_ITEM(list.get(), i++, pair);
   }
   return list.release();
+}
+
+PyObject* whole_word_marks_of(const Normalizer& normalizer) {
+  const SynonymDict* dict = normalizer.synonyms();
+  std::string marks;
+  if (dict != nullptr) {
+    for (const std::size_t at : dict->insert_order()) marks += dict->entries()[at].whole_word ? '\1' : '\0';
+  }
+  return PyBytes_FromStringAndSize(marks.data(), static_cast<Py_ssize_t>(marks.size()));
 }
 
 PyObject* Normalizer_custom_dict_items(PyObject* obj, PyObject*) {

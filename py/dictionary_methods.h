@@ -29,4 +29,8 @@ PyObject* Normalizer_get_custom_dict_size(PyObject* obj, void*);
 // inserting them in this order rebuilds the same dictionary.
 PyObject* custom_dict_items_of(const Normalizer& normalizer);
 
+// The entries' whole-word marks in the same order, as bytes: 1 for a
+// whole-word entry, 0 for one that matches anywhere.
+PyObject* whole_word_marks_of(const Normalizer& normalizer);
+
 }  // namespace zenkor::py

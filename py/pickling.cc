@@ -26,10 +26,21 @@ namespace {
 
 using l3_lexical::synonym::SynonymDict;
 
-// The entries saved by custom_dict_items_of, in their order.
-bool entries_argument(PyObject* items, SynonymDict& out) {
+// The entries saved by custom_dict_items_of, in their order, with the marks
+// saved by whole_word_marks_of (null: none saved).
+bool entries_argument(PyObject* items, PyObject* marks, SynonymDict& out) {
+  std::string_view mark_bytes;
+  if (marks != nullptr) {
+    if (!PyBytes_Check(marks)) {
+      PyErr_Format(PyExc_TypeError, "_restore_normalizer() argument 'marks' must be bytes, not %.80s",
+                   Py_TYPE(marks)->tp_name);
+      return false;
+    }
+    mark_bytes = std::string_view(PyBytes_AS_STRING(marks), static_cast<std::size_t>(PyBytes_GET_SIZE(marks)));
+  }
   Ref iterator(PyObject_GetIter(items));
   if (!iterator) return false;
+  std::size_t index = 0;
   while (Ref item{PyIter_Next(iterator.get())}) {
     std::string_view variant, canonical;
     if (!PyTuple_Check(item.get()) || PyTuple_GET_SIZE(item.get()) != 2 ||
@@ -39,9 +50,16 @@ bool entries_argument(PyObject* items, SynonymDict& out) {
     }
     if (!utf8_of(PyTuple_GET_ITEM(item.get(), 0), variant) || !utf8_of(PyTuple_GET_ITEM(item.get(), 1), canonical))
       return false;
-    out.insert(std::string(variant), std::string(canonical));
+    if (marks != nullptr && index >= mark_bytes.size()) break;
+    out.insert(std::string(variant), std::string(canonical), marks != nullptr && mark_bytes[index] != 0);
+    ++index;
   }
-  return !PyErr_Occurred();
+  if (PyErr_Occurred()) return false;
+  if (marks != nullptr && index != mark_bytes.size()) {
+    PyErr_SetString(PyExc_ValueError, "_restore_normalizer() argument 'marks' must have one byte per entry");
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -54,8 +72,9 @@ PyObject* Normalizer_reduce(PyObject* obj, PyObject*) {
   Ref restore(module ? PyObject_GetAttrString(module.get(), "_restore_normalizer") : nullptr);
   Ref config(config_to_dict(self->inner->config()));
   Ref items(custom_dict_items_of(*self->inner));
-  if (!restore || !config || !items) return nullptr;
-  Ref args(PyTuple_Pack(3, reinterpret_cast<PyObject*>(Py_TYPE(obj)), config.get(), items.get()));
+  Ref marks(whole_word_marks_of(*self->inner));
+  if (!restore || !config || !items || !marks) return nullptr;
+  Ref args(PyTuple_Pack(4, reinterpret_cast<PyObject*>(Py_TYPE(obj)), config.get(), items.get(), marks.get()));
   if (!args) return nullptr;
   Ref state(PyObject_GetAttrString(obj, "__dict__"));
   if (!state) {
@@ -69,8 +88,8 @@ PyObject* Normalizer_reduce(PyObject* obj, PyObject*) {
 }
 
 PyObject* module_restore_normalizer(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
-  if (nargs != 3) {
-    PyErr_Format(PyExc_TypeError, "_restore_normalizer() takes exactly 3 arguments (%zd given)", nargs);
+  if (nargs != 3 && nargs != 4) {
+    PyErr_Format(PyExc_TypeError, "_restore_normalizer() takes 3 or 4 arguments (%zd given)", nargs);
     return nullptr;
   }
   PyObject* cls = args[0];
@@ -100,7 +119,7 @@ PyObject* module_restore_normalizer(PyObject*, PyObject* const* args, Py_ssize_t
   auto config = Config::from_entries(std::move(entries));
   if (!config.ok()) return raise_error(config.error());
   SynonymDict dict;
-  if (!entries_argument(args[2], dict)) return nullptr;
+  if (!entries_argument(args[2], nargs == 4 ? args[3] : nullptr, dict)) return nullptr;
   auto normalizer = dict.empty() ? std::make_unique<Normalizer>(std::move(config).value())
                                  : std::make_unique<Normalizer>(std::move(config).value(), std::move(dict));
   return wrap(reinterpret_cast<PyTypeObject*>(cls), std::move(normalizer));

@@ -1,7 +1,8 @@
 // Saving and restoring a Normalizer: pickle, copy.copy and copy.deepcopy.
 //
 // A normalizer is saved as its class, its whole option state (the `config`
-// dict) and its dictionary entries as attached, variants already normalized.
+// dict), its dictionary entries as attached, variants already normalized, and
+// their whole-word marks.
 // Restoring sets the options with Config::from_entries, which keeps a url_wrap
 // pair with protect_urls off (keyword arguments cannot say that), and attaches
 // the entries without normalizing them again: not every Config normalizes
@@ -13,11 +14,13 @@
 
 namespace zenkor::py {
 
-// Normalizer.__reduce__: (restore function, (class, config dict, entries)),
-// plus the instance's __dict__ when a subclass gave it attributes.
+// Normalizer.__reduce__: (restore function, (class, config dict, entries,
+// marks)), plus the instance's __dict__ when a subclass gave it attributes.
 PyObject* Normalizer_reduce(PyObject* obj, PyObject*);
 
-// _restore_normalizer(cls, config, items): the module function __reduce__ names.
+// _restore_normalizer(cls, config, items[, marks]): the module function
+// __reduce__ names.  Without marks (saved by a version that had none) every
+// entry matches anywhere.
 PyObject* module_restore_normalizer(PyObject*, PyObject* const* args, Py_ssize_t nargs);
 
 }  // namespace zenkor::py

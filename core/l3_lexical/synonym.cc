@@ -7,15 +7,17 @@
 
 #include "core/l3_lexical/synonym/matcher.h"
 #include "core/l3_lexical/synonym/sieve.h"
+#include "core/l3_lexical/synonym/word_edges.h"
 
 namespace zenkor::l3_lexical::synonym {
 
 SynonymDict::SynonymDict(const SynonymDict& other)
-    : entries_(other.entries_), next_stamp_(other.next_stamp_), index_(other.index_) {}
+    : entries_(other.entries_), guards_(other.guards_), next_stamp_(other.next_stamp_), index_(other.index_) {}
 
 SynonymDict& SynonymDict::operator=(const SynonymDict& other) {
   if (this != &other) {
     entries_ = other.entries_;
+    guards_ = other.guards_;
     next_stamp_ = other.next_stamp_;
     index_ = other.index_;
     forget_compiled();
@@ -25,6 +27,7 @@ SynonymDict& SynonymDict::operator=(const SynonymDict& other) {
 
 SynonymDict::SynonymDict(SynonymDict&& other) noexcept
     : entries_(std::move(other.entries_)),
+      guards_(std::move(other.guards_)),
       next_stamp_(other.next_stamp_),
       index_(std::move(other.index_)),
       sieve_(other.sieve_.exchange(nullptr)),
@@ -33,6 +36,7 @@ SynonymDict::SynonymDict(SynonymDict&& other) noexcept
 SynonymDict& SynonymDict::operator=(SynonymDict&& other) noexcept {
   if (this != &other) {
     entries_ = std::move(other.entries_);
+    guards_ = std::move(other.guards_);
     next_stamp_ = other.next_stamp_;
     index_ = std::move(other.index_);
     forget_compiled();
@@ -66,19 +70,31 @@ void SynonymDict::rebuild_index() {
   }
 }
 
-void SynonymDict::insert(std::string variant, std::string canonical) {
+void SynonymDict::insert(std::string variant, std::string canonical, bool whole_word) {
   if (variant.empty()) return;
   forget_compiled();
+  guards_.clear();
   if (index_.size() < 2 * (entries_.size() + 1)) rebuild_index();
   const std::size_t slot = slot_of(variant);
   if (index_[slot] != EMPTY_SLOT) {
     Entry& entry = entries_[index_[slot]];
     entry.canonical = std::move(canonical);
     entry.stamp = next_stamp_++;
+    entry.whole_word = whole_word;
     return;
   }
   index_[slot] = static_cast<std::uint32_t>(entries_.size());
-  entries_.push_back({std::move(variant), std::move(canonical), next_stamp_++});
+  entries_.push_back({std::move(variant), std::move(canonical), next_stamp_++, whole_word});
+}
+
+void SynonymDict::mark_whole_words(bool whole_word) noexcept {
+  forget_compiled();
+  for (Entry& entry : entries_) entry.whole_word = whole_word;
+}
+
+void SynonymDict::set_guards(std::vector<Guard> guards) {
+  forget_compiled();
+  guards_ = std::move(guards);
 }
 
 std::vector<std::size_t> SynonymDict::insert_order() const {
@@ -94,10 +110,12 @@ void SynonymDict::extend(SynonymDict other) {
     // whole rather than insert a copy of each entry while it still lives,
     // which for a large dictionary held both at once.
     *this = std::move(other);
+    guards_.clear();
     return;
   }
   for (const std::size_t i : other.insert_order()) {
-    insert(std::move(other.entries_[i].variant), std::move(other.entries_[i].canonical));
+    Entry& entry = other.entries_[i];
+    insert(std::move(entry.variant), std::move(entry.canonical), entry.whole_word);
   }
 }
 
@@ -117,12 +135,19 @@ const T* publish_once(std::atomic<const T*>& published, Build&& build) {
 
 }  // namespace
 
+std::vector<SynonymDict::Pattern> SynonymDict::patterns() const {
+  std::vector<Pattern> patterns;
+  patterns.reserve(entries_.size() + guards_.size());
+  for (const Entry& entry : entries_) patterns.push_back({entry.variant, entry.canonical, entry.whole_word});
+  for (const Guard& guard : guards_) patterns.push_back({guard.text, guard.canonical, guard.whole_word});
+  return patterns;
+}
+
 const sieve::Sieve* SynonymDict::sieve() const {
   if (entries_.empty()) return nullptr;
   return publish_once(sieve_, [&]() -> std::unique_ptr<const sieve::Sieve> {
     std::vector<sieve::Rule> rules;
-    rules.reserve(entries_.size());
-    for (const Entry& entry : entries_) rules.push_back({entry.variant, entry.canonical});
+    for (const Pattern& p : patterns()) rules.push_back({p.text, p.canonical, p.whole_word});
     auto built = sieve::Sieve::build(rules);
     return built ? std::make_unique<const sieve::Sieve>(std::move(*built)) : nullptr;
   });
@@ -130,11 +155,10 @@ const sieve::Sieve* SynonymDict::sieve() const {
 
 const matcher::Automaton* SynonymDict::automaton() const {
   return publish_once(automaton_, [&]() -> std::unique_ptr<const matcher::Automaton> {
+    const std::vector<Pattern> all = patterns();
     std::vector<matcher::Pattern> patterns;
-    patterns.reserve(entries_.size());
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-      patterns.emplace_back(entries_[i].variant, static_cast<std::uint32_t>(i));
-    }
+    patterns.reserve(all.size());
+    for (std::size_t i = 0; i < all.size(); ++i) patterns.emplace_back(all[i].text, static_cast<std::uint32_t>(i));
     auto built = matcher::Automaton::build(patterns);
     return built.ok() ? std::make_unique<const matcher::Automaton>(std::move(built).value()) : nullptr;
   });
@@ -149,15 +173,23 @@ void SynonymDict::apply(std::string_view in, std::string& out, EditLog* log) con
   }
   out.reserve(in.size());
   std::size_t copied = 0;
-  const auto replace = [&](std::size_t start, std::size_t end, std::string_view canonical) {
+  // Takes bytes [start, end) of `in`, unless a whole-word pattern would cut
+  // a word there.  A guard that finds the text as stored leaves it to be
+  // copied, so that nothing is logged as an edit.
+  const auto take = [&](std::size_t start, std::size_t end, std::string_view canonical, bool whole_word) {
+    if (whole_word && !keeps_words_whole(in, start, end)) return false;
+    if (in.substr(start, end - start) == canonical) return true;
     out.append(in.substr(copied, start - copied));
     const std::size_t at = out.size();
     out.append(canonical);
     if (log != nullptr) log->rewrite(in, start, end, out, at);
     copied = end;
+    return true;
   };
   const auto found = [&](std::size_t offset) {
-    return [&replace, offset](const sieve::Found& f) { replace(offset + f.start, offset + f.end, f.canonical); };
+    return [&take, offset](const sieve::Found& f) {
+      return take(offset + f.start, offset + f.end, f.canonical, f.whole_word);
+    };
   };
   const std::size_t stopped = sieve->for_each_match(in, sieve::Sieve::budget(in.size()), found(0));
   if (stopped < in.size()) {
@@ -165,8 +197,12 @@ void SynonymDict::apply(std::string_view in, std::string& out, EditLog* log) con
     // it in linear time, or, failing its build, the sieve without a budget.
     const std::string_view rest = in.substr(stopped);
     if (const matcher::Automaton* automaton = this->automaton()) {
+      const std::size_t entries = entries_.size();
       automaton->for_each_match(rest, [&](const matcher::Match& m) {
-        replace(stopped + m.start, stopped + m.end, entries_[m.value].canonical);
+        const bool is_entry = m.value < entries;
+        const std::string_view canonical = is_entry ? entries_[m.value].canonical : guards_[m.value - entries].canonical;
+        const bool whole_word = is_entry ? entries_[m.value].whole_word : guards_[m.value - entries].whole_word;
+        return take(stopped + m.start, stopped + m.end, canonical, whole_word);
       });
     } else {
       (void)sieve->for_each_match(rest, sieve::Sieve::UNLIMITED, found(stopped));

@@ -9,7 +9,21 @@
 //
 // `apply` rewrites every occurrence of a variant in one left-to-right pass,
 // leftmost-longest and without overlaps; canonical forms written into the
-// output are never searched again, so entries do not chain.  The search (the
+// output are never searched again, so entries do not chain.
+//
+// A whole-word entry is not taken where its match would start or end inside
+// a run of katakana or of Latin letters (word_edges.h); a shorter variant
+// starting at the same character may be taken instead.
+//
+// Guards keep text that is already canonical as it is.  The owner of a
+// dictionary (the Normalizer it is attached to) gives each canonical form,
+// written the way matched text is written, as a guard: where the text reads
+// as a guard and no variant found there is longer, the canonical form is
+// written as stored and the search goes on after it.  So 水曜日 is not read
+// as the variant 水曜 followed by 日.  Guards are not entries: size() and
+// entries() leave them out, and every change of the entries drops them.
+//
+// The search (the
 // sieve) is compiled at the first `apply`, and the automaton that finishes a
 // text the sieve gives up on at the first such text; both are cached:
 // concurrent first calls may each build one, and the first to publish wins.
@@ -55,6 +69,15 @@ class SynonymDict {
     std::string variant;  // never empty
     std::string canonical;
     std::uint64_t stamp;  // when it was last inserted: later inserts have larger stamps
+    bool whole_word;
+  };
+
+  // Text that is written as `canonical` where it is found, and whether it is
+  // found as a whole word only.
+  struct Guard {
+    std::string text;  // never empty, never a variant
+    std::string canonical;
+    bool whole_word;
   };
 
   SynonymDict() = default;
@@ -65,12 +88,24 @@ class SynonymDict {
   SynonymDict& operator=(SynonymDict&& other) noexcept;
   ~SynonymDict();
 
-  // Adds an entry, or replaces the canonical form of an existing variant and
-  // makes it the latest insert.  An empty variant is ignored.
+  // Adds an entry, or replaces the canonical form and the mark of an
+  // existing variant and makes it the latest insert.  An empty variant is
+  // ignored.  Drops the guards.
   // REQUIRES: no other thread uses the dictionary.
-  void insert(std::string variant, std::string canonical);
+  void insert(std::string variant, std::string canonical, bool whole_word = false);
 
-  // Inserts every entry of `other` in its insert order: its canonical forms win.
+  // Marks every entry as whole-word or not.
+  // REQUIRES: no other thread uses the dictionary.
+  void mark_whole_words(bool whole_word) noexcept;
+
+  // Replaces the guards.
+  // REQUIRES: no other thread uses the dictionary; no guard's text is empty
+  // or a variant, and no two are equal.
+  void set_guards(std::vector<Guard> guards);
+  [[nodiscard]] const std::vector<Guard>& guards() const noexcept { return guards_; }
+
+  // Inserts every entry of `other` in its insert order: its canonical forms
+  // and marks win.  Drops the guards.
   void extend(SynonymDict other);
 
   // Frees the index that finds an entry by its variant, which only insert
@@ -125,7 +160,17 @@ class SynonymDict {
   [[nodiscard]] std::size_t slot_of(std::string_view variant) const noexcept;
   void rebuild_index();
 
+  // The patterns the search looks for, in this order: the entries, then the
+  // guards.
+  struct Pattern {
+    std::string_view text;
+    std::string_view canonical;
+    bool whole_word;
+  };
+  [[nodiscard]] std::vector<Pattern> patterns() const;
+
   std::vector<Entry> entries_;
+  std::vector<Guard> guards_;
   std::uint64_t next_stamp_ = 0;
   // Open-addressing index into entries_ by variant; EMPTY_SLOT marks a free slot.
   std::vector<std::uint32_t> index_;

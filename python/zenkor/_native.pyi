@@ -144,25 +144,30 @@ class Normalizer:
         normalizer's options.  Entries come in the order they were given, a
         variant given again counting as given last.
         """
-    def with_custom_dict(self, mapping: dict[str, _Variants]) -> Self:
+    def with_custom_dict(self, mapping: dict[str, _Variants], whole_words: bool = False) -> Self:
         """Adds `{canonical: [variant, ...]}` to the dictionary and returns self.
 
-        Later entries win over earlier ones for the same variant.  On error
-        the dictionary is left as it was.
+        Later entries win over earlier ones for the same variant, their
+        `whole_words` mark included.  With `whole_words=True` a variant is not
+        replaced where it would start or end inside a run of katakana or of
+        Latin letters.  Text already written as a canonical form stays as it
+        is.  On error the dictionary is left as it was.
         """
-    def load_custom_dict_json(self, json: str) -> Self:
+    def load_custom_dict_json(self, json: str, whole_words: bool = False) -> Self:
         """Adds entries from a JSON object `{"canonical": ["variant", ...]}` and returns self."""
-    def load_custom_dict_file(self, path: _Path, format: str | None = None) -> Self:
+    def load_custom_dict_file(self, path: _Path, format: str | None = None, whole_words: bool = False) -> Self:
         """Adds entries from a file and returns self.
 
         `format` is "json", "csv" (`variant,canonical` per line), "tsv" or
         "txt" (tab-separated); when None it comes from the file's extension.
         """
-    def load_sudachi_synonyms(self, path: _Path) -> Self:
-        """Adds the groups of a Sudachi `synonyms.txt` file and returns self.
+    def load_sudachi_synonyms(self, path: _Path, whole_words: bool = True) -> Self:
+        """Adds the synonyms of a Sudachi `synonyms.txt` file and returns self.
 
-        Each group's representative headword becomes the canonical form of
-        the others.  The file is not bundled; download it separately.
+        Within each lexeme (group and lexeme number), the representative
+        headword becomes the canonical form of the headwords flagged for
+        expansion, except single characters and hiragana words shorter than
+        four characters.  The file is not bundled; download it separately.
         """
     def clear_custom_dict(self) -> Self:
         """Removes every dictionary entry and returns self."""

@@ -32,7 +32,10 @@ using zenkor::l3_lexical::synonym::sieve::Sieve;
 
 std::vector<Match> find_all(const Automaton& automaton, std::string_view text) {
   std::vector<Match> matches;
-  automaton.for_each_match(text, [&](const Match& m) { matches.push_back(m); });
+  automaton.for_each_match(text, [&](const Match& m) {
+    matches.push_back(m);
+    return true;
+  });
   return matches;
 }
 
@@ -52,6 +55,7 @@ std::pair<std::vector<Match>, std::size_t> sift(const Sieve& sieve, std::string_
   std::vector<Match> matches;
   const std::size_t stopped = sieve.for_each_match(text, budget, [&](const auto& f) {
     matches.push_back({f.start, f.end, static_cast<std::uint32_t>(std::stoul(std::string(f.canonical)))});
+    return true;
   });
   return {matches, stopped};
 }

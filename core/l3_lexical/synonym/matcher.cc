@@ -324,7 +324,12 @@ bool Builder::place(const Node& node) {
     const std::uint32_t fail = fail_of(node.slot, child_codes[i]);
     a_.slots_[slot].fail = fail;
     const std::uint32_t first_key = child_starts[i];
-    a_.slots_[slot].longest = keys_[first_key].length == node.depth + 1 ? first_key : a_.slots_[fail].longest;
+    if (keys_[first_key].length == node.depth + 1) {
+      a_.slots_[slot].longest = first_key;
+      a_.pattern_shorter_[first_key] = a_.slots_[fail].longest;
+    } else {
+      a_.slots_[slot].longest = a_.slots_[fail].longest;
+    }
     queue_.push_back({slot, node.depth + 1, first_key, child_starts[i + 1]});
   }
   return true;
@@ -338,6 +343,7 @@ Result<void, BuildError> Builder::run(const std::vector<Pattern>& patterns, cons
   if (slots_per_symbol != 0) max_slots_ = std::min(max_slots_, slots_per_symbol * codes_.size() + alphabet_.radix);
   a_.pattern_value_.reserve(keys_.size());
   a_.pattern_bytes_.reserve(keys_.size());
+  a_.pattern_shorter_.assign(keys_.size(), NONE);
   for (const Key& k : keys_) {
     a_.pattern_value_.push_back(k.value);
     a_.pattern_bytes_.push_back(k.bytes);

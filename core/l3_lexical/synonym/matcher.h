@@ -100,7 +100,9 @@ class Automaton {
   // Calls `visit(match)` for the non-overlapping leftmost-longest matches of
   // `text`, left to right: the match that starts first wins, the longest
   // among those starting at the same character, and the search resumes at
-  // its end.
+  // its end.  `visit` returns whether it takes the match; when it refuses
+  // one, it is offered the next shorter pattern that starts there, and when
+  // it refuses them all the search moves on to the next character.
   // REQUIRES: text is valid UTF-8.
   template <typename Visit>
   void for_each_match(std::string_view text, Visit&& visit) const;
@@ -184,6 +186,10 @@ class Automaton {
 
   std::vector<std::uint32_t> pattern_value_;
   std::vector<std::uint32_t> pattern_bytes_;
+  // The longest other pattern that is a proper prefix of each, or NONE: the
+  // longest proper suffix of its reversed symbols that is a pattern, which
+  // its state's failure link leads to.
+  std::vector<std::uint32_t> pattern_shorter_;
   std::size_t longest_pattern_bytes_ = 0;
 };
 
@@ -210,8 +216,12 @@ void Automaton::for_each_match(std::string_view text, Visit&& visit) const {
     for (std::size_t i = count; i-- > 0;) {
       const Start& start = starts[i];
       if (start.pos < resume) continue;
-      resume = start.pos + pattern_bytes_[start.pattern];
-      visit(Match{start.pos, resume, pattern_value_[start.pattern]});
+      for (std::uint32_t p = start.pattern; p != NONE; p = pattern_shorter_[p]) {
+        if (visit(Match{start.pos, start.pos + pattern_bytes_[p], pattern_value_[p]})) {
+          resume = start.pos + pattern_bytes_[p];
+          break;
+        }
+      }
     }
     from = to;
   }

@@ -14,6 +14,25 @@ constexpr std::size_t FILTER_BITS_PER_KEY = 32;
 constexpr unsigned MIN_FILTER_BITS = 14;  // 2 KiB
 constexpr unsigned MAX_FILTER_BITS = 24;  // 2 MiB
 
+// For `count` words in ascending byte order, without duplicates, given by
+// `word(i)`: the index of the longest other word that is a proper prefix of
+// word i, or `none`.  In sorted order the words that are prefixes of a word
+// come before it, and every word between a prefix and the word starts with
+// that prefix too, so a stack of the prefixes of the current word finds
+// them all in one pass.
+template <typename Word>
+std::vector<std::uint32_t> longest_prefixes(std::size_t count, std::uint32_t none, Word&& word) {
+  std::vector<std::uint32_t> links(count, none);
+  std::vector<std::uint32_t> stack;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::string_view current = word(i);
+    while (!stack.empty() && !current.starts_with(word(stack.back()))) stack.pop_back();
+    if (!stack.empty()) links[i] = stack.back();
+    stack.push_back(static_cast<std::uint32_t>(i));
+  }
+  return links;
+}
+
 }  // namespace
 
 void Sieve::Filter::size_for(std::size_t keys) {
@@ -63,7 +82,7 @@ std::optional<Sieve> Sieve::build(const std::vector<Rule>& rules) {
     const auto index = static_cast<std::uint32_t>(sieve.records_.size());
     sieve.records_.push_back({static_cast<std::uint32_t>(sieve.text_.size()),
                               static_cast<std::uint32_t>(rule.variant.size()),
-                              static_cast<std::uint32_t>(rule.canonical.size())});
+                              static_cast<std::uint32_t>(rule.canonical.size()), NO_PREFIX, rule.whole_word});
     sieve.text_ += rule.variant;
     sieve.text_ += rule.canonical;
 
@@ -87,6 +106,11 @@ std::optional<Sieve> Sieve::build(const std::vector<Rule>& rules) {
       }
     }
   }
+
+  // The shorter variants that start where a refused one does.
+  const std::vector<std::uint32_t> shorter = longest_prefixes(
+      sieve.records_.size(), NO_PREFIX, [&](std::size_t i) { return sieve.variant(sieve.records_[i]); });
+  for (std::size_t i = 0; i < shorter.size(); ++i) sieve.records_[i].shorter = shorter[i];
 
   const auto fill = [](Filter& filter, Table& table, const std::vector<Slot>& slots) {
     filter.size_for(slots.size());

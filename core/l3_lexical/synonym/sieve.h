@@ -41,10 +41,12 @@
 
 namespace zenkor::l3_lexical::synonym::sieve {
 
-// A variant and the canonical form that replaces it.
+// A variant and the canonical form that replaces it; a whole-word variant
+// may be refused where it is found (see for_each_match).
 struct Rule {
   std::string_view variant;
   std::string_view canonical;
+  bool whole_word = false;
 };
 
 // One occurrence: bytes [start, end) of the text are a variant.
@@ -52,6 +54,7 @@ struct Found {
   std::size_t start;
   std::size_t end;
   std::string_view canonical;
+  bool whole_word;
 };
 
 class Sieve {
@@ -71,9 +74,12 @@ class Sieve {
   // Calls `visit(found)` for the non-overlapping leftmost-longest matches of
   // `text`, left to right: the match that starts first wins, the longest
   // among those starting at the same character, and the search resumes at
-  // its end.  Returns text.size(), or, when the work passed `budget`, the
-  // character boundary it reached: every match before it has been visited,
-  // and the matches of text.substr(position) are the rest.
+  // its end.  `visit` returns whether it takes the match; when it refuses
+  // one, it is offered the next shorter variant that starts there, and when
+  // it refuses them all the search moves on to the next character.  Returns
+  // text.size(), or, when the work passed `budget`, the character boundary
+  // it reached: every match before it has been visited, and the matches of
+  // text.substr(position) are the rest.
   // REQUIRES: text is valid UTF-8.
   template <typename Visit>
   std::size_t for_each_match(std::string_view text, std::size_t budget, Visit&& visit) const;
@@ -84,12 +90,16 @@ class Sieve {
   // Stands for the characters past the end of the text: no key holds it.
   static constexpr char32_t NO_CHAR = 0x110000;
   static constexpr std::uint64_t EMPTY = ~std::uint64_t{0};
+  static constexpr std::uint32_t NO_PREFIX = 0xFFFFFFFF;
 
-  // A variant and its canonical form, at `offset` in text_.
+  // A variant and its canonical form, at `offset` in text_, and the longest
+  // variant that is a proper prefix of it (NO_PREFIX when none is).
   struct Record {
     std::uint32_t offset;
     std::uint32_t variant_bytes;
     std::uint32_t canonical_bytes;
+    std::uint32_t shorter;
+    bool whole_word;
   };
 
   // A slot of a hash table: the key of one, two or three characters (21 bits
@@ -193,9 +203,12 @@ std::size_t Sieve::for_each_match(std::string_view text, std::size_t budget, Vis
       const std::size_t start = starts[i];
       if (start < resume) continue;
       if (work > budget) return start;
-      if (const Record* found = longest_at(text.substr(start), chars + i, work)) {
-        resume = start + found->variant_bytes;
-        visit(Found{start, resume, canonical(*found)});
+      for (const Record* found = longest_at(text.substr(start), chars + i, work); found != nullptr;
+           found = found->shorter == NO_PREFIX ? nullptr : &records_[found->shorter]) {
+        if (visit(Found{start, start + found->variant_bytes, canonical(*found), found->whole_word})) {
+          resume = start + found->variant_bytes;
+          break;
+        }
       }
     }
     std::copy(chars + count, chars + held, chars);
