@@ -4,8 +4,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <unordered_map>
-#include <unordered_set>
+#include <numeric>
 #include <utility>
 
 #include "core/l4_extra/protect.h"
@@ -94,37 +93,49 @@ Normalizer::Normalizer(Config config, l3_lexical::synonym::SynonymDict prenormal
 
 l3_lexical::synonym::SynonymDict Normalizer::guarded(const Config& config, l3_lexical::synonym::SynonymDict dict) {
   using Dict = l3_lexical::synonym::SynonymDict;
-  // For each canonical form: whether an entry naming it is whole-word, and
-  // the latest insert that names it.
-  struct Named {
-    bool whole_word = false;
-    std::uint64_t stamp = 0;
-  };
-  std::unordered_map<std::string_view, Named> named;
-  std::unordered_set<std::string_view> variants;
-  for (const Dict::Entry& entry : dict.entries()) {
-    variants.insert(entry.variant);
-    Named& n = named[entry.canonical];
-    n.whole_word = n.whole_word || entry.whole_word;
-    n.stamp = std::max(n.stamp, entry.stamp);
+  // The entries by canonical form, so that each form is normalized once.
+  // (Sorting indices, not a hash map of the forms: a dictionary of half a
+  // million entries is loaded within a few times its size.)
+  const std::vector<Dict::Entry>& entries = dict.entries();
+  std::vector<std::uint32_t> by_canonical(entries.size());
+  std::iota(by_canonical.begin(), by_canonical.end(), std::uint32_t{0});
+  std::sort(by_canonical.begin(), by_canonical.end(),
+            [&](std::uint32_t a, std::uint32_t b) { return entries[a].canonical < entries[b].canonical; });
+  // One guard for each canonical form, naming the latest entry that names
+  // the form; whole-word when any of those entries is.
+  std::vector<Dict::Guard> guards;
+  std::size_t forms = 0;
+  for (std::size_t i = 0; i < by_canonical.size(); ++i) {
+    forms += i == 0 || entries[by_canonical[i]].canonical != entries[by_canonical[i - 1]].canonical;
   }
+  guards.reserve(forms);
+  const Normalizer plain(config);
+  for (std::size_t i = 0; i < by_canonical.size();) {
+    const std::string& canonical = entries[by_canonical[i]].canonical;
+    Dict::Guard guard{{}, by_canonical[i], false};
+    for (; i < by_canonical.size() && entries[by_canonical[i]].canonical == canonical; ++i) {
+      const std::uint32_t e = by_canonical[i];
+      guard.whole_word = guard.whole_word || entries[e].whole_word;
+      if (entries[e].stamp > entries[guard.entry].stamp) guard.entry = e;
+    }
+    if (canonical.empty()) continue;
+    guard.text = plain.normalize(canonical);
+    if (!guard.text.empty()) guards.push_back(std::move(guard));
+  }
+  std::vector<std::uint32_t>().swap(by_canonical);
   // A variant keeps its own mapping; of canonical forms written alike, the
   // one named last guards.
-  const Normalizer plain(config);
-  std::unordered_map<std::string, std::pair<std::string_view, Named>> by_text;
-  for (const auto& [canonical, n] : named) {
-    if (canonical.empty()) continue;
-    std::string text = plain.normalize(canonical);
-    if (text.empty() || variants.contains(text)) continue;
-    const auto [it, added] = by_text.try_emplace(std::move(text), canonical, n);
-    if (!added && it->second.second.stamp < n.stamp) it->second = {canonical, n};
+  std::sort(guards.begin(), guards.end(), [&](const Dict::Guard& a, const Dict::Guard& b) {
+    return a.text != b.text ? a.text < b.text : entries[a.entry].stamp > entries[b.entry].stamp;
+  });
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < guards.size(); ++i) {
+    if (kept > 0 && guards[i].text == guards[kept - 1].text) continue;
+    if (dict.has_variant(guards[i].text)) continue;
+    if (kept != i) guards[kept] = std::move(guards[i]);
+    ++kept;
   }
-  std::vector<Dict::Guard> guards;
-  guards.reserve(by_text.size());
-  for (const auto& [text, chosen] : by_text) {
-    guards.push_back({text, std::string(chosen.first), chosen.second.whole_word});
-  }
-  std::sort(guards.begin(), guards.end(), [](const Dict::Guard& a, const Dict::Guard& b) { return a.text < b.text; });
+  guards.resize(kept);
   dict.set_guards(std::move(guards));
   return dict;
 }
@@ -135,7 +146,7 @@ l3_lexical::synonym::SynonymDict Normalizer::prenormalized(const l3_lexical::syn
   normalized.reserve(dict.size());
   // In insert order, so of variants that become equal the last given wins.
   dict.visit_in_insert_order([&](const l3_lexical::synonym::SynonymDict::Entry& entry) {
-    normalized.insert(plain.normalize(entry.variant), entry.canonical, entry.whole_word);
+    normalized.insert(plain.normalize(entry.variant), entry.canonical, entry.whole_word != 0);
   });
   return normalized;
 }

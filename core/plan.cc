@@ -201,7 +201,7 @@ Plan::Plan(const Config& c, const l3_lexical::synonym::SynonymDict* synonyms) {
     // A guard changes a text only where it is written otherwise than its
     // canonical form.
     for (const auto& guard : synonyms->guards()) {
-      if (guard.text != guard.canonical) add_first(guard.text);
+      if (guard.text != synonyms->canonical_of(guard)) add_first(guard.text);
     }
     std::sort(astral->begin(), astral->end());
     synonym_bmp_ = std::move(bmp);

@@ -240,16 +240,14 @@ PyMethodDef normalizer_methods[] = {
      "例: `{\"幽遊白書\": [\"幽白\", \"ゆうはく\", \"幽☆遊☆白書\"]}`\n"
      "\n"
      "与えられた表記ゆれは正規化の最終段で正規形に置換される。\n"
-     "メソッドチェーンできるよう自身を返す。\n"
-     "\n"
-     "`whole_words=True` のエントリは、カタカナやラテン文字の語の途中では置換しない。"},
+     "メソッドチェーンできるよう自身を返す。"},
     {"load_custom_dict_json",
      method<Normalizer_load_custom_dict_json>(), METH_FASTCALL | METH_KEYWORDS,
      "load_custom_dict_json($self, json, whole_words=False)\n--\n\n"
      "カスタム辞書を JSON 文字列から読み込んで追加する。\n"
      "\n"
      "フォーマットは `{\"正規形\": [\"表記ゆれ\", ...]}`。`json.dumps()` の既定出力\n"
-     "(`\\uXXXX` エスケープ)もそのまま読める。`whole_words` は `with_custom_dict` と同じ。"},
+     "(`\\uXXXX` エスケープ)もそのまま読める。"},
     {"load_custom_dict_file",
      method<Normalizer_load_custom_dict_file>(), METH_FASTCALL | METH_KEYWORDS,
      "load_custom_dict_file($self, path, format=None, whole_words=False)\n--\n\n"
@@ -258,19 +256,13 @@ PyMethodDef normalizer_methods[] = {
      "`format` 省略時は拡張子で判定する:\n"
      "- `.json`: `{\"正規形\": [\"表記ゆれ\", ...]}`\n"
      "- `.csv`: `表記ゆれ,正規形` (1行1件、`#` 行はコメント)\n"
-     "- `.tsv` / `.txt`: `表記ゆれ<TAB>正規形`\n"
-     "\n"
-     "`whole_words` は `with_custom_dict` と同じ。"},
+     "- `.tsv` / `.txt`: `表記ゆれ<TAB>正規形`"},
     {"load_sudachi_synonyms",
      method<Normalizer_load_sudachi_synonyms>(), METH_FASTCALL | METH_KEYWORDS,
      "load_sudachi_synonyms($self, path, whole_words=True)\n--\n\n"
      "Sudachi 同義語辞書 (`synonyms.txt`) を読み込んで追加する。\n"
      "\n"
-     "辞書本体はバンドルしていないので、SudachiDict から別途ダウンロードすること。\n"
-     "\n"
-     "語彙素ごとに代表表記を正規形とし、展開可能な表記ゆれだけを置換する(1 文字の語と\n"
-     "4 文字未満のひらがなの語は置換しない)。既定の `whole_words=True` では、カタカナや\n"
-     "ラテン文字の語の途中では置換しない。"},
+     "辞書本体はバンドルしていないので、SudachiDict から別途ダウンロードすること。"},
     {"clear_custom_dict", method<Normalizer_clear_custom_dict>(), METH_NOARGS,
      "clear_custom_dict($self)\n--\n\nカスタム辞書をすべて削除する。"},
     {"custom_dict_items", method<Normalizer_custom_dict_items>(), METH_NOARGS,

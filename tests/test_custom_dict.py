@@ -37,12 +37,16 @@ def test_matching_is_leftmost_longest_single_pass(mapping, text, expected):
 
 
 def reference_apply(mapping, text):
-    """Leftmost-longest replacement, one pass, the later key winning a variant."""
+    """Leftmost-longest replacement, one pass, the later key winning a variant; each canonical form
+    that is not a variant itself stands for itself, so that text already canonical stays whole."""
     table = {}
     for canonical, variants in mapping.items():
         for v in variants:
             if v and v != canonical:
                 table[v] = canonical
+    for canonical in set(table.values()):
+        if canonical:
+            table.setdefault(canonical, canonical)
     out, pos = [], 0
     while pos < len(text):
         hits = [v for v in table if text.startswith(v, pos)]
@@ -307,7 +311,7 @@ def test_threads_share_one_lazily_built_matcher():
 
 DOCS = {
     "with_custom_dict": (
-        "($self, mapping)",
+        "($self, mapping, whole_words=False)",
         "カスタム辞書を追加する。既存のエントリにマージされる。\n\n"
         "`mapping` は `{正規形: [表記ゆれ, ...]}` 形式の dict。\n"
         '例: `{"幽遊白書": ["幽白", "ゆうはく", "幽☆遊☆白書"]}`\n\n'
@@ -315,13 +319,13 @@ DOCS = {
         "メソッドチェーンできるよう自身を返す。",
     ),
     "load_custom_dict_json": (
-        "($self, json)",
+        "($self, json, whole_words=False)",
         "カスタム辞書を JSON 文字列から読み込んで追加する。\n\n"
         'フォーマットは `{"正規形": ["表記ゆれ", ...]}`。`json.dumps()` の既定出力\n'
         "(`\\uXXXX` エスケープ)もそのまま読める。",
     ),
     "load_custom_dict_file": (
-        "($self, path, format=None)",
+        "($self, path, format=None, whole_words=False)",
         "カスタム辞書をファイルから読み込んで追加する。\n\n"
         "`format` 省略時は拡張子で判定する:\n"
         '- `.json`: `{"正規形": ["表記ゆれ", ...]}`\n'
@@ -329,7 +333,7 @@ DOCS = {
         "- `.tsv` / `.txt`: `表記ゆれ<TAB>正規形`",
     ),
     "load_sudachi_synonyms": (
-        "($self, path)",
+        "($self, path, whole_words=True)",
         "Sudachi 同義語辞書 (`synonyms.txt`) を読み込んで追加する。\n\n"
         "辞書本体はバンドルしていないので、SudachiDict から別途ダウンロードすること。",
     ),

@@ -57,7 +57,7 @@ def test_a_leading_byte_order_mark_is_not_part_of_the_first_entry(dict_file, nam
         "words.csv": "幽白,幽遊白書\n",
         "words.tsv": "幽白\t幽遊白書\n",
         "words.json": '{"幽遊白書": ["幽白"]}',
-        "synonyms.txt": "1,1,1,1,0,0,0,(),幽遊白書,,\n1,1,1,1,0,0,0,(),幽白,,\n",
+        "synonyms.txt": "1,1,0,1,0,0,0,(),幽遊白書,,\n1,1,0,1,0,0,1,(),幽白,,\n",
     }[name]
     path = dict_file(name, b"\xef\xbb\xbf" + content.encode())
     n = Normalizer("none")

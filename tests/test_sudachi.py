@@ -9,12 +9,18 @@ from shared_data import PUBLIC_SYNONYMS as SYNONYMS
 
 
 
-def row(group, headword, form=0, variant=0):
-    return f"{group},1,0,1,{form},0,{variant},(),{headword},,"
+def row(group, headword, form=0, variant=0, flag=0, lexeme=1):
+    """A line of synonyms.txt: group, type, expansion flag, lexeme, form type, abbreviation, spelling type,
+    field, headword."""
+    return f"{group},1,{flag},{lexeme},{form},0,{variant},(),{headword},,"
 
 
-def load(dict_file, lines):
-    return Normalizer("none").load_sudachi_synonyms(dict_file("synonyms.txt", "\n".join(lines) + "\n"))
+def load(dict_file, lines, **kwargs):
+    return Normalizer("none").load_sudachi_synonyms(dict_file("synonyms.txt", "\n".join(lines) + "\n"), **kwargs)
+
+
+def entries(dict_file, lines):
+    return dict(load(dict_file, lines).custom_dict_items())
 
 
 @pytest.mark.parametrize(
@@ -22,41 +28,75 @@ def load(dict_file, lines):
     [
         # The representative spelling of the representative form is canonical.
         (["000001,1,0,1,0,0,0,(),曖昧,,", "000001,1,0,1,0,0,2,(),あいまい,,"], {"あいまい": "曖昧"}),
-        ([row(1, "b", 1), row(1, "c", 0, 1), row(1, "a")], {"b": "a", "c": "a"}),  # canonical last
-        ([row(1, "b", 1), row(1, "c", 2)], {"c": "b"}),  # none at 0: the first headword
-        ([row(1, "x"), row(1, "y"), row(1, "y"), row(1, "x")], {"y": "x"}),  # duplicates: one entry
-        ([row(1, "a"), row("", "b"), row(1, ""), row(1, "()"), row(1, "c")], {"c": "a"}),
-        # Rows of a group need not be adjacent; blank lines separate nothing.
-        ([row(1, "a"), row(2, "p"), "", row(1, "b"), row(2, "q")], {"b": "a", "q": "p"}),
-        # Group numbers are compared as text.
-        ([row("000001", "a"), row("1", "b")], {"b": "b"}),
-        ([row(" 7 ", "a"), row("7", "b")], {"b": "a"}),
+        ([row(1, "bb", 1), row(1, "cc", 0, 1), row(1, "aa")], {"bb": "aa", "cc": "aa"}),  # canonical last
+        ([row(1, "bb", 1), row(1, "cc", 2)], {"cc": "bb"}),  # none at 0: the first headword
+        ([row(1, "xx"), row(1, "yy"), row(1, "yy"), row(1, "xx")], {"yy": "xx"}),  # duplicates: one entry
+        ([row(1, "aa"), row("", "bb"), row(1, ""), row(1, "()"), row(1, "cc")], {"cc": "aa"}),
+        # Rows of a lexeme need not be adjacent; blank lines separate nothing.
+        ([row(1, "aa"), row(2, "pp"), "", row(1, "bb"), row(2, "qq")], {"bb": "aa", "qq": "pp"}),
+        # Group and lexeme numbers are compared as text, after trimming.
+        ([row("000001", "aa"), row("1", "bb")], {}),
+        ([row(" 7 ", "aa", lexeme=" 2"), row("7", "bb", lexeme="2 ")], {"bb": "aa"}),
+        ([row(1, "aa", lexeme="01"), row(1, "bb", lexeme="1")], {}),
         # Type fields: "+0" is 0; out of range and junk count as 0 too.
-        ([row(1, "b", "1"), row(1, "a", "+0", " 0 ")], {"b": "a"}),
-        ([row(1, "b", "1"), row(1, "a", "256", "x")], {"b": "a"}),
-        ([row(1, "b", "1"), row(1, "a", "-1", "")], {"b": "a"}),
-        ([row(1, "b", "1"), row(1, "a", "+", "0")], {"b": "a"}),
-        ([row(1, "b", "1"), row(1, "a", "255")], {"a": "b"}),
+        ([row(1, "bb", "1"), row(1, "aa", "+0", " 0 ")], {"bb": "aa"}),
+        ([row(1, "bb", "1"), row(1, "aa", "256", "x")], {"bb": "aa"}),
+        ([row(1, "bb", "1"), row(1, "aa", "-1", "")], {"bb": "aa"}),
+        ([row(1, "bb", "1"), row(1, "aa", "+", "0")], {"bb": "aa"}),
+        ([row(1, "bb", "1"), row(1, "aa", "255")], {"aa": "bb"}),
         # Headwords: one pair of enclosing parentheses goes, ASCII or full-width.
-        ([row(1, "株式会社"), row(1, "(株)"), row(1, "（有）")], {"株": "株式会社", "有": "株式会社"}),
-        ([row(1, "x"), row(1, "(")], {"(": "x"}),
-        ([row(1, "x"), row(1, "((y))")], {"(y)": "x"}),
-        ([row(1, "x"), row(1, "( y )")], {" y ": "x"}),
+        ([row(1, "株式会社"), row(1, "(株式)"), row(1, "（有限）")], {"株式": "株式会社", "有限": "株式会社"}),
+        ([row(1, "xx"), row(1, "((y))")], {"(y)": "xx"}),
+        ([row(1, "xx"), row(1, "( y )")], {" y ": "xx"}),
         # Short rows that have some comma are skipped; extra fields are ignored.
-        (["a,b,c", row(1, "a"), "1,1,0,1,0,0,0,(),b", row(1, "c") + ",more,fields"], {"b": "a", "c": "a"}),
-        (["# comment", row(1, "a"), "#" + row(1, "z"), row(1, "b")], {"b": "a", "z": "z"}),
+        (["a,b,c", row(1, "aa"), "1,1,0,1,0,0,0,(),bb", "1,1,0,1,0,0,0,()", row(1, "cc") + ",x,y"], {"bb": "aa", "cc": "aa"}),
+        (["# comment", row(1, "aa"), "#" + row(1, "zz"), row(1, "bb")], {"bb": "aa"}),
     ],
 )
-def test_groups(dict_file, lines, expected):
-    n = load(dict_file, lines)
-    assert {word: n.normalize(word) for word in expected} == expected
+def test_lexemes(dict_file, lines, expected):
+    assert entries(dict_file, lines) == expected
 
 
-def test_headword_in_several_groups_follows_the_last_group(dict_file):
-    n = load(dict_file, [row(1, "a"), row(2, "p"), row(1, "shared"), row(2, "shared")])
-    assert n.normalize("shared") == "p"
-    n = load(dict_file, [row(2, "p"), row(1, "a"), row(2, "shared"), row(1, "shared")])
-    assert n.normalize("shared") == "a"
+@pytest.mark.parametrize(
+    "lines, expected",
+    [
+        # Lexemes of one group are different words: each keeps its own canonical form (real rows).
+        (
+            ["000981,1,0,1,0,0,0,(時間),今日,,", "000981,1,0,1,0,0,2,(時間),きょう,,", "000981,1,0,2,0,0,0,(時間),本日,,"],
+            {},
+        ),
+        (
+            [
+                "024404,1,0,1,0,0,0,(),水曜日,,",
+                "024404,1,0,1,0,2,0,(),水曜,,",
+                "024404,1,1,1,0,2,0,(),水,,",
+                "024404,1,0,2,0,0,0,(),ウェンズデー,,",
+                "024404,1,0,2,0,0,2,(),ウエンズデイ,,",
+                "024404,1,0,2,0,0,1,(),Wednesday,,",
+            ],
+            {"水曜": "水曜日", "ウエンズデイ": "ウェンズデー", "Wednesday": "ウェンズデー"},
+        ),
+        # Flag 1: never a variant, but may be the canonical form; flag 2: as if the row were not there.
+        ([row(1, "影響", flag=1), row(1, "インパクト", 2, flag=1)], {}),
+        ([row(1, "概略", flag=1), row(1, "あらまし", 1), row(1, "アウトライン", 1)], {"あらまし": "概略", "アウトライン": "概略"}),
+        (["000086,1,2,1,0,0,0,(),黄色,,", row(86, "イエロー", 2), row(86, "yellow", 2)], {"yellow": "イエロー"}),
+        ([row(1, "カネ", flag=2), row(1, "マネー", flag=2)], {}),
+        # Single characters and hiragana words of fewer than four characters are never variants.
+        ([row(1, "雲丹"), row(1, "うに", 0, 2), row(1, "ウニ", 0, 2), row(1, "海", 0, 3)], {"ウニ": "雲丹"}),
+        ([row(1, "田舎"), row(1, "いなか", 0, 2), row(1, "いなかー", 0, 2), row(1, "ゐなかゞ", 0, 2)],
+         {"いなかー": "田舎", "ゐなかゞ": "田舎"}),
+        ([row(1, "靴"), row(1, "くつ", 0, 2), row(1, "くつ下", 0, 2), row(1, "x", 0, 2)], {"くつ下": "靴"}),
+    ],
+)
+def test_expansion_rules(dict_file, lines, expected):
+    assert entries(dict_file, lines) == expected
+
+
+def test_headword_in_several_lexemes_follows_the_last(dict_file):
+    shared = [row(1, "aa"), row(2, "pp"), row(1, "shared"), row(2, "shared")]
+    assert load(dict_file, shared).normalize("shared") == "pp"
+    shared = [row(2, "pp"), row(1, "aa"), row(2, "shared"), row(1, "shared")]
+    assert load(dict_file, shared).normalize("shared") == "aa"
 
 
 @pytest.mark.parametrize(
@@ -77,27 +117,27 @@ def test_line_without_comma_fails(dict_file, lines, line):
 
 
 def test_merges_with_existing_entries(dict_file):
-    n = Normalizer("none").with_custom_dict({"A": ["a", "x"]})
-    path = dict_file("synonyms.txt", row(1, "B") + "\n" + row(1, "a") + "\n")
+    n = Normalizer("none").with_custom_dict({"AA": ["aa", "x"]})
+    path = dict_file("synonyms.txt", row(1, "BB") + "\n" + row(1, "aa") + "\n")
     n.load_sudachi_synonyms(str(path))
     assert n.custom_dict_size == 2
-    assert n.normalize("ax") == "BA"
+    assert n.normalize("aa x") == "BB AA"
 
 
 @pytest.mark.skipif(not SYNONYMS.is_file(), reason="public synonym file not present")
 def test_public_synonym_file():
     n = Normalizer("none").load_sudachi_synonyms(SYNONYMS)
-    assert n.custom_dict_size > 30000
+    assert n.custom_dict_size > 20000
     cases = {
         "あいまいな点": "曖昧な点",
         "宛先と荒筋": "宛て先と粗筋",
-        "summaryとサマリ": "粗筋と粗筋",
+        "summaryとサマリ": "サマリーとサマリー",  # another lexeme of the group of 粗筋
         "曖昧": "曖昧",  # canonical forms stay
     }
     assert {text: n.normalize(text) for text in cases} == cases
     # Variants are pre-normalized: half-width and upper-case spellings match too.
     search = Normalizer("for_search").load_sudachi_synonyms(SYNONYMS)
-    assert search.normalize("あいまいな宛先とｻﾏﾘｰ、SUMMARY") == "曖昧な宛て先と粗筋、粗筋"
+    assert search.normalize("あいまいな宛先とｻﾏﾘ、SUMMARY") == "曖昧な宛て先とサマリー、サマリー"
     # The same file gives the same dictionary every time.
     again = Normalizer("none").load_sudachi_synonyms(SYNONYMS)
     sample = "".join(line.split(",")[8] for line in SYNONYMS.read_text(encoding="utf-8").splitlines()[::97] if "," in line)

@@ -97,6 +97,12 @@ void SynonymDict::set_guards(std::vector<Guard> guards) {
   guards_ = std::move(guards);
 }
 
+bool SynonymDict::has_variant(std::string_view variant) {
+  if (entries_.empty()) return false;
+  if (index_.empty()) rebuild_index();
+  return index_[slot_of(variant)] != EMPTY_SLOT;
+}
+
 std::vector<std::size_t> SynonymDict::insert_order() const {
   std::vector<std::size_t> order(entries_.size());
   std::iota(order.begin(), order.end(), std::size_t{0});
@@ -115,7 +121,7 @@ void SynonymDict::extend(SynonymDict other) {
   }
   for (const std::size_t i : other.insert_order()) {
     Entry& entry = other.entries_[i];
-    insert(std::move(entry.variant), std::move(entry.canonical), entry.whole_word);
+    insert(std::move(entry.variant), std::move(entry.canonical), entry.whole_word != 0);
   }
 }
 
@@ -138,8 +144,8 @@ const T* publish_once(std::atomic<const T*>& published, Build&& build) {
 std::vector<SynonymDict::Pattern> SynonymDict::patterns() const {
   std::vector<Pattern> patterns;
   patterns.reserve(entries_.size() + guards_.size());
-  for (const Entry& entry : entries_) patterns.push_back({entry.variant, entry.canonical, entry.whole_word});
-  for (const Guard& guard : guards_) patterns.push_back({guard.text, guard.canonical, guard.whole_word});
+  for (const Entry& entry : entries_) patterns.push_back({entry.variant, entry.canonical, entry.whole_word != 0});
+  for (const Guard& guard : guards_) patterns.push_back({guard.text, canonical_of(guard), guard.whole_word});
   return patterns;
 }
 
@@ -200,7 +206,7 @@ void SynonymDict::apply(std::string_view in, std::string& out, EditLog* log) con
       const std::size_t entries = entries_.size();
       automaton->for_each_match(rest, [&](const matcher::Match& m) {
         const bool is_entry = m.value < entries;
-        const std::string_view canonical = is_entry ? entries_[m.value].canonical : guards_[m.value - entries].canonical;
+        const std::string_view canonical = is_entry ? entries_[m.value].canonical : canonical_of(guards_[m.value - entries]);
         const bool whole_word = is_entry ? entries_[m.value].whole_word : guards_[m.value - entries].whole_word;
         return take(stopped + m.start, stopped + m.end, canonical, whole_word);
       });

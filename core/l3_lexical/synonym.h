@@ -68,15 +68,17 @@ class SynonymDict {
   struct Entry {
     std::string variant;  // never empty
     std::string canonical;
-    std::uint64_t stamp;  // when it was last inserted: later inserts have larger stamps
-    bool whole_word;
+    // When it was last inserted: later inserts have larger stamps.  The mark
+    // shares its word: half a million entries take 4 MB less.
+    std::uint64_t stamp : 63;
+    std::uint64_t whole_word : 1;
   };
 
-  // Text that is written as `canonical` where it is found, and whether it is
-  // found as a whole word only.
+  // Text that is written as the canonical form of entry `entry` where it is
+  // found, and whether it is found as a whole word only.
   struct Guard {
     std::string text;  // never empty, never a variant
-    std::string canonical;
+    std::uint32_t entry;
     bool whole_word;
   };
 
@@ -100,9 +102,12 @@ class SynonymDict {
 
   // Replaces the guards.
   // REQUIRES: no other thread uses the dictionary; no guard's text is empty
-  // or a variant, and no two are equal.
+  // or a variant, no two are equal, and each names an entry.
   void set_guards(std::vector<Guard> guards);
   [[nodiscard]] const std::vector<Guard>& guards() const noexcept { return guards_; }
+  [[nodiscard]] std::string_view canonical_of(const Guard& guard) const noexcept {
+    return entries_[guard.entry].canonical;
+  }
 
   // Inserts every entry of `other` in its insert order: its canonical forms
   // and marks win.  Drops the guards.
@@ -125,6 +130,9 @@ class SynonymDict {
 
   // Stage form: writes `in` with every variant replaced into `out`.
   void apply(std::string_view in, std::string& out, EditLog* log = nullptr) const;
+
+  // Whether `variant` is the variant of an entry.
+  [[nodiscard]] bool has_variant(std::string_view variant);
 
   [[nodiscard]] std::size_t size() const noexcept { return entries_.size(); }
   [[nodiscard]] bool empty() const noexcept { return entries_.empty(); }
