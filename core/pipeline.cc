@@ -1,10 +1,7 @@
 #include "core/pipeline.h"
 
-#include <algorithm>
 #include <bit>
 #include <cstddef>
-#include <cstdint>
-#include <numeric>
 #include <utility>
 
 #include "core/l4_extra/protect.h"
@@ -92,51 +89,8 @@ Normalizer::Normalizer(Config config, l3_lexical::synonym::SynonymDict prenormal
     : config_(std::move(config)), synonyms_(guarded(config_, std::move(prenormalized))), plan_(config_, &*synonyms_) {}
 
 l3_lexical::synonym::SynonymDict Normalizer::guarded(const Config& config, l3_lexical::synonym::SynonymDict dict) {
-  using Dict = l3_lexical::synonym::SynonymDict;
-  // The entries by canonical form, so that each form is normalized once.
-  // (Sorting indices, not a hash map of the forms: a dictionary of half a
-  // million entries is loaded within a few times its size.)
-  const std::vector<Dict::Entry>& entries = dict.entries();
-  std::vector<std::uint32_t> by_canonical(entries.size());
-  std::iota(by_canonical.begin(), by_canonical.end(), std::uint32_t{0});
-  std::sort(by_canonical.begin(), by_canonical.end(),
-            [&](std::uint32_t a, std::uint32_t b) { return entries[a].canonical < entries[b].canonical; });
-  // One guard for each canonical form, naming the latest entry that names
-  // the form; whole-word when any of those entries is.
-  std::vector<Dict::Guard> guards;
-  std::size_t forms = 0;
-  for (std::size_t i = 0; i < by_canonical.size(); ++i) {
-    forms += i == 0 || entries[by_canonical[i]].canonical != entries[by_canonical[i - 1]].canonical;
-  }
-  guards.reserve(forms);
   const Normalizer plain(config);
-  for (std::size_t i = 0; i < by_canonical.size();) {
-    const std::string& canonical = entries[by_canonical[i]].canonical;
-    Dict::Guard guard{{}, by_canonical[i], false};
-    for (; i < by_canonical.size() && entries[by_canonical[i]].canonical == canonical; ++i) {
-      const std::uint32_t e = by_canonical[i];
-      guard.whole_word = guard.whole_word || entries[e].whole_word;
-      if (entries[e].stamp > entries[guard.entry].stamp) guard.entry = e;
-    }
-    if (canonical.empty()) continue;
-    guard.text = plain.normalize(canonical);
-    if (!guard.text.empty()) guards.push_back(std::move(guard));
-  }
-  std::vector<std::uint32_t>().swap(by_canonical);
-  // A variant keeps its own mapping; of canonical forms written alike, the
-  // one named last guards.
-  std::sort(guards.begin(), guards.end(), [&](const Dict::Guard& a, const Dict::Guard& b) {
-    return a.text != b.text ? a.text < b.text : entries[a.entry].stamp > entries[b.entry].stamp;
-  });
-  std::size_t kept = 0;
-  for (std::size_t i = 0; i < guards.size(); ++i) {
-    if (kept > 0 && guards[i].text == guards[kept - 1].text) continue;
-    if (dict.has_variant(guards[i].text)) continue;
-    if (kept != i) guards[kept] = std::move(guards[i]);
-    ++kept;
-  }
-  guards.resize(kept);
-  dict.set_guards(std::move(guards));
+  dict.guard_canonical_forms([&plain](std::string_view canonical) { return plain.normalize(canonical); });
   return dict;
 }
 

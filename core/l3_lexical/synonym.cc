@@ -92,15 +92,12 @@ void SynonymDict::mark_whole_words(bool whole_word) noexcept {
   for (Entry& entry : entries_) entry.whole_word = whole_word;
 }
 
-void SynonymDict::set_guards(std::vector<Guard> guards) {
-  forget_compiled();
-  guards_ = std::move(guards);
-}
 
-bool SynonymDict::has_variant(std::string_view variant) {
-  if (entries_.empty()) return false;
+const SynonymDict::Entry* SynonymDict::entry_of(std::string_view variant) {
+  if (entries_.empty()) return nullptr;
   if (index_.empty()) rebuild_index();
-  return index_[slot_of(variant)] != EMPTY_SLOT;
+  const std::uint32_t i = index_[slot_of(variant)];
+  return i == EMPTY_SLOT ? nullptr : &entries_[i];
 }
 
 std::vector<std::size_t> SynonymDict::insert_order() const {

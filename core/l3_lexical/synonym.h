@@ -33,6 +33,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -100,10 +101,10 @@ class SynonymDict {
   // REQUIRES: no other thread uses the dictionary.
   void mark_whole_words(bool whole_word) noexcept;
 
-  // Replaces the guards.
-  // REQUIRES: no other thread uses the dictionary; no guard's text is empty
-  // or a variant, no two are equal, and each names an entry.
-  void set_guards(std::vector<Guard> guards);
+  // Sets the guards of the canonical forms, each form written as `write`
+  // gives it (the way text reaching the dictionary is written).
+  // REQUIRES: no other thread uses the dictionary.
+  void guard_canonical_forms(const std::function<std::string(std::string_view)>& write);
   [[nodiscard]] const std::vector<Guard>& guards() const noexcept { return guards_; }
   [[nodiscard]] std::string_view canonical_of(const Guard& guard) const noexcept {
     return entries_[guard.entry].canonical;
@@ -130,9 +131,6 @@ class SynonymDict {
 
   // Stage form: writes `in` with every variant replaced into `out`.
   void apply(std::string_view in, std::string& out, EditLog* log = nullptr) const;
-
-  // Whether `variant` is the variant of an entry.
-  [[nodiscard]] bool has_variant(std::string_view variant);
 
   [[nodiscard]] std::size_t size() const noexcept { return entries_.size(); }
   [[nodiscard]] bool empty() const noexcept { return entries_.empty(); }
@@ -164,6 +162,9 @@ class SynonymDict {
   [[nodiscard]] const sieve::Sieve* sieve() const;
   [[nodiscard]] const matcher::Automaton* automaton() const;
   void forget_compiled() noexcept;
+
+  // The entry of `variant`, or null.
+  [[nodiscard]] const Entry* entry_of(std::string_view variant);
 
   [[nodiscard]] std::size_t slot_of(std::string_view variant) const noexcept;
   void rebuild_index();

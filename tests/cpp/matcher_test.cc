@@ -362,6 +362,65 @@ void sparse_in_wide_alphabet() {
 
 }  // namespace
 
+// A caller may refuse a match (a whole-word entry inside a longer word): the
+// shorter words that start at the same character are offered next, longest
+// first, and when all are refused the search moves on by one character.
+void refused_matches() {
+  std::mt19937 rng(20261208);
+  const std::vector<std::string> alphabet = {"a", "b", "ア", "𠮷"};
+  // Refuses about a third of the (start, end) pairs, the same ones every time.
+  const auto refused = [](std::size_t start, std::size_t end) { return (start * 7 + end * 13) % 3 == 0; };
+  for (int round = 0; round < 3000; ++round) {
+    const auto pick = [&](int max_len) {
+      std::string s;
+      const int len = std::uniform_int_distribution<int>(1, max_len)(rng);
+      for (int i = 0; i < len; ++i) s += alphabet[rng() % alphabet.size()];
+      return s;
+    };
+    std::vector<std::string> words(std::uniform_int_distribution<int>(1, 25)(rng));
+    for (auto& w : words) w = pick(6);
+    const std::string text = pick(60);
+    std::map<std::string, std::uint32_t> value;
+    for (std::size_t i = 0; i < words.size(); ++i) value[words[i]] = static_cast<std::uint32_t>(i);
+    std::vector<Match> want;
+    for (std::size_t pos = 0; pos < text.size();) {
+      std::size_t taken = 0;
+      for (std::size_t len = text.size() - pos; len > 0 && taken == 0; --len) {
+        const auto it = value.find(text.substr(pos, len));
+        if (it != value.end() && !refused(pos, pos + len)) {
+          want.push_back({pos, pos + len, it->second});
+          taken = len;
+        }
+      }
+      if (taken > 0) {
+        pos += taken;
+      } else {
+        (void)zenkor::text::utf8::next(text, pos);
+      }
+    }
+    const auto automaton = Automaton::build(to_patterns(words));
+    if (!CHECK(automaton.ok())) return;
+    std::vector<Match> found;
+    automaton.value().for_each_match(text, [&](const Match& m) {
+      if (refused(m.start, m.end)) return false;
+      found.push_back(m);
+      return true;
+    });
+    std::vector<std::string> indices;
+    std::vector<Match> sifted;
+    (void)sieve_of(words, indices).for_each_match(text, Sieve::UNLIMITED, [&](const auto& f) {
+      if (refused(f.start, f.end)) return false;
+      sifted.push_back({f.start, f.end, static_cast<std::uint32_t>(std::stoul(std::string(f.canonical)))});
+      return true;
+    });
+    if (!CHECK(found == want) || !CHECK(sifted == want)) {
+      std::fprintf(stderr, "text %s\n  automaton %s\n  sieve     %s\n  want      %s\n", text.c_str(),
+                   show(found).c_str(), show(sifted).c_str(), show(want).c_str());
+      return;
+    }
+  }
+}
+
 int main() {
   fixed_cases();
   random_cases(3000, 0);
@@ -379,5 +438,6 @@ int main() {
   large_dictionary();
   wide_alphabet();
   sparse_in_wide_alphabet();
+  refused_matches();
   return zenkor::test::finish();
 }

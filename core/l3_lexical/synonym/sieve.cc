@@ -1,5 +1,6 @@
 #include "core/l3_lexical/synonym/sieve.h"
 
+#include <algorithm>
 #include <bit>
 #include <limits>
 #include <numeric>
@@ -107,6 +108,8 @@ std::optional<Sieve> Sieve::build(const std::vector<Rule>& rules) {
     }
   }
 
+  sieve.all_whole_words_ = std::all_of(sieve.records_.begin(), sieve.records_.end(),
+                                       [](const Record& r) { return r.whole_word; });
   // The shorter variants that start where a refused one does.
   const std::vector<std::uint32_t> shorter = longest_prefixes(
       sieve.records_.size(), NO_PREFIX, [&](std::size_t i) { return sieve.variant(sieve.records_[i]); });

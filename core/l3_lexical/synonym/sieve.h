@@ -37,6 +37,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/l3_lexical/synonym/word_edges.h"
 #include "core/text/utf8.h"
 
 namespace zenkor::l3_lexical::synonym::sieve {
@@ -168,6 +169,11 @@ class Sieve {
   }
 
   std::vector<Record> records_;  // by variant, in byte (= code point) order
+  // Every variant is whole-word: then none is taken where it would start
+  // inside a run of katakana or of Latin letters, and such positions are not
+  // looked up at all (a tenth of those that pass the filters in Wikipedia
+  // text under for_search).
+  bool all_whole_words_ = false;
   std::string text_;
   Filter one_, two_, three_;     // variants of one character, of two, of three or more
   Table ones_, twos_, threes_;
@@ -184,6 +190,7 @@ std::size_t Sieve::for_each_match(std::string_view text, std::size_t budget, Vis
   std::size_t next = 0;    // the byte position of the next character to read
   std::size_t resume = 0;  // the end of the last match
   std::size_t work = 0;
+  char32_t before_block = NO_CHAR;  // the character before chars[0]
   for (;;) {
     while (held < BLOCK + 2 && next < text.size()) {
       starts[held] = next;
@@ -202,6 +209,7 @@ std::size_t Sieve::for_each_match(std::string_view text, std::size_t budget, Vis
       const std::size_t i = passed[j];
       const std::size_t start = starts[i];
       if (start < resume) continue;
+      if (all_whole_words_ && same_run(i > 0 ? chars[i - 1] : before_block, chars[i])) continue;
       if (work > budget) return start;
       for (const Record* found = longest_at(text.substr(start), chars + i, work); found != nullptr;
            found = found->shorter == NO_PREFIX ? nullptr : &records_[found->shorter]) {
@@ -211,6 +219,7 @@ std::size_t Sieve::for_each_match(std::string_view text, std::size_t budget, Vis
         }
       }
     }
+    before_block = chars[count - 1];
     std::copy(chars + count, chars + held, chars);
     std::copy(starts + count, starts + held, starts);
     held -= count;
