@@ -142,3 +142,27 @@ def test_public_synonym_file():
     again = Normalizer("none").load_sudachi_synonyms(SYNONYMS)
     sample = "".join(line.split(",")[8] for line in SYNONYMS.read_text(encoding="utf-8").splitlines()[::97] if "," in line)
     assert again.normalize(sample) == n.normalize(sample)
+
+
+@pytest.mark.skipif(not SYNONYMS.is_file(), reason="public synonym file not present")
+def test_words_stay_whole_on_real_text():
+    search = Normalizer("for_search").load_sudachi_synonyms(SYNONYMS)
+    alone = Normalizer("for_search")
+    same = ["今日はいい天気ですね", "水曜日", "ようになった", "明らかになった", "と呼ばれる", "国民", "その後", "影響が大きい",
+            "ルガンスク", "mediation"]
+    assert [search.normalize(t) for t in same] == [alone.normalize(t) for t in same]
+    folded = {"スマホを買った": "スマートフォンを買った", "ウイキペデイア": "ウィキペディア", "国連": "国際連合",
+              "あいまいな表現": "曖昧な表現", "水曜に会おう": "水曜日に会おう"}
+    assert {t: search.normalize(t) for t in folded} == folded
+
+
+@pytest.mark.skipif(not SYNONYMS.is_file(), reason="public synonym file not present")
+def test_a_second_pass_changes_almost_nothing(corpus_files):
+    # Only chains the dictionary itself holds (子供たち is a canonical form and a variant of 子供達) may
+    # change a line again.
+    search = Normalizer("for_search").load_sudachi_synonyms(SYNONYMS)
+    for name, lines in corpus_files.items():
+        once = search.normalize_batch(lines)
+        again = search.normalize_batch(once)
+        changed = sum(a != b for a, b in zip(once, again))
+        assert changed <= 0.005 * len(lines), f"{name}: {changed} of {len(lines)} lines change again"
