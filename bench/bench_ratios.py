@@ -188,7 +188,7 @@ class Bench:
             )
 
     def synonyms_cost(self) -> None:
-        what, target = "for_search with Sudachi synonyms / without", Target("<=", 1.2)
+        what, target = "for_search with Sudachi synonyms / without", Target("<=", 1.5)
         if not self.synonyms.is_file():
             return self.missing(what, NOISY, target, f"not available (no {self.synonyms}; --synonyms PATH)")
         with_dict = zenkor.Normalizer("for_search").load_sudachi_synonyms(self.synonyms)
