@@ -92,7 +92,6 @@ void SynonymDict::mark_whole_words(bool whole_word) noexcept {
   for (Entry& entry : entries_) entry.whole_word = whole_word;
 }
 
-
 const SynonymDict::Entry* SynonymDict::entry_of(std::string_view variant) {
   if (entries_.empty()) return nullptr;
   if (index_.empty()) rebuild_index();
@@ -138,8 +137,8 @@ const T* publish_once(std::atomic<const T*>& published, Build&& build) {
 
 }  // namespace
 
-std::vector<SynonymDict::Pattern> SynonymDict::patterns() const {
-  std::vector<Pattern> patterns;
+std::vector<sieve::Rule> SynonymDict::patterns() const {
+  std::vector<sieve::Rule> patterns;
   patterns.reserve(entries_.size() + guards_.size());
   for (const Entry& entry : entries_) patterns.push_back({entry.variant, entry.canonical, entry.whole_word != 0});
   for (const Guard& guard : guards_) patterns.push_back({guard.text, canonical_of(guard), guard.whole_word});
@@ -149,19 +148,17 @@ std::vector<SynonymDict::Pattern> SynonymDict::patterns() const {
 const sieve::Sieve* SynonymDict::sieve() const {
   if (entries_.empty()) return nullptr;
   return publish_once(sieve_, [&]() -> std::unique_ptr<const sieve::Sieve> {
-    std::vector<sieve::Rule> rules;
-    for (const Pattern& p : patterns()) rules.push_back({p.text, p.canonical, p.whole_word});
-    auto built = sieve::Sieve::build(rules);
+    auto built = sieve::Sieve::build(patterns());
     return built ? std::make_unique<const sieve::Sieve>(std::move(*built)) : nullptr;
   });
 }
 
 const matcher::Automaton* SynonymDict::automaton() const {
   return publish_once(automaton_, [&]() -> std::unique_ptr<const matcher::Automaton> {
-    const std::vector<Pattern> all = patterns();
+    const std::vector<sieve::Rule> all = patterns();
     std::vector<matcher::Pattern> patterns;
     patterns.reserve(all.size());
-    for (std::size_t i = 0; i < all.size(); ++i) patterns.emplace_back(all[i].text, static_cast<std::uint32_t>(i));
+    for (std::size_t i = 0; i < all.size(); ++i) patterns.emplace_back(all[i].variant, static_cast<std::uint32_t>(i));
     auto built = matcher::Automaton::build(patterns);
     return built.ok() ? std::make_unique<const matcher::Automaton>(std::move(built).value()) : nullptr;
   });

@@ -49,6 +49,7 @@ class Automaton;
 }
 namespace sieve {
 class Sieve;
+struct Rule;
 }
 
 // Error of the text loaders.  display() is the fixed text users see.
@@ -171,12 +172,7 @@ class SynonymDict {
 
   // The patterns the search looks for, in this order: the entries, then the
   // guards.
-  struct Pattern {
-    std::string_view text;
-    std::string_view canonical;
-    bool whole_word;
-  };
-  [[nodiscard]] std::vector<Pattern> patterns() const;
+  [[nodiscard]] std::vector<sieve::Rule> patterns() const;
 
   std::vector<Entry> entries_;
   std::vector<Guard> guards_;

@@ -89,20 +89,22 @@ void check_entries_rebuild(const Config& config) {
   FUZZ_CHECK(rebuilt == config);
 }
 
-// A dictionary from one of the loaders, or none.
+// A dictionary from one of the loaders, its entries whole-word or not, or none.
 std::optional<SynonymDict> dictionary_from(FuzzedDataProvider& in) {
   const int loader = in.ConsumeIntegralInRange(0, 4);
   if (loader == 0) return std::nullopt;
+  const bool whole_words = in.ConsumeBool();
   const std::string text = valid_text(in.ConsumeRandomLengthString(512));
+  std::optional<SynonymDict> dict;
   if (loader == 4) {
-    auto loaded = zenkor::dict::sudachi::load_sudachi_synonyms(text);
-    if (loaded.ok()) return std::move(loaded).value();
-    return std::nullopt;
+    if (auto loaded = zenkor::dict::sudachi::load_sudachi_synonyms(text); loaded.ok()) dict = std::move(loaded).value();
+  } else {
+    auto loaded = loader == 3 ? SynonymDict::from_json_grouped(text)
+                              : SynonymDict::from_delimited(text, loader == 1 ? U',' : U'\t');
+    if (loaded.ok()) dict = std::move(loaded).value();
   }
-  auto loaded = loader == 3 ? SynonymDict::from_json_grouped(text)
-                            : SynonymDict::from_delimited(text, loader == 1 ? U',' : U'\t');
-  if (loaded.ok()) return std::move(loaded).value();
-  return std::nullopt;
+  if (dict) dict->mark_whole_words(whole_words);
+  return dict;
 }
 
 // Every way the library offers to normalize a text must give the same

@@ -23,6 +23,16 @@
 
 namespace zenkor::l3_lexical::synonym {
 
+namespace {
+
+// Guards longer than this many bytes are kept unchecked: the check looks up
+// every piece of a guard that starts and ends at a character, which for a
+// canonical form of megabytes would take hours; 96 bytes are 32 kanji, longer
+// than all but five headwords of the Sudachi synonyms.
+constexpr std::size_t LONGEST_GUARD_CHECKED = 96;
+
+}  // namespace
+
 void SynonymDict::guard_canonical_forms(const std::function<std::string(std::string_view)>& write) {
   forget_compiled();
   guards_.clear();
@@ -87,7 +97,7 @@ void SynonymDict::guard_canonical_forms(const std::function<std::string(std::str
     return offset > 0 && a_variant_starts_with(rest);
   };
   const auto matters = [&](const Guard& guard) {
-    if (guard.text != canonical_of(guard)) return true;
+    if (guard.text != canonical_of(guard) || guard.text.size() > LONGEST_GUARD_CHECKED) return true;
     for (std::size_t offset = 0; offset < guard.text.size(); (void)text::utf8::next(guard.text, offset)) {
       if (a_variant_starts_at(guard.text, offset)) return true;
     }
