@@ -105,9 +105,10 @@ l3_lexical::synonym::SynonymDict Normalizer::prenormalized(const l3_lexical::syn
   return normalized;
 }
 
-Normalizer Normalizer::with_synonyms(const l3_lexical::synonym::SynonymDict& added) const {
+Normalizer Normalizer::with_synonyms(l3_lexical::synonym::SynonymDict added) const {
   l3_lexical::synonym::SynonymDict merged = synonyms_ ? *synonyms_ : l3_lexical::synonym::SynonymDict();
   merged.extend(prenormalized(added));
+  added = l3_lexical::synonym::SynonymDict();
   return Normalizer(config_, std::move(merged));
 }
 

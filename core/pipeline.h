@@ -81,8 +81,9 @@ class Normalizer {
   // become equal the one inserted last wins.  Canonical forms are kept as
   // given.  Entries already attached are not normalized a second time: not
   // every Config normalizes idempotently, and a twice-normalized variant
-  // could miss text that was normalized once.
-  [[nodiscard]] Normalizer with_synonyms(const l3_lexical::synonym::SynonymDict& added) const;
+  // could miss text that was normalized once.  `added` is given back once
+  // its variants are normalized, before the guards are built.
+  [[nodiscard]] Normalizer with_synonyms(l3_lexical::synonym::SynonymDict added) const;
 
   // REQUIRES: text is valid UTF-8.
   [[nodiscard]] Normalized normalize_with_segments(std::string_view text) const;

@@ -34,12 +34,13 @@ using l3_lexical::synonym::SynonymDictError;
 // Replaces the object's normalizer with one holding the current dictionary
 // extended by `added`, whose variants are pre-normalized and marked
 // whole-word or not.  Returns self.  `added` is only read from here on, so
-// its index goes before its normalized copy is built beside it.
+// its index goes before its normalized copy is built beside it, and it is
+// given back before the guards are.
 PyObject* merge_synonyms(PyObject* obj, SynonymDict added, bool whole_words) {
   added.drop_index();
   added.mark_whole_words(whole_words);
   auto* self = reinterpret_cast<PyNormalizer*>(obj);
-  self->inner = std::make_unique<Normalizer>(self->inner->with_synonyms(added));
+  self->inner = std::make_unique<Normalizer>(self->inner->with_synonyms(std::move(added)));
   return Py_NewRef(obj);
 }
 
