@@ -77,6 +77,8 @@ def test_steps_are_named_tuples():
         (("--preset", "for_search", "--explain"), "ｻｰﾊﾞｰ\n変わらない\n",
          "ｻｰﾊﾞｰ\n  nfkc: サーバー\n  strip_trailing_prolonged: サーバ\n変わらない\n"),
         (("--explain", "--preset", "none", "-s", "trim=true"), " a \n", " a \n  trim: a\n"),
+        # Steps end as their line does; after a last line without a break, LF parts them.
+        (("--explain", "--preset", "none", "-s", "trim=true"), " a \r\n b ", " a \r\n  trim: a\r\n b \n  trim: b"),
     ],
 )
 def test_command_line_explains_line_by_line(args, stdin, want, run_cli):

@@ -1,17 +1,18 @@
 """Command line: normalize UTF-8 text line by line.
 
     python -m zenkor [--preset NAME] [-s KEY=VALUE ...] [--dict FILE ...] [--sudachi FILE ...]
-                     [-o FILE] [--jobs N] [--errors strict|replace|skip] [--no-progress]
-                     [--explain] [FILE ...]
+                     [-o FILE] [--jobs N] [--errors strict|replace|skip] [--newline keep|lf]
+                     [--no-progress] [--explain] [FILE ...]
     python -m zenkor --list-options
 
 Reads the files (or standard input when none is given, or for "-") and writes
-each line normalized to standard output or to the output file; with --explain,
-each line followed by the steps that changed it.
+each line normalized, with its own line break, to standard output or to the
+output file; with --explain, each line followed by the steps that changed it.
 
-Exit status: 0 when every input was read whole; 1 when an input could not be
-read (whole) or the output could not be written; 2 for a bad preset, option
-or dictionary; 130 when interrupted.
+Exit status: 0 when every input was read whole; 1 when an input or a
+dictionary could not be read (whole) or the output could not be written; 2 for
+a bad command line, in one line "zenkor: error: ..."; 130 when interrupted.
+Other failures are reported as "zenkor: PATH: reason".
 """
 
 from __future__ import annotations
@@ -19,48 +20,72 @@ from __future__ import annotations
 import argparse
 import contextlib
 import functools
+import itertools
 import os
 import queue
 import stat
 import sys
-import tempfile
 import threading
 from collections.abc import Callable, Iterable, Iterator
 from concurrent.futures import Future, ThreadPoolExecutor
-from typing import Any, BinaryIO
+from typing import Any, BinaryIO, NoReturn
 
 from . import Normalizer, __version__
-from ._cli_input import ERRORS, Block, InputError, read_blocks
+from ._cli_input import ERRORS, NEWLINES, Block, InputError, read_blocks
 from ._cli_options import OptionValueError, option_names, option_table, parse_setting
+from ._cli_output import open_output
 
 PROG = "zenkor"
 
 
+class UsageError(Exception):
+    """A bad command line: reported in one line, exit status 2.
+
+    Raised from argparse's type functions too: argparse lets through what is
+    neither a ValueError nor a TypeError, so the message is not prefixed."""
+
+
+class Parser(argparse.ArgumentParser):
+    def error(self, message: str) -> NoReturn:
+        # argparse's own complaints (unknown flags, missing values), in one line, not the usage block.
+        raise UsageError(f"{message}; see --help")
+
+
 def _positive_int(text: str) -> int:
-    try:
-        value = int(text)
-    except ValueError:
-        value = 0
-    if value < 1:
-        raise argparse.ArgumentTypeError(f"expected a whole number >= 1, got {text!r}")
-    return value
+    if not text.strip().isdigit() or int(text) < 1:
+        raise UsageError(f'--jobs must be a whole number >= 1 (got "{text}")')
+    return int(text)
+
+
+def _word(flag: str, words: Iterable[str]) -> Callable[[str], str]:
+    """A flag's value that is one of `words`, in any case."""
+    words = tuple(words)
+
+    def read(text: str) -> str:
+        word = text.strip().lower()
+        if word not in words:
+            raise UsageError(f'{flag} must be {", ".join(words[:-1])} or {words[-1]} (got "{text}")')
+        return word
+
+    return read
 
 
 def _setting(text: str) -> tuple[str, Any]:
     try:
         return parse_setting(text)
     except OptionValueError as err:
-        raise argparse.ArgumentTypeError(str(err)) from None
+        raise UsageError(str(err)) from None
 
 
 def build_parser() -> argparse.ArgumentParser:
-    parser = argparse.ArgumentParser(
+    parser = Parser(
         prog=PROG,
         description="Normalize Japanese text line by line (UTF-8 in, UTF-8 out).",
     )
     parser.add_argument("files", nargs="*", metavar="FILE", help="input files; standard input when none or '-'")
     parser.add_argument(
-        "--preset", metavar="NAME", help="one of: " + ", ".join(Normalizer.presets()) + " (default neologdn_compat)"
+        "--preset", metavar="NAME", type=_word("--preset", Normalizer.presets()),
+        help="one of: " + ", ".join(Normalizer.presets()) + " (default neologdn_compat)",
     )
     parser.add_argument(
         "-s", "--set", "--option", dest="options", metavar="KEY=VALUE", action="append", type=_setting, default=[],
@@ -75,15 +100,23 @@ def build_parser() -> argparse.ArgumentParser:
         "--sudachi", dest="dictionaries", metavar="FILE", action="append", type=lambda p: ("sudachi", p),
         help="load a Sudachi synonyms.txt; repeatable, in order with --dict",
     )
-    parser.add_argument("-o", "--output", metavar="FILE", help="write to FILE (replaced only once all is written)")
+    parser.add_argument(
+        "-o", "--output", metavar="FILE",
+        help="write to FILE, replaced only when the whole run succeeds ('-': standard output)",
+    )
     parser.add_argument(
         "-j", "--jobs", metavar="N", type=_positive_int, default=os.cpu_count() or 1,
         help="threads normalizing at once (default: the number of cores); output order is kept",
     )
     parser.add_argument(
-        "--errors", choices=ERRORS, default="strict",
+        "--errors", metavar="|".join(ERRORS), type=_word("--errors", ERRORS), default="strict",
         help="invalid UTF-8: stop reading that input (strict, the default), write U+FFFD (replace) "
         "or leave the line out (skip)",
+    )
+    parser.add_argument(
+        "--newline", metavar="|".join(NEWLINES), type=_word("--newline", NEWLINES), default="keep",
+        help="line breaks: each line's own, LF or CR LF, and none after a last line without one "
+        "(keep, the default); or LF after every line (lf)",
     )
     parser.add_argument("--no-progress", action="store_true", help="no progress bar on a terminal")
     parser.add_argument(
@@ -133,10 +166,11 @@ def open_progress(files: list[str]) -> Any:
 
     sizes = [size(name) for name in files]
     total = None if None in sizes else sum(s for s in sizes if s is not None)
-    return tqdm(total=total, unit="B", unit_scale=True, unit_divisor=1024, file=sys.stderr, dynamic_ncols=True)
+    # Counted in kB and MB of 1000 bytes, as the labels say.
+    return tqdm(total=total, unit="B", unit_scale=True, unit_divisor=1000, file=sys.stderr, dynamic_ncols=True)
 
 
-def wants_progress(args: argparse.Namespace) -> bool:
+def wants_progress(args: argparse.Namespace, out: BinaryIO) -> bool:
     # A bar would garble text being typed in, or output going to the same terminal.
     def is_terminal(stream: Any) -> bool:
         return stream is not None and stream.isatty()
@@ -144,44 +178,48 @@ def wants_progress(args: argparse.Namespace) -> bool:
     return (
         not args.no_progress
         and is_terminal(sys.stderr)
-        and not ("-" in args.files and is_terminal(sys.stdin))
-        and not (args.output is None and is_terminal(sys.stdout))
+        and not ("-" in (args.files or ["-"]) and is_terminal(sys.stdin))
+        and not is_terminal(out)
     )
 
 
+class DictionaryError(Exception):
+    """A dictionary file that cannot be read or holds something it should not."""
+
+    def __init__(self, path: str, reason: str) -> None:
+        super().__init__(f"{path}: {reason}")
+
+
+def _dictionary_reason(path: str, err: Exception) -> str:
+    """The library's message without what "zenkor: PATH: " already says."""
+    if isinstance(err, OSError) and err.errno:
+        return os.strerror(err.errno)
+    message = str(err)
+    for head in (f"cannot read {path}: ", f"invalid custom dict {path}: ",
+                 f"invalid sudachi synonyms {path}: sudachi synonyms: "):
+        if message.startswith(head):
+            return message[len(head):]
+    return message
+
+
 def build_normalizer(args: argparse.Namespace) -> Normalizer:
-    normalizer = Normalizer(args.preset, **dict(args.options))
-    for kind, path in args.dictionaries:
-        if kind == "custom":
-            normalizer.load_custom_dict_file(path)
-        else:
-            normalizer.load_sudachi_synonyms(path)
-    return normalizer
-
-
-@contextlib.contextmanager
-def output_file(path: str) -> Iterator[BinaryIO]:
-    """A temporary file beside `path` that replaces it once the block ends
-    normally; on an exception it is removed and `path` is left as it was."""
-    directory = os.path.dirname(os.path.abspath(path))
-    fd, temp = tempfile.mkstemp(dir=directory, prefix=f".{os.path.basename(path)}.", suffix=".tmp")
     try:
-        with os.fdopen(fd, "wb") as out:
-            yield out
-            out.flush()
-            os.fsync(out.fileno())
+        normalizer = Normalizer(args.preset, **dict(args.options))
+    except (TypeError, ValueError) as err:  # options that only clash together
+        raise UsageError(str(err)) from None
+    for kind, path in args.dictionaries:
         try:
-            mode = stat.S_IMODE(os.stat(path).st_mode)
-        except FileNotFoundError:
-            umask = os.umask(0)
-            os.umask(umask)
-            mode = 0o666 & ~umask
-        os.chmod(temp, mode)
-        os.replace(temp, path)
-    except BaseException:
-        with contextlib.suppress(OSError):
-            os.unlink(temp)
-        raise
+            if kind == "custom":
+                normalizer.load_custom_dict_file(path)
+            else:
+                normalizer.load_sudachi_synonyms(path)
+        except ValueError as err:
+            if str(err).startswith("unknown custom dict format"):  # told by the name alone
+                raise UsageError(f"--dict {path}: {str(err).replace('custom dict ', 'dictionary ')}") from None
+            raise DictionaryError(path, _dictionary_reason(path, err)) from None
+        except OSError as err:
+            raise DictionaryError(path, _dictionary_reason(path, err)) from None
+    return normalizer
 
 
 class OrderedWriter:
@@ -194,7 +232,7 @@ class OrderedWriter:
     def __init__(self, out: BinaryIO, reporter: Reporter, window: int) -> None:
         self.out = out
         self.reporter = reporter
-        self.queue: queue.Queue[tuple[Future[list[str]], int]] = queue.Queue(maxsize=window)
+        self.queue: queue.Queue[tuple[Future[str], int]] = queue.Queue(maxsize=window)
         self.error: BaseException | None = None
         threading.Thread(target=self._write_all, name="zenkor-writer", daemon=True).start()
 
@@ -203,7 +241,7 @@ class OrderedWriter:
             future, size = self.queue.get()
             try:
                 if self.error is None:
-                    self.out.write(("\n".join(future.result()) + "\n").encode("utf-8"))
+                    self.out.write(future.result().encode("utf-8"))
                     self.out.flush()
                     self.reporter.advance(size)
             except BaseException as err:  # handed to the caller's thread
@@ -215,7 +253,7 @@ class OrderedWriter:
         if self.error is not None:
             raise self.error
 
-    def put(self, future: Future[list[str]], size: int) -> None:
+    def put(self, future: Future[str], size: int) -> None:
         self._check()
         self.queue.put((future, size))
 
@@ -225,25 +263,34 @@ class OrderedWriter:
         self._check()
 
 
-def explain_batch(normalizer: Normalizer, lines: list[str]) -> list[str]:
+def normalize_block(normalizer: Normalizer, lines: list[str], ends: list[str]) -> str:
+    """The lines normalized, each with its line break."""
+    return "".join(itertools.chain.from_iterable(zip(normalizer.normalize_batch(lines), ends)))
+
+
+def explain_block(normalizer: Normalizer, lines: list[str], ends: list[str]) -> str:
     """For --explain: each line, then an indented line per step that changed it."""
-    return [
-        "".join([line, *(f"\n  {step.option}: {step.text}" for step in normalizer.explain(line))]) for line in lines
-    ]
+    parts = []
+    for line, end in zip(lines, ends):
+        parts.append(line)
+        step_break = end or "\n"
+        parts += [f"{step_break}  {step.option}: {step.text}" for step in normalizer.explain(line)]
+        parts.append(end)
+    return "".join(parts)
 
 
-def normalize_blocks(pool: ThreadPoolExecutor, work: Callable[[list[str]], list[str]], blocks: Iterable[Block],
+def normalize_blocks(pool: ThreadPoolExecutor, work: Callable[[list[str], list[str]], str], blocks: Iterable[Block],
                      writer: OrderedWriter) -> int:
-    """Hands each block's lines to `work` (normalize_batch, or explain_batch)
-    on the pool's threads, and the results to the writer in order; returns the number of lines skipped.  When the input
-    fails, every block before the failure is written first, then the
-    InputError goes on."""
+    """Hands each block's lines to `work` (normalize_block, or explain_block)
+    on the pool's threads, and the results to the writer in order; returns the
+    number of lines skipped.  When the input fails, every block before the
+    failure is written first, then the InputError goes on."""
     skipped = 0
     try:
         for block in blocks:
             skipped += block.skipped
             if block.lines:
-                writer.put(pool.submit(work, block.lines), block.size)
+                writer.put(pool.submit(work, block.lines, block.ends), block.size)
             else:
                 writer.reporter.advance(block.size)
     except InputError:
@@ -267,13 +314,13 @@ def run(args: argparse.Namespace, normalizer: Normalizer, out: BinaryIO, reporte
     status = 0
     pool = ThreadPoolExecutor(max_workers=args.jobs)
     writer = OrderedWriter(out, reporter, window=2 * args.jobs)
-    work = functools.partial(explain_batch, normalizer) if args.explain else normalizer.normalize_batch
+    work = functools.partial(explain_block if args.explain else normalize_block, normalizer)
     try:
         for name in args.files or ["-"]:
             label = "<stdin>" if name == "-" else name
             try:
                 with input_stream(name) as stream:
-                    blocks = read_blocks(stream, label, args.errors, interactive=stream.isatty())
+                    blocks = read_blocks(stream, label, args.errors, args.newline, interactive=stream.isatty())
                     skipped = normalize_blocks(pool, work, blocks, writer)
                 if skipped:
                     writer.drain()  # the message comes after the lines before it
@@ -302,27 +349,25 @@ def silence_stdout() -> None:
 
 
 def normalize_command(args: argparse.Namespace, reporter: Reporter) -> int:
+    normalizer = build_normalizer(args)
+    label = "<stdout>" if args.output in (None, "-") else args.output
     try:
-        normalizer = build_normalizer(args)
-    except (TypeError, ValueError, OSError) as err:
-        reporter.warn(str(err))
-        for note in getattr(err, "__notes__", ()):
-            reporter.warn(note)
-        return 2
-    if wants_progress(args):
-        reporter.progress = open_progress(args.files or ["-"])
-    try:
-        if args.output is not None:
-            with output_file(args.output) as out:
-                return run(args, normalizer, out, reporter)
-        status = run(args, normalizer, sys.stdout.buffer, reporter)
-        sys.stdout.flush()
-        return status
+        with open_output(args.output) as output:
+            if wants_progress(args, output.stream):
+                reporter.progress = open_progress(args.files or ["-"])
+            status = run(args, normalizer, output.stream, reporter)
+            if status == 0:
+                output.commit()
+            elif output.target is not None:
+                reporter.warn(f"{label}: not written, as an input failed")
+            else:
+                output.stream.flush()
+            return status
     except BrokenPipeError:
         raise
     except OSError as err:
-        reporter.warn(f"cannot write {args.output or 'standard output'}: {err.strerror or err}")
-        if args.output is None:
+        reporter.warn(f"{label}: {err.strerror or err}")
+        if label == "<stdout>":
             silence_stdout()
         return 1
     finally:
@@ -332,20 +377,25 @@ def normalize_command(args: argparse.Namespace, reporter: Reporter) -> int:
 def main(argv: list[str] | None = None) -> int:
     reporter = Reporter()
     try:
-        parser = build_parser()
-        args = parser.parse_args(argv)
-        if args.output is None and sys.stdout is None:
-            reporter.warn("standard output is closed")
-            return 1
+        args = build_parser().parse_args(argv)
         key, is_setting, _ = (args.output or "").partition("=")
         if is_setting and key in option_names():
             # -o used to set options; a file named like one is almost surely that.
-            parser.error(f"-o names the output file; to set an option write -s {args.output}")
+            raise UsageError(f"-o names the output file; to set an option write -s {args.output}")
+        if args.output in (None, "-") and sys.stdout is None:
+            reporter.warn("standard output is closed")
+            return 1
         if args.list_options:
             sys.stdout.write(option_table())
             sys.stdout.flush()
             return 0
         return normalize_command(args, reporter)
+    except UsageError as err:
+        reporter.warn(f"error: {err}")
+        return 2
+    except DictionaryError as err:
+        reporter.warn(str(err))
+        return 1
     except KeyboardInterrupt:
         reporter.warn("interrupted")
         return 130

@@ -3,10 +3,13 @@
 A block ends at a line break, so no UTF-8 sequence is ever cut in two and an
 invalid byte can be traced to its line.  Lines end at LF; a CR before the LF
 belongs to the line break.  A last line without a line break is a line too.
+Each line keeps its own line break ("\\n", "\\r\\n", or "" for a last line
+without one), so that writing every line back with it gives the input again.
 """
 
 from __future__ import annotations
 
+import re
 from collections.abc import Iterator
 from dataclasses import dataclass
 from typing import BinaryIO
@@ -17,6 +20,11 @@ from typing import BinaryIO
 BLOCK_BYTES = 1 << 18
 
 ERRORS = ("strict", "replace", "skip")
+NEWLINES = ("keep", "lf")
+
+# What decoding with "surrogateescape" makes of each invalid byte; valid UTF-8
+# never decodes to these.
+_ESCAPED_BYTE = re.compile("[\udc80-\udcff]")
 
 
 class InputError(Exception):
@@ -26,37 +34,41 @@ class InputError(Exception):
 @dataclass
 class Block:
     lines: list[str]
+    ends: list[str]  # each line's line break
     size: int  # bytes read from the stream for this block
     skipped: int = 0  # lines left out for invalid UTF-8 (errors="skip")
 
 
-def _split(text: str) -> list[str]:
-    # REQUIRES: text ends with "\n", so a CR LF pair is never cut.
-    return text.replace("\r\n", "\n").split("\n")[:-1]
+def _split(text: str, newline: str) -> tuple[list[str], list[str]]:
+    """The lines of `text` and their line breaks.  `text` ends with LF unless
+    it ends the input, so a CR LF pair is never cut."""
+    lines = text.split("\n")
+    last = lines.pop()
+    if "\r\n" in text:
+        ends = ["\r\n" if line.endswith("\r") else "\n" for line in lines]
+        lines = [line[:-1] if end == "\r\n" else line for line, end in zip(lines, ends)]
+    else:
+        ends = ["\n"] * len(lines)  # the common case, at the speed of C
+    if last:
+        lines.append(last)
+        ends.append("")
+    if newline == "lf":
+        ends = ["\n"] * len(lines)
+    return lines, ends
 
 
-def _decode_skipping(data: bytes) -> tuple[list[str], int]:
-    lines: list[str] = []
-    skipped = 0
-    for raw in data.split(b"\n")[:-1]:
-        try:
-            lines.append(raw.decode("utf-8"))
-        except UnicodeDecodeError:
-            skipped += 1
-    return [line[:-1] if line.endswith("\r") else line for line in lines], skipped
-
-
-def read_blocks(stream: BinaryIO, name: str, errors: str = "strict", interactive: bool = False) -> Iterator[Block]:
+def read_blocks(stream: BinaryIO, name: str, errors: str = "strict", newline: str = "keep",
+                interactive: bool = False) -> Iterator[Block]:
     """The lines of `stream` block by block.
 
     With errors="strict", the lines before an invalid one come as a last
-    block, then InputError names the line and the byte offset (from 0) of the
-    first invalid byte.  "replace" puts U+FFFD for invalid bytes; "skip" leaves
-    out lines that hold any.  Interactive streams are read a line at a time.
-    A failing read raises InputError too.
+    block, then InputError names the line and the byte column (from 1) of the
+    first invalid byte as NAME:LINE:COLUMN.  "replace" puts U+FFFD for invalid
+    bytes; "skip" leaves out lines that hold any.  newline="lf" ends every
+    line with LF, the last one included.  Interactive streams are read a line
+    at a time.  A failing read raises InputError too.
     """
     line = 1  # number of the first line of the next block
-    offset = 0  # byte offset of the next block in the stream
     unread = 0  # bytes read but not yet handed out in a block
     head: list[bytes] = []  # a line begun but not ended by what was read so far
     while True:
@@ -73,28 +85,30 @@ def read_blocks(stream: BinaryIO, name: str, errors: str = "strict", interactive
             data = b"".join([*head, chunk[:cut]])
             head = [chunk[cut:]] if cut < len(chunk) else []
         elif head:
-            data = b"".join(head) + b"\n"
+            data = b"".join(head)
             head = []
         else:
             return
 
         skipped = 0
         try:
-            lines = _split(data.decode("utf-8"))
+            lines, ends = _split(data.decode("utf-8"), newline)
         except UnicodeDecodeError as err:
             if errors == "replace":
-                lines = _split(data.decode("utf-8", "replace"))
+                lines, ends = _split(data.decode("utf-8", "replace"), newline)
             elif errors == "skip":
-                lines, skipped = _decode_skipping(data)
+                escaped, escaped_ends = _split(data.decode("utf-8", "surrogateescape"), newline)
+                kept = [(text, end) for text, end in zip(escaped, escaped_ends) if not _ESCAPED_BYTE.search(text)]
+                lines, ends = [text for text, _ in kept], [end for _, end in kept]
+                skipped = len(escaped) - len(kept)
             else:
                 good = data.rfind(b"\n", 0, err.start) + 1
-                yield Block(_split(data[:good].decode("utf-8")), unread)
+                yield Block(*_split(data[:good].decode("utf-8"), newline), unread)
                 bad_line = line + data.count(b"\n", 0, good)
                 raise InputError(
-                    f"{name}:{bad_line}: invalid UTF-8 at byte offset {offset + err.start} "
-                    f"(0x{data[err.start]:02x}); the rest of this input is not read"
+                    f"{name}:{bad_line}:{err.start - good + 1}: invalid UTF-8 (0x{data[err.start]:02x}); "
+                    "the rest of this input is not read"
                 ) from None
-        yield Block(lines, unread, skipped)
+        yield Block(lines, ends, unread, skipped)
         unread = 0
         line += data.count(b"\n")
-        offset += len(data)

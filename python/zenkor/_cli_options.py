@@ -1,8 +1,11 @@
 """Option values as the command line writes them, and the list of options.
 
-The library checks every value; this module only says how the text after
-KEY= becomes a Python value for each kind of option.  Option names and preset
-values come from the library itself, so only the kinds are written here.
+The library checks every value again; this module says how the text after
+KEY= becomes a Python value for each kind of option, and words what it cannot
+read in the command line's own terms (`none`, --list-options) rather than the
+library's Python ones.  Words are read in any case.  Option names, preset
+values and the suggestion of a close name come from the library itself, so
+only the kinds are written here.
 """
 
 from __future__ import annotations
@@ -45,10 +48,9 @@ def _or_none(read: Callable[[str, str], Any]) -> Callable[[str, str], Any]:
     return lambda key, text: None if text.strip().lower() in NONE_WORDS else read(key, text)
 
 
-def _read_int(key: str, text: str) -> int:
-    # Signs are let through so the library's own message explains negatives.
-    if not re.fullmatch(r"\s*[+-]?\d+\s*", text):
-        raise _expected(key, "an int or none", text)
+def _read_count(key: str, text: str) -> int:
+    if not re.fullmatch(r"\s*\+?\d+\s*", text) or int(text) < 1:
+        raise _expected(key, "a whole number >= 1 or none", text)
     return int(text)
 
 
@@ -70,7 +72,13 @@ def _show(value: Any) -> str:
 
 
 def _choice(*names: str) -> Kind:
-    return Kind("|".join(names), lambda key, text: text, _show)
+    def read(key: str, text: str) -> str:
+        word = text.strip().lower()
+        if word not in names:
+            raise _expected(key, ", ".join(names[:-1]) + " or " + names[-1], text)
+        return word
+
+    return Kind("|".join(names), read, _show)
 
 
 BOOL = Kind("bool", _read_bool, _show)
@@ -81,7 +89,7 @@ KINDS: dict[str, Kind] = {
     "case": _choice("keep", "lower", "upper"),
     "cjk_spacing": _choice("keep", "remove", "insert"),
     "emoji": _choice("keep", "remove"),
-    "repeat_limit": Kind("int|none", _or_none(_read_int), _show),
+    "repeat_limit": Kind("int|none", _or_none(_read_count), _show),
     "emoji_placeholder": Kind("text|none", _or_none(lambda key, text: text), _show),
     "url_wrap": Kind("PREFIX,SUFFIX|none", _or_none(_read_pair), _show),
 }
@@ -95,15 +103,23 @@ def kind_of(key: str) -> Kind:
     return KINDS.get(key, BOOL)
 
 
+def _unknown(key: str) -> OptionValueError:
+    hints: list[str] = []
+    try:
+        Normalizer("none", **{key: None})
+    except TypeError as err:  # the library's own error, with its suggestion
+        hints += [f" ({note})" for note in getattr(err, "__notes__", ())]
+    return OptionValueError(f'unknown option "{key}"{"".join(hints)}; see --list-options')
+
+
 def parse_setting(text: str) -> tuple[str, Any]:
-    """KEY=VALUE as (key, value).  An unknown key keeps its text, so that the
-    library reports it (with its suggestion of a close name)."""
+    """KEY=VALUE as (key, value)."""
     key, sep, raw = text.partition("=")
     key = key.strip()
     if not sep or not key:
         raise OptionValueError(f'expected KEY=VALUE, got "{text}"')
     if key not in option_names():
-        return key, raw
+        raise _unknown(key)
     return key, kind_of(key).read(key, raw)
 
 
