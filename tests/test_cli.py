@@ -261,7 +261,7 @@ def test_preset_none_gives_back_every_byte(tmp_path, data, run_cli):
     "data, want",
     [
         (b"a\r\nb\nc", b"a\nb\nc\n"),
-        (b"a\r", b"a\r\n"),  # a CR not before LF is text
+        (b"a\rb\r", b"a\rb\n"),  # a CR not before LF is text, unless it ends the input
         (b"\r\n", b"\n"),
         (b"", b""),
     ],

@@ -25,15 +25,23 @@ def run(*command):
     return done.stdout
 
 
-@pytest.mark.skipif(shutil.which("cmake") is None, reason="cmake not installed")
-@pytest.mark.parametrize(
-    "target",
-    ["matcher_test", "case_test", "nfkc_test", "levenshtein_test", "plan_test", "arrow_column_test", "lock_policy_test",
-     "utf8_validate_test", "text_file_test", "utf8_test", "char_set_test", "rewriter_test", "pieces_test",
-     "white_space_test"],
-)
-def test_cpp_suite(target):
+TARGETS = ["matcher_test", "case_test", "nfkc_test", "levenshtein_test", "plan_test", "arrow_column_test",
+           "lock_policy_test", "utf8_validate_test", "text_file_test", "utf8_test", "char_set_test", "rewriter_test",
+           "pieces_test", "white_space_test"]
+
+
+@pytest.fixture(scope="module")
+def built():
+    """Builds every test program at once, the first time from scratch.  -O1 compiles in three
+    quarters of the time of the library's -O3 and runs these tests as fast."""
+    if shutil.which("cmake") is None:
+        pytest.skip("cmake not installed")
     generator = ["-G", "Ninja"] if shutil.which("ninja") and not (BUILD / "CMakeCache.txt").exists() else []
-    run("cmake", "-S", ROOT, "-B", BUILD, "-DZENKOR_BUILD_TESTS=ON", *generator)
-    run("cmake", "--build", BUILD, "--target", target)
+    run("cmake", "-S", ROOT, "-B", BUILD, "-DZENKOR_BUILD_TESTS=ON", "-DCMAKE_BUILD_TYPE=Release",
+        "-DCMAKE_CXX_FLAGS_RELEASE=-O1 -DNDEBUG", *generator)
+    run("cmake", "--build", BUILD, "--parallel", "2", "--target", *TARGETS)
+
+
+@pytest.mark.parametrize("target", TARGETS)
+def test_cpp_suite(built, target):
     assert run(BUILD / "tests" / "cpp" / target, *ARGUMENTS.get(target, [])).strip().endswith(" 0 failed")

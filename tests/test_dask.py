@@ -54,7 +54,7 @@ def dictionary(tmp_path_factory):
 
 def single_process(run_cli, paths, dictionary):
     """What the command line writes for all of `paths` in one process."""
-    options = ["--preset", "for_search", "--sudachi", SYNONYMS, "--dict", dictionary]
+    options = ["--preset", "for_search", "--newline", "lf", "--sudachi", SYNONYMS, "--dict", dictionary]
     return run_cli(*options, *paths, check=True, timeout=120).stdout
 
 

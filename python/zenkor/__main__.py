@@ -59,12 +59,12 @@ def _positive_int(text: str) -> int:
 
 def _word(flag: str, words: Iterable[str]) -> Callable[[str], str]:
     """A flag's value that is one of `words`, in any case."""
-    words = tuple(words)
+    choices = tuple(words)
 
     def read(text: str) -> str:
         word = text.strip().lower()
-        if word not in words:
-            raise UsageError(f'{flag} must be {", ".join(words[:-1])} or {words[-1]} (got "{text}")')
+        if word not in choices:
+            raise UsageError(f'{flag} must be {", ".join(choices[:-1])} or {choices[-1]} (got "{text}")')
         return word
 
     return read

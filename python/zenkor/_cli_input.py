@@ -2,9 +2,10 @@
 
 A block ends at a line break, so no UTF-8 sequence is ever cut in two and an
 invalid byte can be traced to its line.  Lines end at LF; a CR before the LF
-belongs to the line break.  A last line without a line break is a line too.
-Each line keeps its own line break ("\\n", "\\r\\n", or "" for a last line
-without one), so that writing every line back with it gives the input again.
+belongs to the line break, and so does a CR that ends the input.  A last line
+without a line break is a line too.  Each line keeps its own line break
+("\\n", "\\r\\n", or for the last line "\\r" or ""), so that writing every
+line back with it gives the input again.
 """
 
 from __future__ import annotations
@@ -49,7 +50,10 @@ def _split(text: str, newline: str) -> tuple[list[str], list[str]]:
         lines = [line[:-1] if end == "\r\n" else line for line, end in zip(lines, ends)]
     else:
         ends = ["\n"] * len(lines)  # the common case, at the speed of C
-    if last:
+    if last.endswith("\r"):  # a CR that ends the input ends its last line
+        lines.append(last[:-1])
+        ends.append("\r")
+    elif last:
         lines.append(last)
         ends.append("")
     if newline == "lf":
