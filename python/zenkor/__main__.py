@@ -90,7 +90,7 @@ def build_parser() -> argparse.ArgumentParser:
     parser.add_argument(
         "-s", "--set", "--option", dest="options", metavar="KEY=VALUE", action="append", type=_setting, default=[],
         help="set one option, on top of the preset; repeatable.  Booleans: true/false, yes/no, on/off, 1/0; "
-        "none for options that may be unset; url_wrap=PREFIX,SUFFIX; see --list-options",
+        "none for options that may be unset; url_wrap=PREFIX,SUFFIX; words in any case; see --list-options",
     )
     parser.add_argument(
         "--dict", dest="dictionaries", metavar="FILE", action="append", default=[], type=lambda p: ("custom", p),
