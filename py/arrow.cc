@@ -1,5 +1,6 @@
 #include "py/arrow.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -88,7 +89,11 @@ bool read_stream(PyObject* method, Input& in) {
   in.exported = Ref(PyObject_CallNoArgs(method));
   if (!in.exported) return false;
   auto* stream = capsule_pointer<ArrowArrayStream>(in.exported.get(), "arrow_array_stream");
-  if (!stream || !stream->release) return bad_export("__arrow_c_stream__", "a PyCapsule 'arrow_array_stream'");
+  if (!stream) return bad_export("__arrow_c_stream__", "a PyCapsule 'arrow_array_stream'");
+  if (!stream->release) {
+    raise_error(arrow::released("ArrowArrayStream"));
+    return false;
+  }
   if (const int code = stream->get_schema(stream, in.stream_schema.get())) return stream_failed(stream, code);
   in.schema = &*in.stream_schema;
   for (;;) {
@@ -271,18 +276,20 @@ PyType_Spec array_spec = {
     array_slots,
 };
 
+// Any int from 1 up: normalize_arrays counts more than MAX_JOBS as that many.
 bool jobs_argument(PyObject* obj, std::size_t& out) {
   if (!PyLong_Check(obj)) {
     PyErr_Format(PyExc_TypeError, "normalize_arrow() argument 'jobs' must be int, not %.80s", Py_TYPE(obj)->tp_name);
     return false;
   }
-  const long long jobs = PyLong_AsLongLong(obj);
+  int overflow = 0;
+  const long long jobs = PyLong_AsLongLongAndOverflow(obj, &overflow);
   if (jobs == -1 && PyErr_Occurred()) return false;
-  if (jobs < 1) {
-    PyErr_Format(PyExc_ValueError, "normalize_arrow() argument 'jobs' must be at least 1, not %lld", jobs);
+  if (overflow < 0 || (overflow == 0 && jobs < 1)) {
+    PyErr_Format(PyExc_ValueError, "normalize_arrow() argument 'jobs' must be at least 1, not %S", obj);
     return false;
   }
-  out = static_cast<std::size_t>(jobs);
+  out = overflow > 0 ? arrow::MAX_JOBS : static_cast<std::size_t>(std::min<long long>(jobs, arrow::MAX_JOBS));
   return true;
 }
 
@@ -295,7 +302,11 @@ PyObject* normalize_arrow(const Normalizer& normalizer, PyObject* const* args, P
   if (bound[1] && !jobs_argument(bound[1], jobs)) return nullptr;
   Input input;
   Field field;
-  if (!read_input(bound[0], input) || !string_field(*input.schema, field)) return nullptr;
+  if (!read_input(bound[0], input)) return nullptr;
+  // A released struct may point into freed memory.  (StringArray::view
+  // checks each array.)
+  if (!input.schema->release) return raise_error(arrow::released("ArrowSchema"));
+  if (!string_field(*input.schema, field)) return nullptr;
   std::vector<StringArray> arrays;
   for (const ArrowArray* array : input.arrays) {
     auto viewed = StringArray::view(field.type, *array);

@@ -59,7 +59,12 @@ ArrowError malformed_row(std::int64_t row, const std::string& what) {
   return malformed("row " + std::to_string(row) + " " + what);
 }
 
+ArrowError released(const std::string& which) {
+  return {ArrowError::Kind::Released, "the " + which + " it exported has been released (its release callback is NULL)"};
+}
+
 Result<StringArray, ArrowError> StringArray::view(StringType type, const ArrowArray& array) {
+  if (array.release == nullptr) return released("ArrowArray");
   if (array.length < 0) return malformed("negative length (" + std::to_string(array.length) + ")");
   if (array.offset < 0 || array.offset > std::numeric_limits<std::int64_t>::max() - array.length) {
     return malformed("offset " + std::to_string(array.offset) + " out of range");

@@ -44,9 +44,10 @@ enum class StringType : std::uint8_t { String, LargeString, StringView };
 [[nodiscard]] const char* name_of(StringType type) noexcept;
 
 // What went wrong, with its display text.  Malformed: the input breaks the
-// layout of its type.  TooLarge: the output does not fit its type's offsets.
+// layout of its type.  Released: a struct handed over has been released.
+// TooLarge: the output does not fit its type's offsets.
 struct ArrowError {
-  enum class Kind : std::uint8_t { Malformed, TooLarge };
+  enum class Kind : std::uint8_t { Malformed, Released, TooLarge };
   Kind kind;
   std::string message;
 };
@@ -58,8 +59,9 @@ struct ArrowError {
 // An input array of strings, read in place.
 class StringArray {
  public:
-  // The array's layout checked: its length and offset, the number of buffers
-  // the type has, and the buffers that a non-empty array needs.
+  // The array's layout checked: that it is not released, its length and
+  // offset, the number of buffers the type has, and the buffers that a
+  // non-empty array needs.
   // REQUIRES: `array` stays alive and unchanged while the result is used.
   [[nodiscard]] static Result<StringArray, ArrowError> view(StringType type, const ArrowArray& array);
 
@@ -108,6 +110,12 @@ class StringArray {
 
 // ArrowError for a malformed row.
 [[nodiscard]] ArrowError malformed_row(std::int64_t row, const std::string& what);
+
+// ArrowError for a struct handed over with a null release callback: its
+// producer released it, or a consumer moved it out, so what it points to may
+// be freed already.  `which` names the struct ("ArrowSchema", "ArrowArray",
+// "ArrowArrayStream").
+[[nodiscard]] ArrowError released(const std::string& which);
 
 template <typename Visit>
 Result<void, ArrowError> StringArray::read(std::int64_t begin, std::int64_t end, std::int64_t first_row,

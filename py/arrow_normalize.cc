@@ -101,6 +101,7 @@ Result<Columns, ArrowError> assemble_columns(StringType type, std::size_t arrays
 
 Result<Columns, ArrowError> normalize_arrays(const Normalizer& normalizer, StringType type,
                                              const std::vector<StringArray>& arrays, std::size_t jobs) {
+  jobs = std::min(jobs, MAX_JOBS);  // cut_tasks multiplies it
   const std::vector<Task> tasks = cut_tasks(arrays, jobs);
   std::vector<std::int64_t> first_rows;  // of each array, in the whole column
   std::int64_t rows = 0;

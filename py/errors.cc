@@ -120,6 +120,8 @@ PyObject* raise_error(const arrow::ArrowError& error) {
   switch (error.kind) {
     case arrow::ArrowError::Kind::Malformed:
       return raise(PyExc_ValueError, "normalize_arrow() got a malformed Arrow array: " + error.message);
+    case arrow::ArrowError::Kind::Released:
+      return raise(PyExc_ValueError, "normalize_arrow() argument 'data': " + error.message);
     case arrow::ArrowError::Kind::TooLarge:
       break;
   }

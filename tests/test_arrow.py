@@ -118,10 +118,11 @@ def test_the_result_may_be_exported_again_and_outlives_its_object(for_search):
 
 
 @pytest.mark.parametrize("arrow_type", TYPES, ids=str)
-@pytest.mark.parametrize("jobs", [2, 3])
+@pytest.mark.parametrize("jobs", [2, 3, 2**62, 2**100])
 def test_jobs_split_the_column_and_keep_its_order(for_search, arrow_type, jobs):
     # Long enough for several pieces per thread; nulls everywhere, so the validity bitmap is
-    # joined at bit positions that are not multiples of 8.
+    # joined at bit positions that are not multiples of 8.  Huge jobs count as the most threads
+    # there may be, and are never multiplied.
     values = with_nulls((TRICKY + sample_lines()) * 4, seed=jobs, share=0.3)
     data = pa.array(values, arrow_type).slice(5)
     want = expected(for_search, values[5:])
@@ -186,6 +187,7 @@ def test_objects_without_arrow_data_are_a_type_error(for_search, data):
     [
         (0, ValueError, "'jobs' must be at least 1, not 0"),
         (-2, ValueError, "'jobs' must be at least 1, not -2"),
+        (-(2**100), ValueError, f"'jobs' must be at least 1, not {-(2**100)}"),
         (2.0, TypeError, "'jobs' must be int, not float"),
         ("2", TypeError, "'jobs' must be int, not str"),
     ],
@@ -375,6 +377,47 @@ def test_hand_made_arrays_that_are_well_formed_read_as_pyarrow_reads_them(for_se
     assert pa.array(for_search.normalize_arrow(HandMade("u", 0, [None, None, None]))).to_pylist() == []
     made = HandMade("vu", 2, [bytes([0b10]), view(0) + view(15, buffer=1, offset=2), b"", "..ＡＢＣＤＥ".encode(), sizes(0, 17)])
     assert pa.array(for_search.normalize_arrow(made)).to_pylist() == [None, "abcde"]
+
+
+class Reexported:
+    """Hands out the capsules of one export of `data` on every call, as a producer that keeps them."""
+
+    def __init__(self, data, method):
+        self.capsules = getattr(data, method)()
+        setattr(self, method, lambda requested_schema=None: self.capsules)
+
+
+def moved_out_array():
+    made = Reexported(pa.array(["ａ"]), "__arrow_c_array__")
+    pa.Array._import_from_c_capsule(*made.capsules)  # moves both structs out: pyarrow owns them now
+    return made
+
+
+def moved_out_stream():
+    made = Reexported(pa.chunked_array([["ａ"]]), "__arrow_c_stream__")
+    pa.ChunkedArray._import_from_c_capsule(made.capsules)
+    return made
+
+
+def hand_made_released(struct_name):
+    made = HandMade("u", 1, [None, offsets(0, 1), b"a"])
+    getattr(made, struct_name).release = None
+    return made
+
+
+@pytest.mark.parametrize(
+    "make, which",
+    [
+        (moved_out_array, "ArrowSchema"),
+        (moved_out_stream, "ArrowArrayStream"),
+        (lambda: hand_made_released("schema"), "ArrowSchema"),
+        (lambda: hand_made_released("array"), "ArrowArray"),
+    ],
+    ids=["array moved out", "stream moved out", "schema released", "array released"],
+)
+def test_a_released_struct_is_refused_before_it_is_read(for_search, make, which):
+    with pytest.raises(ValueError, match=rf"argument 'data': the {which} it exported has been released"):
+        for_search.normalize_arrow(make(), jobs=2)
 
 
 class BadExport:

@@ -134,7 +134,8 @@ void test_an_empty_slice_of_views_reads_nothing() {
   // A producer may hand over an empty array with no buffers, sliced: the
   // reader must not even move a pointer from null (UBSan, in scripts/fuzz.sh).
   const void* buffers[3] = {nullptr, nullptr, nullptr};
-  const ArrowArray array{0, 0, 3, 3, 0, buffers, nullptr, nullptr, nullptr, nullptr};
+  const auto release = [](ArrowArray* released) { released->release = nullptr; };
+  const ArrowArray array{0, 0, 3, 3, 0, buffers, nullptr, nullptr, release, nullptr};
   auto viewed = StringArray::view(StringType::StringView, array);
   if (!CHECK(viewed.ok())) return;
   int visits = 0;

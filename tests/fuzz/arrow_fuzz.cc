@@ -6,7 +6,8 @@
 // validity bitmap or none, its values (text, or raw bytes), then breaks what
 // it likes: offsets that decrease, are negative, or do not start at 0; views
 // with any length, buffer index and offset; missing buffers; lengths,
-// offsets and null counts out of range.
+// offsets and null counts out of range; an array already released.  The
+// threads asked for may be any number, up to the largest a size_t holds.
 //
 // Every buffer is an allocation of exactly the size the interface promises,
 // so the sanitizer sees any read past one.  The data buffer of string and
@@ -14,7 +15,8 @@
 // no other size.
 //
 // What must hold, judged by a reading of the layout of our own (`expect`):
-// a broken layout or a malformed row gives a Malformed error, naming a row
+// a released array gives a Released error; another broken layout or a
+// malformed row gives a Malformed error, naming a row
 // that is malformed; for an array whose offsets are in order, or of views,
 // the first such row.  A well-formed stream gives columns of the same type
 // and lengths, nulls where the input has them, and each value equal to
@@ -81,6 +83,7 @@ enum class Fault : std::uint8_t {
   NoIndex,
   NoBitmapWithNulls,
   NoSizes,
+  Released,
 };
 
 // An array the harness owns: each buffer its own allocation, and the C
@@ -91,7 +94,11 @@ struct Built {
   std::vector<const void*> buffers;
   ArrowArray array{};
   bool layout_broken = false;
+  bool released = false;
 };
+
+// What a live array's release callback does: the harness frees the buffers.
+void release_built(ArrowArray* array) { array->release = nullptr; }
 
 const void* add_buffer(Built& built, Bytes bytes) {
   built.owned.push_back(std::make_unique<Bytes>(std::move(bytes)));
@@ -228,12 +235,20 @@ Built build(FuzzedDataProvider& in, Claims& claims, StringType type) {
       break;
   }
   built.array = ArrowArray{length, null_count, offset, static_cast<std::int64_t>(built.buffers.size()), 0,
-                           built.buffers.data(), nullptr, nullptr, nullptr, nullptr};
+                           built.buffers.data(), nullptr, nullptr, &release_built, nullptr};
 
   const bool views = type == StringType::StringView;
   const auto fault = static_cast<Fault>(in.ConsumeIntegralInRange(0, 19));
   ArrowArray& a = built.array;
+  built.released = fault == Fault::Released;
   switch (fault) {
+    case Fault::Released:
+      // What a released array points to may be freed already, as it is here,
+      // so that the sanitizer sees any read of it.
+      a.release = nullptr;
+      built.owned.clear();
+      std::vector<const void*>().swap(built.buffers);
+      break;
     case Fault::NegativeLength:
       a.length = in.ConsumeIntegralInRange<std::int64_t>(std::numeric_limits<std::int64_t>::min(), -1);
       break;
@@ -258,7 +273,7 @@ Built build(FuzzedDataProvider& in, Claims& claims, StringType type) {
     default:
       break;
   }
-  built.layout_broken = fault >= Fault::NegativeLength && fault <= Fault::BufferCount;
+  built.layout_broken = built.released || (fault >= Fault::NegativeLength && fault <= Fault::BufferCount);
   if (a.length > 0 && !built.layout_broken) {
     switch (fault) {
       case Fault::NoBufferList:
@@ -474,7 +489,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const StringType type = std::array{StringType::String, StringType::LargeString,
                                      StringType::StringView}[in.ConsumeIntegralInRange(0, 2)];
   const Normalizer& normalizer = normalizer_for(in.PickValueInArray(zenkor::ALL_PRESETS));
-  const auto jobs = in.ConsumeIntegralInRange<std::size_t>(2, 4);
+  // A few threads, or more than there may be: a huge count must not wrap
+  // when it is multiplied, and counts as MAX_JOBS.
+  constexpr std::array<std::size_t, 6> JOBS = {2, 3, 4, zenkor::arrow::MAX_JOBS + 1, std::size_t{1} << 62,
+                                               std::numeric_limits<std::size_t>::max()};
+  const std::size_t jobs = in.PickValueInArray(JOBS);
   std::vector<Built> arrays;
   Claims claims;
   for (int n = in.ConsumeIntegralInRange(1, 3); n > 0; --n) arrays.push_back(build(in, claims, type));
@@ -486,7 +505,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto result = StringArray::view(type, built.array);
     if (!result.ok()) {
       const ArrowError& error = result.error();
-      FUZZ_CHECK(built.layout_broken && error.kind == ArrowError::Kind::Malformed && !error.message.empty());
+      const auto kind = built.released ? ArrowError::Kind::Released : ArrowError::Kind::Malformed;
+      FUZZ_CHECK(built.layout_broken && error.kind == kind && !error.message.empty());
       FUZZ_CHECK(!row_named(error.message));
       FUZZ_CHECK(snapshot(arrays) == before);
       return 0;
