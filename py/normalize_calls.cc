@@ -1,10 +1,10 @@
-// The text-normalizing calls, around the engine's hot path: the thread
-// buffers, normalize_found (no interpreter lock needed) and normalize_str.
+// The text-normalizing calls, around the engine's hot path: normalize_str,
+// and the batches' chunks made into str objects.  What they do without the
+// interpreter lock is in py/text_work.
 
 #include "py/normalize_calls.h"
 
 #include <array>
-#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,47 +21,11 @@
 #include "py/presets.h"
 #include "py/references.h"
 #include "py/strings.h"
+#include "py/text_work.h"
 
 namespace zenkor::py {
 
 namespace {
-
-// Buffers a thread reuses from call to call.  A buffer grown by a long text
-// is given back afterwards, so a thread keeps little between calls.
-struct ThreadBuffers {
-  std::string input;
-  zenkor::Workspace space;
-  std::string output;  // the result as a str stores it
-
-  void shrink() {
-    constexpr std::size_t KEPT = std::size_t{1} << 20;
-    for (std::string* s : {&input, &space.work, &space.scratch, &output}) {
-      if (s->capacity() > KEPT) std::string().swap(*s);
-    }
-  }
-};
-
-ThreadBuffers& thread_buffers() {
-  thread_local ThreadBuffers buffers;
-  return buffers;
-}
-
-// What normalizing a text came to: the scan found nothing to do (clean),
-// the steps left it as it was, changed it, or it holds a lone surrogate.
-enum class Outcome { clean, unchanged, changed, unencodable };
-
-// Normalizes the text of a str as it stores it, in which a scan found
-// `found`; needs no interpreter lock.  A changed result is left in
-// `buffers.output` as a str will hold it, described by `wide`.
-Outcome normalize_found(const Normalizer& normalizer, const zenkor::CodeUnits& units, zenkor::Plan::Found found,
-                        ThreadBuffers& buffers, zenkor::WideText& wide) {
-  if (!found.any()) return Outcome::clean;
-  if (!zenkor::to_utf8(units, buffers.input)) return Outcome::unencodable;
-  const std::string_view result = normalizer.normalize(buffers.input, found.steps, buffers.space);
-  if (result == buffers.input) return Outcome::unchanged;
-  wide = zenkor::from_utf8(result, buffers.output);
-  return Outcome::changed;
-}
 
 // `text` normalized by `normalizer`; null with an exception set.  `self` is
 // the object the normalizer belongs to, borrowed around any work done
@@ -97,14 +61,6 @@ PyObject* normalize_str(const Normalizer& normalizer, PyNormalizer* self, PyObje
   return out;
 }
 
-// Every changed text of a chunk of a batch goes into one string as a str
-// stores it, at `offset`; an unchanged one comes back as it is.
-constexpr std::size_t UNCHANGED = std::numeric_limits<std::size_t>::max();
-struct Changed {
-  std::size_t offset = UNCHANGED;
-  zenkor::WideText text{};
-};
-
 // The text of each str in the tuple `items` as it stores it, into `texts`,
 // and their total length; false with an exception set when one is no str.
 bool batch_texts(PyObject* items, std::vector<zenkor::CodeUnits>& texts, std::size_t& total) {
@@ -121,30 +77,6 @@ bool batch_texts(PyObject* items, std::vector<zenkor::CodeUnits>& texts, std::si
     total += texts[i].length;
   }
   return true;
-}
-
-// Normalizes texts[first, last), a chunk of a batch, into `changed` (by
-// index from `first`) and `joined`; needs no interpreter lock.  The index
-// of a text with a lone surrogate, or UNCHANGED.
-std::size_t normalize_chunk(const Normalizer& normalizer, const std::vector<zenkor::CodeUnits>& texts,
-                            std::size_t first, std::size_t last, std::vector<Changed>& changed, std::string& joined) {
-  ThreadBuffers& buffers = thread_buffers();
-  changed.assign(last - first, Changed{});
-  joined.clear();
-  std::size_t unencodable = UNCHANGED;
-  for (std::size_t i = first; i < last; ++i) {
-    zenkor::WideText wide{};
-    const Outcome outcome = normalize_found(normalizer, texts[i], normalizer.scan(texts[i]), buffers, wide);
-    if (outcome == Outcome::unencodable) {
-      unencodable = i;
-      break;
-    }
-    if (outcome != Outcome::changed) continue;
-    changed[i - first] = {joined.size(), wide};
-    joined.append(buffers.output);
-  }
-  buffers.shrink();
-  return unencodable;
 }
 
 // Puts into `list` the results of texts[first, last): a str of each changed
@@ -165,17 +97,6 @@ bool set_chunk_results(PyObject* list, PyObject* items, const std::vector<zenkor
     PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), s);
   }
   return true;
-}
-
-// The normalizer of each preset, built once: the module function would
-// otherwise compile a plan for every call.
-const Normalizer& preset_normalizer(Preset preset) {
-  static const std::array<Normalizer, zenkor::ALL_PRESETS.size()> normalizers = [] {
-    return std::array{Normalizer(Config::from_preset(Preset::None)), Normalizer(Config::from_preset(Preset::NeologdnCompat)),
-                      Normalizer(Config::from_preset(Preset::ForSearch)), Normalizer(Config::from_preset(Preset::ForDisplay)),
-                      Normalizer(Config::from_preset(Preset::ForCompare))};
-  }();
-  return normalizers[static_cast<std::size_t>(preset)];
 }
 
 }  // namespace
