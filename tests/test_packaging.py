@@ -3,6 +3,7 @@
 import importlib.metadata
 import io
 import os
+import re
 import subprocess
 import sys
 import tarfile
@@ -22,7 +23,8 @@ else:
     import tomli as tomllib
 
 ROOT = Path(__file__).resolve().parents[1]
-PROJECT = tomllib.loads((ROOT / "pyproject.toml").read_text(encoding="utf-8"))["project"]
+PYPROJECT = tomllib.loads((ROOT / "pyproject.toml").read_text(encoding="utf-8"))
+PROJECT = PYPROJECT["project"]
 SAMPLE = ROOT / "examples" / "sample.txt"
 
 # What every Linux system provides, and manylinux wheels may rely on: the C
@@ -35,6 +37,7 @@ CLASSIFIERS = [
     "Programming Language :: Python :: 3.11",
     "Programming Language :: Python :: 3.12",
     "Programming Language :: Python :: 3.13",
+    "Programming Language :: Python :: 3.14",
     "Typing :: Typed",
     "Natural Language :: Japanese",
     "Operating System :: POSIX",
@@ -44,6 +47,20 @@ CLASSIFIERS = [
 
 def test_the_version_is_written_once():
     assert zenkor.__version__ == PROJECT["version"] == importlib.metadata.version("zenkor")
+
+
+def test_the_python_versions_agree_in_classifiers_wheels_and_readme():
+    classified = [int(m) for c in PROJECT["classifiers"] for m in re.findall(r"^Programming Language :: Python :: 3\.(\d+)$", c)]
+    build = PYPROJECT["tool"]["cibuildwheel"]["build"].split()
+    wheels = [int(m) for b in build for m in re.findall(r"^cp3(\d+)-\*$", b)]
+    first, last = classified[0], classified[-1]
+    assert classified == wheels == list(range(first, last + 1))
+    assert PROJECT["requires-python"] == f">=3.{first}"
+    readme = (ROOT / "README.md").read_text(encoding="utf-8")
+    assert re.findall(r"wheels[^.]*? (?:are built )?for (?:Python )?3\.(\d+) to 3\.(\d+)", readme) == [(str(first), str(last))] * 2
+    # The free-threaded wheel only while the module says it needs no GIL.
+    declared = "{Py_mod_gil, Py_MOD_GIL_NOT_USED}" in (ROOT / "py" / "lib.cc").read_text(encoding="utf-8")
+    assert (f"cp3{last}t-*" in build) == declared
 
 
 @pytest.fixture(scope="session")
