@@ -8,7 +8,8 @@
 # files, not ignored ones) is copied to /src/zenkor inside, and there a
 # virtualenv gets `pip install ".[test]"` and runs pytest.  The real text
 # beside the checkout (shared/data), when there is one, is mounted read-only
-# where the tests look for it.
+# where the tests look for it; every mount lives in a mount namespace of the
+# run's own.
 #
 #   sh scripts/test-python314.sh [pytest arguments]
 #
@@ -54,29 +55,6 @@ if [ ! -f "$target/.zenkor-ready" ]; then
   touch "$target/.zenkor-ready"
 fi
 
-# Mounted for the run only, and unmounted however it ends.
-mounted=""
-cleanup() {
-  for point in $mounted; do umount -l "$point" 2>/dev/null || true; done
-}
-trap cleanup EXIT INT TERM
-# mount_into SOURCE POINT [ro]: a bind mount of SOURCE and what is mounted
-# below it, whose unmounting never reaches this machine's own mounts.
-mount_into() {
-  mkdir -p "$2"
-  mount --rbind "$1" "$2"
-  mount --make-rslave "$2"
-  [ -z "${3:-}" ] || mount -o remount,bind,ro "$2"
-  mounted="$2 $mounted"
-}
-# What a run cut short left mounted, before anything is deleted below it.
-for point in "$target/src/zenkor/build" "$target/src/shared/data" "$target/proc" "$target/dev" "$target/sys"; do
-  umount -l "$point" 2>/dev/null || true
-done
-mount_into /proc "$target/proc"
-mount_into /dev "$target/dev"
-mount_into /sys "$target/sys" ro
-
 # The network as this machine sees it: its resolver, CA certificates and
 # pip configuration (files, and PIP_* variables, which env passes on).
 cp -L /etc/resolv.conf "$target/etc/resolv.conf"
@@ -102,11 +80,29 @@ rm -rf "$target/src/zenkor"
 mkdir -p "$target/src/zenkor" "$target/src/build-cp314"
 (cd "$root" && git ls-files -z --cached --others --exclude-standard |
   tar -c -f - --null --no-recursion --ignore-failed-read --files-from=-) | tar -xf - -C "$target/src/zenkor"
-mount_into "$target/src/build-cp314" "$target/src/zenkor/build"
 data=$(python3 -c "import sys; sys.path.insert(0, sys.argv[1]); import shared_data; print(shared_data.DATA)" "$root/tests")
-if [ -d "$data" ]; then mount_into "$data" "$target/src/shared/data" ro; fi
 
-# shellcheck disable=SC2016  # expanded inside the chroot
+# The mounts go into a mount namespace of the run's own: no other process
+# sees them (a walk of the checkout, as building an sdist makes, would
+# otherwise descend into /proc), and they go when the run ends, however it
+# ends.  Events of this machine's mounts still reach the namespace.
+# shellcheck disable=SC2016  # the quoted scripts expand their own variables
+unshare --mount --propagation slave /bin/sh -eu -c '
+  target=$1 data=$2
+  # mount_into SOURCE POINT [ro]: a bind mount of SOURCE and what is below it.
+  mount_into() {
+    mkdir -p "$2"
+    mount --rbind "$1" "$2"
+    [ -z "${3:-}" ] || mount -o remount,bind,ro "$2"
+  }
+  mount_into /proc "$target/proc"
+  mount_into /dev "$target/dev"
+  mount_into /sys "$target/sys" ro
+  mount_into "$target/src/build-cp314" "$target/src/zenkor/build"
+  if [ -d "$data" ]; then mount_into "$data" "$target/src/shared/data" ro; fi
+  shift 2
+  exec "$@"
+' mount-into "$target" "$data" \
 env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 \
   $(env | grep '^PIP_' | tr '\n' ' ') \
   chroot "$target" /bin/sh -eu -c '
