@@ -102,11 +102,14 @@ PyObject* module_restore_normalizer(PyObject*, PyObject* const* args, Py_ssize_t
                  Py_TYPE(args[1])->tp_name);
     return nullptr;
   }
+  // A snapshot of the items: without the GIL another thread may change the
+  // dict while it is read, and walking it in place would then be unsafe.
+  Ref items(PyDict_Items(args[1]));
+  if (!items) return nullptr;
   std::vector<std::pair<std::string, ConfigValue>> entries;
-  Py_ssize_t pos = 0;
-  PyObject* key_obj;
-  PyObject* value_obj;
-  while (PyDict_Next(args[1], &pos, &key_obj, &value_obj)) {
+  for (Py_ssize_t i = 0; i < PyList_GET_SIZE(items.get()); ++i) {
+    PyObject* key_obj = PyTuple_GET_ITEM(PyList_GET_ITEM(items.get(), i), 0);
+    PyObject* value_obj = PyTuple_GET_ITEM(PyList_GET_ITEM(items.get(), i), 1);
     std::string_view key;
     if (!PyUnicode_Check(key_obj)) {
       PyErr_SetString(PyExc_TypeError, "keywords must be strings");
