@@ -3,7 +3,8 @@
 Every example line of the form `expression  # result` (or an expression line
 followed by a `# result` line) is evaluated in the order written, and its
 value compared with the result, read as a Python literal.  Blocks that need
-files the README only describes (dictionary files) are skipped.  The
+files the README only describes (dictionary files) are skipped; those that
+start Spark run in test_spark.py.  The
 option table and the option counts are compared with the library, and the
 README with what scripts/readme_options.py writes.
 """
@@ -36,13 +37,21 @@ def literal(comment):
     return None
 
 
+def code_blocks():
+    return re.findall(r"```python\n(.*?)```", README.read_text(encoding="utf-8"), flags=re.S)
+
+
+def needs_spark(block):
+    return "SparkSession" in block
+
+
 def examples():
-    blocks = re.findall(r"```python\n(.*?)```", README.read_text(encoding="utf-8"), flags=re.S)
-    return [block for block in blocks if "load_" not in block]
+    # The Spark blocks run in test_spark.py, on the session the tests there share.
+    return [block for block in code_blocks() if "load_" not in block and not needs_spark(block)]
 
 
-@pytest.mark.parametrize("block", examples(), ids=lambda block: block.splitlines()[-1][:30])
-def test_readme_examples_return_what_they_say(block):
+def run_example(block):
+    """Runs `block` line by line, comparing each value with its `# result`."""
     namespace = {}
     lines = block.splitlines()
     checked = 0
@@ -60,6 +69,11 @@ def test_readme_examples_return_what_they_say(block):
         else:
             exec(code.strip(), namespace)
     assert checked > 0
+
+
+@pytest.mark.parametrize("block", examples(), ids=lambda block: block.splitlines()[-1][:30])
+def test_readme_examples_return_what_they_say(block):
+    run_example(block)
 
 
 def readme_option_table():
