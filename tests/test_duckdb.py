@@ -1,5 +1,10 @@
 """zenkor.duckdb: the SQL function on a real DuckDB table with nulls and on a Parquet file."""
 
+import re
+import subprocess
+import sys
+from pathlib import Path
+
 import duckdb
 import pyarrow as pa
 import pyarrow.parquet as pq
@@ -9,6 +14,8 @@ import zenkor
 import zenkor.duckdb
 from shared_data import SAMPLE, SYNONYMS, corpus_lines
 from zenkor import Normalizer
+
+ROOT = Path(__file__).resolve().parents[1]
 
 # Empty and blank values, text outside the BMP, values that grow and shrink, a protected URL.
 VALUES = ["", "　　", "ｱ", "ＡＢＣ１２３", "𠮷野家で🍣を食べた😊😊", "㍿㍿㍿", "ﾊﾟﾊﾟ！！！！", "https://Example.com/Ａ",
@@ -78,3 +85,13 @@ def test_a_name_already_taken_keeps_the_first_function(con):
     with pytest.raises(duckdb.Error):
         zenkor.duckdb.register(con, name="norm", normalizer=Normalizer("none"))
     assert con.sql("SELECT norm('ＡＢＣ')").fetchall() == [("abc",)]
+
+
+def test_the_benchmark_runs_from_a_fresh_clone():
+    # A smoke run on the bundled sample: that it runs and agrees, never how fast.
+    done = subprocess.run([sys.executable, str(ROOT / "bench" / "bench_duckdb.py"), "--quick", "--rounds", "1",
+                           "--corpus", str(SAMPLE)], capture_output=True, text=True, timeout=120)
+    assert done.returncode == 0, done.stderr[-4000:]
+    assert re.search(r"^duckdb SELECT zenkor_normalize\(text\) FROM corpus +\d+ MB/s$", done.stdout, flags=re.M)
+    assert re.search(r"^for_search normalize_batch\(list\) +\d+ MB/s$", done.stdout, flags=re.M)
+    assert re.search(r"^normalize_batch / SELECT time: \d+\.\d\d$", done.stdout, flags=re.M)
