@@ -67,13 +67,16 @@ def main() -> None:
     for path in args.dict:
         normalizer.load_custom_dict_file(path)
 
-    spark = SparkSession.builder.appName("zenkor normalize").getOrCreate()
+    # A session already running in this process (a notebook's, say) is used and left running.
+    running = SparkSession.getActiveSession()
+    spark = running or SparkSession.builder.appName("zenkor normalize").getOrCreate()
     try:
         paths = sorted(p for p in args.in_dir.iterdir() if p.is_file())
         for written in normalize_files(spark, paths, args.out_dir, normalizer):
             print(written)
     finally:
-        spark.stop()
+        if running is None:
+            spark.stop()
 
 
 if __name__ == "__main__":

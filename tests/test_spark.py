@@ -5,9 +5,7 @@ One session serves every test: starting the Java side takes seconds. Batches are
 """
 
 import importlib.util
-import os
 import pickle
-import subprocess
 import sys
 from pathlib import Path
 
@@ -199,20 +197,18 @@ def test_recipe_output_equals_the_command_line(spark, inputs, dictionary, tmp_pa
     assert "幽遊白書" in out and "スマートフォン" in out
 
 
-def test_recipe_from_the_command_line(inputs, dictionary, tmp_path, run_cli):
-    # A Spark of its own, as a user starts it; small, without the web UI, and on two of the
-    # files only, since each file is a job of its own.
+def test_recipe_from_the_command_line(spark, inputs, dictionary, tmp_path, run_cli, monkeypatch, capsys):
+    # In this process, so that it finds the running session (and leaves it running) instead of
+    # starting a Java side of its own; on two of the files only, since each file is a job.
     folder = tmp_path / "in"
     folder.mkdir()
     chosen = [path for path in inputs if path.name in ("b-crlf-unterminated.txt", "ja_emoticon_tweets.txt")]
     for path in chosen:
         (folder / path.name).write_bytes(path.read_bytes())
-    settings = " ".join(f"--conf {key}={value}" for key, value in SETTINGS.items())
-    env = {**os.environ, "PYSPARK_SUBMIT_ARGS": f"--master local[2] {settings} pyspark-shell"}
-    command = [sys.executable, RECIPE, folder, tmp_path / "out", "--preset", "for_search",
-               "--sudachi", SYNONYMS, "--dict", dictionary]
-    done = subprocess.run(command, capture_output=True, text=True, timeout=300, env=env)
-    assert done.returncode == 0, done.stderr[-4000:]
-    assert done.stdout.split() == [str(tmp_path / "out" / path.name) for path in chosen]
+    arguments = [folder, tmp_path / "out", "--preset", "for_search", "--sudachi", SYNONYMS, "--dict", dictionary]
+    monkeypatch.setattr(sys, "argv", [str(RECIPE), *map(str, arguments)])
+    load_recipe().main()
+    assert capsys.readouterr().out.split() == [str(tmp_path / "out" / path.name) for path in chosen]
     for path in chosen:
         assert written_text(tmp_path / "out" / path.name) == command_line_output(run_cli, path, dictionary), path.name
+    assert spark.range(3).count() == 3  # still running

@@ -32,7 +32,8 @@ def normalize_columns(df: DataFrame, columns: str | Sequence[str], normalizer: N
     Every other column, the column order and the schema stay as they are; null values stay
     null. The result is lazy, like any DataFrame transformation: nothing runs before an
     action. Raises ValueError for a column `df` does not have, TypeError for one that is not
-    of type string.
+    of type string. The session must be a classic one, with a SparkContext to broadcast
+    through (a Spark Connect client has none).
     """
     names = [columns] if isinstance(columns, str) else columns
     # Each column once, however often it is named: normalizing twice is not always a no-op.
