@@ -1,12 +1,12 @@
-"""The README says what the library does; keep it true.
+"""The README and the pages of docs/ say what the library does; keep them true.
 
 Every example line of the form `expression  # result` (or an expression line
 followed by a `# result` line) is evaluated in the order written, and its
 value compared with the result, read as a Python literal.  Blocks that need
-files the README only describes (dictionary files) are skipped; those that
-start Spark run in test_spark.py.  The
-option table and the option counts are compared with the library, and the
-README with what scripts/readme_options.py writes.
+files the docs only describe (dictionary files) are skipped; those that start
+Spark run in test_spark.py.  The option table and the option counts are
+compared with the library, and the README with what
+scripts/readme_options.py writes.
 """
 
 import ast
@@ -20,6 +20,7 @@ from zenkor import Normalizer
 
 ROOT = Path(__file__).resolve().parents[1]
 README = ROOT / "README.md"
+DOCS = [README, *sorted((ROOT / "docs").glob("*.md"))]
 CONFIG_H = ROOT / "core" / "config.h"
 
 found = importlib.util.spec_from_file_location("readme_options", ROOT / "scripts" / "readme_options.py")
@@ -38,7 +39,9 @@ def literal(comment):
 
 
 def code_blocks():
-    return re.findall(r"```python\n(.*?)```", README.read_text(encoding="utf-8"), flags=re.S)
+    """The Python blocks of the README and of every page of docs/."""
+    return [block for path in DOCS
+            for block in re.findall(r"```python\n(.*?)```", path.read_text(encoding="utf-8"), flags=re.S)]
 
 
 def needs_spark(block):
