@@ -13,7 +13,7 @@ zenkor; `pip install "zenkor[spark]"` brings it (Spark itself also needs a Java 
 
 from __future__ import annotations
 
-from collections.abc import Iterator, Sequence
+from collections.abc import Callable, Iterator, Sequence
 from typing import TYPE_CHECKING
 
 if TYPE_CHECKING:
@@ -55,9 +55,12 @@ def _string_column(df: DataFrame, name: str) -> int:
     return position
 
 
-def _normalize_batches(shared: Broadcast, positions: list[int]):
+def _normalize_batches(
+    shared: Broadcast, positions: list[int]
+) -> Callable[[Iterator[pa.RecordBatch]], Iterator[pa.RecordBatch]]:
     """The function mapInArrow runs in each task. It holds the broadcast's handle only: the
-    normalizer is read once per executor process, where `shared.value` keeps it."""
+    normalizer travels to each executor once, and each of its Python workers reads it once
+    from there and keeps it (`shared.value`)."""
 
     def normalize(batches: Iterator[pa.RecordBatch]) -> Iterator[pa.RecordBatch]:
         import pyarrow as pa
