@@ -132,6 +132,7 @@ def test_the_tasks_carry_a_handle_to_the_normalizer_not_its_dictionary(frame, mo
         (["text", "missing"], ValueError, "no column named 'missing'; the DataFrame has ['text', 'n']"),
         (["n"], TypeError, "column 'n' must be of type string, not int"),
     ],
+    ids=["missing", "not a string"],
 )
 def test_columns_that_cannot_be_normalized(spark, columns, error, message):
     frame = spark.createDataFrame([("ｱ", 1)], "text string, n int")
