@@ -15,7 +15,8 @@ LF belongs to the line break, a lone CR does not end a line, and a last line
 without an LF is a line too.  For each input file NAME, Spark writes a folder
 OUT_DIR/NAME of part files (part-00000-..., part-00001-..., one per partition
 that held lines) whose contents, concatenated in name order, are what the
-command line writes for that file.  On a cluster, IN_DIR and OUT_DIR must be
+command line writes for that file with --newline lf: every line ends with an
+LF, the last one too.  On a cluster, IN_DIR and OUT_DIR must be
 folders every executor sees at the same path (a shared file system).
 """
 

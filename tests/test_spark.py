@@ -179,7 +179,9 @@ def written_text(folder):
 
 
 def command_line_output(run_cli, path, dictionary):
-    return run_cli("--preset", "for_search", "--sudachi", SYNONYMS, "--dict", dictionary, path, check=True).stdout
+    # Spark writes every row with an LF after it, as the command line does with --newline lf.
+    options = ["--preset", "for_search", "--newline", "lf", "--sudachi", SYNONYMS, "--dict", dictionary]
+    return run_cli(*options, path, check=True).stdout
 
 
 def test_recipe_output_equals_the_command_line(spark, inputs, dictionary, tmp_path, run_cli):
