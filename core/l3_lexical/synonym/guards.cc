@@ -77,12 +77,6 @@ void SynonymDict::guard_canonical_forms(const std::function<std::string(std::str
   // inside a run of `text` is not taken there.
   bool all_whole_words = true;
   for (const Entry& entry : entries_) all_whole_words = all_whole_words && entry.whole_word != 0;
-  const auto cuts_a_run = [](std::string_view text, std::size_t at) {
-    if (at == 0 || at == text.size()) return false;
-    std::size_t before = at;
-    std::size_t after = at;
-    return same_run(text::utf8::prev(text, before), text::utf8::next(text, after));
-  };
   const auto a_variant_starts_at = [&](std::string_view text, std::size_t offset) {
     const bool starts_in_a_run = cuts_a_run(text, offset);
     if (starts_in_a_run && all_whole_words) return false;

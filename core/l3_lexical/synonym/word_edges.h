@@ -33,21 +33,21 @@ namespace zenkor::l3_lexical::synonym {
   return (is_katakana_run_char(a) && is_katakana_run_char(b)) || (is_latin_letter(a) && is_latin_letter(b));
 }
 
+// True when byte `at` of `text` lies inside a run of either kind: the
+// characters on both sides of it belong to one.
+// REQUIRES: at <= text.size(), at a character boundary of valid UTF-8.
+[[nodiscard]] inline bool cuts_a_run(std::string_view text, std::size_t at) noexcept {
+  if (at == 0 || at == text.size()) return false;
+  std::size_t before = at;
+  std::size_t after = at;
+  return same_run(text::utf8::prev(text, before), text::utf8::next(text, after));
+}
+
 // True when bytes [start, end) of `text` neither start nor end inside a run
 // of katakana or of Latin letters.
 // REQUIRES: start < end <= text.size(), both at character boundaries of valid UTF-8.
 [[nodiscard]] inline bool keeps_words_whole(std::string_view text, std::size_t start, std::size_t end) noexcept {
-  if (start > 0) {
-    std::size_t before = start;
-    std::size_t first = start;
-    if (same_run(text::utf8::prev(text, before), text::utf8::next(text, first))) return false;
-  }
-  if (end < text.size()) {
-    std::size_t last = end;
-    std::size_t after = end;
-    if (same_run(text::utf8::prev(text, last), text::utf8::next(text, after))) return false;
-  }
-  return true;
+  return !cuts_a_run(text, start) && !cuts_a_run(text, end);
 }
 
 }  // namespace zenkor::l3_lexical::synonym
