@@ -89,6 +89,31 @@ std::vector<Match> naive(const std::vector<std::string>& words, const std::strin
   return out;
 }
 
+// The naive scan, where `accepts(match)` decides whether a match is taken:
+// when it is not, the next shorter word that starts there is offered.
+template <typename Accepts>
+std::vector<Match> naive_accepted(const std::vector<std::string>& words, const std::string& text, Accepts&& accepts) {
+  std::map<std::string, std::uint32_t> value;
+  for (std::size_t i = 0; i < words.size(); ++i) value[words[i]] = static_cast<std::uint32_t>(i);
+  std::vector<Match> out;
+  for (std::size_t pos = 0; pos < text.size();) {
+    std::size_t taken = 0;
+    for (std::size_t len = text.size() - pos; len > 0 && taken == 0; --len) {
+      const auto it = value.find(text.substr(pos, len));
+      if (it != value.end() && accepts(Match{pos, pos + len, it->second})) {
+        out.push_back({pos, pos + len, it->second});
+        taken = len;
+      }
+    }
+    if (taken > 0) {
+      pos += taken;
+    } else {
+      (void)zenkor::text::utf8::next(text, pos);
+    }
+  }
+  return out;
+}
+
 std::string show(const std::vector<Match>& ms) {
   std::string s;
   for (const Match& m : ms) {
@@ -380,24 +405,8 @@ void refused_matches() {
     std::vector<std::string> words(std::uniform_int_distribution<int>(1, 25)(rng));
     for (auto& w : words) w = pick(6);
     const std::string text = pick(60);
-    std::map<std::string, std::uint32_t> value;
-    for (std::size_t i = 0; i < words.size(); ++i) value[words[i]] = static_cast<std::uint32_t>(i);
-    std::vector<Match> want;
-    for (std::size_t pos = 0; pos < text.size();) {
-      std::size_t taken = 0;
-      for (std::size_t len = text.size() - pos; len > 0 && taken == 0; --len) {
-        const auto it = value.find(text.substr(pos, len));
-        if (it != value.end() && !refused(pos, pos + len)) {
-          want.push_back({pos, pos + len, it->second});
-          taken = len;
-        }
-      }
-      if (taken > 0) {
-        pos += taken;
-      } else {
-        (void)zenkor::text::utf8::next(text, pos);
-      }
-    }
+    const std::vector<Match> want =
+        naive_accepted(words, text, [&](const Match& m) { return !refused(m.start, m.end); });
     const auto automaton = Automaton::build(to_patterns(words));
     if (!CHECK(automaton.ok())) return;
     std::vector<Match> found;
@@ -421,6 +430,53 @@ void refused_matches() {
   }
 }
 
+// Whole-word words, as the dictionary gives them to the sieve: a match that
+// starts or ends inside a run of katakana or of Latin letters is refused.
+// When every word is whole-word the sieve does not look up such positions at
+// all; with a few that may match anywhere, it must.
+void whole_word_rules() {
+  using zenkor::l3_lexical::synonym::keeps_words_whole;
+  std::mt19937 rng(20261209);
+  const std::vector<std::string> alphabet = {"a", "Z", "é", "ア", "ー", "カ", "の", "日", "・", "𠮷"};
+  for (int round = 0; round < 4000; ++round) {
+    const auto pick = [&](int max_len) {
+      std::string s;
+      const int len = std::uniform_int_distribution<int>(1, max_len)(rng);
+      for (int i = 0; i < len; ++i) s += alphabet[rng() % alphabet.size()];
+      return s;
+    };
+    std::vector<std::string> words(std::uniform_int_distribution<int>(1, 30)(rng));
+    for (auto& w : words) w = pick(5);
+    const bool some_anywhere = round % 2 == 1;
+    std::vector<bool> whole(words.size(), true);
+    if (some_anywhere) {
+      for (std::size_t i = 0; i < words.size(); ++i) whole[i] = rng() % 4 != 0;
+    }
+    const std::string text = pick(80);
+    // Of equal words the last wins, its mark with it.
+    std::map<std::string, bool> whole_of;
+    for (std::size_t i = 0; i < words.size(); ++i) whole_of[words[i]] = whole[i];
+    const std::vector<Match> want = naive_accepted(words, text, [&](const Match& m) {
+      return !whole_of[text.substr(m.start, m.end - m.start)] || keeps_words_whole(text, m.start, m.end);
+    });
+    std::vector<std::string> indices;
+    for (std::size_t i = 0; i < words.size(); ++i) indices.push_back(std::to_string(i));
+    std::vector<zenkor::l3_lexical::synonym::sieve::Rule> rules;
+    for (std::size_t i = 0; i < words.size(); ++i) rules.push_back({words[i], indices[i], whole[i]});
+    std::vector<Match> sifted;
+    (void)Sieve::build(rules)->for_each_match(text, Sieve::UNLIMITED, [&](const auto& f) {
+      if (f.whole_word && !keeps_words_whole(text, f.start, f.end)) return false;
+      sifted.push_back({f.start, f.end, static_cast<std::uint32_t>(std::stoul(std::string(f.canonical)))});
+      return true;
+    });
+    if (!CHECK(sifted == want)) {
+      std::fprintf(stderr, "text %s\n  sieve %s\n  want  %s\n", text.c_str(), show(sifted).c_str(),
+                   show(want).c_str());
+      return;
+    }
+  }
+}
+
 int main() {
   fixed_cases();
   random_cases(3000, 0);
@@ -439,5 +495,6 @@ int main() {
   wide_alphabet();
   sparse_in_wide_alphabet();
   refused_matches();
+  whole_word_rules();
   return zenkor::test::finish();
 }

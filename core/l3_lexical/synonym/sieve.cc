@@ -40,12 +40,12 @@ void Sieve::Filter::size_for(std::size_t keys) {
   const auto wanted = static_cast<unsigned>(std::bit_width(keys * FILTER_BITS_PER_KEY));
   const unsigned bits = std::clamp(wanted, MIN_FILTER_BITS, MAX_FILTER_BITS);
   words_.assign((std::size_t{1} << bits) / 64, 0);
-  shift_ = 64 - bits;
+  shift_ = 64 - (bits - 6);
 }
 
 void Sieve::Filter::add(std::uint64_t key) noexcept {
-  const std::uint64_t bit = spread(key) >> shift_;
-  words_[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+  const std::uint64_t hash = spread(key);
+  words_[hash >> shift_] |= bits_of(hash);
 }
 
 void Sieve::Table::fill(const std::vector<Slot>& slots) {
@@ -76,6 +76,7 @@ std::optional<Sieve> Sieve::build(const std::vector<Rule>& rules) {
   sieve.records_.reserve(rules.size());
 
   std::vector<Slot> ones, twos, threes;
+  std::vector<std::uint64_t> pairs;  // with repeats
   for (std::size_t k = 0; k < order.size(); ++k) {
     const Rule& rule = rules[order[k]];
     const bool later_same = k + 1 < order.size() && rules[order[k + 1]].variant == rule.variant;
@@ -92,6 +93,7 @@ std::optional<Sieve> Sieve::build(const std::vector<Rule>& rules) {
     for (char32_t& c : first) {
       if (pos < rule.variant.size()) c = text::utf8::next(rule.variant, pos);
     }
+    if (first[1] != NO_CHAR) pairs.push_back(key_of(first[0], first[1]));
     if (first[1] == NO_CHAR) {
       ones.push_back({first[0], index, index + 1});
     } else if (first[2] == NO_CHAR) {
@@ -123,23 +125,29 @@ std::optional<Sieve> Sieve::build(const std::vector<Rule>& rules) {
   fill(sieve.one_, sieve.ones_, ones);
   fill(sieve.two_, sieve.twos_, twos);
   fill(sieve.three_, sieve.threes_, threes);
+  std::sort(pairs.begin(), pairs.end());
+  pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+  sieve.pairs_.size_for(pairs.size());
+  for (const std::uint64_t key : pairs) sieve.pairs_.add(key);
+  sieve.has_ones_ = !ones.empty();
   return sieve;
 }
 
-const Sieve::Record* Sieve::longest_at(std::string_view rest, const char32_t* chars, std::size_t& work) const noexcept {
+const Sieve::Record* Sieve::longest_at(std::string_view rest, const char32_t* chars, unsigned lengths,
+                                      std::size_t& work) const noexcept {
   ++work;
   const char32_t a = chars[0], b = chars[1], c = chars[2];
-  if (three_.may_hold(key_of(a, b, c))) {
+  if ((lengths & THREE) != 0) {
     if (const Slot* slot = threes_.find(key_of(a, b, c))) {
       const std::size_t shared =
           text::utf8::encoded_length(a) + text::utf8::encoded_length(b) + text::utf8::encoded_length(c);
       if (const Record* found = longest_in(slot->lo, slot->hi, rest, shared, work)) return found;
     }
   }
-  if (two_.may_hold(key_of(a, b))) {
+  if ((lengths & TWO) != 0) {
     if (const Slot* slot = twos_.find(key_of(a, b))) return &records_[slot->lo];
   }
-  if (one_.may_hold(a)) {
+  if ((lengths & ONE) != 0) {
     if (const Slot* slot = ones_.find(a)) return &records_[slot->lo];
   }
   return nullptr;

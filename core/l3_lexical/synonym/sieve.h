@@ -1,23 +1,33 @@
 // The synonym dictionary's search: finds the variants in a text by their first
 // characters, leftmost-longest and without overlaps, reading forward.
 //
-// At most positions of a text no variant starts.  Three bit filters, indexed
-// by a hash of the character there, of it and the next, and of the three from
-// there, say whether a variant of one character, of two, or of three or more
-// may start at a position.  A block of positions is tested at once, without a
-// branch per position, and only those that pass look at the dictionary: the
-// variants of one and two characters by a hash table of their characters, the
-// longer ones by a hash table of their first three characters, which gives
-// the run of the sorted variants that begin with them; a binary search of
-// that run finds the longest that the text goes on with.  With the Sudachi
-// synonyms, one position in five to eight of the corpus passes.
+// At most positions of a text no variant starts.  The search reads a block of
+// positions at a time and narrows it down in three passes, each over what the
+// one before kept, so that the common case costs least:
+//   1. one bit filter, indexed by a hash of the character at a position and
+//      the next, says whether a variant of two or more characters may start
+//      there (and a second one, only when there are variants of one
+//      character, whether one of those may): with the Sudachi synonyms, one
+//      position in seven of Wikipedia text under for_search passes;
+//   2. for those, a whole-word search drops positions inside a run of
+//      katakana or of Latin letters, and three more filters, of the first
+//      character, of the first two and of the first three, say which of the
+//      hash tables below may hold a variant starting there (one position in
+//      thirty passes);
+//   3. the positions kept look at the dictionary, left to right: the
+//      variants of one and two characters by a hash table of their
+//      characters, the longer ones by a hash table of their first three
+//      characters, which gives the run of the sorted variants that begin with
+//      them; a binary search of that run finds the longest that the text goes
+//      on with.
+// Each filter sets two bits of one 64-bit word for a key, so that a position
+// that holds no key reads one word and seldom passes.
 //
 // The variants and their canonical forms lie in one block, in sorted order,
 // each canonical form right after its variant: a match reads the replacement
-// from the cache line it was just compared in.  All the sieve holds for the
-// Sudachi synonyms takes 2.4 MB.  The automaton takes 2 MB, but its search
-// reads a slot for every character of the text, one after the other; the
-// sieve applies the Sudachi synonyms to the corpus in 0.7 to 0.9 of the time.
+// from the cache line it was just compared in.  The automaton takes less
+// memory, but its search reads a slot for every character of the text, one
+// after the other, which costs more than these filters.
 //
 // Reading forward, a text can make the search compare far more than its
 // length: with a variant "aaaa...ab", a text of a's compares that variant at
@@ -117,11 +127,18 @@ class Sieve {
     void size_for(std::size_t keys);
     void add(std::uint64_t key) noexcept;
     [[nodiscard]] bool may_hold(std::uint64_t key) const noexcept {
-      const std::uint64_t bit = spread(key) >> shift_;
-      return ((words_[bit >> 6] >> (bit & 63)) & 1) != 0;
+      const std::uint64_t hash = spread(key);
+      const std::uint64_t bits = bits_of(hash);
+      return (words_[hash >> shift_] & bits) == bits;
     }
 
    private:
+    // Two bits of the word, chosen by twelve bits of the hash's middle (its
+    // low bits depend on the key's low bits alone); the word by its high bits.
+    [[nodiscard]] static constexpr std::uint64_t bits_of(std::uint64_t hash) noexcept {
+      return std::uint64_t{1} << (hash >> 20 & 63) | std::uint64_t{1} << (hash >> 26 & 63);
+    }
+
     std::vector<std::uint64_t> words_;
     unsigned shift_ = 64;
   };
@@ -153,9 +170,18 @@ class Sieve {
     return std::uint64_t{a} << 42 | std::uint64_t{b} << 21 | c;
   }
 
+  // Which of the tables may hold a variant that starts with `chars`.
+  enum Lengths : std::uint8_t { ONE = 1, TWO = 2, THREE = 4 };
+  [[nodiscard]] unsigned lengths_at(const char32_t* chars) const noexcept {
+    const char32_t a = chars[0], b = chars[1], c = chars[2];
+    return static_cast<unsigned>(one_.may_hold(a)) * ONE | static_cast<unsigned>(two_.may_hold(key_of(a, b))) * TWO |
+           static_cast<unsigned>(three_.may_hold(key_of(a, b, c))) * THREE;
+  }
   // The longest variant that starts at `rest` (whose first characters are
-  // `chars`, NO_CHAR past the end), or null.
-  const Record* longest_at(std::string_view rest, const char32_t* chars, std::size_t& work) const noexcept;
+  // `chars`, NO_CHAR past the end), looked up in the tables `lengths` names,
+  // or null.
+  const Record* longest_at(std::string_view rest, const char32_t* chars, unsigned lengths,
+                           std::size_t& work) const noexcept;
   // The longest of the records [lo, hi), which share their first `shared`
   // bytes with `rest`, that `rest` starts with, or null.
   const Record* longest_in(std::uint32_t lo, std::uint32_t hi, std::string_view rest, std::size_t shared,
@@ -176,6 +202,8 @@ class Sieve {
   bool all_whole_words_ = false;
   std::string text_;
   Filter one_, two_, three_;     // variants of one character, of two, of three or more
+  Filter pairs_;           // the first two characters of the variants of two or more
+  bool has_ones_ = false;  // whether any variant has one character
   Table ones_, twos_, threes_;
 };
 
@@ -185,7 +213,9 @@ std::size_t Sieve::for_each_match(std::string_view text, std::size_t budget, Vis
   // byte positions, then NO_CHAR twice.
   char32_t chars[BLOCK + 4];
   std::size_t starts[BLOCK + 2];
-  std::uint16_t passed[BLOCK];
+  std::uint16_t passed[BLOCK];  // the positions the first filter keeps
+  std::uint16_t kept[BLOCK];    // those the second pass keeps
+  std::uint8_t lengths[BLOCK];  // for each kept position, the tables to look in
   std::size_t held = 0;
   std::size_t next = 0;    // the byte position of the next character to read
   std::size_t resume = 0;  // the end of the last match
@@ -202,16 +232,24 @@ std::size_t Sieve::for_each_match(std::string_view text, std::size_t budget, Vis
     std::size_t n = 0;
     for (std::size_t i = 0; i < count; ++i) {
       passed[n] = static_cast<std::uint16_t>(i);
-      n += static_cast<std::size_t>(one_.may_hold(chars[i]) | two_.may_hold(key_of(chars[i], chars[i + 1])) |
-                                    three_.may_hold(key_of(chars[i], chars[i + 1], chars[i + 2])));
+      n += static_cast<std::size_t>(pairs_.may_hold(key_of(chars[i], chars[i + 1])) |
+                                    (has_ones_ && one_.may_hold(chars[i])));
     }
+    std::size_t k = 0;
     for (std::size_t j = 0; j < n; ++j) {
       const std::size_t i = passed[j];
+      if (all_whole_words_ && same_run(i > 0 ? chars[i - 1] : before_block, chars[i])) continue;
+      const unsigned at = lengths_at(chars + i);
+      kept[k] = static_cast<std::uint16_t>(i);
+      lengths[k] = static_cast<std::uint8_t>(at);
+      k += static_cast<std::size_t>(at != 0);
+    }
+    for (std::size_t j = 0; j < k; ++j) {
+      const std::size_t i = kept[j];
       const std::size_t start = starts[i];
       if (start < resume) continue;
-      if (all_whole_words_ && same_run(i > 0 ? chars[i - 1] : before_block, chars[i])) continue;
       if (work > budget) return start;
-      for (const Record* found = longest_at(text.substr(start), chars + i, work); found != nullptr;
+      for (const Record* found = longest_at(text.substr(start), chars + i, lengths[j], work); found != nullptr;
            found = found->shorter == NO_PREFIX ? nullptr : &records_[found->shorter]) {
         if (visit(Found{start, start + found->variant_bytes, canonical(*found), found->whole_word})) {
           resume = start + found->variant_bytes;
