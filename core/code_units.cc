@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "core/text/utf8.h"
-#include "core/three_byte_runs.h"
+#include "core/text/three_byte_runs.h"
 
 namespace zenkor {
 namespace {
@@ -35,11 +35,11 @@ bool encode(const Unit* units, std::size_t length, std::string& out) {
         k += 8;
       }
       while (k < length && units[k] < 0x80) *p++ = static_cast<char>(units[k++]);
-    } else if (is_three_byte(c)) {
+    } else if (text::is_three_byte(c)) {
       // Eight characters a step pay off from runs of eight.
       if constexpr (sizeof(Unit) > 1) {
-        const bool long_run = k + 8 <= length && is_three_byte(units[k + 7]);
-        p = long_run ? encode_three_byte_run(units, length, k, p) : encode_one_by_one(units, length, k, p);
+        const bool long_run = k + 8 <= length && text::is_three_byte(units[k + 7]);
+        p = long_run ? text::encode_three_byte_run(units, length, k, p) : text::encode_one_by_one(units, length, k, p);
       }
     } else if (c < 0x800) {
       *p++ = static_cast<char>(0xC0 | (c >> 6));
@@ -72,10 +72,10 @@ std::size_t decode(std::string_view text, Unit* out) {
     if (b < 0x80) {
       *p++ = b;
       ++pos;
-    } else if (sizeof(Unit) > 1 && is_three_byte_lead(b)) {  // latin-1 holds none
+    } else if (sizeof(Unit) > 1 && text::is_three_byte_lead(b)) {  // latin-1 holds none
       if constexpr (sizeof(Unit) > 1) {
-        const bool long_run = pos + 24 <= size && is_three_byte_lead(s[pos + 21]);
-        p = long_run ? decode_three_byte_run(s, size, pos, p) : decode_one_by_one(s, size, pos, p);
+        const bool long_run = pos + 24 <= size && text::is_three_byte_lead(s[pos + 21]);
+        p = long_run ? text::decode_three_byte_run(s, size, pos, p) : text::decode_one_by_one(s, size, pos, p);
       }
     } else {
       *p++ = static_cast<Unit>(text::utf8::next(text, pos));

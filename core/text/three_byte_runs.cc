@@ -1,11 +1,11 @@
-#include "core/three_byte_runs.h"
+#include "core/text/three_byte_runs.h"
 
 #if defined(__x86_64__) || defined(_M_X64)
 #include <immintrin.h>
 #define ZENKOR_THREE_BYTE_SSSE3 1
 #endif
 
-namespace zenkor {
+namespace zenkor::text {
 namespace {
 
 #ifdef ZENKOR_THREE_BYTE_SSSE3
@@ -153,5 +153,8 @@ std::uint32_t* decode_three_byte_run(const unsigned char* s, std::size_t size, s
                                      std::uint32_t* out) noexcept {
   return decode_run(s, size, pos, out);
 }
+char32_t* decode_three_byte_run(const unsigned char* s, std::size_t size, std::size_t& pos, char32_t* out) noexcept {
+  return decode_run(s, size, pos, out);
+}
 
-}  // namespace zenkor
+}  // namespace zenkor::text

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace zenkor {
+namespace zenkor::text {
 
 // Whether `c` takes three bytes in UTF-8.
 template <typename Unit>
@@ -68,5 +68,6 @@ std::uint16_t* decode_three_byte_run(const unsigned char* s, std::size_t size, s
                                      std::uint16_t* out) noexcept;
 std::uint32_t* decode_three_byte_run(const unsigned char* s, std::size_t size, std::size_t& pos,
                                      std::uint32_t* out) noexcept;
+char32_t* decode_three_byte_run(const unsigned char* s, std::size_t size, std::size_t& pos, char32_t* out) noexcept;
 
-}  // namespace zenkor
+}  // namespace zenkor::text
