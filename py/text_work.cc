@@ -29,6 +29,12 @@ Outcome normalize_found(const Normalizer& normalizer, const CodeUnits& units, Pl
   return Outcome::changed;
 }
 
+std::size_t chunk_end(const std::vector<CodeUnits>& texts, std::size_t first, std::size_t chars) {
+  std::size_t last = first + 1;
+  for (std::size_t held = texts[first].length; last < texts.size() && held < chars; ++last) held += texts[last].length;
+  return last;
+}
+
 std::size_t normalize_chunk(const Normalizer& normalizer, const std::vector<CodeUnits>& texts, std::size_t first,
                             std::size_t last, std::vector<Changed>& changed, std::string& joined) {
   ThreadBuffers& buffers = thread_buffers();

@@ -47,6 +47,17 @@ struct Changed {
   WideText text{};
 };
 
+// normalize_batch gives up the lock for chunks of about this many
+// characters: long enough that taking it back is a small part of a chunk's
+// time (about 0.5 ms of tweets), short enough that two threads' chunks
+// interleave.
+constexpr std::size_t BATCH_CHUNK_CHARS = std::size_t{1} << 16;
+
+// One past the last text of the chunk that starts at texts[first]: texts
+// are added until they hold `chars` characters, one text at least.
+// REQUIRES: first < texts.size().
+std::size_t chunk_end(const std::vector<CodeUnits>& texts, std::size_t first, std::size_t chars);
+
 // Normalizes texts[first, last), a chunk of a batch, into `changed` (by
 // index from `first`) and `joined`, in the calling thread's buffers.  The
 // index of a text with a lone surrogate, or UNCHANGED.
