@@ -87,11 +87,19 @@ std::size_t decode(std::string_view text, Unit* out) {
 }  // namespace
 
 WideText from_utf8(std::string_view text, std::string& buffer) {
-  // The largest lead byte tells the width, and the largest character.
+  // The largest lead byte tells the width, and the largest character; the
+  // bytes that are no continuation bytes, the length, so that the buffer is
+  // made exactly as large as the result (four bytes for each byte of a huge
+  // text would be several times its size).
   unsigned char top = 0;
-  for (const char b : text) top = std::max(top, static_cast<unsigned char>(b));
+  std::size_t chars = 0;
+  for (const char b : text) {
+    const auto byte = static_cast<unsigned char>(b);
+    top = std::max(top, byte);
+    chars += (byte & 0xC0) != 0x80;
+  }
   const unsigned width = top < 0xC4 ? 1 : top < 0xF0 ? 2 : 4;
-  buffer.resize(text.size() * width);
+  buffer.resize(chars * width);
   std::size_t length = 0;
   switch (width) {
     case 1: length = decode(text, reinterpret_cast<std::uint8_t*>(buffer.data())); break;

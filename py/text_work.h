@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/code_units.h"
@@ -23,7 +24,8 @@ struct ThreadBuffers {
   Workspace space;
   std::string output;  // the result as a str stores it
 
-  void shrink();
+  // Gives back every buffer grown past 1 MiB but the one that holds `kept`.
+  void shrink(std::string_view kept = {});
 };
 
 // The calling thread's buffers: never shared, so no call waits for them.

@@ -3,7 +3,7 @@
     python scripts/differential.py dump OUT.json [--random N] [--synonyms PATH]   (run once with each build)
     python scripts/differential.py compare A.json B.json
 
-`dump` normalizes the corpus and N random strings (a fixed seed, an alphabet
+`dump` normalizes the corpus, a few texts of megabytes made of it and N random strings (a fixed seed, an alphabet
 rich in the characters the stages touch) with every preset, each option
 switched on alone and each option switched off from for_search and
 for_compare, and writes one digest per configuration, of normalize and of
@@ -59,6 +59,19 @@ def dictionary_texts(n: int, words: list[str], corpus: list[str]) -> list[str]:
     return ["".join(piece() for _ in range(rng.randint(1, 8))) for _ in range(n)]
 
 
+def huge_texts(corpus: list[str]) -> list[str]:
+    """The corpus as a few texts of megabytes, one in each width a str may take (its Latin-1
+    characters alone, its lines without a character past U+FFFF, all of it with emoji), one with white space
+    at its ends: what a huge call does with its buffers is done only from 1 MiB up."""
+    whole = "\n".join(corpus)
+    latin1 = "".join(c for c in whole if c <= "\xff")
+    narrow = [line for line in corpus if max(line, default="a") <= "\uffff"]
+    texts = [latin1 * (1 + (1 << 20) // len(latin1)), "\n".join(narrow), whole.replace("\n", "\U0001f600\n", 5000),
+             "  \u3000" + " ".join(narrow) + "\t \n"]
+    assert all(len(t) * (4 if max(t) > "\uffff" else 2 if max(t) > "\xff" else 1) >= 1 << 20 for t in texts)
+    return texts
+
+
 def configurations(synonyms: str | None) -> dict[str, zenkor.Normalizer]:
     out: dict[str, zenkor.Normalizer] = {p: zenkor.Normalizer(p) for p in zenkor.Normalizer.presets()}
     if synonyms:
@@ -88,7 +101,7 @@ def digest(outputs) -> str:
 
 def dump(path: str, random_count: int, synonyms: str | None) -> None:
     corpus = corpus_lines()
-    texts = corpus + random_texts(random_count)
+    texts = corpus + random_texts(random_count) + huge_texts(corpus)
     if synonyms:
         words = [variant for variant, _ in zenkor.Normalizer("none").load_sudachi_synonyms(synonyms).custom_dict_items()]
         texts += dictionary_texts(random_count, words, [line for line in corpus if line])
