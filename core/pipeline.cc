@@ -31,10 +31,6 @@ void trim(std::vector<Segment>& segments) {
   }
 }
 
-// What a step's output is given room for, from its input's size: half as
-// much again, which no text of the corpus outgrows.
-constexpr std::size_t room_for_growth(std::size_t size) noexcept { return size + size / 2; }
-
 // Trims the outer ends of joined segments as trim does the segments: the
 // white space before the first protected segment, which starts at
 // `first_protected`, and after the last one, which ends at
@@ -79,9 +75,9 @@ std::string_view Normalizer::run_steps(std::string_view in, Plan::Mask present, 
     // that outgrew its buffer would be copied into one twice as large while
     // both are held, for a huge text one more of its size.  (Room never
     // written to takes no memory of its own.)
-    if (space.scratch.capacity() < current.size()) {
+    if (const std::size_t room = room_for_growth(current.size()); space.scratch.capacity() < room) {
       space.scratch.clear();  // so that nothing of it is copied
-      space.scratch.reserve(room_for_growth(current.size()));
+      space.scratch.reserve(room);
     }
     // Two or more steps of a fusible run make one pass.
     const std::size_t until = plan_.fusible_until(i);

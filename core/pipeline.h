@@ -55,6 +55,12 @@ struct Workspace {
   std::string scratch;
 };
 
+// What a buffer that a step writes is given room for, from its input's size:
+// half as much again, which no text of the corpus outgrows.  Room never
+// written to takes no memory of its own, while an output that outgrew its
+// buffer would be copied into one twice as large with both held.
+constexpr std::size_t room_for_growth(std::size_t size) noexcept { return size + size / 2; }
+
 class Normalizer {
  public:
   explicit Normalizer(Config config) : config_(std::move(config)), plan_(config_, nullptr) {}

@@ -44,7 +44,15 @@ bool same_text(const WideText& wide, const CodeUnits& units) {
 // it changed is told by comparing the result with the str's own text.
 Outcome normalize_huge(const Normalizer& normalizer, const CodeUnits& units, Plan::Found found,
                        ThreadBuffers& buffers, WideText& wide) {
-  if (!to_utf8(units, buffers.space.work)) return Outcome::unencodable;
+  // The buffer becomes a step's output once the first step that changes the
+  // text has read it: with room for that from the start it is never
+  // replaced by a larger one while the text is held elsewhere.
+  std::string& work = buffers.space.work;
+  if (const std::size_t room = room_for_growth(utf8_size(units)); work.capacity() < room) {
+    std::string().swap(work);
+    work.reserve(room);
+  }
+  if (!to_utf8(units, work)) return Outcome::unencodable;
   const std::string_view result = normalizer.normalize_in_work(found.steps, buffers.space);
   // Before the result is decoded, every buffer but the result's goes; after,
   // every one but the decoded one.  So no more than two are held at once
