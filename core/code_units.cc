@@ -25,10 +25,10 @@ std::size_t utf8_size(const Unit* units, std::size_t length) noexcept {
   return size;
 }
 
-// Texts of this many bytes of code units or more are measured before they
-// are encoded: resizing for the worst case writes every byte of it, which
-// for a huge text of mostly ASCII in two bytes a character is three times
-// the UTF-8 it needs.
+// Texts of this many bytes or more are measured before they are converted:
+// resizing for the worst case writes every byte of it, which for a huge
+// text of mostly ASCII in two bytes a character is three times the UTF-8 it
+// needs.
 constexpr std::size_t MEASURED_FROM_BYTES = std::size_t{1} << 20;
 
 template <typename Unit>
@@ -105,19 +105,20 @@ std::size_t decode(std::string_view text, Unit* out) {
 }  // namespace
 
 WideText from_utf8(std::string_view text, std::string& buffer) {
-  // The largest lead byte tells the width, and the largest character; the
-  // bytes that are no continuation bytes, the length, so that the buffer is
-  // made exactly as large as the result (four bytes for each byte of a huge
-  // text would be several times its size).
+  // The largest lead byte tells the width, and the largest character.
   unsigned char top = 0;
-  std::size_t chars = 0;
-  for (const char b : text) {
-    const auto byte = static_cast<unsigned char>(b);
-    top = std::max(top, byte);
-    chars += (byte & 0xC0) != 0x80;
-  }
+  for (const char b : text) top = std::max(top, static_cast<unsigned char>(b));
   const unsigned width = top < 0xC4 ? 1 : top < 0xF0 ? 2 : 4;
-  buffer.resize(chars * width);
+  // Room for a character per byte, or for a huge text exactly its
+  // characters (the bytes that are no continuation bytes): resizing writes
+  // every byte, and four for each byte of Japanese text is eight times the
+  // str it becomes.
+  std::size_t room = text.size();
+  if (room >= MEASURED_FROM_BYTES) {
+    room = static_cast<std::size_t>(std::count_if(
+        text.begin(), text.end(), [](char b) { return (static_cast<unsigned char>(b) & 0xC0) != 0x80; }));
+  }
+  buffer.resize(room * width);
   std::size_t length = 0;
   switch (width) {
     case 1: length = decode(text, reinterpret_cast<std::uint8_t*>(buffer.data())); break;
