@@ -173,6 +173,20 @@ class Bench:
             for text in NOISY:
                 self.ratio(f"{preset} / s.encode().decode()", text, target, normalize, ceiling)
 
+    def changed_lines_against_ceiling(self) -> None:
+        """Only the lines for_search changes, one call each, against the same ceiling: what a line
+        that does change costs, which the lines left as they are hide in the rows of whole texts.
+        The target is the one for whole texts: a line that changes should cost about what a clean
+        one does."""
+        normalize = per_call(self.for_search.normalize)
+        for text in (*NOISY, "wiki sentences"):
+            changed = [line for line in self.lines[text] if self.for_search.normalize(line.decode()) != line.decode()]
+            row = self.ratio(
+                "for_search / s.encode().decode()", f"{text}, changed lines alone (per line)", Target("<=", 1.5),
+                normalize, ceiling, partial(fresh, changed),
+            )
+            row.detail += f"; {len(changed) / len(self.lines[text]):.0%} of its lines"
+
     def single_options(self) -> None:
         lower = per_call(zenkor.Normalizer("none", case="lower").normalize)
         for text in NOISY:
@@ -273,6 +287,13 @@ class Bench:
             return split
 
         n = self.for_search
+        # One call on all the lines, its chunks shared by two threads, against the same call alone.
+        shared = partial(n.normalize_batch, jobs=2)
+        for text in NOISY:
+            self.ratio(
+                "normalize_batch jobs=1 / jobs=2 (wall)", text, Target(">=", 1.8), n.normalize_batch, shared,
+                clock=time.perf_counter, rounds=THREAD_ROUNDS * self.rounds,
+            )
         kinds = (
             ("normalize per line", per_call(n.normalize), {"tweets": 1.0, "wiki": 1.6}),
             ("normalize_batch", n.normalize_batch, {"tweets": 1.8, "wiki": 1.8}),
@@ -353,6 +374,7 @@ class Bench:
     def run(self) -> list[Row]:
         self.nfkc_against_presets()
         self.presets_against_ceiling()
+        self.changed_lines_against_ceiling()
         self.single_options()
         self.synonyms_cost()
         self.offsets_cost()

@@ -15,11 +15,29 @@ namespace {
 // their own, so that the branches inside a run all go one way: twice as
 // fast on Japanese text as one loop for every kind of character.
 template <typename Unit>
+std::size_t utf8_size(const Unit* units, std::size_t length) noexcept {
+  std::size_t size = length;
+  for (std::size_t k = 0; k < length; ++k) {
+    const Unit c = units[k];
+    size += static_cast<std::size_t>(c >= 0x80) + static_cast<std::size_t>(c >= 0x800) +
+            static_cast<std::size_t>(c > 0xFFFF);
+  }
+  return size;
+}
+
+// Texts of this many bytes or more are measured before they are converted:
+// resizing for the worst case writes every byte of it, which for a huge
+// text of mostly ASCII in two bytes a character is three times the UTF-8 it
+// needs.
+constexpr std::size_t MEASURED_FROM_BYTES = std::size_t{1} << 20;
+
+template <typename Unit>
 bool encode(const Unit* units, std::size_t length, std::string& out) {
   // Three bytes per character at most below U+10000, four above, and the
   // byte a run of three-byte characters may write past the end: size for
-  // the worst case once, then trim.
-  out.resize(length * (sizeof(Unit) == 1 ? 2 : sizeof(Unit) == 2 ? 3 : 4) + 1);
+  // the worst case once (or exactly, for a huge text), then trim.
+  const std::size_t worst = length * (sizeof(Unit) == 1 ? 2 : sizeof(Unit) == 2 ? 3 : 4);
+  out.resize((length * sizeof(Unit) >= MEASURED_FROM_BYTES ? utf8_size(units, length) : worst) + 1);
   char* p = out.data();
   std::size_t k = 0;
   while (k < length) {
@@ -91,7 +109,16 @@ WideText from_utf8(std::string_view text, std::string& buffer) {
   unsigned char top = 0;
   for (const char b : text) top = std::max(top, static_cast<unsigned char>(b));
   const unsigned width = top < 0xC4 ? 1 : top < 0xF0 ? 2 : 4;
-  buffer.resize(text.size() * width);
+  // Room for a character per byte, or for a huge text exactly its
+  // characters (the bytes that are no continuation bytes): resizing writes
+  // every byte, and four for each byte of Japanese text is eight times the
+  // str it becomes.
+  std::size_t room = text.size();
+  if (room >= MEASURED_FROM_BYTES) {
+    room = static_cast<std::size_t>(std::count_if(
+        text.begin(), text.end(), [](char b) { return (static_cast<unsigned char>(b) & 0xC0) != 0x80; }));
+  }
+  buffer.resize(room * width);
   std::size_t length = 0;
   switch (width) {
     case 1: length = decode(text, reinterpret_cast<std::uint8_t*>(buffer.data())); break;
@@ -102,6 +129,14 @@ WideText from_utf8(std::string_view text, std::string& buffer) {
   // Any character of the width's range will do: a str takes its kind from it.
   const char32_t max_char = width == 4 ? 0x10FFFF : width == 2 ? 0xFFFF : top < 0x80 ? 0x7F : 0xFF;
   return {{buffer.data(), length, width}, max_char};
+}
+
+std::size_t utf8_size(CodeUnits text) noexcept {
+  switch (text.width) {
+    case 1: return utf8_size(static_cast<const std::uint8_t*>(text.data), text.length);
+    case 2: return utf8_size(static_cast<const std::uint16_t*>(text.data), text.length);
+    default: return utf8_size(static_cast<const std::uint32_t*>(text.data), text.length);
+  }
 }
 
 bool to_utf8(CodeUnits text, std::string& out) {

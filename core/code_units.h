@@ -17,6 +17,9 @@ struct CodeUnits {
   unsigned width;      // bytes per character: 1, 2 or 4
 };
 
+// The size of `text` in UTF-8, a surrogate counted as three bytes.
+[[nodiscard]] std::size_t utf8_size(CodeUnits text) noexcept;
+
 // Writes `text` as UTF-8 into `out` (cleared first).  False, `out`
 // unspecified, when `text` holds a surrogate code point, which UTF-8 cannot
 // encode.

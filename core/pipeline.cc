@@ -1,5 +1,6 @@
 #include "core/pipeline.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <utility>
@@ -28,6 +29,17 @@ void trim(std::vector<Segment>& segments) {
     if (!segments.back().text.empty()) break;
     segments.pop_back();
   }
+}
+
+// Trims the outer ends of joined segments as trim does the segments: the
+// white space before the first protected segment, which starts at
+// `first_protected`, and after the last one, which ends at
+// `last_protected_end` (npos for none: the whole text).
+void trim_outside(std::string& joined, std::size_t first_protected, std::size_t last_protected_end) {
+  const std::size_t back_from = last_protected_end == std::string::npos ? 0 : last_protected_end;
+  joined.resize(back_from + text::trim_white_space_back(std::string_view(joined).substr(back_from)).size());
+  const std::string_view head = std::string_view(joined).substr(0, std::min(first_protected, joined.size()));
+  joined.erase(0, head.size() - text::trim_white_space_front(head).size());
 }
 
 }  // namespace
@@ -59,6 +71,14 @@ std::string_view Normalizer::run_steps(std::string_view in, Plan::Mask present, 
   const std::size_t count = plan_.steps().size();
   for (std::size_t i = 0; i < count; ++i) {
     if (((present >> i) & 1) == 0) continue;
+    // Room for the step's output up front, and for some growth: an output
+    // that outgrew its buffer would be copied into one twice as large while
+    // both are held, for a huge text one more of its size.  (Room never
+    // written to takes no memory of its own.)
+    if (const std::size_t room = room_for_growth(current.size()); space.scratch.capacity() < room) {
+      space.scratch.clear();  // so that nothing of it is copied
+      space.scratch.reserve(room);
+    }
     // Two or more steps of a fusible run make one pass.
     const std::size_t until = plan_.fusible_until(i);
     Plan::Mask ran = present & (((Plan::Mask{1} << until) - 1) & ~((Plan::Mask{1} << i) - 1));
@@ -83,6 +103,24 @@ std::string_view Normalizer::run_steps(std::string_view in, Plan::Mask present, 
     current = space.work;
   }
   return current;
+}
+
+template <typename Emit>
+void Normalizer::for_each_segment(std::string_view text, const std::vector<l4_extra::protect::Span>& spans,
+                                  Plan::Mask steps, Workspace& space, Emit&& emit) const {
+  const Config& c = config_;
+  using l4_extra::protect::Kind;
+  for (const auto& piece : l4_extra::protect::segment(text, spans)) {
+    if (!piece.kind) {
+      // Plain text goes through the stages; a piece they empty is dropped.
+      const std::string_view normalized = run_steps(piece.text, steps, space);
+      if (!normalized.empty()) emit({}, normalized, {}, false);
+    } else if (*piece.kind == Kind::Url && c.url_wrap) {
+      emit(c.url_wrap->first, piece.text, c.url_wrap->second, true);
+    } else {
+      emit({}, piece.text, {}, true);
+    }
+  }
 }
 
 Normalizer::Normalizer(Config config, l3_lexical::synonym::SynonymDict prenormalized)
@@ -127,51 +165,69 @@ std::string Normalizer::normalize_stage_by_stage(std::string_view text) const {
 }
 
 Normalized Normalizer::normalize_with_segments(std::string_view text) const {
-  const Config& c = config_;
   Workspace space;
-  return segments(text,
-                  l4_extra::protect::scan(text, c.protect_urls, c.protect_emails, c.protect_mentions, c.protect_hashtags),
-                  plan_.scan(text), space);
+  return segments(text, protected_spans(text), plan_.scan(text), space);
+}
+
+std::vector<l4_extra::protect::Span> Normalizer::protected_spans(std::string_view text) const {
+  const Config& c = config_;
+  if (!c.protects_any()) return {};
+  return l4_extra::protect::scan(text, c.protect_urls, c.protect_emails, c.protect_mentions, c.protect_hashtags);
 }
 
 std::string_view Normalizer::normalize(std::string_view text, Plan::Mask steps, Workspace& space) const {
-  const Config& c = config_;
-  if (c.protects_any()) {
-    auto spans = l4_extra::protect::scan(text, c.protect_urls, c.protect_emails, c.protect_mentions, c.protect_hashtags);
-    if (!spans.empty()) {
-      space.work = segments(text, spans, steps, space).text;
-      return space.work;
-    }
-  }
+  const auto spans = protected_spans(text);
+  if (!spans.empty()) return joined_segments(text, spans, steps, space);
   // One plain piece: its segment list would hold a single string, so the
   // stages' result is trimmed and returned as it is, without joining.
   const std::string_view result = run_steps(text, steps, space);
-  return c.trim ? text::trim_white_space(result) : result;
+  return config_.trim ? text::trim_white_space(result) : result;
+}
+
+std::string_view Normalizer::normalize_in_work(Plan::Mask steps, Workspace& space) const {
+  const auto spans = protected_spans(space.work);
+  if (!spans.empty()) {
+    const std::string text = std::exchange(space.work, std::string());
+    return joined_segments(text, spans, steps, space);
+  }
+  // run_steps reads its input only until the first step that changes it,
+  // which writes space.scratch; the swap that follows makes the input's
+  // buffer the next step's scratch.
+  const std::string_view result = run_steps(space.work, steps, space);
+  return config_.trim ? text::trim_white_space(result) : result;
+}
+
+std::string_view Normalizer::joined_segments(std::string_view text, const std::vector<l4_extra::protect::Span>& spans,
+                                             Plan::Mask steps, Workspace& space) const {
+  // The segments are written straight into one string, trimmed where
+  // segments() would trim them: no copy of each, which for a huge text
+  // would be one more of its size.
+  std::string joined;
+  joined.reserve(room_for_growth(text.size()));
+  std::size_t first_protected = std::string::npos;
+  std::size_t last_protected_end = std::string::npos;
+  for_each_segment(text, spans, steps, space,
+                   [&](std::string_view before, std::string_view piece, std::string_view after, bool is_protected) {
+                     if (is_protected && first_protected == std::string::npos) first_protected = joined.size();
+                     joined.append(before).append(piece).append(after);
+                     if (is_protected) last_protected_end = joined.size();
+                   });
+  if (config_.trim) trim_outside(joined, first_protected, last_protected_end);
+  space.work = std::move(joined);
+  return space.work;
 }
 
 Normalized Normalizer::segments(std::string_view text, const std::vector<l4_extra::protect::Span>& spans,
                                 Plan::Mask steps, Workspace& space) const {
-  const Config& c = config_;
   Normalized result;
-  // Plain text goes through the stages; a piece they empty is dropped.
-  const auto add_plain = [&](std::string_view piece) {
-    const std::string_view normalized = run_steps(piece, steps, space);
-    if (!normalized.empty()) result.segments.push_back({std::string(normalized), false});
-  };
-  using l4_extra::protect::Kind;
-  const auto pieces = l4_extra::protect::segment(text, spans);
-  result.segments.reserve(pieces.size());
-  for (const auto& piece : pieces) {
-    if (!piece.kind) {
-      add_plain(piece.text);
-    } else if (*piece.kind == Kind::Url && c.url_wrap) {
-      result.segments.push_back({c.url_wrap->first + std::string(piece.text) + c.url_wrap->second, true});
-    } else {
-      result.segments.push_back({std::string(piece.text), true});
-    }
-  }
-
-  if (c.trim) trim(result.segments);
+  for_each_segment(text, spans, steps, space,
+                   [&](std::string_view before, std::string_view piece, std::string_view after, bool is_protected) {
+                     std::string segment;
+                     segment.reserve(before.size() + piece.size() + after.size());
+                     segment.append(before).append(piece).append(after);
+                     result.segments.push_back({std::move(segment), is_protected});
+                   });
+  if (config_.trim) trim(result.segments);
 
   result.text.reserve(text.size());
   for (const Segment& s : result.segments) result.text += s.text;

@@ -55,6 +55,12 @@ struct Workspace {
   std::string scratch;
 };
 
+// What a buffer that a step writes is given room for, from its input's size:
+// half as much again, which no text of the corpus outgrows.  Room never
+// written to takes no memory of its own, while an output that outgrew its
+// buffer would be copied into one twice as large with both held.
+constexpr std::size_t room_for_growth(std::size_t size) noexcept { return size + size / 2; }
+
 class Normalizer {
  public:
   explicit Normalizer(Config config) : config_(std::move(config)), plan_(config_, nullptr) {}
@@ -105,6 +111,11 @@ class Normalizer {
   // already: `steps` as Plan::scan gave them.  REQUIRES as for normalize.
   [[nodiscard]] std::string_view normalize(std::string_view text, Plan::Mask steps, Workspace& space) const;
 
+  // normalize of the text in space.work, which it overwrites: the text
+  // needs no buffer of its own, which for a huge one saves its size.
+  // REQUIRES: space.work is valid UTF-8, and `steps` what a scan of it found.
+  [[nodiscard]] std::string_view normalize_in_work(Plan::Mask steps, Workspace& space) const;
+
   // normalize as every stage that is on would give it, each run over the
   // whole text: the definition the plan's shortcuts are tested against.
   // REQUIRES: text is valid UTF-8.
@@ -153,6 +164,24 @@ class Normalizer {
     TextWithOffsets result;
   };
   [[nodiscard]] Trace trace(std::string_view text, bool keep_steps) const;
+
+  // The spans of `text` that the protect options keep as they are.
+  [[nodiscard]] std::vector<l4_extra::protect::Span> protected_spans(std::string_view text) const;
+
+  // normalize of `text` cut at `spans` (not empty): the segments joined into
+  // space.work and trimmed.  REQUIRES: `text` does not lie in `space`.
+  [[nodiscard]] std::string_view joined_segments(std::string_view text,
+                                                 const std::vector<l4_extra::protect::Span>& spans, Plan::Mask steps,
+                                                 Workspace& space) const;
+
+  // Calls emit(before, piece, after, is_protected) for each segment of
+  // `text` cut at `spans`, in order, its text the three joined: each plain
+  // piece normalized from the steps of `steps` (one the stages empty is left
+  // out; the view lasts until the next plain piece), each protected span as
+  // it is, a URL between url_wrap's two strings when that is set.
+  template <typename Emit>
+  void for_each_segment(std::string_view text, const std::vector<l4_extra::protect::Span>& spans, Plan::Mask steps,
+                        Workspace& space, Emit&& emit) const;
 
   // The segments of `text` cut at `spans`, each plain piece normalized from
   // the steps of `steps` (the triggers of the whole text hold those of every piece).

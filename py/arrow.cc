@@ -276,30 +276,13 @@ PyType_Spec array_spec = {
     array_slots,
 };
 
-// Any int from 1 up: normalize_arrays counts more than MAX_JOBS as that many.
-bool jobs_argument(PyObject* obj, std::size_t& out) {
-  if (!PyLong_Check(obj)) {
-    PyErr_Format(PyExc_TypeError, "normalize_arrow() argument 'jobs' must be int, not %.80s", Py_TYPE(obj)->tp_name);
-    return false;
-  }
-  int overflow = 0;
-  const long long jobs = PyLong_AsLongLongAndOverflow(obj, &overflow);
-  if (jobs == -1 && PyErr_Occurred()) return false;
-  if (overflow < 0 || (overflow == 0 && jobs < 1)) {
-    PyErr_Format(PyExc_ValueError, "normalize_arrow() argument 'jobs' must be at least 1, not %S", obj);
-    return false;
-  }
-  out = overflow > 0 ? arrow::MAX_JOBS : static_cast<std::size_t>(std::min<long long>(jobs, arrow::MAX_JOBS));
-  return true;
-}
-
 }  // namespace
 
 PyObject* normalize_arrow(const Normalizer& normalizer, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   std::array<PyObject*, 2> bound;
   if (!bind_arguments("normalize_arrow", std::array{"data", "jobs"}, 1, args, nargs, kwnames, bound)) return nullptr;
   std::size_t jobs = 1;
-  if (bound[1] && !jobs_argument(bound[1], jobs)) return nullptr;
+  if (bound[1] && !jobs_argument(bound[1], "normalize_arrow", jobs)) return nullptr;
   Input input;
   Field field;
   if (!read_input(bound[0], input)) return nullptr;

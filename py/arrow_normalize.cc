@@ -9,7 +9,6 @@
 #include <exception>
 #include <optional>
 #include <string_view>
-#include <thread>
 #include <utility>
 
 namespace zenkor::arrow {
@@ -23,10 +22,9 @@ struct Task {
   std::int64_t end;
 };
 
-// With jobs > 1 the rows are cut into tasks of about equal bytes, a few per
-// thread so that threads that finish early take over the rest, and none
-// under 16 KB: starting a thread costs about as much as normalizing that.
-constexpr std::uint64_t TASKS_PER_JOB = 4;
+// With jobs > 1 the rows are cut into tasks of about equal bytes
+// (TASKS_PER_JOB of them per thread), none under 16 KB: starting a thread
+// costs about as much as normalizing that.
 constexpr std::uint64_t MIN_TASK_BYTES = 16 * 1024;
 
 // Buffers are reserved from the input's size, up to this much: offsets not
@@ -41,7 +39,7 @@ std::vector<Task> cut_tasks(const std::vector<StringArray>& arrays, std::size_t 
   }
   std::uint64_t total = 0;
   for (const StringArray& array : arrays) total += array.bytes_hint(0, array.length());
-  const std::uint64_t target = std::max(total / (jobs * TASKS_PER_JOB), MIN_TASK_BYTES);
+  const std::uint64_t target = std::max(total / (jobs * zenkor::py::TASKS_PER_JOB), MIN_TASK_BYTES);
   for (std::size_t a = 0; a < arrays.size(); ++a) {
     const std::int64_t length = arrays[a].length();
     std::int64_t begin = 0;
@@ -60,22 +58,15 @@ std::vector<Task> cut_tasks(const std::vector<StringArray>& arrays, std::size_t 
 }
 
 // Runs `work` on `count` threads, this one among them, and rethrows what
-// the first of them threw.  A thread that cannot be started leaves its share
-// to the others.
+// the first of them threw.
 template <typename Work>
 void run_on_threads(std::size_t count, const Work& work) {
   std::vector<std::exception_ptr> thrown(count);
-  std::vector<std::thread> threads;
-  threads.reserve(thrown.size() - 1);
-  for (std::size_t k = 1; k < thrown.size(); ++k) {
-    try {
-      threads.emplace_back([&work, &slot = thrown[k]] { slot = work(); });
-    } catch (const std::exception&) {  // std::system_error, or std::bad_alloc for the thread's state
-      break;
-    }
+  const auto helper = [&](std::size_t k) noexcept { thrown[k] = work(); };
+  {
+    const zenkor::py::HelperThreads helpers(count - 1, helper);
+    thrown[0] = work();
   }
-  thrown[0] = work();
-  for (std::thread& thread : threads) thread.join();
   for (const std::exception_ptr& e : thrown) {
     if (e) std::rethrow_exception(e);
   }
@@ -101,7 +92,7 @@ Result<Columns, ArrowError> assemble_columns(StringType type, std::size_t arrays
 
 Result<Columns, ArrowError> normalize_arrays(const Normalizer& normalizer, StringType type,
                                              const std::vector<StringArray>& arrays, std::size_t jobs) {
-  jobs = std::min(jobs, MAX_JOBS);  // cut_tasks multiplies it
+  jobs = std::min(jobs, zenkor::py::MAX_JOBS);  // cut_tasks multiplies it
   const std::vector<Task> tasks = cut_tasks(arrays, jobs);
   std::vector<std::int64_t> first_rows;  // of each array, in the whole column
   std::int64_t rows = 0;

@@ -11,19 +11,16 @@
 #include "core/pipeline.h"
 #include "core/result.h"
 #include "py/arrow_column.h"
+#include "py/job_threads.h"
 
 namespace zenkor::arrow {
 
 using Columns = std::vector<std::shared_ptr<const StringColumn>>;
 
-// The most threads a column is shared by: more jobs than this count as this
-// many, before anything is computed from them.
-inline constexpr std::size_t MAX_JOBS = 1024;
-
 // Every row of `arrays` normalized, one output column per array, in order;
 // or the error of a malformed row (of the first array, or part of one, that
 // has any), or of a column too large for its type.  Up to `jobs` threads
-// (at most MAX_JOBS) share the work.  Throws only what allocating or
+// (at most py::MAX_JOBS) share the work.  Throws only what allocating or
 // starting a thread throws.
 // REQUIRES: jobs >= 1, and every array of `type`.
 [[nodiscard]] Result<Columns, ArrowError> normalize_arrays(const Normalizer& normalizer, StringType type,

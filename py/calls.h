@@ -7,6 +7,7 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <new>
@@ -15,6 +16,7 @@
 #include <string_view>
 
 #include "py/errors.h"
+#include "py/job_threads.h"
 #include "py/strings.h"
 
 namespace zenkor::py {
@@ -101,6 +103,24 @@ inline bool bool_argument(PyObject* obj, const char* func, const char* name, boo
     return false;
   }
   out = obj == Py_True;
+  return true;
+}
+
+// Reads the argument 'jobs' of function `func`: any int from 1 up, where
+// more than MAX_JOBS counts as that many.
+inline bool jobs_argument(PyObject* obj, const char* func, std::size_t& out) {
+  if (!PyLong_Check(obj)) {
+    PyErr_Format(PyExc_TypeError, "%s() argument 'jobs' must be int, not %.80s", func, Py_TYPE(obj)->tp_name);
+    return false;
+  }
+  int overflow = 0;
+  const long long jobs = PyLong_AsLongLongAndOverflow(obj, &overflow);
+  if (jobs == -1 && PyErr_Occurred()) return false;
+  if (overflow < 0 || (overflow == 0 && jobs < 1)) {
+    PyErr_Format(PyExc_ValueError, "%s() argument 'jobs' must be at least 1, not %S", func, obj);
+    return false;
+  }
+  out = overflow > 0 ? MAX_JOBS : static_cast<std::size_t>(std::min<long long>(jobs, MAX_JOBS));
   return true;
 }
 

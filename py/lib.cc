@@ -200,7 +200,10 @@ PyMethodDef normalizer_methods[] = {
      "normalize($self, text)\n--\n\nテキストを正規化する。長いテキストの処理中は GIL を解放する。"},
     {"normalize_batch", method<Normalizer_normalize_batch>(),
      METH_FASTCALL | METH_KEYWORDS,
-     "normalize_batch($self, texts)\n--\n\n複数テキストをまとめて正規化する。処理中は GIL を解放する。"},
+     "normalize_batch($self, texts, jobs=1)\n--\n\n"
+     "複数テキストをまとめて正規化する。処理中は GIL を解放する。\n"
+     "\n"
+     "`jobs` 個のスレッドが大きなバッチを分担する(結果の順序は入力どおり)。"},
     {"explain", method<Normalizer_explain>(), METH_FASTCALL | METH_KEYWORDS,
      "explain($self, text)\n--\n\n"
      "正規化の各段がテキストをどう変えたかを返す。\n"

@@ -5,6 +5,8 @@
 #include "py/normalize_calls.h"
 
 #include <array>
+#include <exception>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "core/config.h"
 #include "core/pipeline.h"
 #include "py/arrow.h"
+#include "py/batch_jobs.h"
 #include "py/borrow.h"
 #include "py/calls.h"
 #include "py/errors.h"
@@ -99,6 +102,37 @@ bool set_chunk_results(PyObject* list, PyObject* items, const std::vector<zenkor
   return true;
 }
 
+// The batch's chunks normalized by up to `jobs` threads without the lock
+// (SharedBatch), while this one makes each chunk's str objects in order with
+// it, into `list`.  Errors come as with one thread: the first in the order
+// of the items.  False with an exception set.
+bool normalize_shared_batch(const Normalizer& normalizer, PyObject* items, const std::vector<zenkor::CodeUnits>& texts,
+                            std::size_t total, std::size_t jobs, PyObject* list) {
+  std::optional<SharedBatch> batch;
+  run_without_gil([&] { batch.emplace(normalizer, texts, total, jobs); });
+  bool ok = true;
+  std::exception_ptr thrown;
+  for (std::size_t k = 0; ok && !thrown && k < batch->chunks(); ++k) {
+    const SharedBatch::Chunk* chunk = nullptr;
+    run_without_gil([&] {
+      if (k > 0) batch->release(k - 1);
+      chunk = &batch->wait_for(k);
+    });
+    if (chunk->thrown) {
+      thrown = chunk->thrown;
+    } else if (chunk->unencodable != UNCHANGED) {
+      raise_encode_error(PyTuple_GET_ITEM(items, static_cast<Py_ssize_t>(chunk->unencodable)));
+      ok = false;
+    } else {
+      ok = set_chunk_results(list, items, texts, chunk->first, chunk->changed, chunk->joined);
+    }
+  }
+  // The helpers finish the chunk they are on; nothing of Python's is waited for.
+  run_without_gil([&] { batch.reset(); });
+  if (thrown) std::rethrow_exception(thrown);
+  return ok;
+}
+
 }  // namespace
 
 PyObject* Normalizer_normalize(PyObject* obj, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
@@ -125,9 +159,11 @@ PyObject* Normalizer_normalize(PyObject* obj, PyObject* const* args, Py_ssize_t 
 }
 
 PyObject* Normalizer_normalize_batch(PyObject* obj, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-  std::array<PyObject*, 1> bound;
-  if (!bind_arguments("normalize_batch", std::array{"texts"}, 1, args, nargs, kwnames, bound)) return nullptr;
+  std::array<PyObject*, 2> bound;
+  if (!bind_arguments("normalize_batch", std::array{"texts", "jobs"}, 1, args, nargs, kwnames, bound)) return nullptr;
   PyObject* texts_obj = bound[0];
+  std::size_t jobs = 1;
+  if (bound[1] && !jobs_argument(bound[1], "normalize_batch", jobs)) return nullptr;
   auto* self = reinterpret_cast<PyNormalizer*>(obj);
   SharedBorrow borrow(self);
   if (!borrow) return nullptr;
@@ -151,6 +187,11 @@ PyObject* Normalizer_normalize_batch(PyObject* obj, PyObject* const* args, Py_ss
   if (!batch_texts(items.get(), texts, total)) return nullptr;
   Ref list(PyList_New(static_cast<Py_ssize_t>(n)));
   if (!list) return nullptr;
+  // A batch of one chunk stays on this thread: there is nothing to share.
+  if (jobs > 1 && total > BATCH_CHUNK_CHARS) {
+    if (!normalize_shared_batch(*self->inner, items.get(), texts, total, jobs, list.get())) return nullptr;
+    return list.release();
+  }
   // The texts go in chunks, each normalized without the lock and then made
   // into str objects with it: another thread calling normalize_batch makes
   // its objects while this one normalizes, instead of both waiting for the
@@ -158,9 +199,7 @@ PyObject* Normalizer_normalize_batch(PyObject* obj, PyObject* const* args, Py_ss
   std::vector<Changed> changed;
   std::string joined;
   for (std::size_t first = 0; first < n;) {
-    std::size_t last = first;  // one past the chunk's last text
-    std::size_t chars = 0;
-    while (last < n && (last == first || chars < BATCH_CHUNK_CHARS)) chars += texts[last++].length;
+    const std::size_t last = chunk_end(texts, first, BATCH_CHUNK_CHARS);
     std::size_t unencodable = UNCHANGED;
     const auto work = [&] { unencodable = normalize_chunk(*self->inner, texts, first, last, changed, joined); };
     if (total < UNLOCKED_BATCH_FROM_CHARS) {

@@ -20,12 +20,6 @@ namespace zenkor::py {
 // takes it in between.  (A call on one text decides as LockPolicy says.)
 constexpr std::size_t UNLOCKED_BATCH_FROM_CHARS = 128;
 
-// normalize_batch gives up the lock for chunks of about this many
-// characters: long enough that taking it back is a small part of a chunk's
-// time (about 0.5 ms of tweets), short enough that two threads' chunks
-// interleave.
-constexpr std::size_t BATCH_CHUNK_CHARS = std::size_t{1} << 16;
-
 PyObject* Normalizer_normalize(PyObject* obj, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
 PyObject* Normalizer_normalize_batch(PyObject* obj, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
 PyObject* Normalizer_normalize_arrow(PyObject* obj, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);

@@ -4,13 +4,18 @@
 #include "py/text_work.h"
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 
 namespace zenkor::py {
 
-void ThreadBuffers::shrink() {
+void ThreadBuffers::shrink(std::string_view kept) {
   constexpr std::size_t KEPT = std::size_t{1} << 20;
   for (std::string* s : {&input, &space.work, &space.scratch, &output}) {
-    if (s->capacity() > KEPT) std::string().swap(*s);
+    const auto at = reinterpret_cast<std::uintptr_t>(kept.data());
+    const auto begin = reinterpret_cast<std::uintptr_t>(s->data());
+    const bool holds_kept = at >= begin && at - begin < s->capacity();
+    if (s->capacity() > KEPT && !holds_kept) std::string().swap(*s);
   }
 }
 
@@ -19,14 +24,62 @@ ThreadBuffers& thread_buffers() {
   return buffers;
 }
 
+namespace {
+
+// Texts of this many bytes of code units or more are normalized without an
+// input buffer of their own (Normalizer::normalize_in_work), and their
+// buffers go as soon as they are read.  Below, the buffers kept from call to
+// call cost nothing, and the check for an unchanged text stays one
+// comparison of UTF-8.
+constexpr std::size_t HUGE_TEXT_BYTES = std::size_t{1} << 20;
+
+// Whether `wide` holds what `units` hold: a str is stored in the narrowest
+// width that holds its characters, so equal texts have equal widths.
+bool same_text(const WideText& wide, const CodeUnits& units) {
+  return wide.units.width == units.width && wide.units.length == units.length &&
+         std::memcmp(wide.units.data, units.data, units.length * units.width) == 0;
+}
+
+// normalize_found of a huge text.  No copy of its input is kept, so whether
+// it changed is told by comparing the result with the str's own text.
+Outcome normalize_huge(const Normalizer& normalizer, const CodeUnits& units, Plan::Found found,
+                       ThreadBuffers& buffers, WideText& wide) {
+  // The buffer becomes a step's output once the first step that changes the
+  // text has read it: with room for that from the start it is never
+  // replaced by a larger one while the text is held elsewhere.
+  std::string& work = buffers.space.work;
+  if (const std::size_t room = room_for_growth(utf8_size(units)); work.capacity() < room) {
+    std::string().swap(work);
+    work.reserve(room);
+  }
+  if (!to_utf8(units, work)) return Outcome::unencodable;
+  const std::string_view result = normalizer.normalize_in_work(found.steps, buffers.space);
+  // Before the result is decoded, every buffer but the result's goes; after,
+  // every one but the decoded one.  So no more than two are held at once
+  // while the steps run, and while the str is made.
+  buffers.shrink(result);
+  wide = from_utf8(result, buffers.output);
+  buffers.shrink(buffers.output);
+  return same_text(wide, units) ? Outcome::unchanged : Outcome::changed;
+}
+
+}  // namespace
+
 Outcome normalize_found(const Normalizer& normalizer, const CodeUnits& units, Plan::Found found,
                         ThreadBuffers& buffers, WideText& wide) {
   if (!found.any()) return Outcome::clean;
+  if (units.length * units.width >= HUGE_TEXT_BYTES) return normalize_huge(normalizer, units, found, buffers, wide);
   if (!to_utf8(units, buffers.input)) return Outcome::unencodable;
   const std::string_view result = normalizer.normalize(buffers.input, found.steps, buffers.space);
   if (result == buffers.input) return Outcome::unchanged;
   wide = from_utf8(result, buffers.output);
   return Outcome::changed;
+}
+
+std::size_t chunk_end(const std::vector<CodeUnits>& texts, std::size_t first, std::size_t chars) {
+  std::size_t last = first + 1;
+  for (std::size_t held = texts[first].length; last < texts.size() && held < chars; ++last) held += texts[last].length;
+  return last;
 }
 
 std::size_t normalize_chunk(const Normalizer& normalizer, const std::vector<CodeUnits>& texts, std::size_t first,

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/code_units.h"
@@ -23,7 +24,8 @@ struct ThreadBuffers {
   Workspace space;
   std::string output;  // the result as a str stores it
 
-  void shrink();
+  // Gives back every buffer grown past 1 MiB but the one that holds `kept`.
+  void shrink(std::string_view kept = {});
 };
 
 // The calling thread's buffers: never shared, so no call waits for them.
@@ -46,6 +48,17 @@ struct Changed {
   std::size_t offset = UNCHANGED;
   WideText text{};
 };
+
+// normalize_batch gives up the lock for chunks of about this many
+// characters: long enough that taking it back is a small part of a chunk's
+// time (about 0.5 ms of tweets), short enough that two threads' chunks
+// interleave.
+constexpr std::size_t BATCH_CHUNK_CHARS = std::size_t{1} << 16;
+
+// One past the last text of the chunk that starts at texts[first]: texts
+// are added until they hold `chars` characters, one text at least.
+// REQUIRES: first < texts.size().
+std::size_t chunk_end(const std::vector<CodeUnits>& texts, std::size_t first, std::size_t chars);
 
 // Normalizes texts[first, last), a chunk of a batch, into `changed` (by
 // index from `first`) and `joined`, in the calling thread's buffers.  The

@@ -27,7 +27,9 @@ def test_module_attributes_in_order():
     [
         (Normalizer, "(preset=None, **options)", "Python に公開する Normalizer。"),
         (Normalizer.normalize, "(self, /, text)", "テキストを正規化する。長いテキストの処理中は GIL を解放する。"),
-        (Normalizer.normalize_batch, "(self, /, texts)", "複数テキストをまとめて正規化する。処理中は GIL を解放する。"),
+        (Normalizer.normalize_batch, "(self, /, texts, jobs=1)",
+         "複数テキストをまとめて正規化する。処理中は GIL を解放する。\n\n"
+         "`jobs` 個のスレッドが大きなバッチを分担する(結果の順序は入力どおり)。"),
         (Normalizer.preset, "(name)", "プリセット名から生成する(`Normalizer(name)` と同じ)。"),
         (Normalizer.presets, "()", "利用可能なプリセット名の一覧。"),
         (zenkor.normalize, "(text, preset=None)",

@@ -71,6 +71,7 @@ FAILING_CALLS = [
     "n.normalize(None)",
     "n.normalize('\\ud800')",
     "n.normalize_batch(['a', 'b', 1])",
+    "n.normalize_batch(['\\ud800'] + ['x' * 20_000] * 4, jobs=2)",  # fails on one thread, stops the other
     "Normalizer(repeat_limit=-1)",
     "Normalizer('nope')",
     "Normalizer(emoji_placeholder='x', nfkc=1)",
@@ -156,3 +157,35 @@ def test_a_valid_10_mb_document_costs_what_its_entries_cost(dict_file):
     assert entries == same_entries > 400_000
     assert from_json < from_mapping + size
     assert from_json < 10 * size  # 16.7 times before the entries were given room up front
+
+
+# ----------------------------------------------------------------------------
+# Peak memory of one huge normalize call (bench/bench_memory.py measures it on more text).
+
+HUGE_CALL = """
+import sys
+text = open(sys.argv[1], encoding="utf-8").read()
+n = Normalizer("for_search")
+n.normalize(text[:1000])  # the tables built at first use are not the call's
+gc.collect()
+with open("/proc/self/clear_refs", "w") as f:
+    f.write("5")
+before = rss()
+out = n.normalize(text)
+with open("/proc/self/status") as f:
+    peak = next(int(line.split()[1]) * 1024 for line in f if line.startswith("VmHWM:"))
+print(peak - before, sys.getsizeof(text), out is text)
+"""
+
+
+def test_a_huge_call_holds_its_text_about_twice_in_utf_8(tmp_path, corpus_lines):
+    # 10 MB of UTF-8 (Japanese: one and a half times the str's own size) with URLs in it: the text,
+    # the segments joined, and the two buffers of the steps over a plain piece between URLs; then
+    # the result and the new str.  It was 7.2 times the str's size with every buffer held to the
+    # end, a copy of each segment and a decoding buffer four bytes for each byte.
+    lines = "\n".join(corpus_lines).encode()
+    path = tmp_path / "huge.txt"
+    path.write_bytes((lines * (1 + 10 * MB // len(lines)))[: 10 * MB].decode("utf-8", "ignore").encode())
+    peak, size, same = run(HUGE_CALL, path)
+    assert same == "False"
+    assert int(peak) < 5 * int(size)  # 4.1 measured

@@ -22,16 +22,13 @@ import contextlib
 import functools
 import itertools
 import os
-import queue
 import stat
 import sys
-import threading
 from collections.abc import Callable, Iterable, Iterator
-from concurrent.futures import Future, ThreadPoolExecutor
 from typing import Any, BinaryIO, NoReturn
 
 from . import Normalizer, __version__
-from ._cli_input import ERRORS, NEWLINES, Block, InputError, read_blocks
+from ._cli_input import BLOCK_BYTES, ERRORS, NEWLINES, Block, InputError, read_blocks
 from ._cli_options import OptionValueError, option_names, option_table, parse_setting
 from ._cli_output import open_output
 
@@ -106,7 +103,8 @@ def build_parser() -> argparse.ArgumentParser:
     )
     parser.add_argument(
         "-j", "--jobs", metavar="N", type=_positive_int, default=os.cpu_count() or 1,
-        help="threads normalizing at once (default: the number of cores); output order is kept",
+        help="threads normalizing each block of lines (default: the number of cores); output order is kept; "
+        "--explain runs on one",
     )
     parser.add_argument(
         "--errors", metavar="|".join(ERRORS), type=_word("--errors", ERRORS), default="strict",
@@ -222,50 +220,9 @@ def build_normalizer(args: argparse.Namespace) -> Normalizer:
     return normalizer
 
 
-class OrderedWriter:
-    """Writes normalized blocks in input order, each as soon as it and all
-    before it are done, from a thread of its own: a pause in the input never
-    holds back output that is ready.  At most `window` blocks wait, which
-    bounds memory.  A failure to write is raised in the caller's thread by
-    the next call."""
-
-    def __init__(self, out: BinaryIO, reporter: Reporter, window: int) -> None:
-        self.out = out
-        self.reporter = reporter
-        self.queue: queue.Queue[tuple[Future[str], int]] = queue.Queue(maxsize=window)
-        self.error: BaseException | None = None
-        threading.Thread(target=self._write_all, name="zenkor-writer", daemon=True).start()
-
-    def _write_all(self) -> None:
-        while True:
-            future, size = self.queue.get()
-            try:
-                if self.error is None:
-                    self.out.write(future.result().encode("utf-8"))
-                    self.out.flush()
-                    self.reporter.advance(size)
-            except BaseException as err:  # handed to the caller's thread
-                self.error = err
-            finally:
-                self.queue.task_done()
-
-    def _check(self) -> None:
-        if self.error is not None:
-            raise self.error
-
-    def put(self, future: Future[str], size: int) -> None:
-        self._check()
-        self.queue.put((future, size))
-
-    def drain(self) -> None:
-        """Returns once everything put so far is written."""
-        self.queue.join()
-        self._check()
-
-
-def normalize_block(normalizer: Normalizer, lines: list[str], ends: list[str]) -> str:
-    """The lines normalized, each with its line break."""
-    return "".join(itertools.chain.from_iterable(zip(normalizer.normalize_batch(lines), ends)))
+def normalize_block(normalizer: Normalizer, jobs: int, lines: list[str], ends: list[str]) -> str:
+    """The lines normalized, each with its line break, by `jobs` threads."""
+    return "".join(itertools.chain.from_iterable(zip(normalizer.normalize_batch(lines, jobs=jobs), ends)))
 
 
 def explain_block(normalizer: Normalizer, lines: list[str], ends: list[str]) -> str:
@@ -279,23 +236,19 @@ def explain_block(normalizer: Normalizer, lines: list[str], ends: list[str]) -> 
     return "".join(parts)
 
 
-def normalize_blocks(pool: ThreadPoolExecutor, work: Callable[[list[str], list[str]], str], blocks: Iterable[Block],
-                     writer: OrderedWriter) -> int:
-    """Hands each block's lines to `work` (normalize_block, or explain_block)
-    on the pool's threads, and the results to the writer in order; returns the
-    number of lines skipped.  When the input fails, every block before the
-    failure is written first, then the InputError goes on."""
+def write_blocks(work: Callable[[list[str], list[str]], str], blocks: Iterable[Block], out: BinaryIO,
+                 reporter: Reporter) -> int:
+    """Writes each block's lines as `work` (normalize_block, or explain_block)
+    makes them, in order, each block as soon as it is done, and returns the
+    number of lines skipped.  A failing input raises only after every block
+    before the failure is written."""
     skipped = 0
-    try:
-        for block in blocks:
-            skipped += block.skipped
-            if block.lines:
-                writer.put(pool.submit(work, block.lines, block.ends), block.size)
-            else:
-                writer.reporter.advance(block.size)
-    except InputError:
-        writer.drain()
-        raise
+    for block in blocks:
+        skipped += block.skipped
+        if block.lines:
+            out.write(work(block.lines, block.ends).encode("utf-8"))
+            out.flush()
+        reporter.advance(block.size)
     return skipped
 
 
@@ -312,31 +265,30 @@ def input_stream(name: str) -> Iterator[BinaryIO]:
 
 def run(args: argparse.Namespace, normalizer: Normalizer, out: BinaryIO, reporter: Reporter) -> int:
     status = 0
-    pool = ThreadPoolExecutor(max_workers=args.jobs)
-    writer = OrderedWriter(out, reporter, window=2 * args.jobs)
-    work = functools.partial(explain_block if args.explain else normalize_block, normalizer)
-    try:
-        for name in args.files or ["-"]:
-            label = "<stdin>" if name == "-" else name
-            try:
-                with input_stream(name) as stream:
-                    blocks = read_blocks(stream, label, args.errors, args.newline, interactive=stream.isatty())
-                    skipped = normalize_blocks(pool, work, blocks, writer)
-                if skipped:
-                    writer.drain()  # the message comes after the lines before it
-                    reporter.warn(f"{label}: left out {skipped} line{'s' * (skipped != 1)} of invalid UTF-8")
-            except InputError as err:
-                reporter.warn(str(err))
-                status = 1
-            except OSError as err:
-                if err.filename is None:
-                    raise  # not about the input: the output failed
-                writer.drain()
-                reporter.warn(f"{label}: {err.strerror}")
-                status = 1
-        writer.drain()
-    finally:
-        pool.shutdown(wait=False, cancel_futures=True)
+    if args.explain:
+        work = functools.partial(explain_block, normalizer)
+    else:
+        work = functools.partial(normalize_block, normalizer, args.jobs)
+    # Blocks grow with the threads that share each one (normalize_batch cuts it into chunks of
+    # 16 K to 64 K characters), up to 64 threads' worth.
+    block_bytes = BLOCK_BYTES * min(args.jobs, 64)
+    for name in args.files or ["-"]:
+        label = "<stdin>" if name == "-" else name
+        try:
+            with input_stream(name) as stream:
+                blocks = read_blocks(stream, label, args.errors, args.newline, interactive=stream.isatty(),
+                                     block_bytes=block_bytes)
+                skipped = write_blocks(work, blocks, out, reporter)
+            if skipped:
+                reporter.warn(f"{label}: left out {skipped} line{'s' * (skipped != 1)} of invalid UTF-8")
+        except InputError as err:
+            reporter.warn(str(err))
+            status = 1
+        except OSError as err:
+            if err.filename is None:
+                raise  # not about the input: the output failed
+            reporter.warn(f"{label}: {err.strerror}")
+            status = 1
     return status
 
 

@@ -15,9 +15,11 @@ from collections.abc import Iterator
 from dataclasses import dataclass
 from typing import BinaryIO
 
-# Bytes asked of the stream at a time.  Large enough that one normalize_batch
-# call per block costs little; small enough that --jobs threads share a file
-# of a few megabytes, and that a pipe's lines come through without waiting.
+# Bytes asked of the stream at a time, for one thread.  Large enough that one
+# normalize_batch call per block costs little, and that two threads have a
+# few chunks of it to share; small enough that the output of a file of a few
+# megabytes starts soon.  A pipe's lines come through without waiting, as
+# read1 returns what the pipe holds.
 BLOCK_BYTES = 1 << 18
 
 ERRORS = ("strict", "replace", "skip")
@@ -62,22 +64,22 @@ def _split(text: str, newline: str) -> tuple[list[str], list[str]]:
 
 
 def read_blocks(stream: BinaryIO, name: str, errors: str = "strict", newline: str = "keep",
-                interactive: bool = False) -> Iterator[Block]:
+                interactive: bool = False, block_bytes: int = BLOCK_BYTES) -> Iterator[Block]:
     """The lines of `stream` block by block.
 
     With errors="strict", the lines before an invalid one come as a last
     block, then InputError names the line and the byte column (from 1) of the
     first invalid byte as NAME:LINE:COLUMN.  "replace" puts U+FFFD for invalid
     bytes; "skip" leaves out lines that hold any.  newline="lf" ends every
-    line with LF, the last one included.  Interactive streams are read a line
-    at a time.  A failing read raises InputError too.
+    line with LF, the last one included.  Blocks hold about `block_bytes`
+    (more for a longer line); interactive streams are read a line at a time.  A failing read raises InputError too.
     """
     line = 1  # number of the first line of the next block
     unread = 0  # bytes read but not yet handed out in a block
     head: list[bytes] = []  # a line begun but not ended by what was read so far
     while True:
         try:
-            chunk = stream.readline() if interactive else stream.read1(BLOCK_BYTES)
+            chunk = stream.readline() if interactive else stream.read1(block_bytes)
         except OSError as err:
             raise InputError(f"{name}: {err.strerror or err}") from None
         unread += len(chunk)

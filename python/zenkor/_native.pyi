@@ -73,9 +73,15 @@ class Normalizer:
     def normalize(self, text: str) -> str:
         """`text` normalized (the same str when nothing changes); the interpreter
         lock is released meanwhile for texts of 128 characters or more."""
-    def normalize_batch(self, texts: Sequence[str]) -> list[str]:
-        """Each text normalized, in order, with one release of the interpreter
-        lock for the whole batch (when it holds 128 characters or more)."""
+    def normalize_batch(self, texts: Sequence[str], jobs: int = 1) -> list[str]:
+        """Each text normalized, in order, with the interpreter lock released
+        while a batch of 128 characters or more is normalized.
+
+        `jobs` threads share a batch of more than 65,536 characters (the
+        caller's among them; a smaller batch stays on the caller's thread).
+        Unchanged texts come back as the same objects, and errors are those
+        of `jobs=1`.
+        """
     def explain(self, text: str) -> list[_ExplainStep]:
         """What each step of normalizing did to `text`.
 

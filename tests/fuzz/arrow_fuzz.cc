@@ -491,7 +491,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Normalizer& normalizer = normalizer_for(in.PickValueInArray(zenkor::ALL_PRESETS));
   // A few threads, or more than there may be: a huge count must not wrap
   // when it is multiplied, and counts as MAX_JOBS.
-  constexpr std::array<std::size_t, 6> JOBS = {2, 3, 4, zenkor::arrow::MAX_JOBS + 1, std::size_t{1} << 62,
+  constexpr std::array<std::size_t, 6> JOBS = {2, 3, 4, zenkor::py::MAX_JOBS + 1, std::size_t{1} << 62,
                                                std::numeric_limits<std::size_t>::max()};
   const std::size_t jobs = in.PickValueInArray(JOBS);
   std::vector<Built> arrays;

@@ -14,6 +14,7 @@
 //   - the module function normalize, with the preset normalizers that the
 //     first call builds;
 //   - batches: chunks of texts of every width, a lone surrogate among them;
+//     and a batch of them all shared by several jobs (py/batch_jobs);
 //   - explain and normalize_with_offsets;
 //   - levenshtein;
 //   - normalize_arrays with several jobs on columns of every Arrow string
@@ -52,6 +53,7 @@
 #include "dict/text_file.h"
 #include "py/arrow_column.h"
 #include "py/arrow_normalize.h"
+#include "py/batch_jobs.h"
 #include "py/lock_policy.h"
 #include "py/text_work.h"
 #include "tests/cpp/check.h"
@@ -240,9 +242,10 @@ bool columns_hold(const arrow::Columns& columns, arrow::StringType type,
 
 // ---------------------------------------------------------------- the calls
 
-enum class Call { Normalize, ModuleNormalize, Batch, Explain, Offsets, Levenshtein, Arrow };
-constexpr std::array<const char*, 7> CALL_NAMES = {"normalize", "module normalize", "batch", "explain",
-                                                   "normalize_with_offsets", "levenshtein", "normalize_arrow"};
+enum class Call { Normalize, ModuleNormalize, Batch, SharedBatch, Explain, Offsets, Levenshtein, Arrow };
+constexpr std::array<const char*, 8> CALL_NAMES = {"normalize",   "module normalize",       "batch",
+                                                   "shared batch", "explain",               "normalize_with_offsets",
+                                                   "levenshtein",  "normalize_arrow"};
 
 struct Task {
   Call call;
@@ -251,6 +254,7 @@ struct Task {
 
 constexpr std::size_t BATCH = 24;
 constexpr std::size_t ARROW_JOBS = 4;
+constexpr std::size_t BATCH_JOBS = 3;
 
 struct Shared {
   const Normalizer& normalizer;
@@ -274,6 +278,26 @@ std::string normalize_call(const Normalizer& normalizer, const Text& text, bool&
   return out;
 }
 
+// Whether texts[members[first]] to texts[members[last - 1]], normalized as a
+// chunk of a batch into `changed` and `joined`, are what one thread got,
+// and a lone surrogate among them is the first reported.
+bool chunk_holds(const Shared& s, const std::vector<std::size_t>& members, std::size_t first, std::size_t last,
+                 const std::vector<py::Changed>& changed, const std::string& joined, std::size_t unencodable) {
+  for (std::size_t k = first; k < last; ++k) {
+    const Text& text = s.texts[members[k]];
+    if (text.surrogate) return unencodable == k;
+    const py::Changed& c = changed[k - first];
+    std::string got = text.utf8;
+    if (c.offset != py::UNCHANGED) {
+      zenkor::WideText wide = c.text;
+      wide.units.data = joined.data() + c.offset;
+      got = utf8_of(wide);
+    }
+    if (got != s.expected.normalized[members[k]]) return false;
+  }
+  return unencodable == py::UNCHANGED;
+}
+
 bool run(const Shared& s, const Task& task) {
   const std::vector<Text>& texts = s.texts;
   const Expected& want = s.expected;
@@ -292,23 +316,46 @@ bool run(const Shared& s, const Task& task) {
     }
     case Call::Batch: {
       std::vector<CodeUnits> units;
+      std::vector<std::size_t> members;
       const std::size_t last = std::min(texts.size(), i + BATCH);
-      for (std::size_t k = 0; k < last; ++k) units.push_back(texts[k].units());
+      for (std::size_t k = 0; k < last; ++k) {
+        units.push_back(texts[k].units());
+        members.push_back(k);
+      }
       std::vector<py::Changed> changed;
       std::string joined;
       const std::size_t unencodable = py::normalize_chunk(s.normalizer, units, i, last, changed, joined);
-      for (std::size_t k = i; k < last; ++k) {
-        if (texts[k].surrogate) return unencodable == k;
-        const py::Changed& c = changed[k - i];
-        std::string got = texts[k].utf8;
-        if (c.offset != py::UNCHANGED) {
-          zenkor::WideText wide = c.text;
-          wide.units.data = joined.data() + c.offset;
-          got = utf8_of(wide);
-        }
-        if (got != want.normalized[k]) return false;
+      return chunk_holds(s, members, i, last, changed, joined, unencodable);
+    }
+    case Call::SharedBatch: {
+      // Every text without a surrogate from i on, then one with: the helpers
+      // stop at its chunk, which the caller reaches last.
+      std::vector<CodeUnits> units;
+      std::vector<std::size_t> members;
+      std::size_t total = 0;
+      for (std::size_t k = 0; k < texts.size(); ++k) {
+        const std::size_t t = (i + k) % texts.size();
+        if (texts[t].surrogate) continue;
+        units.push_back(texts[t].units());
+        members.push_back(t);
+        total += units.back().length;
       }
-      return unencodable == py::UNCHANGED;
+      const auto bad = std::find_if(texts.begin(), texts.end(), [](const Text& t) { return t.surrogate; });
+      if (bad != texts.end()) {
+        units.push_back(bad->units());
+        members.push_back(static_cast<std::size_t>(bad - texts.begin()));
+      }
+      py::SharedBatch batch(s.normalizer, units, total, BATCH_JOBS);
+      for (std::size_t k = 0; k < batch.chunks(); ++k) {
+        const py::SharedBatch::Chunk& chunk = batch.wait_for(k);
+        if (chunk.thrown ||
+            !chunk_holds(s, members, chunk.first, chunk.last, chunk.changed, chunk.joined, chunk.unencodable)) {
+          return false;
+        }
+        if (chunk.unencodable != py::UNCHANGED) return k + 1 == batch.chunks();
+        batch.release(k);
+      }
+      return bad == texts.end();
     }
     case Call::Explain: {
       std::vector<zenkor::ExplainedStep> got;
@@ -348,6 +395,7 @@ std::vector<Task> tasks_of(std::size_t thread, const std::vector<Text>& texts, s
     if (i % 4 == 2) tasks.push_back({Call::Levenshtein, i});
     if (i % BATCH == 0) tasks.push_back({Call::Batch, i});
   }
+  tasks.push_back({Call::SharedBatch, thread * texts.size() / 8 % texts.size()});
   for (std::size_t c = 0; c < columns; ++c) tasks.push_back({Call::Arrow, c});
   std::mt19937 rng(static_cast<std::uint32_t>(thread) * 7919u + 1u);
   std::shuffle(tasks.begin(), tasks.end(), rng);
