@@ -41,17 +41,27 @@ bool SharedBatch::normalize_next() noexcept {
     chunk.thrown = std::current_exception();
   }
   if (chunk.thrown || chunk.unencodable != UNCHANGED) next_.store(count_);
-  chunk.done.store(true, std::memory_order_release);
-  chunk.done.notify_all();
+  {
+    const std::lock_guard<std::mutex> lock(done_lock_);
+    chunk.done = true;
+  }
+  chunk_done_.notify_all();
   return true;
 }
 
 const SharedBatch::Chunk& SharedBatch::wait_for(std::size_t k) {
   Chunk& chunk = chunks_[k];
-  while (!chunk.done.load(std::memory_order_acquire)) {
-    if (!normalize_next()) chunk.done.wait(false, std::memory_order_acquire);
+  for (;;) {
+    {
+      const std::lock_guard<std::mutex> lock(done_lock_);
+      if (chunk.done) return chunk;
+    }
+    if (!normalize_next()) {
+      std::unique_lock<std::mutex> lock(done_lock_);
+      chunk_done_.wait(lock, [&chunk] { return chunk.done; });
+      return chunk;
+    }
   }
-  return chunk;
 }
 
 void SharedBatch::release(std::size_t k) noexcept {

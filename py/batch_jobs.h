@@ -5,9 +5,11 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,7 +35,7 @@ class SharedBatch {
     std::string joined;
     std::size_t unencodable = UNCHANGED;  // as normalize_chunk returns it
     std::exception_ptr thrown;            // what normalizing it threw (memory ran out)
-    std::atomic<bool> done{false};
+    bool done = false;                    // under done_lock_
   };
 
   // Cuts `texts`, which hold `total` characters, into chunks of about equal
@@ -67,6 +69,10 @@ class SharedBatch {
   std::size_t count_ = 0;
   std::unique_ptr<Chunk[]> chunks_;
   std::atomic<std::size_t> next_{0};
+  // A mutex and a condition variable rather than waiting on an atomic, which
+  // older macOS versions lack.
+  std::mutex done_lock_;
+  std::condition_variable chunk_done_;
   std::optional<HelperThreads> helpers_;
 };
 
