@@ -86,7 +86,10 @@ std::string_view Normalizer::run_steps(std::string_view in, Plan::Mask present, 
 }
 
 Normalizer::Normalizer(Config config, l3_lexical::synonym::SynonymDict prenormalized)
-    : config_(std::move(config)), synonyms_(guarded(config_, std::move(prenormalized))), plan_(config_, &*synonyms_) {}
+    : config_(std::move(config)),
+      synonyms_(guarded(config_, std::move(prenormalized))),
+      plan_(config_, &*synonyms_),
+      native_(plan_, config_) {}
 
 l3_lexical::synonym::SynonymDict Normalizer::guarded(const Config& config, l3_lexical::synonym::SynonymDict dict) {
   const Normalizer plain(config);

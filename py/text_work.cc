@@ -12,6 +12,9 @@ void ThreadBuffers::shrink() {
   for (std::string* s : {&input, &space.work, &space.scratch, &output}) {
     if (s->capacity() > KEPT) std::string().swap(*s);
   }
+  for (std::vector<std::uint32_t>* v : {&native.a, &native.b}) {
+    if (v->capacity() * sizeof(std::uint32_t) > KEPT) std::vector<std::uint32_t>().swap(*v);
+  }
 }
 
 ThreadBuffers& thread_buffers() {
@@ -22,6 +25,11 @@ ThreadBuffers& thread_buffers() {
 Outcome normalize_found(const Normalizer& normalizer, const CodeUnits& units, Plan::Found found,
                         ThreadBuffers& buffers, WideText& wide) {
   if (!found.any()) return Outcome::clean;
+  switch (normalizer.normalize_native(units, found, buffers.native, buffers.output, wide)) {
+    case NativeWidth::Outcome::unchanged: return Outcome::unchanged;
+    case NativeWidth::Outcome::changed: return Outcome::changed;
+    case NativeWidth::Outcome::not_native: break;
+  }
   if (!to_utf8(units, buffers.input)) return Outcome::unencodable;
   const std::string_view result = normalizer.normalize(buffers.input, found.steps, buffers.space);
   if (result == buffers.input) return Outcome::unchanged;

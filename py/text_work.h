@@ -21,6 +21,7 @@ namespace zenkor::py {
 struct ThreadBuffers {
   std::string input;
   Workspace space;
+  NativeSpace native;
   std::string output;  // the result as a str stores it
 
   void shrink();
@@ -34,7 +35,8 @@ ThreadBuffers& thread_buffers();
 enum class Outcome { clean, unchanged, changed, unencodable };
 
 // Normalizes the text of a str as it stores it, in which a scan found
-// `found`.  A changed result is left in `buffers.output` as a str will hold
+// `found`: over its code units when the steps found allow it, else through
+// UTF-8.  A changed result is left in `buffers.output` as a str will hold
 // it, described by `wide`.
 Outcome normalize_found(const Normalizer& normalizer, const CodeUnits& units, Plan::Found found,
                         ThreadBuffers& buffers, WideText& wide);

@@ -38,6 +38,11 @@ inline constexpr Step CONVERT_STEP = {
     .run = convert_step,
     .trigger = [](char32_t c, int variant) noexcept { return convert_trigger(c, static_cast<CaseAction>(variant)); },
     .variant = convert_step_variant,
-    .astral_triggers = true};
+    .astral_triggers = true,
+    // Σ lowers by what follows and precedes it (the final-sigma rule).
+    .alone = [](char32_t c, int variant) noexcept {
+      return convert_trigger(c, static_cast<CaseAction>(variant)) &&
+             !(c == 0x03A3 && variant == static_cast<int>(CaseAction::Lower));
+    }};
 
 }  // namespace zenkor::l1_char::case_

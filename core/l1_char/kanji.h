@@ -57,7 +57,8 @@ inline constexpr Step KYUJITAI_STEP = {
               EditLog* log) { map_table(in, out, KYUJITAI_TABLE, log); },
     .trigger = [](char32_t c, int) noexcept { return map_table_trigger(KYUJITAI_TABLE, c); },
     .fusible = FusibleGroup::KanjiTables,
-    .rewrite_char = [](text::Rewriter<NoLog>& w, char32_t c) { w.replace(map_char(KYUJITAI_TABLE, c)); }};
+    .rewrite_char = [](text::Rewriter<NoLog>& w, char32_t c) { w.replace(map_char(KYUJITAI_TABLE, c)); },
+    .alone = [](char32_t c, int) noexcept { return map_table_trigger(KYUJITAI_TABLE, c); }};
 inline constexpr Step ITAIJI_STEP = {
     .rank = 220,
     .run = [](const Config&, std::string_view in, std::string& out,
@@ -65,6 +66,7 @@ inline constexpr Step ITAIJI_STEP = {
     .trigger = [](char32_t c, int) noexcept { return map_table_trigger(ITAIJI_TABLE, c); },
     .astral_triggers = true,
     .fusible = FusibleGroup::KanjiTables,
-    .rewrite_char = [](text::Rewriter<NoLog>& w, char32_t c) { w.replace(map_char(ITAIJI_TABLE, c)); }};
+    .rewrite_char = [](text::Rewriter<NoLog>& w, char32_t c) { w.replace(map_char(ITAIJI_TABLE, c)); },
+    .alone = [](char32_t c, int) noexcept { return map_table_trigger(ITAIJI_TABLE, c); }};
 
 }  // namespace zenkor::l1_char::kanji

@@ -264,4 +264,13 @@ bool normalize_trigger(char32_t c) noexcept {
   return nfkc_sensitive().contains(c) && !NFKC_PASSTHROUGH.contains(c);
 }
 
+bool normalize_alone(char32_t c) noexcept {
+  // A boundary on both sides: NFKC of the text around it is that of each
+  // side; a sound mark is the one exception the stage adds to NFKC's.
+  const icu::Normalizer2* normalizer = nfkc_instance();
+  const auto cp = static_cast<UChar32>(c);
+  return normalizer != nullptr && normalize_trigger(c) && !SOUND_MARKS.contains(c) &&
+         normalizer->hasBoundaryBefore(cp) && normalizer->hasBoundaryAfter(cp);
+}
+
 }  // namespace zenkor::l1_char::nfkc

@@ -35,7 +35,14 @@ void normalize(std::string_view in, std::string& out, EditLog* log = nullptr);
 void append_plain(std::string_view text, std::string& out, std::size_t max_piece, EditLog* log = nullptr,
                   std::size_t text_begin = 0);
 
-inline constexpr Step NORMALIZE_STEP = {
-    .rank = 200, .run = run_stage<normalize>, .trigger = trigger_of<normalize_trigger>, .astral_triggers = true};
+// The triggers normalize rewrites the same whatever their neighbours: a
+// normalization boundary before and after them, and no sound mark.
+[[nodiscard]] bool normalize_alone(char32_t c) noexcept;
+
+inline constexpr Step NORMALIZE_STEP = {.rank = 200,
+                                        .run = run_stage<normalize>,
+                                        .trigger = trigger_of<normalize_trigger>,
+                                        .astral_triggers = true,
+                                        .alone = trigger_of<normalize_alone>};
 
 }  // namespace zenkor::l1_char::nfkc

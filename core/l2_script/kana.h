@@ -32,6 +32,9 @@ inline constexpr Step CONVERT_STEP = {
     .trigger = [](char32_t c, int variant) noexcept {
       return variant == static_cast<int>(KanaAction::HiraToKata) ? hira_to_kata_trigger(c) : kata_to_hira_trigger(c);
     },
-    .variant = convert_step_variant};
+    .variant = convert_step_variant,
+    .alone = [](char32_t c, int variant) noexcept {
+      return variant == static_cast<int>(KanaAction::HiraToKata) ? hira_to_kata_trigger(c) : kata_to_hira_trigger(c);
+    }};
 
 }  // namespace zenkor::l2_script::kana

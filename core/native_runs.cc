@@ -1,0 +1,119 @@
+#include "core/native_runs.h"
+
+#include <algorithm>
+
+#include "core/l1_char/repeat.h"
+#include "core/l2_script/loanword.h"
+#include "core/text/chars.h"
+
+namespace zenkor {
+namespace {
+
+// Copies what `keep` keeps of each character, as `rewrite` writes it.
+// `keep(i)` and `rewrite(i)` see the input, as the stages do.
+template <typename Unit, typename Keep, typename Rewrite>
+Pass rewrite_each(const Unit* in, std::size_t length, std::vector<std::uint32_t>& out, Keep keep, Rewrite rewrite) {
+  out.resize(length);
+  std::size_t pos = 0;
+  bool changed = false;
+  for (std::size_t i = 0; i < length; ++i) {
+    if (!keep(i)) {
+      changed = true;
+      continue;
+    }
+    const std::uint32_t c = rewrite(i);
+    changed = changed || c != in[i];
+    out[pos++] = c;
+  }
+  out.resize(pos);
+  return changed ? Pass::changed : Pass::unchanged;
+}
+
+constexpr bool is_collapsible_space(std::uint32_t c) noexcept { return c == U' ' || c == U'\t' || c == 0x3000; }
+
+constexpr bool is_collapsible_mark(std::uint32_t c) noexcept {
+  return c == text::PROLONGED_SOUND_MARK || c == text::WAVE_DASH;
+}
+
+// l1_char::space_runs::collapse: a space after a space goes, a TAB or
+// U+3000 becomes a space.
+template <typename Unit>
+Pass collapse_spaces(const Unit* in, std::size_t length, std::vector<std::uint32_t>& out) {
+  return rewrite_each(
+      in, length, out, [&](std::size_t i) { return !(i > 0 && is_collapsible_space(in[i]) && is_collapsible_space(in[i - 1])); },
+      [&](std::size_t i) { return is_collapsible_space(in[i]) ? std::uint32_t{U' '} : std::uint32_t{in[i]}; });
+}
+
+// l1_char::prolonged::collapse: a ー or 〜 after the same goes.
+template <typename Unit>
+Pass collapse_prolonged(const Unit* in, std::size_t length, std::vector<std::uint32_t>& out) {
+  return rewrite_each(
+      in, length, out, [&](std::size_t i) { return !(i > 0 && in[i] == in[i - 1] && is_collapsible_mark(in[i])); },
+      [&](std::size_t i) { return std::uint32_t{in[i]}; });
+}
+
+// l2_script::loanword::strip_trailing_prolonged: a ー that ends a katakana
+// word of MIN_STRIPPED_WORD_LENGTH characters or more (the ー counted) goes.
+template <typename Unit>
+Pass strip_trailing_prolonged(const Unit* in, std::size_t length, std::vector<std::uint32_t>& out) {
+  using l2_script::loanword::is_katakana_word_char;
+  const std::size_t shortest = std::max<std::size_t>(2, l2_script::loanword::MIN_STRIPPED_WORD_LENGTH);
+  const auto ends_word = [&](std::size_t i) {
+    if (in[i] != text::PROLONGED_SOUND_MARK || (i + 1 < length && is_katakana_word_char(in[i + 1]))) return false;
+    std::size_t word = 1;
+    for (std::size_t k = i; word < shortest && k > 0 && is_katakana_word_char(in[k - 1]); --k) ++word;
+    return word >= shortest;
+  };
+  return rewrite_each(
+      in, length, out, [&](std::size_t i) { return !ends_word(i); }, [&](std::size_t i) { return std::uint32_t{in[i]}; });
+}
+
+// l1_char::repeat::shorten: of a run of one character whose runs are
+// shortened, the characters past `limit` go.
+template <typename Unit>
+Pass shorten_repeats(const Unit* in, std::size_t length, std::size_t limit, std::vector<std::uint32_t>& out) {
+  std::uint32_t prev = 0;  // the character of the current run
+  bool in_run = false;
+  std::size_t count = 0;
+  const auto keep = [&](std::size_t i) {
+    const std::uint32_t c = in[i];
+    if (!l1_char::repeat::shortens_runs_of(c)) {
+      in_run = false;
+    } else if (in_run && c == prev) {
+      return ++count <= limit;
+    } else {
+      prev = c;
+      in_run = true;
+      count = 1;
+    }
+    return true;
+  };
+  return rewrite_each(in, length, out, keep, [&](std::size_t i) { return std::uint32_t{in[i]}; });
+}
+
+}  // namespace
+
+bool has_native_run(StepContext context) noexcept {
+  return context == StepContext::SpaceRun || context == StepContext::ProlongedRun ||
+         context == StepContext::TrailingProlonged || context == StepContext::RepeatRun;
+}
+
+template <typename Unit>
+Pass apply_native_run(StepContext context, std::size_t limit, const Unit* in, std::size_t length,
+                      std::vector<std::uint32_t>& out) {
+  switch (context) {
+    case StepContext::SpaceRun: return collapse_spaces(in, length, out);
+    case StepContext::ProlongedRun: return collapse_prolonged(in, length, out);
+    case StepContext::TrailingProlonged: return strip_trailing_prolonged(in, length, out);
+    case StepContext::RepeatRun: return shorten_repeats(in, length, limit, out);
+    default: return Pass::not_native;
+  }
+}
+
+template Pass apply_native_run(StepContext, std::size_t, const std::uint8_t*, std::size_t, std::vector<std::uint32_t>&);
+template Pass apply_native_run(StepContext, std::size_t, const std::uint16_t*, std::size_t,
+                               std::vector<std::uint32_t>&);
+template Pass apply_native_run(StepContext, std::size_t, const std::uint32_t*, std::size_t,
+                               std::vector<std::uint32_t>&);
+
+}  // namespace zenkor
