@@ -12,17 +12,22 @@ namespace {
 // Copies what `keep` keeps of each character, as `rewrite` writes it.
 // `keep(i)` and `rewrite(i)` see the input, as the stages do.
 template <typename Unit, typename Keep, typename Rewrite>
-Pass rewrite_each(const Unit* in, std::size_t length, std::vector<std::uint32_t>& out, Keep keep, Rewrite rewrite) {
+Pass rewrite_each(const Unit* in, std::size_t length, std::vector<std::uint32_t>& out, Changes& changes, Keep keep,
+                  Rewrite rewrite) {
   out.resize(length);
   std::size_t pos = 0;
   bool changed = false;
   for (std::size_t i = 0; i < length; ++i) {
     if (!keep(i)) {
       changed = true;
+      changes.mark(pos, pos);
       continue;
     }
     const std::uint32_t c = rewrite(i);
-    changed = changed || c != in[i];
+    if (c != in[i]) {
+      changed = true;
+      changes.mark(pos, pos + 1);
+    }
     out[pos++] = c;
   }
   out.resize(pos);
@@ -38,24 +43,24 @@ constexpr bool is_collapsible_mark(std::uint32_t c) noexcept {
 // l1_char::space_runs::collapse: a space after a space goes, a TAB or
 // U+3000 becomes a space.
 template <typename Unit>
-Pass collapse_spaces(const Unit* in, std::size_t length, std::vector<std::uint32_t>& out) {
+Pass collapse_spaces(const Unit* in, std::size_t length, std::vector<std::uint32_t>& out, Changes& changes) {
   return rewrite_each(
-      in, length, out, [&](std::size_t i) { return !(i > 0 && is_collapsible_space(in[i]) && is_collapsible_space(in[i - 1])); },
+      in, length, out, changes, [&](std::size_t i) { return !(i > 0 && is_collapsible_space(in[i]) && is_collapsible_space(in[i - 1])); },
       [&](std::size_t i) { return is_collapsible_space(in[i]) ? std::uint32_t{U' '} : std::uint32_t{in[i]}; });
 }
 
 // l1_char::prolonged::collapse: a ー or 〜 after the same goes.
 template <typename Unit>
-Pass collapse_prolonged(const Unit* in, std::size_t length, std::vector<std::uint32_t>& out) {
+Pass collapse_prolonged(const Unit* in, std::size_t length, std::vector<std::uint32_t>& out, Changes& changes) {
   return rewrite_each(
-      in, length, out, [&](std::size_t i) { return !(i > 0 && in[i] == in[i - 1] && is_collapsible_mark(in[i])); },
+      in, length, out, changes, [&](std::size_t i) { return !(i > 0 && in[i] == in[i - 1] && is_collapsible_mark(in[i])); },
       [&](std::size_t i) { return std::uint32_t{in[i]}; });
 }
 
 // l2_script::loanword::strip_trailing_prolonged: a ー that ends a katakana
 // word of MIN_STRIPPED_WORD_LENGTH characters or more (the ー counted) goes.
 template <typename Unit>
-Pass strip_trailing_prolonged(const Unit* in, std::size_t length, std::vector<std::uint32_t>& out) {
+Pass strip_trailing_prolonged(const Unit* in, std::size_t length, std::vector<std::uint32_t>& out, Changes& changes) {
   using l2_script::loanword::is_katakana_word_char;
   const std::size_t shortest = std::max<std::size_t>(2, l2_script::loanword::MIN_STRIPPED_WORD_LENGTH);
   const auto ends_word = [&](std::size_t i) {
@@ -65,13 +70,14 @@ Pass strip_trailing_prolonged(const Unit* in, std::size_t length, std::vector<st
     return word >= shortest;
   };
   return rewrite_each(
-      in, length, out, [&](std::size_t i) { return !ends_word(i); }, [&](std::size_t i) { return std::uint32_t{in[i]}; });
+      in, length, out, changes, [&](std::size_t i) { return !ends_word(i); }, [&](std::size_t i) { return std::uint32_t{in[i]}; });
 }
 
 // l1_char::repeat::shorten: of a run of one character whose runs are
 // shortened, the characters past `limit` go.
 template <typename Unit>
-Pass shorten_repeats(const Unit* in, std::size_t length, std::size_t limit, std::vector<std::uint32_t>& out) {
+Pass shorten_repeats(const Unit* in, std::size_t length, std::size_t limit, std::vector<std::uint32_t>& out,
+                     Changes& changes) {
   std::uint32_t prev = 0;  // the character of the current run
   bool in_run = false;
   std::size_t count = 0;
@@ -88,32 +94,60 @@ Pass shorten_repeats(const Unit* in, std::size_t length, std::size_t limit, std:
     }
     return true;
   };
-  return rewrite_each(in, length, out, keep, [&](std::size_t i) { return std::uint32_t{in[i]}; });
+  return rewrite_each(in, length, out, changes, keep, [&](std::size_t i) { return std::uint32_t{in[i]}; });
+}
+
+// l2_script::loanword::unify_loanword_kana: a pair such as ヴァ, or a kana
+// such as ヂ alone, to its plain spelling.
+template <typename Unit>
+Pass unify_loanword_kana(const Unit* in, std::size_t length, std::vector<std::uint32_t>& out, Changes& changes) {
+  out.resize(length);  // no rule writes more characters than it reads
+  std::size_t pos = 0;
+  bool changed = false;
+  for (std::size_t i = 0; i < length; ++i) {
+    const std::uint32_t c = in[i];
+    // Every rule starts with a katakana of U+30A6..U+30F4.
+    const l2_script::loanword::Folded folded =
+        c >= 0x30A6 && c <= 0x30F4 ? l2_script::loanword::fold(c, i + 1 < length ? in[i + 1] : 0)
+                                   : l2_script::loanword::Folded{};
+    if (folded.chars.empty()) {
+      out[pos++] = c;
+      continue;
+    }
+    changed = true;
+    changes.mark(pos, pos + folded.chars.size());
+    for (const char32_t r : folded.chars) out[pos++] = r;
+    if (folded.with_next) ++i;
+  }
+  out.resize(pos);
+  return changed ? Pass::changed : Pass::unchanged;
 }
 
 }  // namespace
 
 bool has_native_run(StepContext context) noexcept {
   return context == StepContext::SpaceRun || context == StepContext::ProlongedRun ||
-         context == StepContext::TrailingProlonged || context == StepContext::RepeatRun;
+         context == StepContext::TrailingProlonged || context == StepContext::RepeatRun ||
+         context == StepContext::LoanwordPair;
 }
 
 template <typename Unit>
 Pass apply_native_run(StepContext context, std::size_t limit, const Unit* in, std::size_t length,
-                      std::vector<std::uint32_t>& out) {
+                      std::vector<std::uint32_t>& out, Changes& changes) {
   switch (context) {
-    case StepContext::SpaceRun: return collapse_spaces(in, length, out);
-    case StepContext::ProlongedRun: return collapse_prolonged(in, length, out);
-    case StepContext::TrailingProlonged: return strip_trailing_prolonged(in, length, out);
-    case StepContext::RepeatRun: return shorten_repeats(in, length, limit, out);
+    case StepContext::SpaceRun: return collapse_spaces(in, length, out, changes);
+    case StepContext::ProlongedRun: return collapse_prolonged(in, length, out, changes);
+    case StepContext::TrailingProlonged: return strip_trailing_prolonged(in, length, out, changes);
+    case StepContext::RepeatRun: return shorten_repeats(in, length, limit, out, changes);
+    case StepContext::LoanwordPair: return unify_loanword_kana(in, length, out, changes);
     default: return Pass::not_native;
   }
 }
 
-template Pass apply_native_run(StepContext, std::size_t, const std::uint8_t*, std::size_t, std::vector<std::uint32_t>&);
+template Pass apply_native_run(StepContext, std::size_t, const std::uint8_t*, std::size_t, std::vector<std::uint32_t>&, Changes&);
 template Pass apply_native_run(StepContext, std::size_t, const std::uint16_t*, std::size_t,
-                               std::vector<std::uint32_t>&);
+                               std::vector<std::uint32_t>&, Changes&);
 template Pass apply_native_run(StepContext, std::size_t, const std::uint32_t*, std::size_t,
-                               std::vector<std::uint32_t>&);
+                               std::vector<std::uint32_t>&, Changes&);
 
 }  // namespace zenkor

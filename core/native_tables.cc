@@ -83,7 +83,8 @@ bool CharTable::triggered_past_bmp(char32_t c) const noexcept {
 }
 
 template <typename Unit>
-Pass CharTable::apply(const Unit* in, std::size_t length, std::vector<std::uint32_t>& out) const {
+Pass CharTable::apply(const Unit* in, std::size_t length, std::vector<std::uint32_t>& out,
+                      Changes& changes) const {
   // Room for a character of output per character of input left to read,
   // kept after each expansion.
   out.resize(length + 16);
@@ -99,20 +100,22 @@ Pass CharTable::apply(const Unit* in, std::size_t length, std::vector<std::uint3
     if (e == NO_ENTRY) return Pass::not_native;
     changed = true;
     if (e <= MAX_SINGLE) {
+      changes.mark(pos, pos + 1);
       out[pos++] = e - 1;
       continue;
     }
     const std::size_t n = (e >> 24) & 0x7F;
     if (pos + n + (length - i) > out.size()) out.resize(2 * (pos + n + length - i));
     std::copy_n(chars_.begin() + (e & 0xFFFFFF), n, out.begin() + static_cast<std::ptrdiff_t>(pos));
+    changes.mark(pos, pos + n);
     pos += n;
   }
   out.resize(pos);
   return changed ? Pass::changed : Pass::unchanged;
 }
 
-template Pass CharTable::apply(const std::uint8_t*, std::size_t, std::vector<std::uint32_t>&) const;
-template Pass CharTable::apply(const std::uint16_t*, std::size_t, std::vector<std::uint32_t>&) const;
-template Pass CharTable::apply(const std::uint32_t*, std::size_t, std::vector<std::uint32_t>&) const;
+template Pass CharTable::apply(const std::uint8_t*, std::size_t, std::vector<std::uint32_t>&, Changes&) const;
+template Pass CharTable::apply(const std::uint16_t*, std::size_t, std::vector<std::uint32_t>&, Changes&) const;
+template Pass CharTable::apply(const std::uint32_t*, std::size_t, std::vector<std::uint32_t>&, Changes&) const;
 
 }  // namespace zenkor

@@ -15,9 +15,11 @@
 // by every Normalizer whose plan holds that run.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -30,6 +32,18 @@ namespace zenkor {
 // What one pass over a text came to.
 enum class Pass : std::uint8_t { unchanged, changed, not_native };
 
+// Where a pass changed a text: the characters [first, end) of its output
+// are those it wrote in place of others (a range empty where it only
+// deleted), as Plan::rescan takes them.
+struct Changes {
+  std::size_t first = std::numeric_limits<std::size_t>::max();
+  std::size_t end = 0;
+  void mark(std::size_t from, std::size_t to) noexcept {
+    first = std::min(first, from);
+    end = std::max(end, to);
+  }
+};
+
 class CharTable {
  public:
   // The table of steps [first, last) of `plan`, of a Normalizer with `config`.
@@ -37,10 +51,12 @@ class CharTable {
   [[nodiscard]] static std::shared_ptr<const CharTable> of(const Plan& plan, const Config& config, std::size_t first,
                                                            std::size_t last);
 
-  // Writes the steps' result over in[0, length) into `out`.  not_native, with
-  // `out` unspecified, when the text holds a character without an entry.
+  // Writes the steps' result over in[0, length) into `out`, and where it
+  // changed the text into `changes`.  not_native, with `out` unspecified, when
+  // the text holds a character without an entry.
   template <typename Unit>
-  [[nodiscard]] Pass apply(const Unit* in, std::size_t length, std::vector<std::uint32_t>& out) const;
+  [[nodiscard]] Pass apply(const Unit* in, std::size_t length, std::vector<std::uint32_t>& out,
+                           Changes& changes) const;
 
  private:
   // An entry: COPY, NO_ENTRY, a single character c as c + 1 (up to

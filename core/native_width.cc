@@ -58,10 +58,10 @@ NativeWidth::NativeWidth(const Plan& plan, const Config& config)
 }
 
 template <typename Unit>
-Pass NativeWidth::apply(const Stage& stage, const Unit* in, std::size_t length,
-                        std::vector<std::uint32_t>& out) const {
-  if (stage.table) return stage.table->apply(in, length, out);
-  return apply_native_run(stage.context, repeat_limit_, in, length, out);
+Pass NativeWidth::apply(const Stage& stage, const Unit* in, std::size_t length, std::vector<std::uint32_t>& out,
+                        Changes& changes) const {
+  if (stage.table) return stage.table->apply(in, length, out, changes);
+  return apply_native_run(stage.context, repeat_limit_, in, length, out, changes);
 }
 
 NativeWidth::Outcome NativeWidth::normalize(const Plan& plan, CodeUnits text, Plan::Found found, NativeSpace& space,
@@ -73,16 +73,20 @@ NativeWidth::Outcome NativeWidth::normalize(const Plan& plan, CodeUnits text, Pl
     if ((present & stage.steps) == 0) continue;
     std::vector<std::uint32_t>& out = current.data == space.a.data() ? space.b : space.a;
     Pass pass{};
+    Changes changes;
     switch (current.width) {
-      case 1: pass = apply(stage, static_cast<const std::uint8_t*>(current.data), current.length, out); break;
-      case 2: pass = apply(stage, static_cast<const std::uint16_t*>(current.data), current.length, out); break;
-      default: pass = apply(stage, static_cast<const std::uint32_t*>(current.data), current.length, out); break;
+      case 1: pass = apply(stage, static_cast<const std::uint8_t*>(current.data), current.length, out, changes); break;
+      case 2: pass = apply(stage, static_cast<const std::uint16_t*>(current.data), current.length, out, changes); break;
+      default: pass = apply(stage, static_cast<const std::uint32_t*>(current.data), current.length, out, changes); break;
     }
     if (pass == Pass::not_native) return Outcome::not_native;
     if (pass == Pass::unchanged) continue;
     current = {out.data(), out.size(), 4};
-    // The text the stage wrote may trigger later steps its input did not.
-    const Plan::Mask later = plan.scan(current).steps & plan.after(stage.last) & ~present;
+    // The text the stage wrote may trigger later steps its input did not,
+    // around what it changed.
+    const Plan::Mask sought = plan.after(stage.last) & ~present;
+    if (sought == 0) continue;
+    const Plan::Mask later = plan.rescan(current, changes.first, changes.end, sought);
     if ((later & ~native_) != 0) return Outcome::not_native;
     present |= later;
   }

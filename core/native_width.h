@@ -59,8 +59,8 @@ class NativeWidth {
   };
 
   template <typename Unit>
-  [[nodiscard]] Pass apply(const Stage& stage, const Unit* in, std::size_t length,
-                           std::vector<std::uint32_t>& out) const;
+  [[nodiscard]] Pass apply(const Stage& stage, const Unit* in, std::size_t length, std::vector<std::uint32_t>& out,
+                           Changes& changes) const;
 
   std::vector<Stage> stages_;
   Plan::Mask native_ = 0;

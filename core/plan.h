@@ -121,6 +121,11 @@ class Plan {
   // step.
   [[nodiscard]] Mask rescan(std::string_view before, std::string_view after, Mask sought) const noexcept;
 
+  // rescan for text as a str stores it: `after` is a step's output, whose
+  // characters [first, end) are those it wrote in place of others (an empty
+  // range where it only deleted).  REQUIRES: first <= end <= after.length.
+  [[nodiscard]] Mask rescan(CodeUnits after, std::size_t first, std::size_t end, Mask sought) const noexcept;
+
   // The same for text as a str stores it, and the rest normalizing may
   // change: when nothing is found the output is certain to equal the input.
   // Lone surrogates, which no UTF-8 text can hold, count as found, so that

@@ -74,9 +74,10 @@ struct Step {
   // A step of a fusible group: what it writes for one of its trigger characters.
   RewriteChar rewrite_char = nullptr;
   // Of its triggers (with the option value `variant`), those the step
-  // rewrites the same whatever stands around them: their rewrites, read off
-  // `run` one character at a time, make the step's table on text as a str
-  // stores it (core/native_tables.h).  Null when the step has no such table.
+  // rewrites the same whatever stands around them, in a text that holds no
+  // trigger outside this set: their rewrites, read off `run` one character
+  // at a time, make the step's table on text as a str stores it
+  // (core/native_tables.h).  Null when the step has no such table.
   Trigger alone = nullptr;
 };
 

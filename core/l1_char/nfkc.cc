@@ -265,12 +265,14 @@ bool normalize_trigger(char32_t c) noexcept {
 }
 
 bool normalize_alone(char32_t c) noexcept {
-  // A boundary on both sides: NFKC of the text around it is that of each
-  // side; a sound mark is the one exception the stage adds to NFKC's.
+  // A boundary before it: nothing before it joins it.  What follows it can
+  // join it only when it has no boundary before itself, and every such
+  // character is a trigger without a boundary before it, or one the stage
+  // copies and joins nothing across.  The sound marks join by the stage's
+  // own rule.
   const icu::Normalizer2* normalizer = nfkc_instance();
-  const auto cp = static_cast<UChar32>(c);
   return normalizer != nullptr && normalize_trigger(c) && !SOUND_MARKS.contains(c) &&
-         normalizer->hasBoundaryBefore(cp) && normalizer->hasBoundaryAfter(cp);
+         normalizer->hasBoundaryBefore(static_cast<UChar32>(c));
 }
 
 }  // namespace zenkor::l1_char::nfkc

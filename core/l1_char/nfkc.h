@@ -35,8 +35,9 @@ void normalize(std::string_view in, std::string& out, EditLog* log = nullptr);
 void append_plain(std::string_view text, std::string& out, std::size_t max_piece, EditLog* log = nullptr,
                   std::size_t text_begin = 0);
 
-// The triggers normalize rewrites the same whatever their neighbours: a
-// normalization boundary before and after them, and no sound mark.
+// The triggers normalize rewrites the same whatever their neighbours, when
+// none of those is a trigger outside this set: those with a normalization
+// boundary before them, but the sound marks.
 [[nodiscard]] bool normalize_alone(char32_t c) noexcept;
 
 inline constexpr Step NORMALIZE_STEP = {.rank = 200,
