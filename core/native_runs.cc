@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/l1_char/repeat.h"
+#include "core/l2_script/iteration.h"
 #include "core/l2_script/loanword.h"
 #include "core/text/chars.h"
 
@@ -123,31 +124,56 @@ Pass unify_loanword_kana(const Unit* in, std::size_t length, std::vector<std::ui
   return changed ? Pass::changed : Pass::unchanged;
 }
 
-}  // namespace
-
-bool has_native_run(StepContext context) noexcept {
-  return context == StepContext::SpaceRun || context == StepContext::ProlongedRun ||
-         context == StepContext::TrailingProlonged || context == StepContext::RepeatRun ||
-         context == StepContext::LoanwordPair;
+// l2_script::iteration::expand_iteration_marks: a mark to the character it
+// repeats; a chain of marks repeats what the first was written as.
+template <typename Unit>
+Pass expand_iteration_marks(const Unit* in, std::size_t length, std::vector<std::uint32_t>& out, Changes& changes) {
+  std::size_t mark_end = 0;   // one past the last mark
+  char32_t mark_written = 0;  // what it was written as; U+0000 at the start
+  const auto rewrite = [&](std::size_t i) {
+    const char32_t c = in[i];
+    if (!l2_script::iteration::expand_iteration_marks_trigger(c)) return std::uint32_t{c};
+    const char32_t prev = i == mark_end ? mark_written : in[i - 1];
+    mark_written = l2_script::iteration::expand_mark(prev, c, i + 1 < length ? in[i + 1] : 0);
+    mark_end = i + 1;
+    return std::uint32_t{mark_written};
+  };
+  return rewrite_each(in, length, out, changes, [](std::size_t) { return true; }, rewrite);
 }
 
-template <typename Unit>
-Pass apply_native_run(StepContext context, std::size_t limit, const Unit* in, std::size_t length,
-                      std::vector<std::uint32_t>& out, Changes& changes) {
-  switch (context) {
-    case StepContext::SpaceRun: return collapse_spaces(in, length, out, changes);
-    case StepContext::ProlongedRun: return collapse_prolonged(in, length, out, changes);
-    case StepContext::TrailingProlonged: return strip_trailing_prolonged(in, length, out, changes);
-    case StepContext::RepeatRun: return shorten_repeats(in, length, limit, out, changes);
-    case StepContext::LoanwordPair: return unify_loanword_kana(in, length, out, changes);
-    default: return Pass::not_native;
+}  // namespace
+
+NativeRun native_run_of(const Step& step) noexcept {
+  if (&step == &l2_script::iteration::EXPAND_ITERATION_MARKS_STEP) return NativeRun::iteration;
+  switch (step.context) {
+    case StepContext::SpaceRun: return NativeRun::spaces;
+    case StepContext::ProlongedRun: return NativeRun::prolonged;
+    case StepContext::TrailingProlonged: return NativeRun::trailing_prolonged;
+    case StepContext::RepeatRun: return NativeRun::repeats;
+    case StepContext::LoanwordPair: return NativeRun::loanword;
+    default: return NativeRun::none;
   }
 }
 
-template Pass apply_native_run(StepContext, std::size_t, const std::uint8_t*, std::size_t, std::vector<std::uint32_t>&, Changes&);
-template Pass apply_native_run(StepContext, std::size_t, const std::uint16_t*, std::size_t,
+template <typename Unit>
+Pass apply_native_run(NativeRun run, std::size_t limit, const Unit* in, std::size_t length,
+                      std::vector<std::uint32_t>& out, Changes& changes) {
+  switch (run) {
+    case NativeRun::spaces: return collapse_spaces(in, length, out, changes);
+    case NativeRun::prolonged: return collapse_prolonged(in, length, out, changes);
+    case NativeRun::trailing_prolonged: return strip_trailing_prolonged(in, length, out, changes);
+    case NativeRun::repeats: return shorten_repeats(in, length, limit, out, changes);
+    case NativeRun::loanword: return unify_loanword_kana(in, length, out, changes);
+    case NativeRun::iteration: return expand_iteration_marks(in, length, out, changes);
+    case NativeRun::none: break;
+  }
+  return Pass::not_native;
+}
+
+template Pass apply_native_run(NativeRun, std::size_t, const std::uint8_t*, std::size_t, std::vector<std::uint32_t>&, Changes&);
+template Pass apply_native_run(NativeRun, std::size_t, const std::uint16_t*, std::size_t,
                                std::vector<std::uint32_t>&, Changes&);
-template Pass apply_native_run(StepContext, std::size_t, const std::uint32_t*, std::size_t,
+template Pass apply_native_run(NativeRun, std::size_t, const std::uint32_t*, std::size_t,
                                std::vector<std::uint32_t>&, Changes&);
 
 }  // namespace zenkor

@@ -26,6 +26,14 @@ std::shared_ptr<const CharTable> CharTable::of(const Plan& plan, const Config& c
   auto table = std::make_shared<CharTable>();
   table->steps_ = steps;
   table->blocks_.emplace_back();
+  for (std::size_t k = 0; k < steps.size(); ++k) {
+    if (steps[k].step->joins == nullptr) continue;
+    for (char32_t c = 0; c < 0x10000; ++c) {
+      const bool earlier_trigger = std::any_of(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(k),
+                                               [&](const StepOf& s) { return s.step->trigger(c, s.variant); });
+      if (earlier_trigger || steps[k].step->joins(c)) table->guard_.add(c);
+    }
+  }
   std::string in;
   std::string out;
   std::u32string chars;
@@ -38,6 +46,7 @@ std::shared_ptr<const CharTable> CharTable::of(const Plan& plan, const Config& c
     // The steps one after the other, each over what the one before wrote.
     chars.assign(1, c);
     bool alone = true;
+    bool guarded = false;
     for (const StepOf& s : steps) {
       next.clear();
       for (const char32_t x : chars) {
@@ -46,6 +55,12 @@ std::shared_ptr<const CharTable> CharTable::of(const Plan& plan, const Config& c
           continue;
         }
         alone = s.step->alone(x, s.variant);
+        // Only the character read, as no earlier step changed it, can be
+        // guarded by the one before it.
+        if (!alone && chars.size() == 1 && x == c && s.step->alone_unless_joined != nullptr &&
+            s.step->alone_unless_joined(x, s.variant)) {
+          alone = guarded = true;
+        }
         if (!alone) break;
         in.clear();
         text::utf8::append(in, x);
@@ -55,12 +70,13 @@ std::shared_ptr<const CharTable> CharTable::of(const Plan& plan, const Config& c
       if (!alone) break;
       chars.swap(next);
     }
+    const std::uint32_t guard = guarded ? GUARDED : 0;
     if (!alone) {
       table->set(c, NO_ENTRY);
     } else if (chars.size() == 1) {
-      if (chars[0] != c) table->set(c, chars[0] + 1);
+      if (chars[0] != c || guarded) table->set(c, (chars[0] + 1) | guard);
     } else {
-      table->set(c, REPLACED | static_cast<std::uint32_t>(chars.size()) << 24 |
+      table->set(c, REPLACED | guard | static_cast<std::uint32_t>(chars.size()) << 24 |
                         static_cast<std::uint32_t>(table->chars_.size()));
       table->chars_.insert(table->chars_.end(), chars.begin(), chars.end());
     }
@@ -92,19 +108,23 @@ Pass CharTable::apply(const Unit* in, std::size_t length, std::vector<std::uint3
   bool changed = false;
   for (std::size_t i = 0; i < length; ++i) {
     const std::uint32_t c = in[i];
-    const std::uint32_t e = entry(c);
+    std::uint32_t e = entry(c);
     if (e == COPY) {
       out[pos++] = c;
       continue;
     }
     if (e == NO_ENTRY) return Pass::not_native;
+    if ((e & GUARDED) != 0) {
+      if (i > 0 && (in[i - 1] >= 0x10000 || guard_.contains(in[i - 1]))) return Pass::not_native;
+      e &= ~GUARDED;
+    }
     changed = true;
     if (e <= MAX_SINGLE) {
       changes.mark(pos, pos + 1);
       out[pos++] = e - 1;
       continue;
     }
-    const std::size_t n = (e >> 24) & 0x7F;
+    const std::size_t n = (e >> 24) & 0x3F;
     if (pos + n + (length - i) > out.size()) out.resize(2 * (pos + n + length - i));
     std::copy_n(chars_.begin() + (e & 0xFFFFFF), n, out.begin() + static_cast<std::ptrdiff_t>(pos));
     changes.mark(pos, pos + n);

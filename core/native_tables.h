@@ -6,9 +6,10 @@
 // after the other, make of that character alone, read off the steps' own run
 // functions over its UTF-8 when the table is built: the table cannot drift
 // from the stages.  A character that some step of the run would rewrite by
-// its neighbours (a Σ when lowering, a sound mark, a CR), or that an earlier
-// step rewrites into such a character, has no entry: a text holding one goes
-// the UTF-8 way.  So does a trigger past U+FFFF, which is rare enough not to
+// its neighbours (a Σ when lowering, a CR), or that an earlier step rewrites
+// into such a character, has no entry: a text holding one goes the UTF-8 way.
+// A character rewritten alone but where the one before joins it (a sound
+// mark after kana) has an entry that reads the character before it.  So does a trigger past U+FFFF, which is rare enough not to
 // be worth a table.
 //
 // Built once per process for each run of steps and option values, and shared
@@ -60,11 +61,13 @@ class CharTable {
 
  private:
   // An entry: COPY, NO_ENTRY, a single character c as c + 1 (up to
-  // MAX_SINGLE), or REPLACED | length << 24 | the offset of the characters in chars_.
+  // MAX_SINGLE), or REPLACED | length << 24 | the offset of the characters in
+  // chars_; either with GUARDED when it holds only after a character outside guard_.
   static constexpr std::uint32_t COPY = 0;
   static constexpr std::uint32_t NO_ENTRY = 0xFFFFFFFF;
   static constexpr std::uint32_t MAX_SINGLE = 0x110000;
   static constexpr std::uint32_t REPLACED = 0x80000000;
+  static constexpr std::uint32_t GUARDED = 0x40000000;
 
   struct StepOf {
     const Step* step;
@@ -82,6 +85,9 @@ class CharTable {
   std::array<std::uint16_t, 1024> block_of_{};       // per block of 64 code points: its index in blocks_
   std::vector<std::array<std::uint32_t, 64>> blocks_;  // blocks_[0] copies every character
   std::vector<std::uint32_t> chars_;                  // the replacements longer than one character
+  // The characters a GUARDED entry may not follow: those that join it, and
+  // the triggers of the steps before the one that joins, which may write one.
+  BmpSet guard_;
 };
 
 }  // namespace zenkor

@@ -1,6 +1,5 @@
 #include "core/native_width.h"
 
-#include "core/native_runs.h"
 #include "core/text/white_space.h"
 
 namespace zenkor {
@@ -48,8 +47,8 @@ NativeWidth::NativeWidth(const Plan& plan, const Config& config)
       native_ |= mask;
       i = end;
     } else {
-      if (steps[i] != nullptr && has_native_run(steps[i]->context)) {
-        stages_.push_back({Plan::Mask{1} << i, i, nullptr, steps[i]->context});
+      if (steps[i] != nullptr && native_run_of(*steps[i]) != NativeRun::none) {
+        stages_.push_back({Plan::Mask{1} << i, i, nullptr, native_run_of(*steps[i])});
         native_ |= Plan::Mask{1} << i;
       }
       ++i;
@@ -61,7 +60,7 @@ template <typename Unit>
 Pass NativeWidth::apply(const Stage& stage, const Unit* in, std::size_t length, std::vector<std::uint32_t>& out,
                         Changes& changes) const {
   if (stage.table) return stage.table->apply(in, length, out, changes);
-  return apply_native_run(stage.context, repeat_limit_, in, length, out, changes);
+  return apply_native_run(stage.run, repeat_limit_, in, length, out, changes);
 }
 
 NativeWidth::Outcome NativeWidth::normalize(const Plan& plan, CodeUnits text, Plan::Found found, NativeSpace& space,

@@ -22,6 +22,7 @@
 
 #include "core/code_units.h"
 #include "core/config.h"
+#include "core/native_runs.h"
 #include "core/native_tables.h"
 #include "core/plan.h"
 
@@ -55,7 +56,7 @@ class NativeWidth {
     Plan::Mask steps;
     std::size_t last;  // the index of its last step
     std::shared_ptr<const CharTable> table;
-    StepContext context = StepContext::None;
+    NativeRun run = NativeRun::none;
   };
 
   template <typename Unit>

@@ -79,6 +79,11 @@ struct Step {
   // at a time, make the step's table on text as a str stores it
   // (core/native_tables.h).  Null when the step has no such table.
   Trigger alone = nullptr;
+  // Of its other triggers, those it rewrites as it would alone unless the
+  // character before them is one `joins` holds for (NFKC's sound marks after
+  // kana): their entries in the table read the character before them.
+  Trigger alone_unless_joined = nullptr;
+  bool (*joins)(char32_t before) noexcept = nullptr;
 };
 
 // deletes_in of a step that only ever deletes.

@@ -40,10 +40,17 @@ void append_plain(std::string_view text, std::string& out, std::size_t max_piece
 // boundary before them, but the sound marks.
 [[nodiscard]] bool normalize_alone(char32_t c) noexcept;
 
+// The sound marks, which normalize joins to a kana before them and else
+// writes in their spacing form; and the characters they join.
+[[nodiscard]] bool is_sound_mark(char32_t c) noexcept;
+[[nodiscard]] bool sound_mark_joins(char32_t before) noexcept;
+
 inline constexpr Step NORMALIZE_STEP = {.rank = 200,
                                         .run = run_stage<normalize>,
                                         .trigger = trigger_of<normalize_trigger>,
                                         .astral_triggers = true,
-                                        .alone = trigger_of<normalize_alone>};
+                                        .alone = trigger_of<normalize_alone>,
+                                        .alone_unless_joined = trigger_of<is_sound_mark>,
+                                        .joins = sound_mark_joins};
 
 }  // namespace zenkor::l1_char::nfkc
