@@ -81,7 +81,8 @@ struct Step {
   Trigger alone = nullptr;
   // Of its other triggers, those it rewrites as it would alone unless the
   // character before them is one `joins` holds for (NFKC's sound marks after
-  // kana): their entries in the table read the character before them.
+  // kana, a Σ after a letter when lowering): their entries in the table read
+  // the character before them.
   Trigger alone_unless_joined = nullptr;
   bool (*joins)(char32_t before) noexcept = nullptr;
 };
