@@ -460,16 +460,23 @@ Plan::Mask Plan::rescan(CodeUnits after, std::size_t from, std::size_t to, Mask 
     while (to < after.length && unit(to) == c) ++to;
     if (to < after.length) ++to;
   }
+  // Unlike UTF-8, code units are cheap to read back: whether an era's name
+  // starts before what is read is looked up, not assumed.
+  const Mask era = era_step_ >= 0 ? Mask{1} << era_step_ : 0;
+  bool era_before = false;
+  if ((sought & era) != 0) {
+    const BmpSet& starts = era_starts();
+    for (std::size_t k = 0; k < from && !era_before; ++k) era_before = unit(k) < 0x10000 && starts.contains(unit(k));
+  }
   const void* start = static_cast<const char*>(after.data) + from * after.width;
   bool era_read = false;
   Mask found = 0;
   switch (after.width) {
-    case 1: found = scan_source(UnitSource<std::uint8_t>(start, to - from), from > 0, &era_read).steps; break;
-    case 2: found = scan_source(UnitSource<std::uint16_t>(start, to - from), from > 0, &era_read).steps; break;
-    default: found = scan_source(UnitSource<std::uint32_t>(start, to - from), from > 0, &era_read).steps; break;
+    case 1: found = scan_source(UnitSource<std::uint8_t>(start, to - from), era_before, &era_read).steps; break;
+    case 2: found = scan_source(UnitSource<std::uint16_t>(start, to - from), era_before, &era_read).steps; break;
+    default: found = scan_source(UnitSource<std::uint32_t>(start, to - from), era_before, &era_read).steps; break;
   }
   found &= sought;
-  const Mask era = era_step_ >= 0 ? Mask{1} << era_step_ : 0;
   if ((sought & era & ~found) != 0 && era_read) {
     for (std::size_t k = to; k < after.length; ++k) {
       if (unit(k) == NEN) return found | era;

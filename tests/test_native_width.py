@@ -41,6 +41,7 @@ def copy(s: str) -> str:
         (dict(preset="for_search"), "ヴァイオリン", "バイオリン"),
         (dict(preset="for_search"), "人々", "人人"),
         (dict(preset="for_search"), "(ﾟ∀ﾟ)", "(\u309c∀\u309c)"),
+        (dict(preset="for_search"), "Σ(ﾟДﾟ)", "σ(\u309cд\u309c)"),
         (dict(preset="for_search"), "ｶﾞｯﾂ", "ガッツ"),
     ],
 )
