@@ -16,6 +16,7 @@ template <typename Unit, typename Keep, typename Rewrite>
 Pass rewrite_each(const Unit* in, std::size_t length, std::vector<std::uint32_t>& out, Changes& changes, Keep keep,
                   Rewrite rewrite) {
   out.resize(length);
+  std::uint32_t* const written = out.data();  // read once: the stores below may not reload it
   std::size_t pos = 0;
   bool changed = false;
   for (std::size_t i = 0; i < length; ++i) {
@@ -29,7 +30,7 @@ Pass rewrite_each(const Unit* in, std::size_t length, std::vector<std::uint32_t>
       changed = true;
       changes.mark(pos, pos + 1);
     }
-    out[pos++] = c;
+    written[pos++] = c;
   }
   out.resize(pos);
   return changed ? Pass::changed : Pass::unchanged;
@@ -103,6 +104,7 @@ Pass shorten_repeats(const Unit* in, std::size_t length, std::size_t limit, std:
 template <typename Unit>
 Pass unify_loanword_kana(const Unit* in, std::size_t length, std::vector<std::uint32_t>& out, Changes& changes) {
   out.resize(length);  // no rule writes more characters than it reads
+  std::uint32_t* const written = out.data();
   std::size_t pos = 0;
   bool changed = false;
   for (std::size_t i = 0; i < length; ++i) {
@@ -112,12 +114,12 @@ Pass unify_loanword_kana(const Unit* in, std::size_t length, std::vector<std::ui
         c >= 0x30A6 && c <= 0x30F4 ? l2_script::loanword::fold(c, i + 1 < length ? in[i + 1] : 0)
                                    : l2_script::loanword::Folded{};
     if (folded.chars.empty()) {
-      out[pos++] = c;
+      written[pos++] = c;
       continue;
     }
     changed = true;
     changes.mark(pos, pos + folded.chars.size());
-    for (const char32_t r : folded.chars) out[pos++] = r;
+    for (const char32_t r : folded.chars) written[pos++] = r;
     if (folded.with_next) ++i;
   }
   out.resize(pos);

@@ -104,13 +104,14 @@ Pass CharTable::apply(const Unit* in, std::size_t length, std::vector<std::uint3
   // Room for a character of output per character of input left to read,
   // kept after each expansion.
   out.resize(length + 16);
+  std::uint32_t* written = out.data();  // read again only where `out` grows
   std::size_t pos = 0;
   bool changed = false;
   for (std::size_t i = 0; i < length; ++i) {
     const std::uint32_t c = in[i];
     std::uint32_t e = entry(c);
     if (e == COPY) {
-      out[pos++] = c;
+      written[pos++] = c;
       continue;
     }
     if (e == NO_ENTRY) return Pass::not_native;
@@ -121,12 +122,15 @@ Pass CharTable::apply(const Unit* in, std::size_t length, std::vector<std::uint3
     changed = true;
     if (e <= MAX_SINGLE) {
       changes.mark(pos, pos + 1);
-      out[pos++] = e - 1;
+      written[pos++] = e - 1;
       continue;
     }
     const std::size_t n = (e >> 24) & 0x3F;
-    if (pos + n + (length - i) > out.size()) out.resize(2 * (pos + n + length - i));
-    std::copy_n(chars_.begin() + (e & 0xFFFFFF), n, out.begin() + static_cast<std::ptrdiff_t>(pos));
+    if (pos + n + (length - i) > out.size()) {
+      out.resize(2 * (pos + n + length - i));
+      written = out.data();
+    }
+    std::copy_n(chars_.begin() + (e & 0xFFFFFF), n, written + pos);
     changes.mark(pos, pos + n);
     pos += n;
   }

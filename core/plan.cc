@@ -465,8 +465,12 @@ Plan::Mask Plan::rescan(CodeUnits after, std::size_t from, std::size_t to, Mask 
   const Mask era = era_step_ >= 0 ? Mask{1} << era_step_ : 0;
   bool era_before = false;
   if ((sought & era) != 0) {
+    bool nen = false;  // what is read holds a 年, which the era's name would make a trigger
+    for (std::size_t k = from; k < to && !nen; ++k) nen = unit(k) == NEN;
     const BmpSet& starts = era_starts();
-    for (std::size_t k = 0; k < from && !era_before; ++k) era_before = unit(k) < 0x10000 && starts.contains(unit(k));
+    for (std::size_t k = 0; nen && k < from && !era_before; ++k) {
+      era_before = unit(k) < 0x10000 && starts.contains(unit(k));
+    }
   }
   const void* start = static_cast<const char*>(after.data) + from * after.width;
   bool era_read = false;
