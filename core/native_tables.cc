@@ -23,14 +23,19 @@ std::shared_ptr<const CharTable> CharTable::of(const Plan& plan, const Config& c
   const std::lock_guard<std::mutex> lock(mutex);
   if (const auto found = std::find_if(built.begin(), built.end(), same); found != built.end()) return *found;
 
+  // Whether step k of the run has `c` for a trigger: a bit test of the plan's
+  // sets below U+10000.
+  const auto triggers = [&](std::size_t k, char32_t c) {
+    return c < 0x10000 ? plan.triggered_by(first + k, c) : steps[k].step->trigger(c, steps[k].variant);
+  };
   auto table = std::make_shared<CharTable>();
   table->steps_ = steps;
   table->blocks_.emplace_back();
   for (std::size_t k = 0; k < steps.size(); ++k) {
     if (steps[k].step->joins == nullptr) continue;
     for (char32_t c = 0; c < 0x10000; ++c) {
-      const bool earlier_trigger = std::any_of(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(k),
-                                               [&](const StepOf& s) { return s.step->trigger(c, s.variant); });
+      bool earlier_trigger = false;
+      for (std::size_t j = 0; j < k && !earlier_trigger; ++j) earlier_trigger = triggers(j, c);
       if (earlier_trigger || steps[k].step->joins(c)) table->guard_.add(c);
     }
   }
@@ -40,17 +45,18 @@ std::shared_ptr<const CharTable> CharTable::of(const Plan& plan, const Config& c
   std::u32string next;
   for (char32_t c = 0; c < 0x10000; ++c) {
     if (c >= 0xD800 && c <= 0xDFFF) continue;  // no str the table reads holds one: the scan stops them
-    if (!std::any_of(steps.begin(), steps.end(), [&](const StepOf& s) { return s.step->trigger(c, s.variant); })) {
-      continue;
-    }
+    bool triggered = false;
+    for (std::size_t k = 0; k < steps.size() && !triggered; ++k) triggered = triggers(k, c);
+    if (!triggered) continue;
     // The steps one after the other, each over what the one before wrote.
     chars.assign(1, c);
     bool alone = true;
     bool guarded = false;
-    for (const StepOf& s : steps) {
+    for (std::size_t k = 0; k < steps.size(); ++k) {
+      const StepOf& s = steps[k];
       next.clear();
       for (const char32_t x : chars) {
-        if (!s.step->trigger(x, s.variant)) {
+        if (!triggers(k, x)) {
           next.push_back(x);
           continue;
         }
