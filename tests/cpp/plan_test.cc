@@ -628,6 +628,24 @@ void check_rescans(std::vector<NamedNormalizer>& normalizers) {
   print("rescans", std::to_string(std::size(texts)) + " texts", normalizers.size() + 1, tally);
 }
 
+// Texts where the path over code units must see that a character's rewrite
+// reads its neighbour: what the character before a guarded entry is (or was
+// before an earlier step removed or rewrote it), pairs and chains, and
+// results narrower or wider than their input.
+void check_neighbours(std::vector<NamedNormalizer>& normalizers) {
+  const std::u32string texts[] = {
+      U"ｶﾟ", U"カﾟ", U"(ﾟ", U"ﾟﾟ", U"カ\u200Bﾟ", U"ｶ\u200B\u309B", U"\u309Bカ", U"A\u3099",  // sound marks
+      U"Σ", U"ΑΣ", U"(Σ)", U"'Σ", U"\u0345Σ", U"ＡΣ", U"ΣΑ",                               // final sigma
+      U"\r\n", U"\r", U"カ─", U"─カ", U"ア━━",                                            // CR LF, bars
+      U"時々々", U"ヽ(", U"ヽ（", U"ゞ", U"カヾ",                                              // iteration marks
+      U"ウィ", U"ヴャ", U"ヴ", U"ヴァー", U"ﾃﾞｨ",                                             // loanword pairs
+      U"¼", U"µ", U"Ａé", U"\u3000ａ\u3000", U"ｱ  ｲ", U"ｰｰｰ", U"ＡＡＡＡ",                // widths, runs, trim
+  };
+  Tally tally;
+  for (const std::u32string& text : texts) check_all(normalizers, text, tally);
+  print("neighbours", std::to_string(std::size(texts)) + " texts", normalizers.size(), tally);
+}
+
 // Random strings; a third keep to Latin-1 and a third to the Basic
 // Multilingual Plane, so every width of code units is tried often, and one in
 // sixteen of the others holds a lone surrogate, as a str may.
@@ -666,6 +684,7 @@ int main(int argc, char** argv) {
   check_corpus(normalizers, *options);
   check_characters(normalizers, *options);
   check_rescans(normalizers);
+  check_neighbours(normalizers);
   check_random(normalizers, *options);
   return zenkor::test::finish();
 }
