@@ -168,7 +168,7 @@ class Bench:
             row.detail += f"; {len(unchanged) / len(self.lines[text]):.0%} of its lines"
 
     def presets_against_ceiling(self) -> None:
-        for preset, target in (("for_search", Target("<=", 3.0)), ("neologdn_compat", Target("<=", 2.0))):
+        for preset, target in (("for_search", Target("<=", 1.5)), ("neologdn_compat", Target("<=", 1.0))):
             normalize = per_call(zenkor.Normalizer(preset).normalize)
             for text in NOISY:
                 self.ratio(f"{preset} / s.encode().decode()", text, target, normalize, ceiling)

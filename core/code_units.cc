@@ -139,6 +139,34 @@ std::size_t utf8_size(CodeUnits text) noexcept {
   }
 }
 
+namespace {
+
+template <typename From>
+WideText narrowest_of(const From* text, std::size_t length, std::string& buffer) {
+  std::uint32_t top = 0;
+  for (std::size_t i = 0; i < length; ++i) top = std::max<std::uint32_t>(top, text[i]);
+  const unsigned width = top < 0x100 ? 1 : top < 0x10000 ? 2 : 4;
+  buffer.resize(length * width);
+  const auto write = [&](auto* out) { std::copy_n(text, length, out); };
+  switch (width) {
+    case 1: write(reinterpret_cast<std::uint8_t*>(buffer.data())); break;
+    case 2: write(reinterpret_cast<std::uint16_t*>(buffer.data())); break;
+    default: write(reinterpret_cast<std::uint32_t*>(buffer.data())); break;
+  }
+  const char32_t max_char = width == 4 ? 0x10FFFF : width == 2 ? 0xFFFF : top < 0x80 ? 0x7F : 0xFF;
+  return {{buffer.data(), length, width}, max_char};
+}
+
+}  // namespace
+
+WideText narrowest(CodeUnits text, std::string& buffer) {
+  switch (text.width) {
+    case 1: return narrowest_of(static_cast<const std::uint8_t*>(text.data), text.length, buffer);
+    case 2: return narrowest_of(static_cast<const std::uint16_t*>(text.data), text.length, buffer);
+    default: return narrowest_of(static_cast<const std::uint32_t*>(text.data), text.length, buffer);
+  }
+}
+
 bool to_utf8(CodeUnits text, std::string& out) {
   switch (text.width) {
     case 1: return encode(static_cast<const std::uint8_t*>(text.data), text.length, out);

@@ -37,4 +37,8 @@ struct WideText {
 };
 [[nodiscard]] WideText from_utf8(std::string_view text, std::string& buffer);
 
+// `text` in the narrowest width that holds its characters, written into
+// `buffer` (cleared first) as from_utf8 writes.  REQUIRES: no lone surrogate.
+[[nodiscard]] WideText narrowest(CodeUnits text, std::string& buffer);
+
 }  // namespace zenkor

@@ -124,7 +124,10 @@ void Normalizer::for_each_segment(std::string_view text, const std::vector<l4_ex
 }
 
 Normalizer::Normalizer(Config config, l3_lexical::synonym::SynonymDict prenormalized)
-    : config_(std::move(config)), synonyms_(guarded(config_, std::move(prenormalized))), plan_(config_, &*synonyms_) {}
+    : config_(std::move(config)),
+      synonyms_(guarded(config_, std::move(prenormalized))),
+      plan_(config_, &*synonyms_),
+      native_(plan_, config_) {}
 
 l3_lexical::synonym::SynonymDict Normalizer::guarded(const Config& config, l3_lexical::synonym::SynonymDict dict) {
   const Normalizer plain(config);

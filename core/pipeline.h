@@ -14,6 +14,7 @@
 #include "core/edit_log.h"
 #include "core/l3_lexical/synonym.h"
 #include "core/l4_extra/protect.h"
+#include "core/native_width.h"
 #include "core/plan.h"
 
 namespace zenkor {
@@ -63,7 +64,8 @@ constexpr std::size_t room_for_growth(std::size_t size) noexcept { return size +
 
 class Normalizer {
  public:
-  explicit Normalizer(Config config) : config_(std::move(config)), plan_(config_, nullptr) {}
+  explicit Normalizer(Config config)
+      : config_(std::move(config)), plan_(config_, nullptr), native_(plan_, config_) {}
 
   // A Normalizer with `prenormalized` attached as it is: its variants are not
   // normalized again, so they must already be written the way this Config
@@ -115,6 +117,18 @@ class Normalizer {
   // needs no buffer of its own, which for a huge one saves its size.
   // REQUIRES: space.work is valid UTF-8, and `steps` what a scan of it found.
   [[nodiscard]] std::string_view normalize_in_work(Plan::Mask steps, Workspace& space) const;
+
+  // normalize of `text` as a str stores it, with no UTF-8 (see
+  // core/native_width.h), in which a scan found `found`: a changed result is
+  // written into `output`, described by `wide`.  not_native when the UTF-8
+  // path must do it.
+  [[nodiscard]] NativeWidth::Outcome normalize_native(CodeUnits text, Plan::Found found, NativeSpace& space,
+                                                      std::string& output, WideText& wide) const {
+    return native_.normalize(plan_, text, found, space, output, wide);
+  }
+
+  // The steps normalize_native can run.
+  [[nodiscard]] Plan::Mask native_steps() const noexcept { return native_.steps(); }
 
   // normalize as every stage that is on would give it, each run over the
   // whole text: the definition the plan's shortcuts are tested against.
@@ -191,6 +205,7 @@ class Normalizer {
   Config config_;
   std::optional<l3_lexical::synonym::SynonymDict> synonyms_;
   Plan plan_;  // of config_ and synonyms_
+  NativeWidth native_;  // of plan_
 };
 
 }  // namespace zenkor

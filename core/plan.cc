@@ -217,6 +217,14 @@ Plan::Plan(const Config& c, const l3_lexical::synonym::SynonymDict* synonyms) {
   if (wrap_urls_) any_.add(U':');
   // Surrogates (never in UTF-8 text) stop the scan of a str that holds one.
   any_.add_range(0xD800, 0xDFFF);
+  outside_.add_range(0xD800, 0xDFFF);
+  // Every URL has the ":" of "://", an e-mail address or a mention an "@",
+  // a hashtag a "#" (core/l4_extra/protect.cc).
+  protects_ = c.protects_any() || wrap_urls_;
+  if (c.protect_urls) outside_.add(U':');
+  if (c.protect_emails || c.protect_mentions) outside_.add(U'@');
+  if (c.protect_hashtags) outside_.add(U'#');
+  any_.merge(outside_, outside_.blocks());
 }
 
 void Plan::add(const Step* step, std::string_view option, int variant) {
@@ -288,6 +296,7 @@ constexpr char32_t NO_CHAR = 0xFFFFFFFF;
 // peek() is the next one, or NO_CHAR at the end.
 class Utf8Source {
  public:
+  static constexpr bool MAY_HOLD_SURROGATES = false;
   explicit Utf8Source(std::string_view text) : text_(text) {}
   [[nodiscard]] bool more() const noexcept { return pos_ < text_.size(); }
   char32_t next() noexcept { return text::utf8::next(text_, pos_); }
@@ -304,6 +313,7 @@ class Utf8Source {
 template <typename Unit>
 class UnitSource {
  public:
+  static constexpr bool MAY_HOLD_SURROGATES = sizeof(Unit) > 1;
   UnitSource(const void* data, std::size_t length) : units_(static_cast<const Unit*>(data)), length_(length) {}
   [[nodiscard]] bool more() const noexcept { return pos_ < length_; }
   char32_t next() noexcept { return units_[pos_++]; }
@@ -340,6 +350,14 @@ Plan::Found Plan::scan_source(Source source, bool era_before, bool* era_in_text)
       if (triggered_by(i, c)) remaining &= ~(Mask{1} << i);
     }
     if (is_surrogate(c) || (wrap_urls_ && c == U':')) result.other = true;
+    if (c < 0x10000 && outside_.contains(c)) result.outside = true;
+  };
+  // Whether the rest of the text can add nothing to the result.  A str of
+  // two or four bytes a character is read to its end, for a lone surrogate
+  // the path over code units must not take.
+  const auto complete = [&] {
+    return !Source::MAY_HOLD_SURROGATES && remaining == 0 && (result.other || !wrap_urls_) &&
+           (result.outside || !protects_);
   };
   if (!follows_context && synonyms == 0) {
     // No step looks at neighbours: a character outside any_ costs one test.
@@ -347,7 +365,7 @@ Plan::Found Plan::scan_source(Source source, bool era_before, bool* era_in_text)
       const char32_t c = source.next();
       if (!(c < 0x10000 ? any_.contains(c) : astral_any_)) continue;
       look_at(c);
-      if (remaining == 0 && (result.other || !wrap_urls_)) break;
+      if (complete()) break;
     }
     result.steps |= all_ & ~remaining;
     return result;
@@ -382,7 +400,7 @@ Plan::Found Plan::scan_source(Source source, bool era_before, bool* era_in_text)
       // Every trigger found: the rest of the text cannot add to the result.
       // Tested here, where a trigger was just met, so that the loop over
       // characters without one keeps its shape.
-      if (remaining == 0 && !follows_context && (result.other || !wrap_urls_)) break;
+      if (!follows_context && complete()) break;
     }
     prev = c;
   }
@@ -420,6 +438,54 @@ Plan::Mask Plan::rescan(std::string_view before, std::string_view after, Mask so
   // An era's name read, and a 年 past what was read.
   const Mask era = era_step_ >= 0 ? Mask{1} << era_step_ : 0;
   if ((sought & era & ~found) != 0 && era_read && after.find("年", to) != std::string_view::npos) found |= era;
+  return found;
+}
+
+Plan::Mask Plan::rescan(CodeUnits after, std::size_t from, std::size_t to, Mask sought) const noexcept {
+  const auto unit = [&](std::size_t k) -> char32_t {
+    switch (after.width) {
+      case 1: return static_cast<const std::uint8_t*>(after.data)[k];
+      case 2: return static_cast<const std::uint16_t*>(after.data)[k];
+      default: return static_cast<const std::uint32_t*>(after.data)[k];
+    }
+  };
+  // As in the rescan of UTF-8: the run before and the run after the changed
+  // characters, and one more.
+  if (from > 0) {
+    const char32_t c = unit(--from);
+    while (from > 0 && unit(from - 1) == c) --from;
+  }
+  if (to < after.length) {
+    const char32_t c = unit(to++);
+    while (to < after.length && unit(to) == c) ++to;
+    if (to < after.length) ++to;
+  }
+  // Unlike UTF-8, code units are cheap to read back: whether an era's name
+  // starts before what is read is looked up, not assumed.
+  const Mask era = era_step_ >= 0 ? Mask{1} << era_step_ : 0;
+  bool era_before = false;
+  if ((sought & era) != 0) {
+    bool nen = false;  // what is read holds a 年, which the era's name would make a trigger
+    for (std::size_t k = from; k < to && !nen; ++k) nen = unit(k) == NEN;
+    const BmpSet& starts = era_starts();
+    for (std::size_t k = 0; nen && k < from && !era_before; ++k) {
+      era_before = unit(k) < 0x10000 && starts.contains(unit(k));
+    }
+  }
+  const void* start = static_cast<const char*>(after.data) + from * after.width;
+  bool era_read = false;
+  Mask found = 0;
+  switch (after.width) {
+    case 1: found = scan_source(UnitSource<std::uint8_t>(start, to - from), era_before, &era_read).steps; break;
+    case 2: found = scan_source(UnitSource<std::uint16_t>(start, to - from), era_before, &era_read).steps; break;
+    default: found = scan_source(UnitSource<std::uint32_t>(start, to - from), era_before, &era_read).steps; break;
+  }
+  found &= sought;
+  if ((sought & era & ~found) != 0 && era_read) {
+    for (std::size_t k = to; k < after.length; ++k) {
+      if (unit(k) == NEN) return found | era;
+    }
+  }
   return found;
 }
 

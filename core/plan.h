@@ -94,10 +94,18 @@ class Plan {
   // for the dictionary).
   [[nodiscard]] std::string_view option(std::size_t i) const noexcept { return options_[i]; }
 
+  // The option value step i's triggers depend on (Step::variant).
+  [[nodiscard]] int variant(std::size_t i) const noexcept { return variants_[i]; }
+
   // What a scan of a text found.
   struct Found {
     Mask steps = 0;      // the steps with a trigger in it
     bool other = false;  // white space at an end to trim, a URL to wrap, or a lone surrogate
+    // A lone surrogate, or a character that starts a protected span or a URL
+    // to wrap (":", "@", "#"): only the UTF-8 path handles them
+    // (core/native_width.h).  Found only in text as a str stores it, and not
+    // a change by itself.
+    bool outside = false;
     [[nodiscard]] bool any() const noexcept { return steps != 0 || other; }
   };
 
@@ -112,6 +120,11 @@ class Plan {
   // may report the era step where a whole scan would not, and never misses a
   // step.
   [[nodiscard]] Mask rescan(std::string_view before, std::string_view after, Mask sought) const noexcept;
+
+  // rescan for text as a str stores it: `after` is a step's output, whose
+  // characters [first, end) are those it wrote in place of others (an empty
+  // range where it only deleted).  REQUIRES: first <= end <= after.length.
+  [[nodiscard]] Mask rescan(CodeUnits after, std::size_t first, std::size_t end, Mask sought) const noexcept;
 
   // The same for text as a str stores it, and the rest normalizing may
   // change: when nothing is found the output is certain to equal the input.
@@ -187,6 +200,9 @@ class Plan {
   std::uint64_t repeat_limit_ = UINT64_MAX;  // no run is too long without repeat_limit
   bool trim_ = false;
   bool wrap_urls_ = false;
+  // The characters every protected span or URL to wrap holds, and surrogates.
+  BmpSet outside_;
+  bool protects_ = false;  // whether a span is protected or a URL wrapped
 };
 
 }  // namespace zenkor

@@ -73,6 +73,18 @@ struct Step {
   FusibleGroup fusible = FusibleGroup::None;
   // A step of a fusible group: what it writes for one of its trigger characters.
   RewriteChar rewrite_char = nullptr;
+  // Of its triggers (with the option value `variant`), those the step
+  // rewrites the same whatever stands around them, in a text that holds no
+  // trigger outside this set: their rewrites, read off `run` one character
+  // at a time, make the step's table on text as a str stores it
+  // (core/native_tables.h).  Null when the step has no such table.
+  Trigger alone = nullptr;
+  // Of its other triggers, those it rewrites as it would alone unless the
+  // character before them is one `joins` holds for (NFKC's sound marks after
+  // kana, a Σ after a letter when lowering): their entries in the table read
+  // the character before them.
+  Trigger alone_unless_joined = nullptr;
+  bool (*joins)(char32_t before) noexcept = nullptr;
 };
 
 // deletes_in of a step that only ever deletes.
@@ -104,7 +116,8 @@ constexpr Step invisible_removal(int rank, bool astral_triggers = false) {
           .deletes_in = IN_EVERY_VARIANT,
           .astral_triggers = astral_triggers,
           .fusible = FusibleGroup::Invisibles,
-          .rewrite_char = drop_char};
+          .rewrite_char = drop_char,
+          .alone = trigger_of<Trigger>};
 }
 
 }  // namespace zenkor

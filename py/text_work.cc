@@ -17,6 +17,9 @@ void ThreadBuffers::shrink(std::string_view kept) {
     const bool holds_kept = at >= begin && at - begin < s->capacity();
     if (s->capacity() > KEPT && !holds_kept) std::string().swap(*s);
   }
+  for (std::vector<std::uint32_t>* v : {&native.a, &native.b}) {
+    if (v->capacity() * sizeof(std::uint32_t) > KEPT) std::vector<std::uint32_t>().swap(*v);
+  }
 }
 
 ThreadBuffers& thread_buffers() {
@@ -68,7 +71,14 @@ Outcome normalize_huge(const Normalizer& normalizer, const CodeUnits& units, Pla
 Outcome normalize_found(const Normalizer& normalizer, const CodeUnits& units, Plan::Found found,
                         ThreadBuffers& buffers, WideText& wide) {
   if (!found.any()) return Outcome::clean;
+  // A huge text goes the UTF-8 way, whose buffers take less memory than
+  // the passes over code units (four bytes a character, twice).
   if (units.length * units.width >= HUGE_TEXT_BYTES) return normalize_huge(normalizer, units, found, buffers, wide);
+  switch (normalizer.normalize_native(units, found, buffers.native, buffers.output, wide)) {
+    case NativeWidth::Outcome::unchanged: return Outcome::unchanged;
+    case NativeWidth::Outcome::changed: return Outcome::changed;
+    case NativeWidth::Outcome::not_native: break;
+  }
   if (!to_utf8(units, buffers.input)) return Outcome::unencodable;
   const std::string_view result = normalizer.normalize(buffers.input, found.steps, buffers.space);
   if (result == buffers.input) return Outcome::unchanged;

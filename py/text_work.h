@@ -22,6 +22,7 @@ namespace zenkor::py {
 struct ThreadBuffers {
   std::string input;
   Workspace space;
+  NativeSpace native;
   std::string output;  // the result as a str stores it
 
   // Gives back every buffer grown past 1 MiB but the one that holds `kept`.
@@ -36,7 +37,8 @@ ThreadBuffers& thread_buffers();
 enum class Outcome { clean, unchanged, changed, unencodable };
 
 // Normalizes the text of a str as it stores it, in which a scan found
-// `found`.  A changed result is left in `buffers.output` as a str will hold
+// `found`: over its code units when the steps found allow it, else through
+// UTF-8.  A changed result is left in `buffers.output` as a str will hold
 // it, described by `wide`.
 Outcome normalize_found(const Normalizer& normalizer, const CodeUnits& units, Plan::Found found,
                         ThreadBuffers& buffers, WideText& wide);

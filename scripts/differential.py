@@ -3,12 +3,16 @@
     python scripts/differential.py dump OUT.json [--random N] [--synonyms PATH]   (run once with each build)
     python scripts/differential.py compare A.json B.json
 
-`dump` normalizes the corpus, a few texts of megabytes made of it and N random strings (a fixed seed, an alphabet
-rich in the characters the stages touch) with every preset, each option
-switched on alone and each option switched off from for_search and
+`dump` normalizes the corpus, a few texts of megabytes made of it and N random
+strings (a fixed seed, an alphabet rich in the characters the stages touch; a
+third of them within Latin-1 and a third within the Basic Multilingual Plane,
+so that every width a str stores text in is read) with every preset, each
+option switched on alone and each option switched off from for_search and
 for_compare, and writes one digest per configuration, of normalize and of
 normalize_batch over all texts (and of normalize_batch with jobs=2, where the
-build takes it).  With --synonyms (a Sudachi synonym file),
+build takes it): of each output its text, whether it is the input object
+itself, and its size as a str (which tells the width it is stored in).  With
+--synonyms (a Sudachi synonym file),
 for_search and for_compare with that dictionary attached join them, and the
 random texts then also glue together slices of the dictionary's words and of
 the corpus, so that its variants occur, overlap and run into each other.  Speed-ups must leave every output byte-identical: this is how that is shown.
@@ -44,7 +48,8 @@ ALPHABET = (
 
 def random_texts(n: int) -> list[str]:
     rng = random.Random(20261207)
-    return ["".join(rng.choice(ALPHABET) for _ in range(rng.randint(0, 30))) for _ in range(n)]
+    pools = [[a for a in ALPHABET if max(map(ord, a)) < limit] for limit in (0x100, 0x10000, 0x110000)]
+    return ["".join(rng.choice(pools[i % 3]) for _ in range(rng.randint(0, 30))) for i in range(n)]
 
 
 def dictionary_texts(n: int, words: list[str], corpus: list[str]) -> list[str]:
@@ -92,10 +97,10 @@ def configurations(synonyms: str | None) -> dict[str, zenkor.Normalizer]:
     return out
 
 
-def digest(outputs) -> str:
+def digest(texts, outputs) -> str:
     h = hashlib.sha256()
-    for out in outputs:
-        h.update(out.encode("utf-8") + b"\0")
+    for text, out in zip(texts, outputs, strict=True):
+        h.update(out.encode("utf-8") + f"\0{out is text:d}{sys.getsizeof(out)}\0".encode())
     return h.hexdigest()
 
 
@@ -107,9 +112,9 @@ def dump(path: str, random_count: int, synonyms: str | None) -> None:
         texts += dictionary_texts(random_count, words, [line for line in corpus if line])
     digests = {}
     for name, n in configurations(synonyms).items():
-        digests[name] = [digest(map(n.normalize, texts)), digest(n.normalize_batch(texts))]
+        digests[name] = [digest(texts, map(n.normalize, texts)), digest(texts, n.normalize_batch(texts))]
         if "jobs" in inspect.signature(n.normalize_batch).parameters:  # builds before it had no jobs
-            digests[name].append(digest(n.normalize_batch(texts, jobs=2)))
+            digests[name].append(digest(texts, n.normalize_batch(texts, jobs=2)))
     Path(path).write_text(json.dumps({"texts": len(texts), "digests": digests}, indent=1))
     print(f"{len(digests)} configurations x {len(texts)} texts")
 

@@ -160,6 +160,8 @@ void convert_in_pieces(std::string_view in, std::string& out, CaseAction action,
   }
 }
 
+bool sigma_may_end_word_after(char32_t before) noexcept { return !stops_case_context(before); }
+
 bool convert_trigger(char32_t c, CaseAction action) noexcept {
   const auto cp = static_cast<UChar32>(c);
   return u_hasBinaryProperty(cp, action == CaseAction::Upper ? UCHAR_CHANGES_WHEN_UPPERCASED : UCHAR_CHANGES_WHEN_LOWERCASED);

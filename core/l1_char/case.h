@@ -30,6 +30,11 @@ void convert(std::string_view in, std::string& out, CaseAction action, EditLog* 
 void convert_in_pieces(std::string_view in, std::string& out, CaseAction action, std::size_t max_piece,
                        EditLog* log = nullptr);
 
+// Whether a Σ after `before` may be the end of a word, which lowers to ς:
+// `before` is cased or case-ignorable.  After any other character (or at the
+// start) a Σ lowers to σ whatever follows it.
+[[nodiscard]] bool sigma_may_end_word_after(char32_t before) noexcept;
+
 // The step of the option case: its variant is the CaseAction.
 void convert_step(const Config& config, std::string_view in, std::string& out, EditLog* log);
 [[nodiscard]] int convert_step_variant(const Config& config) noexcept;
@@ -38,6 +43,15 @@ inline constexpr Step CONVERT_STEP = {
     .run = convert_step,
     .trigger = [](char32_t c, int variant) noexcept { return convert_trigger(c, static_cast<CaseAction>(variant)); },
     .variant = convert_step_variant,
-    .astral_triggers = true};
+    .astral_triggers = true,
+    // Σ lowers by what follows and precedes it (the final-sigma rule).
+    .alone = [](char32_t c, int variant) noexcept {
+      return convert_trigger(c, static_cast<CaseAction>(variant)) &&
+             !(c == 0x03A3 && variant == static_cast<int>(CaseAction::Lower));
+    },
+    .alone_unless_joined = [](char32_t c, int variant) noexcept {
+      return c == 0x03A3 && variant == static_cast<int>(CaseAction::Lower);
+    },
+    .joins = sigma_may_end_word_after};
 
 }  // namespace zenkor::l1_char::case_

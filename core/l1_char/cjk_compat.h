@@ -25,6 +25,7 @@ inline constexpr Step EXPAND_STEP = {
     .run = run_stage<expand>,
     .trigger = trigger_of<expand_trigger>,
     .fusible = FusibleGroup::Invisibles,
-    .rewrite_char = [](text::Rewriter<NoLog>& w, char32_t c) { w.replace(expansion(c)); }};
+    .rewrite_char = [](text::Rewriter<NoLog>& w, char32_t c) { w.replace(expansion(c)); },
+    .alone = trigger_of<expand_trigger>};
 
 }  // namespace zenkor::l1_char::cjk_compat

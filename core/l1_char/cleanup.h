@@ -36,7 +36,11 @@ void remove_control(std::string_view in, std::string& out, EditLog* log = nullpt
 // The steps that open the pipeline.  The removals run as one pass with the
 // other removals of invisible characters (FusibleGroup::Invisibles).
 inline constexpr Step NORMALIZE_NEWLINES_STEP = {
-    .rank = 100, .run = run_stage<normalize_newlines>, .trigger = trigger_of<normalize_newlines_trigger>};
+    .rank = 100,
+    .run = run_stage<normalize_newlines>,
+    .trigger = trigger_of<normalize_newlines_trigger>,
+    // A CR is the start of a CR LF.
+    .alone = [](char32_t c, int) noexcept { return c != U'\r' && normalize_newlines_trigger(c); }};
 inline constexpr Step REMOVE_BIDI_CONTROL_STEP =
     invisible_removal<remove_bidi_control, remove_bidi_control_trigger>(110);
 inline constexpr Step REMOVE_ZERO_WIDTH_STEP = invisible_removal<remove_zero_width, remove_zero_width_trigger>(120);

@@ -45,6 +45,12 @@ void map_table(std::string_view in, std::string& out, const KanjiTable& table, E
 // The characters without which each stage above leaves a text unchanged.
 [[nodiscard]] bool remove_variation_selectors_trigger(char32_t c) noexcept;
 [[nodiscard]] inline bool map_table_trigger(const KanjiTable& table, char32_t c) noexcept { return table.sources.contains(c); }
+[[nodiscard]] inline bool kyujitai_trigger(char32_t c, int /*variant*/) noexcept {
+  return map_table_trigger(KYUJITAI_TABLE, c);
+}
+[[nodiscard]] inline bool itaiji_trigger(char32_t c, int /*variant*/) noexcept {
+  return map_table_trigger(ITAIJI_TABLE, c);
+}
 
 // The steps.  Variation selectors go with the other invisible characters,
 // before NFKC; the two tables run as one pass, after it (NFKC unfolds
@@ -55,16 +61,18 @@ inline constexpr Step KYUJITAI_STEP = {
     .rank = 210,
     .run = [](const Config&, std::string_view in, std::string& out,
               EditLog* log) { map_table(in, out, KYUJITAI_TABLE, log); },
-    .trigger = [](char32_t c, int) noexcept { return map_table_trigger(KYUJITAI_TABLE, c); },
+    .trigger = kyujitai_trigger,
     .fusible = FusibleGroup::KanjiTables,
-    .rewrite_char = [](text::Rewriter<NoLog>& w, char32_t c) { w.replace(map_char(KYUJITAI_TABLE, c)); }};
+    .rewrite_char = [](text::Rewriter<NoLog>& w, char32_t c) { w.replace(map_char(KYUJITAI_TABLE, c)); },
+    .alone = kyujitai_trigger};
 inline constexpr Step ITAIJI_STEP = {
     .rank = 220,
     .run = [](const Config&, std::string_view in, std::string& out,
               EditLog* log) { map_table(in, out, ITAIJI_TABLE, log); },
-    .trigger = [](char32_t c, int) noexcept { return map_table_trigger(ITAIJI_TABLE, c); },
+    .trigger = itaiji_trigger,
     .astral_triggers = true,
     .fusible = FusibleGroup::KanjiTables,
-    .rewrite_char = [](text::Rewriter<NoLog>& w, char32_t c) { w.replace(map_char(ITAIJI_TABLE, c)); }};
+    .rewrite_char = [](text::Rewriter<NoLog>& w, char32_t c) { w.replace(map_char(ITAIJI_TABLE, c)); },
+    .alone = itaiji_trigger};
 
 }  // namespace zenkor::l1_char::kanji

@@ -264,4 +264,19 @@ bool normalize_trigger(char32_t c) noexcept {
   return nfkc_sensitive().contains(c) && !NFKC_PASSTHROUGH.contains(c);
 }
 
+bool is_sound_mark(char32_t c) noexcept { return SOUND_MARKS.contains(c); }
+
+bool sound_mark_joins(char32_t before) noexcept { return mark_joins(before); }
+
+bool normalize_alone(char32_t c) noexcept {
+  // A boundary before it: nothing before it joins it.  What follows it can
+  // join it only when it has no boundary before itself, and every such
+  // character is a trigger without a boundary before it, or one the stage
+  // copies and joins nothing across.  The sound marks join by the stage's
+  // own rule.
+  const icu::Normalizer2* normalizer = nfkc_instance();
+  return normalizer != nullptr && normalize_trigger(c) && !SOUND_MARKS.contains(c) &&
+         normalizer->hasBoundaryBefore(static_cast<UChar32>(c));
+}
+
 }  // namespace zenkor::l1_char::nfkc

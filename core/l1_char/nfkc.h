@@ -35,7 +35,22 @@ void normalize(std::string_view in, std::string& out, EditLog* log = nullptr);
 void append_plain(std::string_view text, std::string& out, std::size_t max_piece, EditLog* log = nullptr,
                   std::size_t text_begin = 0);
 
-inline constexpr Step NORMALIZE_STEP = {
-    .rank = 200, .run = run_stage<normalize>, .trigger = trigger_of<normalize_trigger>, .astral_triggers = true};
+// The triggers normalize rewrites the same whatever their neighbours, when
+// none of those is a trigger outside this set: those with a normalization
+// boundary before them, but the sound marks.
+[[nodiscard]] bool normalize_alone(char32_t c) noexcept;
+
+// The sound marks, which normalize joins to a kana before them and else
+// writes in their spacing form; and the characters they join.
+[[nodiscard]] bool is_sound_mark(char32_t c) noexcept;
+[[nodiscard]] bool sound_mark_joins(char32_t before) noexcept;
+
+inline constexpr Step NORMALIZE_STEP = {.rank = 200,
+                                        .run = run_stage<normalize>,
+                                        .trigger = trigger_of<normalize_trigger>,
+                                        .astral_triggers = true,
+                                        .alone = trigger_of<normalize_alone>,
+                                        .alone_unless_joined = trigger_of<is_sound_mark>,
+                                        .joins = sound_mark_joins};
 
 }  // namespace zenkor::l1_char::nfkc

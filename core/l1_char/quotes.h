@@ -18,6 +18,7 @@ void unify(std::string_view in, std::string& out, EditLog* log = nullptr);
 // The characters without which unify leaves a text unchanged.
 [[nodiscard]] bool unify_trigger(char32_t c) noexcept;
 
-inline constexpr Step UNIFY_STEP = {.rank = 300, .run = run_stage<unify>, .trigger = trigger_of<unify_trigger>};
+inline constexpr Step UNIFY_STEP = {
+    .rank = 300, .run = run_stage<unify>, .trigger = trigger_of<unify_trigger>, .alone = trigger_of<unify_trigger>};
 
 }  // namespace zenkor::l1_char::quotes

@@ -32,7 +32,8 @@ void remove_symbols(std::string_view in, std::string& out, EditLog* log = nullpt
 inline constexpr Step REMOVE_CJK_COMPAT_STEP = {.rank = 500,
                                                 .run = run_stage<remove_cjk_compat>,
                                                 .trigger = trigger_of<remove_cjk_compat_trigger>,
-                                                .deletes_in = IN_EVERY_VARIANT};
+                                                .deletes_in = IN_EVERY_VARIANT,
+                                                .alone = trigger_of<remove_cjk_compat_trigger>};
 inline constexpr Step REMOVE_SYMBOLS_STEP = {
     .rank = 510, .run = run_stage<remove_symbols>, .trigger = trigger_of<remove_symbols_trigger>};
 

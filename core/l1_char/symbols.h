@@ -30,6 +30,10 @@ inline constexpr Step UNIFY_STEP = {
     .trigger = [](char32_t c, int variant) noexcept {
       return unify_trigger(c, (variant & 1) != 0, (variant & 2) != 0, (variant & 4) != 0);
     },
-    .variant = unify_step_variant};
+    .variant = unify_step_variant,
+    // A box-drawing bar reads the character before it.
+    .alone = [](char32_t c, int variant) noexcept {
+      return c != 0x2500 && c != 0x2501 && unify_trigger(c, (variant & 1) != 0, (variant & 2) != 0, (variant & 4) != 0);
+    }};
 
 }  // namespace zenkor::l1_char::symbols

@@ -72,4 +72,13 @@ void halfwidth_kana_to_fullwidth(std::string_view in, std::string& out, EditLog*
 
 bool halfwidth_kana_to_fullwidth_trigger(char32_t c) noexcept { return c >= FIRST_HALFWIDTH && c <= LAST_HALFWIDTH; }
 
+bool halfwidth_kana_to_fullwidth_alone(char32_t c) noexcept {
+  if (!halfwidth_kana_to_fullwidth_trigger(c) || c == text::HALFWIDTH_VOICED_MARK ||
+      c == text::HALFWIDTH_SEMI_VOICED_MARK) {
+    return false;
+  }
+  const char32_t base = HALFWIDTH_TO_FULLWIDTH[c - FIRST_HALFWIDTH];
+  return compose(VOICED, base) == 0 && compose(SEMI_VOICED, base) == 0;
+}
+
 }  // namespace zenkor::l1_char::width

@@ -51,12 +51,13 @@ bool is_mark(char32_t c) noexcept {
 
 // Whether the kana mark `c` is the arm of a kaomoji: ゝ ゞ ヽ ヾ right before
 // an opening parenthesis (ヽ(；▽；)ノ, ヾ(＾∇＾)) are among the commonest
-// kaomoji, and a repeat is never written there.  `rest` is the input after
-// the mark, the text as this stage receives it: with nfkc on, "（" has
-// already become "(" by then, and without it "（" is met as written.
-bool is_kaomoji_arm(char32_t c, std::string_view rest) noexcept {
+// kaomoji, and a repeat is never written there.  `next` is the input
+// character after the mark, in the text as this stage receives it: with
+// nfkc on, "（" has already become "(" by then, and without it "（" is met as
+// written.
+bool is_kaomoji_arm(char32_t c, char32_t next) noexcept {
   const bool kana_mark = c == U'ゝ' || c == U'ゞ' || c == U'ヽ' || c == U'ヾ';
-  return kana_mark && (rest.starts_with("(") || rest.starts_with("（"));
+  return kana_mark && (next == U'(' || next == U'（');
 }
 
 // What iteration mark `c` stands for after `prev`, or `c` when it is not a
@@ -80,6 +81,10 @@ char32_t expand(char32_t prev, char32_t c) noexcept {
 }
 
 }  // namespace
+
+char32_t expand_mark(char32_t prev, char32_t mark, char32_t next) noexcept {
+  return is_kaomoji_arm(mark, next) ? mark : expand(prev, mark);
+}
 
 char32_t unvoice(char32_t c) noexcept {
   if (c == U'ゔ') return U'う';
@@ -107,7 +112,8 @@ void expand_iteration_marks(std::string_view in, std::string& out, EditLog* log)
     if (!is_mark(c)) continue;
     std::size_t before = start;
     const char32_t prev = start == mark_end ? mark_written : text::utf8::prev(in, before);
-    const char32_t written = is_kaomoji_arm(c, in.substr(pos)) ? c : expand(prev, c);
+    std::size_t after = pos;
+    const char32_t written = expand_mark(prev, c, pos < in.size() ? text::utf8::next(in, after) : U'\0');
     if (written != c) {
       out.append(in, copied, start - copied);
       const std::size_t at = out.size();

@@ -21,6 +21,12 @@ void expand_iteration_marks(std::string_view in, std::string& out, EditLog* log 
 // The characters without which expand_iteration_marks leaves a text unchanged.
 [[nodiscard]] bool expand_iteration_marks_trigger(char32_t c) noexcept;
 
+// What the iteration mark `mark` is written as after `prev` (what the
+// character before it was written as; U+0000 at the start) and before `next`
+// (the input character after it; U+0000 at the end): `mark` itself where it
+// stays.
+[[nodiscard]] char32_t expand_mark(char32_t prev, char32_t mark, char32_t next) noexcept;
+
 // The plain form of a voiced or semi-voiced kana (が -> か, ぱ -> は, ヴ -> ウ);
 // any other character is returned unchanged.
 [[nodiscard]] char32_t unvoice(char32_t c) noexcept;

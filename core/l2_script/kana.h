@@ -23,15 +23,14 @@ void kata_to_hira(std::string_view in, std::string& out);
 [[nodiscard]] bool hira_to_kata_trigger(char32_t c) noexcept;
 [[nodiscard]] bool kata_to_hira_trigger(char32_t c) noexcept;
 
-// The step of the option kana: its variant is the KanaAction.
+// The step of the option kana: its variant is the KanaAction.  Every letter
+// moves on its own, so each trigger has an entry in its table over code units.
 void convert_step(const Config& config, std::string_view in, std::string& out, EditLog* log);
 [[nodiscard]] int convert_step_variant(const Config& config) noexcept;
+[[nodiscard]] inline bool convert_trigger(char32_t c, int variant) noexcept {
+  return variant == static_cast<int>(KanaAction::HiraToKata) ? hira_to_kata_trigger(c) : kata_to_hira_trigger(c);
+}
 inline constexpr Step CONVERT_STEP = {
-    .rank = 260,
-    .run = convert_step,
-    .trigger = [](char32_t c, int variant) noexcept {
-      return variant == static_cast<int>(KanaAction::HiraToKata) ? hira_to_kata_trigger(c) : kata_to_hira_trigger(c);
-    },
-    .variant = convert_step_variant};
+    .rank = 260, .run = convert_step, .trigger = convert_trigger, .variant = convert_step_variant, .alone = convert_trigger};
 
 }  // namespace zenkor::l2_script::kana

@@ -16,22 +16,22 @@ namespace {
 struct PairRule {
   char32_t first;
   char32_t second;
-  std::string_view replacement;
+  std::u32string_view replacement;
 };
 
 // Source: curated by the team from the variant spellings of foreign sounds in katakana.
 constexpr std::array<PairRule, 11> PAIR_RULES = {{
-    {U'ウ', U'ィ', "ウイ"},
-    {U'ウ', U'ェ', "ウエ"},
-    {U'ウ', U'ォ', "ウオ"},
-    {U'テ', U'ィ', "テイ"},
-    {U'デ', U'ィ', "デイ"},
-    {U'ト', U'ゥ', "ツ"},
-    {U'ド', U'ゥ', "ズ"},
-    {U'ヴ', U'ァ', "バ"},
-    {U'ヴ', U'ィ', "ビ"},
-    {U'ヴ', U'ェ', "ベ"},
-    {U'ヴ', U'ォ', "ボ"},
+    {U'ウ', U'ィ', U"ウイ"},
+    {U'ウ', U'ェ', U"ウエ"},
+    {U'ウ', U'ォ', U"ウオ"},
+    {U'テ', U'ィ', U"テイ"},
+    {U'デ', U'ィ', U"デイ"},
+    {U'ト', U'ゥ', U"ツ"},
+    {U'ド', U'ゥ', U"ズ"},
+    {U'ヴ', U'ァ', U"バ"},
+    {U'ヴ', U'ィ', U"ビ"},
+    {U'ヴ', U'ェ', U"ベ"},
+    {U'ヴ', U'ォ', U"ボ"},
 }};
 constexpr auto pair_less = [](const PairRule& a, const PairRule& b) {
   return a.first != b.first ? a.first < b.first : a.second < b.second;
@@ -96,10 +96,15 @@ const PairRule* find_pair(char32_t c, char32_t d) noexcept {
   return it != PAIR_RULES.end() && it->first == c && it->second == d ? &*it : nullptr;
 }
 
-char32_t map_single(char32_t c) noexcept {
+const SingleRule* find_single(char32_t c) noexcept {
   const auto it = std::lower_bound(SINGLE_RULES.begin(), SINGLE_RULES.end(), c,
                                    [](const SingleRule& r, char32_t key) { return r.from < key; });
-  return it != SINGLE_RULES.end() && it->from == c ? it->to : c;
+  return it != SINGLE_RULES.end() && it->from == c ? &*it : nullptr;
+}
+
+char32_t map_single(char32_t c) noexcept {
+  const SingleRule* rule = find_single(c);
+  return rule != nullptr ? rule->to : c;
 }
 
 // The first character of `s`, or U+0000 when it is empty (no rule involves U+0000).
@@ -130,20 +135,30 @@ void unify_loanword_kana_with_log(std::string_view in, std::string& out, Log& lo
     if (w.done()) break;
     const char32_t c = w.next();
     if (!is_rule_start(c)) continue;
-    const char32_t d = first_char(w.rest());
-    if (const PairRule* rule = find_pair(c, d)) {
-      (void)w.take_next();  // pairs never overlap: the scan resumes after the second character
-      w.replace(rule->replacement);
-      continue;
+    const Folded folded = fold(c, first_char(w.rest()));
+    if (folded.with_next) (void)w.take_next();  // pairs never overlap: the scan resumes after the second character
+    if (folded.chars.size() == 1) {
+      w.replace(folded.chars[0]);
+    } else if (!folded.chars.empty()) {
+      std::string replacement;
+      for (const char32_t r : folded.chars) text::utf8::append(replacement, r);
+      w.replace(replacement);
     }
-    // ヴャ ヴュ ヴョ become ビャ ビュ ビョ; the small kana is copied next.
-    const char32_t single = c == U'ヴ' && is_small_ya_yu_yo(d) ? U'ビ' : map_single(c);
-    if (single != c) w.replace(single);
   }
   w.finish();
 }
 
 }  // namespace
+
+Folded fold(char32_t c, char32_t next) noexcept {
+  if (!is_rule_start(c)) return {};
+  if (const PairRule* rule = find_pair(c, next)) return {rule->replacement, true};
+  // ヴャ ヴュ ヴョ become ビャ ビュ ビョ; the small kana is read next.
+  static constexpr char32_t BI = U'ビ';
+  if (c == U'ヴ' && is_small_ya_yu_yo(next)) return {std::u32string_view(&BI, 1)};
+  const SingleRule* single = find_single(c);
+  return single != nullptr ? Folded{std::u32string_view(&single->to, 1)} : Folded{};
+}
 
 void unify_loanword_kana(std::string_view in, std::string& out, EditLog* log) {
   with_log(log, [&](auto& l) { unify_loanword_kana_with_log(in, out, l); });

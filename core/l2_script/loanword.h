@@ -27,6 +27,15 @@ void strip_trailing_prolonged(std::string_view in, std::string& out, std::size_t
 [[nodiscard]] bool unify_loanword_kana_pair_trigger(char32_t first, char32_t second) noexcept;
 [[nodiscard]] bool is_katakana_word_char(char32_t c) noexcept;
 
+// The rule of unify_loanword_kana at `c` followed by `next` (U+0000 at the
+// end of the text): the characters written in place of `c`, or of both when
+// `with_next` (a pair); none when `c` stays as it is.
+struct Folded {
+  std::u32string_view chars;
+  bool with_next = false;
+};
+[[nodiscard]] Folded fold(char32_t c, char32_t next) noexcept;
+
 // Katakana words shorter than this keep their final ー (カー, ビール).
 inline constexpr std::size_t MIN_STRIPPED_WORD_LENGTH = 4;
 

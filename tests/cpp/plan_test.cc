@@ -5,6 +5,9 @@
 //   (b) in any width of code units the text fits, the steps a scan of them
 //       finds give that same output, and where it finds none the stages
 //       indeed leave the text as it is;
+//   (b') normalize_native, given what that scan found, gives that same output
+//       in the narrowest width that holds it, or leaves the text to the UTF-8
+//       path (always for a text with a lone surrogate);
 //   (c) to_utf8 gives back the text's UTF-8 in every such width, and fails
 //       exactly for texts holding a lone surrogate; from_utf8 gives back
 //       the text in the narrowest width it fits.
@@ -60,6 +63,8 @@ struct NamedNormalizer {
   // Kept across texts, as the binding keeps one per thread, so that nothing
   // a call leaves in it can reach the next call's output.
   zenkor::Workspace space;
+  zenkor::NativeSpace native;  // likewise for the path over code units
+  std::string output;
 };
 
 std::string value_text(const ConfigValue& value) {
@@ -127,7 +132,7 @@ Normalizer build(const Config& config) {
 std::vector<NamedNormalizer> configurations(std::size_t mixtures) {
   std::vector<NamedNormalizer> all;
   const auto add = [&](std::string name, const Config& config) {
-    all.push_back({std::move(name), build(config), {}});
+    all.push_back({std::move(name), build(config), {}, {}, {}});
   };
   for (const Preset p : zenkor::ALL_PRESETS) add(std::string(zenkor::preset_name(p)), Config::from_preset(p));
 
@@ -179,7 +184,7 @@ std::vector<NamedNormalizer> configurations(std::size_t mixtures) {
   dict.insert("東京都庁", "都庁");
   dict.insert("ﾊﾟｿｺﾝ", "PC");
   for (const Preset p : {Preset::ForSearch, Preset::ForCompare}) {
-    all.push_back({std::string(zenkor::preset_name(p)) + " with synonyms", build(Config::from_preset(p)).with_synonyms(dict), {}});
+    all.push_back({std::string(zenkor::preset_name(p)) + " with synonyms", build(Config::from_preset(p)).with_synonyms(dict), {}, {}, {}});
   }
   // With no other step that looks past U+FFFF, only the dictionary's astral
   // first character can make the plan read astral characters.
@@ -187,7 +192,7 @@ std::vector<NamedNormalizer> configurations(std::size_t mixtures) {
   for (const auto& [variant, canonical] : single_entries) {
     zenkor::l3_lexical::synonym::SynonymDict one;
     one.insert(variant, canonical);
-    all.push_back({"none with the synonym " + zenkor::quoted(variant), build(none).with_synonyms(one), {}});
+    all.push_back({"none with the synonym " + zenkor::quoted(variant), build(none).with_synonyms(one), {}, {}, {}});
   }
   return all;
 }
@@ -344,6 +349,7 @@ struct Stored {
 struct Tally {
   std::size_t pairs = 0;            // (text, configuration) pairs compared
   std::size_t unchanged_claims = 0; // may_change answers of false, each verified
+  std::size_t native = 0;           // texts in a width that normalize_native took, each verified
   std::size_t failures = 0;
 };
 
@@ -388,6 +394,34 @@ void check_conversion(const std::u32string& text, Tally& tally) {
   }
 }
 
+// (b') for one width of a text.
+void check_native(NamedNormalizer& n, const zenkor::CodeUnits& form, zenkor::Plan::Found found, const std::string& text,
+                  const std::string& every_step, Tally& tally) {
+  zenkor::WideText got{};
+  const auto outcome = n.normalizer.normalize_native(form, found, n.native, n.output, got);
+  if (outcome == zenkor::NativeWidth::Outcome::not_native) return;
+  ++tally.native;
+  std::string buffer;
+  const zenkor::WideText want = zenkor::from_utf8(every_step, buffer);
+  const bool same =
+      outcome == zenkor::NativeWidth::Outcome::unchanged
+          ? every_step == text
+          : every_step != text && got.units.width == want.units.width && got.units.length == want.units.length &&
+                got.max_char == want.max_char &&
+                std::memcmp(got.units.data, want.units.data, want.units.length * want.units.width) == 0;
+  if (same) {
+    pass();
+    return;
+  }
+  std::string written;
+  if (outcome == zenkor::NativeWidth::Outcome::changed && zenkor::to_utf8(got.units, written)) written = zenkor::quoted(written);
+  fail(tally, "native path in width " + std::to_string(form.width) + " and stages differ\n  config " + n.name + ": " +
+                  describe(n.normalizer.config()) + "\n  text   " + zenkor::quoted(text) + "\n  stages " +
+                  zenkor::quoted(every_step) + "\n  native " +
+                  (outcome == zenkor::NativeWidth::Outcome::unchanged ? std::string("unchanged")
+                                                                      : written + ", width " + std::to_string(got.units.width)));
+}
+
 // (a) and (b) for one configuration.
 void check_text(NamedNormalizer& n, const std::u32string& code_points, const std::string& text, Tally& tally) {
   ++tally.pairs;
@@ -395,10 +429,13 @@ void check_text(NamedNormalizer& n, const std::u32string& code_points, const std
   if (has_surrogate(code_points)) {
     // No UTF-8 holds it; normalizing must go through the conversion that reports it.
     for (const zenkor::CodeUnits& form : stored.forms) {
-      if (n.normalizer.may_change(form)) {
+      zenkor::WideText wide{};
+      const zenkor::Plan::Found found = n.normalizer.scan(form);
+      if (found.any() && n.normalizer.normalize_native(form, found, n.native, n.output, wide) ==
+                             zenkor::NativeWidth::Outcome::not_native) {
         pass();
       } else {
-        fail(tally, "may_change false for a text with a surrogate, width " + std::to_string(form.width) +
+        fail(tally, "a text with a surrogate not left to the UTF-8 path, width " + std::to_string(form.width) +
                         "\n  config " + n.name + ": " + describe(n.normalizer.config()));
       }
     }
@@ -433,6 +470,7 @@ void check_text(NamedNormalizer& n, const std::u32string& code_points, const std
                         ": " + describe(n.normalizer.config()) + "\n  text   " + zenkor::quoted(text) +
                         "\n  stages " + zenkor::quoted(every_step) + "\n  plan   " + zenkor::quoted(output));
       }
+      check_native(n, form, found, text, every_step, tally);
       continue;
     }
     ++tally.unchanged_claims;
@@ -517,8 +555,9 @@ void check_all(std::vector<NamedNormalizer>& normalizers, const std::u32string& 
 }
 
 void print(const char* part, const std::string& texts, std::size_t configurations, const Tally& tally) {
-  std::printf("%s: %s x %zu configurations = %zu pairs compared, %zu verdicts of may_change false checked, %zu failures\n",
-              part, texts.c_str(), configurations, tally.pairs, tally.unchanged_claims, tally.failures);
+  std::printf("%s: %s x %zu configurations = %zu pairs compared, %zu verdicts of may_change false checked, "
+              "%zu texts in a width normalized over code units, %zu failures\n",
+              part, texts.c_str(), configurations, tally.pairs, tally.unchanged_claims, tally.native, tally.failures);
 }
 
 // The corpus lines.
@@ -580,13 +619,31 @@ void check_rescans(std::vector<NamedNormalizer>& normalizers) {
   // A run longer than two past what a step changed takes a longer limit.
   std::vector<NamedNormalizer> with_longer_runs;
   with_longer_runs.push_back(
-      {"for_search, repeat_limit=3", build(with(Config::from_preset(Preset::ForSearch), "repeat_limit", std::uint64_t{3})), {}});
+      {"for_search, repeat_limit=3", build(with(Config::from_preset(Preset::ForSearch), "repeat_limit", std::uint64_t{3})), {}, {}, {}});
   Tally tally;
   for (const std::u32string& text : texts) {
     check_all(normalizers, text, tally);
     check_all(with_longer_runs, text, tally);
   }
   print("rescans", std::to_string(std::size(texts)) + " texts", normalizers.size() + 1, tally);
+}
+
+// Texts where the path over code units must see that a character's rewrite
+// reads its neighbour: what the character before a guarded entry is (or was
+// before an earlier step removed or rewrote it), pairs and chains, and
+// results narrower or wider than their input.
+void check_neighbours(std::vector<NamedNormalizer>& normalizers) {
+  const std::u32string texts[] = {
+      U"ｶﾟ", U"カﾟ", U"(ﾟ", U"ﾟﾟ", U"カ\u200Bﾟ", U"ｶ\u200B\u309B", U"\u309Bカ", U"A\u3099",  // sound marks
+      U"Σ", U"ΑΣ", U"(Σ)", U"'Σ", U"\u0345Σ", U"ＡΣ", U"ΣΑ",                               // final sigma
+      U"\r\n", U"\r", U"カ─", U"─カ", U"ア━━",                                            // CR LF, bars
+      U"時々々", U"ヽ(", U"ヽ（", U"ゞ", U"カヾ",                                              // iteration marks
+      U"ウィ", U"ヴャ", U"ヴ", U"ヴァー", U"ﾃﾞｨ",                                             // loanword pairs
+      U"¼", U"µ", U"Ａé", U"\u3000ａ\u3000", U"ｱ  ｲ", U"ｰｰｰ", U"ＡＡＡＡ",                // widths, runs, trim
+  };
+  Tally tally;
+  for (const std::u32string& text : texts) check_all(normalizers, text, tally);
+  print("neighbours", std::to_string(std::size(texts)) + " texts", normalizers.size(), tally);
 }
 
 // Random strings; a third keep to Latin-1 and a third to the Basic
@@ -627,6 +684,7 @@ int main(int argc, char** argv) {
   check_corpus(normalizers, *options);
   check_characters(normalizers, *options);
   check_rescans(normalizers);
+  check_neighbours(normalizers);
   check_random(normalizers, *options);
   return zenkor::test::finish();
 }

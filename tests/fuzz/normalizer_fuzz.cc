@@ -5,7 +5,8 @@
 // UTF-8 and the same along every path (the plan's, and every stage over the
 // whole text), a failed Config::set leaves the config as it was, replaying
 // Config::entries rebuilds the config, protected spans reach the output as
-// written, and the none preset returns its input.
+// written, and the none preset returns its input.  The path over code units
+// gives what the others give.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -127,6 +128,21 @@ void check_paths_agree(const Normalizer& normalizer, std::string_view text, cons
   FUZZ_CHECK(found.any() || reference == text);
   if (found.any()) FUZZ_CHECK(normalizer.normalize(text, found.steps, space) == reference);
   FUZZ_CHECK(normalizer.normalize(text, space) == reference);
+
+  // Over the code units, where the steps found allow it: the same text, in
+  // the narrowest width that holds it.
+  static zenkor::NativeSpace native;
+  static std::string written_units;
+  static std::string reference_units;
+  zenkor::WideText written{};
+  const auto outcome = found.any() ? normalizer.normalize_native(wide.units, found, native, written_units, written)
+                                   : zenkor::NativeWidth::Outcome::not_native;
+  if (outcome == zenkor::NativeWidth::Outcome::unchanged) FUZZ_CHECK(reference == text);
+  if (outcome == zenkor::NativeWidth::Outcome::changed) {
+    const zenkor::WideText want = zenkor::from_utf8(reference, reference_units);
+    FUZZ_CHECK(zenkor::to_utf8(written.units, round_trip) && round_trip == reference && reference != text);
+    FUZZ_CHECK(written.units.width == want.units.width && written.max_char == want.max_char);
+  }
 }
 
 // Protected spans come out exactly as written (URLs inside the url_wrap
