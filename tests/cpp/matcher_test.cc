@@ -114,6 +114,27 @@ std::vector<Match> naive_accepted(const std::vector<std::string>& words, const s
   return out;
 }
 
+// One to `max_len` pieces of `alphabet`, picked at random.
+std::string random_text(std::mt19937& rng, const std::vector<std::string>& alphabet, int max_len) {
+  std::string s;
+  const int len = std::uniform_int_distribution<int>(1, max_len)(rng);
+  for (int i = 0; i < len; ++i) s += alphabet[rng() % alphabet.size()];
+  return s;
+}
+
+// The sieve's matches of `text`, each offered to `accepts` first, with the
+// index of the word its canonical form names.
+template <typename Accepts>
+std::vector<Match> sifted_accepted(const Sieve& sieve, std::string_view text, Accepts&& accepts) {
+  std::vector<Match> sifted;
+  (void)sieve.for_each_match(text, Sieve::UNLIMITED, [&](const auto& f) {
+    if (!accepts(f)) return false;
+    sifted.push_back({f.start, f.end, static_cast<std::uint32_t>(std::stoul(std::string(f.canonical)))});
+    return true;
+  });
+  return sifted;
+}
+
 std::string show(const std::vector<Match>& ms) {
   std::string s;
   for (const Match& m : ms) {
@@ -206,12 +227,7 @@ void random_cases(int rounds, std::size_t filler, std::optional<Spelling> spelli
   constexpr int MAX_WORD_LENGTH = 7;
   for (int round = 0; round < rounds; ++round) {
     const auto& alphabet = alphabets[round % 3];
-    const auto pick = [&](int max_len) {
-      std::string s;
-      const int len = std::uniform_int_distribution<int>(1, max_len)(rng);
-      for (int i = 0; i < len; ++i) s += alphabet[rng() % alphabet.size()];
-      return s;
-    };
+    const auto pick = [&](int max_len) { return random_text(rng, alphabet, max_len); };
     std::vector<std::string> words(std::uniform_int_distribution<int>(1, MAX_WORDS)(rng));
     for (auto& w : words) w = pick(MAX_WORD_LENGTH);
     if (filler > 0) {
@@ -396,12 +412,7 @@ void refused_matches() {
   // Refuses about a third of the (start, end) pairs, the same ones every time.
   const auto refused = [](std::size_t start, std::size_t end) { return (start * 7 + end * 13) % 3 == 0; };
   for (int round = 0; round < 3000; ++round) {
-    const auto pick = [&](int max_len) {
-      std::string s;
-      const int len = std::uniform_int_distribution<int>(1, max_len)(rng);
-      for (int i = 0; i < len; ++i) s += alphabet[rng() % alphabet.size()];
-      return s;
-    };
+    const auto pick = [&](int max_len) { return random_text(rng, alphabet, max_len); };
     std::vector<std::string> words(std::uniform_int_distribution<int>(1, 25)(rng));
     for (auto& w : words) w = pick(6);
     const std::string text = pick(60);
@@ -416,12 +427,8 @@ void refused_matches() {
       return true;
     });
     std::vector<std::string> indices;
-    std::vector<Match> sifted;
-    (void)sieve_of(words, indices).for_each_match(text, Sieve::UNLIMITED, [&](const auto& f) {
-      if (refused(f.start, f.end)) return false;
-      sifted.push_back({f.start, f.end, static_cast<std::uint32_t>(std::stoul(std::string(f.canonical)))});
-      return true;
-    });
+    const std::vector<Match> sifted =
+        sifted_accepted(sieve_of(words, indices), text, [&](const auto& f) { return !refused(f.start, f.end); });
     if (!CHECK(found == want) || !CHECK(sifted == want)) {
       std::fprintf(stderr, "text %s\n  automaton %s\n  sieve     %s\n  want      %s\n", text.c_str(),
                    show(found).c_str(), show(sifted).c_str(), show(want).c_str());
@@ -439,12 +446,7 @@ void whole_word_rules() {
   std::mt19937 rng(20261209);
   const std::vector<std::string> alphabet = {"a", "Z", "é", "ア", "ー", "カ", "の", "日", "・", "𠮷"};
   for (int round = 0; round < 4000; ++round) {
-    const auto pick = [&](int max_len) {
-      std::string s;
-      const int len = std::uniform_int_distribution<int>(1, max_len)(rng);
-      for (int i = 0; i < len; ++i) s += alphabet[rng() % alphabet.size()];
-      return s;
-    };
+    const auto pick = [&](int max_len) { return random_text(rng, alphabet, max_len); };
     std::vector<std::string> words(std::uniform_int_distribution<int>(1, 30)(rng));
     for (auto& w : words) w = pick(5);
     const bool some_anywhere = round % 2 == 1;
@@ -463,11 +465,8 @@ void whole_word_rules() {
     for (std::size_t i = 0; i < words.size(); ++i) indices.push_back(std::to_string(i));
     std::vector<zenkor::l3_lexical::synonym::sieve::Rule> rules;
     for (std::size_t i = 0; i < words.size(); ++i) rules.push_back({words[i], indices[i], whole[i]});
-    std::vector<Match> sifted;
-    (void)Sieve::build(rules)->for_each_match(text, Sieve::UNLIMITED, [&](const auto& f) {
-      if (f.whole_word && !keeps_words_whole(text, f.start, f.end)) return false;
-      sifted.push_back({f.start, f.end, static_cast<std::uint32_t>(std::stoul(std::string(f.canonical)))});
-      return true;
+    const std::vector<Match> sifted = sifted_accepted(*Sieve::build(rules), text, [&](const auto& f) {
+      return !f.whole_word || keeps_words_whole(text, f.start, f.end);
     });
     if (!CHECK(sifted == want)) {
       std::fprintf(stderr, "text %s\n  sieve %s\n  want  %s\n", text.c_str(), show(sifted).c_str(),
