@@ -159,6 +159,24 @@ WideText narrowest_of(const From* text, std::size_t length, std::string& buffer)
 
 }  // namespace
 
+bool same_characters(CodeUnits a, CodeUnits b) noexcept {
+  if (a.length != b.length) return false;
+  if (a.data == b.data && a.width == b.width) return true;
+  const auto with = [&](const auto* x) {
+    const auto same = [&](const auto* y) { return std::equal(x, x + a.length, y); };
+    switch (b.width) {
+      case 1: return same(static_cast<const std::uint8_t*>(b.data));
+      case 2: return same(static_cast<const std::uint16_t*>(b.data));
+      default: return same(static_cast<const std::uint32_t*>(b.data));
+    }
+  };
+  switch (a.width) {
+    case 1: return with(static_cast<const std::uint8_t*>(a.data));
+    case 2: return with(static_cast<const std::uint16_t*>(a.data));
+    default: return with(static_cast<const std::uint32_t*>(a.data));
+  }
+}
+
 WideText narrowest(CodeUnits text, std::string& buffer) {
   switch (text.width) {
     case 1: return narrowest_of(static_cast<const std::uint8_t*>(text.data), text.length, buffer);

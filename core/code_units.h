@@ -37,6 +37,9 @@ struct WideText {
 };
 [[nodiscard]] WideText from_utf8(std::string_view text, std::string& buffer);
 
+// Whether `a` and `b` hold the same characters, whatever their widths.
+[[nodiscard]] bool same_characters(CodeUnits a, CodeUnits b) noexcept;
+
 // `text` in the narrowest width that holds its characters, written into
 // `buffer` (cleared first) as from_utf8 writes.  REQUIRES: no lone surrogate.
 [[nodiscard]] WideText narrowest(CodeUnits text, std::string& buffer);

@@ -3,35 +3,7 @@
 #include "core/text/white_space.h"
 
 namespace zenkor {
-namespace {
 
-template <typename A, typename B>
-bool same(const A* a, const B* b, std::size_t length) noexcept {
-  for (std::size_t i = 0; i < length; ++i) {
-    if (a[i] != b[i]) return false;
-  }
-  return true;
-}
-
-// Whether two texts of one length hold the same characters: passes may
-// undo what an earlier one did, and an unchanged text is returned as itself.
-bool same_units(CodeUnits a, CodeUnits b) noexcept {
-  if (a.data == b.data) return true;
-  const auto with = [&](const auto* x) {
-    switch (b.width) {
-      case 1: return same(x, static_cast<const std::uint8_t*>(b.data), a.length);
-      case 2: return same(x, static_cast<const std::uint16_t*>(b.data), a.length);
-      default: return same(x, static_cast<const std::uint32_t*>(b.data), a.length);
-    }
-  };
-  switch (a.width) {
-    case 1: return with(static_cast<const std::uint8_t*>(a.data));
-    case 2: return with(static_cast<const std::uint16_t*>(a.data));
-    default: return with(static_cast<const std::uint32_t*>(a.data));
-  }
-}
-
-}  // namespace
 
 NativeWidth::NativeWidth(const Plan& plan, const Config& config)
     : repeat_limit_(static_cast<std::size_t>(config.repeat_limit.value_or(0))), trim_(config.trim) {
@@ -47,7 +19,9 @@ NativeWidth::NativeWidth(const Plan& plan, const Config& config)
       native_ |= mask;
       i = end;
     } else {
-      if (steps[i] != nullptr && native_run_of(*steps[i]) != NativeRun::none) {
+      if (steps[i] == nullptr) {
+        dictionary_ = Plan::Mask{1} << i;
+      } else if (native_run_of(*steps[i]) != NativeRun::none) {
         stages_.push_back({Plan::Mask{1} << i, i, nullptr, native_run_of(*steps[i])});
         native_ |= Plan::Mask{1} << i;
       }
@@ -64,8 +38,8 @@ Pass NativeWidth::apply(const Stage& stage, const Unit* in, std::size_t length, 
 }
 
 NativeWidth::Outcome NativeWidth::normalize(const Plan& plan, CodeUnits text, Plan::Found found, NativeSpace& space,
-                                            std::string& output, WideText& wide) const {
-  if (found.outside || (found.steps & ~native_) != 0) return Outcome::not_native;
+                                            std::string& output, WideText& wide, CodeUnits& left) const {
+  if (found.outside || (found.steps & ~(native_ | dictionary_)) != 0) return Outcome::not_native;
   Plan::Mask present = found.steps;
   CodeUnits current = text;
   for (const Stage& stage : stages_) {
@@ -86,8 +60,12 @@ NativeWidth::Outcome NativeWidth::normalize(const Plan& plan, CodeUnits text, Pl
     const Plan::Mask sought = plan.after(stage.last) & ~present;
     if (sought == 0) continue;
     const Plan::Mask later = plan.rescan(current, changes.first, changes.end, sought);
-    if ((later & ~native_) != 0) return Outcome::not_native;
+    if ((later & ~(native_ | dictionary_)) != 0) return Outcome::not_native;
     present |= later;
+  }
+  if ((present & dictionary_) != 0) {
+    left = current;
+    return Outcome::dictionary_left;
   }
   if (trim_) {
     const auto unit = [&](std::size_t k) -> char32_t {
@@ -103,7 +81,7 @@ NativeWidth::Outcome NativeWidth::normalize(const Plan& plan, CodeUnits text, Pl
     while (end > first && text::is_white_space(unit(end - 1))) --end;
     current = {static_cast<const char*>(current.data) + first * current.width, end - first, current.width};
   }
-  if (current.length == text.length && same_units(current, text)) return Outcome::unchanged;
+  if (same_characters(current, text)) return Outcome::unchanged;
   wide = narrowest(current, output);
   return Outcome::changed;
 }

@@ -9,9 +9,11 @@
 // and nothing to protect, runs them one after the other over its code units,
 // and after each that changed it a scan of the new text finds the later
 // steps it now triggers; the result is written in the narrowest width that
-// holds it.  Anything else (the dictionary, numerals, eras, emoji, a
-// protected span, a character a table has no entry for) is left to the UTF-8
-// path, whose output this one gives byte for byte.
+// holds it.  The dictionary, which runs after every other step, may follow
+// them: then it alone runs over UTF-8 (Normalizer::normalize_native).
+// Anything else (numerals, eras, emoji, a protected span, a character a
+// table has no entry for) is left to the UTF-8 path, whose output this one
+// gives byte for byte.
 #pragma once
 
 #include <cstddef>
@@ -32,23 +34,27 @@ namespace zenkor {
 struct NativeSpace {
   std::vector<std::uint32_t> a;
   std::vector<std::uint32_t> b;
+  std::string utf8;  // the text the dictionary is left to, as UTF-8
 };
 
 class NativeWidth {
  public:
   NativeWidth(const Plan& plan, const Config& config);
 
-  enum class Outcome : std::uint8_t { unchanged, changed, not_native };
+  // dictionary_left: every step but the dictionary has run, and the
+  // dictionary has a trigger; the text so far is `left`, not yet trimmed.
+  enum class Outcome : std::uint8_t { unchanged, changed, not_native, dictionary_left };
 
   // Normalizes `text`, in which plan.scan(text) found `found`.  A changed
   // result is written into `output` as a str will hold it, described by
   // `wide` as from_utf8 describes its result.  not_native when the UTF-8 path
   // must do it.  REQUIRES: `plan` is the one this was built from.
   [[nodiscard]] Outcome normalize(const Plan& plan, CodeUnits text, Plan::Found found, NativeSpace& space,
-                                  std::string& output, WideText& wide) const;
+                                  std::string& output, WideText& wide, CodeUnits& left) const;
 
-  // The steps with a form here.
-  [[nodiscard]] Plan::Mask steps() const noexcept { return native_; }
+  // The dictionary's step, which has no form here but may come after the
+  // others: it runs over UTF-8 (Normalizer::normalize_native).
+  [[nodiscard]] Plan::Mask dictionary() const noexcept { return dictionary_; }
 
  private:
   // A table of steps, or the template of one step.
@@ -65,6 +71,7 @@ class NativeWidth {
 
   std::vector<Stage> stages_;
   Plan::Mask native_ = 0;
+  Plan::Mask dictionary_ = 0;
   std::size_t repeat_limit_ = 0;
   bool trim_ = false;
 };

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <utility>
 
+#include "core/code_units.h"
 #include "core/l4_extra/protect.h"
 #include "core/text/rewriter.h"
 #include "core/text/white_space.h"
@@ -185,6 +186,21 @@ std::string_view Normalizer::normalize(std::string_view text, Plan::Mask steps, 
   // stages' result is trimmed and returned as it is, without joining.
   const std::string_view result = run_steps(text, steps, space);
   return config_.trim ? text::trim_white_space(result) : result;
+}
+
+NativeWidth::Outcome Normalizer::normalize_native(CodeUnits text, Plan::Found found, NativeSpace& native,
+                                                  Workspace& space, std::string& output, WideText& wide) const {
+  CodeUnits left{};
+  const NativeWidth::Outcome outcome = native_.normalize(plan_, text, found, native, output, wide, left);
+  if (outcome != NativeWidth::Outcome::dictionary_left) return outcome;
+  // The other steps ran over the code units; the dictionary runs over UTF-8,
+  // as the last step of run_steps, and the result is trimmed after it.  The
+  // scan read the text whole, so it holds no lone surrogate.
+  (void)to_utf8(left, native.utf8);
+  std::string_view result = run_steps(native.utf8, native_.dictionary(), space);
+  if (config_.trim) result = text::trim_white_space(result);
+  wide = from_utf8(result, output);
+  return same_characters(wide.units, text) ? NativeWidth::Outcome::unchanged : NativeWidth::Outcome::changed;
 }
 
 std::string_view Normalizer::normalize_in_work(Plan::Mask steps, Workspace& space) const {

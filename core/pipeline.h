@@ -121,14 +121,10 @@ class Normalizer {
   // normalize of `text` as a str stores it, with no UTF-8 (see
   // core/native_width.h), in which a scan found `found`: a changed result is
   // written into `output`, described by `wide`.  not_native when the UTF-8
-  // path must do it.
-  [[nodiscard]] NativeWidth::Outcome normalize_native(CodeUnits text, Plan::Found found, NativeSpace& space,
-                                                      std::string& output, WideText& wide) const {
-    return native_.normalize(plan_, text, found, space, output, wide);
-  }
-
-  // The steps normalize_native can run.
-  [[nodiscard]] Plan::Mask native_steps() const noexcept { return native_.steps(); }
+  // path must do it.  When the dictionary is left after the other steps, it
+  // alone runs over UTF-8, in `space`.
+  [[nodiscard]] NativeWidth::Outcome normalize_native(CodeUnits text, Plan::Found found, NativeSpace& native,
+                                                      Workspace& space, std::string& output, WideText& wide) const;
 
   // normalize as every stage that is on would give it, each run over the
   // whole text: the definition the plan's shortcuts are tested against.

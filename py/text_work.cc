@@ -17,6 +17,7 @@ void ThreadBuffers::shrink(std::string_view kept) {
     const bool holds_kept = at >= begin && at - begin < s->capacity();
     if (s->capacity() > KEPT && !holds_kept) std::string().swap(*s);
   }
+  if (native.utf8.capacity() > KEPT) std::string().swap(native.utf8);
   for (std::vector<std::uint32_t>* v : {&native.a, &native.b}) {
     if (v->capacity() * sizeof(std::uint32_t) > KEPT) std::vector<std::uint32_t>().swap(*v);
   }
@@ -74,7 +75,7 @@ Outcome normalize_found(const Normalizer& normalizer, const CodeUnits& units, Pl
   // A huge text goes the UTF-8 way, whose buffers take less memory than
   // the passes over code units (four bytes a character, twice).
   if (units.length * units.width >= HUGE_TEXT_BYTES) return normalize_huge(normalizer, units, found, buffers, wide);
-  switch (normalizer.normalize_native(units, found, buffers.native, buffers.output, wide)) {
+  switch (normalizer.normalize_native(units, found, buffers.native, buffers.space, buffers.output, wide)) {
     case NativeWidth::Outcome::unchanged: return Outcome::unchanged;
     case NativeWidth::Outcome::changed: return Outcome::changed;
     case NativeWidth::Outcome::not_native: break;

@@ -398,7 +398,7 @@ void check_conversion(const std::u32string& text, Tally& tally) {
 void check_native(NamedNormalizer& n, const zenkor::CodeUnits& form, zenkor::Plan::Found found, const std::string& text,
                   const std::string& every_step, Tally& tally) {
   zenkor::WideText got{};
-  const auto outcome = n.normalizer.normalize_native(form, found, n.native, n.output, got);
+  const auto outcome = n.normalizer.normalize_native(form, found, n.native, n.space, n.output, got);
   if (outcome == zenkor::NativeWidth::Outcome::not_native) return;
   ++tally.native;
   std::string buffer;
@@ -431,7 +431,7 @@ void check_text(NamedNormalizer& n, const std::u32string& code_points, const std
     for (const zenkor::CodeUnits& form : stored.forms) {
       zenkor::WideText wide{};
       const zenkor::Plan::Found found = n.normalizer.scan(form);
-      if (found.any() && n.normalizer.normalize_native(form, found, n.native, n.output, wide) ==
+      if (found.any() && n.normalizer.normalize_native(form, found, n.native, n.space, n.output, wide) ==
                              zenkor::NativeWidth::Outcome::not_native) {
         pass();
       } else {

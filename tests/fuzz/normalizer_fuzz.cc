@@ -135,7 +135,7 @@ void check_paths_agree(const Normalizer& normalizer, std::string_view text, cons
   static std::string written_units;
   static std::string reference_units;
   zenkor::WideText written{};
-  const auto outcome = found.any() ? normalizer.normalize_native(wide.units, found, native, written_units, written)
+  const auto outcome = found.any() ? normalizer.normalize_native(wide.units, found, native, space, written_units, written)
                                    : zenkor::NativeWidth::Outcome::not_native;
   if (outcome == zenkor::NativeWidth::Outcome::unchanged) FUZZ_CHECK(reference == text);
   if (outcome == zenkor::NativeWidth::Outcome::changed) {
