@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,15 @@ struct CodeUnits {
   const void* data;
   std::size_t length;  // in characters
   unsigned width;      // bytes per character: 1, 2 or 4
+
+  // Character k.  REQUIRES: k < length.
+  [[nodiscard]] char32_t at(std::size_t k) const noexcept {
+    switch (width) {
+      case 1: return static_cast<const std::uint8_t*>(data)[k];
+      case 2: return static_cast<const std::uint16_t*>(data)[k];
+      default: return static_cast<const std::uint32_t*>(data)[k];
+    }
+  }
 };
 
 // The size of `text` in UTF-8, a surrogate counted as three bytes.

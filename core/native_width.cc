@@ -68,17 +68,10 @@ NativeWidth::Outcome NativeWidth::normalize(const Plan& plan, CodeUnits text, Pl
     return Outcome::dictionary_left;
   }
   if (trim_) {
-    const auto unit = [&](std::size_t k) -> char32_t {
-      switch (current.width) {
-        case 1: return static_cast<const std::uint8_t*>(current.data)[k];
-        case 2: return static_cast<const std::uint16_t*>(current.data)[k];
-        default: return static_cast<const std::uint32_t*>(current.data)[k];
-      }
-    };
     std::size_t first = 0;
-    while (first < current.length && text::is_white_space(unit(first))) ++first;
+    while (first < current.length && text::is_white_space(current.at(first))) ++first;
     std::size_t end = current.length;
-    while (end > first && text::is_white_space(unit(end - 1))) --end;
+    while (end > first && text::is_white_space(current.at(end - 1))) --end;
     current = {static_cast<const char*>(current.data) + first * current.width, end - first, current.width};
   }
   if (same_characters(current, text)) return Outcome::unchanged;

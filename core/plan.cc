@@ -442,22 +442,15 @@ Plan::Mask Plan::rescan(std::string_view before, std::string_view after, Mask so
 }
 
 Plan::Mask Plan::rescan(CodeUnits after, std::size_t from, std::size_t to, Mask sought) const noexcept {
-  const auto unit = [&](std::size_t k) -> char32_t {
-    switch (after.width) {
-      case 1: return static_cast<const std::uint8_t*>(after.data)[k];
-      case 2: return static_cast<const std::uint16_t*>(after.data)[k];
-      default: return static_cast<const std::uint32_t*>(after.data)[k];
-    }
-  };
   // As in the rescan of UTF-8: the run before and the run after the changed
   // characters, and one more.
   if (from > 0) {
-    const char32_t c = unit(--from);
-    while (from > 0 && unit(from - 1) == c) --from;
+    const char32_t c = after.at(--from);
+    while (from > 0 && after.at(from - 1) == c) --from;
   }
   if (to < after.length) {
-    const char32_t c = unit(to++);
-    while (to < after.length && unit(to) == c) ++to;
+    const char32_t c = after.at(to++);
+    while (to < after.length && after.at(to) == c) ++to;
     if (to < after.length) ++to;
   }
   // Unlike UTF-8, code units are cheap to read back: whether an era's name
@@ -466,10 +459,10 @@ Plan::Mask Plan::rescan(CodeUnits after, std::size_t from, std::size_t to, Mask 
   bool era_before = false;
   if ((sought & era) != 0) {
     bool nen = false;  // what is read holds a 年, which the era's name would make a trigger
-    for (std::size_t k = from; k < to && !nen; ++k) nen = unit(k) == NEN;
+    for (std::size_t k = from; k < to && !nen; ++k) nen = after.at(k) == NEN;
     const BmpSet& starts = era_starts();
     for (std::size_t k = 0; nen && k < from && !era_before; ++k) {
-      era_before = unit(k) < 0x10000 && starts.contains(unit(k));
+      era_before = after.at(k) < 0x10000 && starts.contains(after.at(k));
     }
   }
   const void* start = static_cast<const char*>(after.data) + from * after.width;
@@ -483,7 +476,7 @@ Plan::Mask Plan::rescan(CodeUnits after, std::size_t from, std::size_t to, Mask 
   found &= sought;
   if ((sought & era & ~found) != 0 && era_read) {
     for (std::size_t k = to; k < after.length; ++k) {
-      if (unit(k) == NEN) return found | era;
+      if (after.at(k) == NEN) return found | era;
     }
   }
   return found;
@@ -500,14 +493,9 @@ Plan::Mask Plan::rescan(CodeUnits after, std::size_t from, std::size_t to, Mask 
     case 2: found = scan_source(UnitSource<std::uint16_t>(text.data, text.length)); break;
     default: found = scan_source(UnitSource<std::uint32_t>(text.data, text.length)); break;
   }
-  const auto unit = [&](std::size_t k) -> char32_t {
-    switch (text.width) {
-      case 1: return static_cast<const std::uint8_t*>(text.data)[k];
-      case 2: return static_cast<const std::uint16_t*>(text.data)[k];
-      default: return static_cast<const std::uint32_t*>(text.data)[k];
-    }
-  };
-  if (trim_ && (text::is_white_space(unit(0)) || text::is_white_space(unit(text.length - 1)))) found.other = true;
+  if (trim_ && (text::is_white_space(text.at(0)) || text::is_white_space(text.at(text.length - 1)))) {
+    found.other = true;
+  }
   return found;
 }
 
