@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cstdint>
-#include <cstring>
 
 namespace zenkor::py {
 
@@ -37,13 +36,6 @@ namespace {
 // comparison of UTF-8.
 constexpr std::size_t HUGE_TEXT_BYTES = std::size_t{1} << 20;
 
-// Whether `wide` holds what `units` hold: a str is stored in the narrowest
-// width that holds its characters, so equal texts have equal widths.
-bool same_text(const WideText& wide, const CodeUnits& units) {
-  return wide.units.width == units.width && wide.units.length == units.length &&
-         std::memcmp(wide.units.data, units.data, units.length * units.width) == 0;
-}
-
 // normalize_found of a huge text.  No copy of its input is kept, so whether
 // it changed is told by comparing the result with the str's own text.
 Outcome normalize_huge(const Normalizer& normalizer, const CodeUnits& units, Plan::Found found,
@@ -64,7 +56,7 @@ Outcome normalize_huge(const Normalizer& normalizer, const CodeUnits& units, Pla
   buffers.shrink(result);
   wide = from_utf8(result, buffers.output);
   buffers.shrink(buffers.output);
-  return same_text(wide, units) ? Outcome::unchanged : Outcome::changed;
+  return same_characters(wide.units, units) ? Outcome::unchanged : Outcome::changed;
 }
 
 }  // namespace
